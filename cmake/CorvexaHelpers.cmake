@@ -1,0 +1,36 @@
+# corvexa_add_test(<name> SOURCES ... [LIBS ...] [GUI])
+#
+# One GoogleTest program per module folder under tests/. GUI tests run on
+# Qt's offscreen platform, so no display is needed.
+function(corvexa_add_test name)
+  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock
+                                        GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    CORVEXA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    CORVEXA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  set(props TIMEOUT 600)
+  if(T_GUI)
+    list(APPEND props ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES ${props})
+endfunction()
+
+# corvexa_add_fuzzer(<name> SOURCES ... [LIBS ...] CORPUS <dir>)
+#
+# libFuzzer targets are built only with CORVEXA_FUZZ (a clang build);
+# scripts/test runs each one listed in <build>/fuzzers/ for a while.
+function(corvexa_add_fuzzer name)
+  if(NOT CORVEXA_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/fuzzers/${name}.txt
+       CONTENT "$<TARGET_FILE:${name}> ${F_CORPUS}\n")
+endfunction()

@@ -1,0 +1,40 @@
+# Shared by scripts/setup, scripts/test and scripts/run. Source it.
+
+CORVEXA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian packages the project needs: building and testing, looking at real
+# windows, fuzzing, and cross-compiling the Windows platform files.
+CORVEXA_PACKAGES=(
+  build-essential cmake ninja-build qt6-base-dev libqt6test6 qt6-qpa-plugins
+  libxerces-c-dev liblzma-dev libgtest-dev xz-utils fonts-noto-cjk ccache
+  xvfb xdotool imagemagick
+  clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix
+)
+
+log() { printf '\n== %s\n' "$*"; }
+
+# Installs only what dpkg does not report as installed, so a second run on a
+# set-up machine needs no network.
+install_missing_packages() {
+  local missing=() p
+  for p in "${CORVEXA_PACKAGES[@]}"; do
+    [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = "install ok installed" ] \
+      || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y \
+    --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build <build dir> [cmake options...]
+configure_and_build() {
+  local dir=$1; shift
+  cmake -S "$CORVEXA_ROOT" -B "$CORVEXA_ROOT/$dir" -G Ninja \
+    -DCORVEXA_WERROR=ON "$@" >/dev/null
+  cmake --build "$CORVEXA_ROOT/$dir" -j "$(nproc)"
+}
