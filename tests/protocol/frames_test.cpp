@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct GoldenFrame {
     const char* name;
     Frame frame;
     Bytes wire;
+    friend void PrintTo(const GoldenFrame& c, std::ostream* os) { *os << c.name; }
 };
 
 class GoldenFrames : public ::testing::TestWithParam<GoldenFrame> {};
@@ -77,6 +79,7 @@ struct ClassifyCase {
     const char* name;
     Bytes chunk;
     Reply expected;
+    friend void PrintTo(const ClassifyCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class Classification : public ::testing::TestWithParam<ClassifyCase> {};

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "protocol/conversions.h"
+#include "protocol/device_parameters.h"
+#include "protocol/frames.h"
+#include "protocol/registers.h"
+
+namespace protocol {
+namespace {
+
+struct ScaledShow {
+    std::uint16_t raw;
+    std::uint16_t decimals;
+    const wchar_t* shown;
+};
+
+TEST(Conversions, ScaledRegisterShowsOneDecimal) {
+    const std::vector<ScaledShow> cases = {
+        {300, 0, L"300.0"},  {300, 1, L"30.0"},  {300, 2, L"3.0"},   {0xFFF1, 1, L"6552.1"},
+        {125, 1, L"12.5"},   {7, 3, L"0.0"},     {65535, 0, L"65535.0"},
+        // 10^65535 is infinite in double; the quotient is 0, never a crash.
+        {1234, 65535, L"0.0"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.shown, FormatScaled(c.raw, c.decimals)) << c.raw << " d=" << c.decimals;
+    }
+}
+
+struct TextToWord {
+    const wchar_t* text;
+    std::uint16_t decimals;
+    std::uint16_t word;
+};
+
+TEST(Conversions, ScaledTextTruncatesAfterFloatNarrowing) {
+    const std::vector<TextToWord> cases = {
+        {L"2.3", 1, 22},       // 2.3f is just below 2.3
+        {L"1.1", 1, 11},       {L"12.5", 1, 125},  {L"-1.5", 1, 0xFFF1}, {L"-0.9", 0, 0},
+        {L"  +3e1", 0, 30},    {L"1.5volts", 1, 15}, {L"abc", 1, 0},    {L"", 2, 0},
+        {L"6553.6", 1, 0},     // 65536 keeps only its low 16 bits
+        {L"3.25", 2, 325},
+        // Beyond 32 bits, infinite or NaN: the x86 "integer indefinite", low half 0.
+        {L"1e10", 1, 0},       {L"1e300", 0, 0},  {L"nan", 1, 0},      {L"1", 65535, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.word, ScaledTextToWord(c.text, c.decimals))
+            << std::string(c.text, c.text + std::wcslen(c.text)) << " d=" << c.decimals;
+    }
+}
+
+TEST(Conversions, IntegerTextStopsAtFirstNonDigit) {
+    const std::vector<std::pair<const wchar_t*, std::uint16_t>> cases = {
+        {L"12.7", 12},       {L"abc", 0},       {L"", 0},      {L"-10", 0xFFF6},
+        {L" 42", 42},        {L"+7x", 7},       {L"70000", 4464},
+        // Clamped as a 32-bit conversion would: INT32_MAX and INT32_MIN.
+        {L"99999999999", 0xFFFF}, {L"-99999999999", 0},
+    };
+    for (const auto& [text, word] : cases) {
+        EXPECT_EQ(word, IntegerTextToWord(text)) << std::string(text, text + std::wcslen(text));
+    }
+}
+
+TEST(Conversions, NoSelectionSendsAllOnes) {
+    EXPECT_EQ(0xFFFF, SelectionToWord(-1));
+    EXPECT_EQ(14, SelectionToWord(14));
+}
+
+TEST(Conversions, DecimalPointIsIndependentOfProcessLocale) {
+    const char* comma_locales[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"};
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    bool switched = false;
+    for (const char* name : comma_locales) {
+        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+            switched = true;
+            break;
+        }
+    }
+    if (!switched) GTEST_SKIP() << "no locale with a decimal comma installed";
+    const std::uint16_t word = ScaledTextToWord(L"12.5", 1);
+    const std::wstring shown = FormatScaled(125, 1);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(125, word);
+    EXPECT_EQ(L"12.5", shown);
+}
+
+TEST(Registers, UnitLabelsWithUnknownCodeEmpty) {
+    EXPECT_EQ(L"\u00B0C", UnitLabel(0));
+    EXPECT_EQ(L"mm", UnitLabel(9));
+    EXPECT_EQ(L"", UnitLabel(10));
+    EXPECT_EQ(L"", UnitLabel(0xFFFF));
+}
+
+TEST(Registers, OperationsMapToRegisterAndResultString) {
+    struct Row {
+        OperationCode code;
+        int reg;
+        int string;
+    };
+    const std::vector<Row> rows = {
+        {OperationCode::WriteSignalSource, 10, 111}, {OperationCode::WriteZeroOffset, 15, 113},
+        {OperationCode::WriteLowerLimit, 16, 116},   {OperationCode::WriteUpperLimit, 17, 115},
+        {OperationCode::WriteGain, 18, 118},         {OperationCode::WriteTempComp, 19, 120},
+        {OperationCode::WriteZeroSample, 20, 122},   {OperationCode::WriteFullSample, 21, 123},
+        {OperationCode::WriteZeroOutput, 22, 127},   {OperationCode::WriteFullOutput, 23, 128},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(IsWriteOperation(row.code));
+        EXPECT_EQ(row.reg, WriteRegisterOf(row.code).value()) << static_cast<int>(row.code);
+        EXPECT_EQ(row.string, ResultStringNumber(row.code)) << static_cast<int>(row.code);
+        EXPECT_EQ(row.reg - kFirstRegister, ParamIndexOf(row.code));
+        EXPECT_FALSE(VendorCommandOf(row.code).has_value());
+    }
+    const std::vector<std::pair<OperationCode, VendorCommand>> vendor = {
+        {OperationCode::ConnectRequest, VendorCommand::ConnectRequest},
+        {OperationCode::LinkStart, VendorCommand::LinkStart},
+        {OperationCode::LinkEnd, VendorCommand::LinkEnd},
+    };
+    for (const auto& [code, command] : vendor) {
+        EXPECT_FALSE(IsWriteOperation(code));
+        EXPECT_FALSE(WriteRegisterOf(code).has_value());
+        EXPECT_EQ(0, ResultStringNumber(code));
+        EXPECT_EQ(command, VendorCommandOf(code).value());
+    }
+}
+
+TEST(DeviceParameters, StartsWithNoSelectionAndEmptyTexts) {
+    const DeviceParameters p;
+    EXPECT_EQ(0xFFFF, p.signalSource);
+    EXPECT_EQ(0xFFFF, p.gain);
+    EXPECT_EQ(0, p.unit);
+    EXPECT_EQ(3, p.baudCode);
+    EXPECT_EQ(0, p.decimals);
+    EXPECT_TRUE(p.zeroOffset.empty() && p.fullOutput.empty());
+}
+
+TEST(DeviceParameters, ReadInRegisterOrderFillsRecord) {
+    // Words of registers 10..23 as a device would answer them.
+    const std::uint16_t words[kRegisterCount] = {4,   1,      0x1234, 2,    1,    300,  0xFFF6,
+                                                 500, 5,      0xFFF1, 1200, 2400, 0xFFF6, 3000};
+    DeviceParameters p;
+    for (int index = 0; index < kRegisterCount; ++index) StoreRegisterValue(p, index, words[index]);
+    DeviceParameters expected;
+    expected.signalSource = 4;
+    expected.unit = 1;
+    expected.baudCode = 2;
+    expected.decimals = 1;
+    expected.zeroOffset = L"30.0";
+    expected.lowerLimit = L"-10";
+    expected.upperLimit = L"500";
+    expected.gain = 5;
+    expected.tempComp = L"6552.1";
+    expected.zeroSample = L"1200";
+    expected.fullSample = L"2400";
+    expected.zeroOutput = L"65526";
+    expected.fullOutput = L"3000";
+    EXPECT_EQ(expected, p);
+}
+
+TEST(DeviceParameters, ValuesForUnknownIndexChangeNothing) {
+    DeviceParameters p;
+    p.zeroOffset = L"1.0";
+    const DeviceParameters before = p;
+    for (int index : {int{kReservedIndex}, kNoReadPending, -1, kRegisterCount}) {
+        StoreRegisterValue(p, index, 0xBEEF);
+        EXPECT_EQ(before, p) << index;
+    }
+}
+
+TEST(DeviceParameters, WriteValueComesFromField) {
+    DeviceParameters p;
+    p.decimals = 1;
+    p.zeroOffset = L"12.5";
+    p.lowerLimit = L"abc";
+    p.upperLimit = L"12.7";
+    p.tempComp = L"-1.5";
+    p.zeroOutput = L"65526";
+    EXPECT_EQ(0xFFFF, WriteValueOf(p, OperationCode::WriteSignalSource));
+    EXPECT_EQ(0xFFFF, WriteValueOf(p, OperationCode::WriteGain));
+    EXPECT_EQ(0, WriteValueOf(p, OperationCode::WriteLowerLimit));
+    EXPECT_EQ(12, WriteValueOf(p, OperationCode::WriteUpperLimit));
+    EXPECT_EQ(0xFFF1, WriteValueOf(p, OperationCode::WriteTempComp));
+    EXPECT_EQ(0xFFF6, WriteValueOf(p, OperationCode::WriteZeroOutput));
+
+    const auto code = OperationCode::WriteZeroOffset;
+    const Frame frame = WriteRequest(WriteRegisterOf(code).value(), WriteValueOf(p, code));
+    EXPECT_EQ((Frame{0x01, 0x06, 0x00, 0x0F, 0x00, 0x7D, 0x79, 0xE8}), frame);
+}
+
+}  // namespace
+}  // namespace protocol
