@@ -1,0 +1,50 @@
+#include "sim/fault_modes.h"
+
+#include <algorithm>
+
+namespace corvexa::sim {
+namespace {
+
+std::vector<std::size_t> Cuts(std::size_t size, const FaultModes& faults) {
+  std::vector<std::size_t> cuts;
+  if (!faults.splitOffsets.empty()) {
+    for (std::size_t at : faults.splitOffsets) {
+      if (at > 0 && at < size) {
+        cuts.push_back(at);
+      }
+    }
+  } else if (faults.splitPieces > 1) {
+    const std::size_t pieces = std::min(faults.splitPieces, size);
+    for (std::size_t i = 1; i < pieces; ++i) {
+      cuts.push_back(i * size / pieces);
+    }
+  }
+  std::sort(cuts.begin(), cuts.end());
+  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  return cuts;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::uint8_t>> SplitReply(const std::vector<std::uint8_t>& reply,
+                                                  const FaultModes& faults) {
+  std::vector<std::vector<std::uint8_t>> pieces;
+  std::size_t from = 0;
+  for (std::size_t cut : Cuts(reply.size(), faults)) {
+    pieces.emplace_back(reply.begin() + static_cast<std::ptrdiff_t>(from),
+                        reply.begin() + static_cast<std::ptrdiff_t>(cut));
+    from = cut;
+  }
+  pieces.emplace_back(reply.begin() + static_cast<std::ptrdiff_t>(from), reply.end());
+  return pieces;
+}
+
+void CorruptCrc(std::vector<std::uint8_t>& reply) {
+  if (reply.size() < 2) {
+    return;
+  }
+  reply[reply.size() - 2] ^= 0xFF;
+  reply[reply.size() - 1] ^= 0xFF;
+}
+
+}  // namespace corvexa::sim

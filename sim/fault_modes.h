@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace corvexa::sim {
+
+// How the simulated transmitter misbehaves. All off by default.
+struct FaultModes {
+  // Requests are received and recorded but never answered.
+  bool silent = false;
+  // Wait this long before answering.
+  std::chrono::milliseconds replyDelay{0};
+  // Cut each reply before these byte offsets (ascending, inside the reply);
+  // takes precedence over splitPieces.
+  std::vector<std::size_t> splitOffsets;
+  // Or cut each reply into this many near-equal pieces (0 or 1: whole).
+  std::size_t splitPieces = 0;
+  // Silence on the line between two pieces.
+  std::chrono::milliseconds splitPause{0};
+  // Hold every other reply back and send it in one go with the next one.
+  bool glue = false;
+  // Spoil the CRC of every reply.
+  bool corruptCrc = false;
+  // Refuse every station-1 request with this Modbus exception code.
+  std::optional<std::uint8_t> exceptionCode;
+  // Ignore every n-th request (0: none), counted over all requests.
+  unsigned dropEvery = 0;
+};
+
+// The pieces `reply` goes out in under `faults`: always at least one piece
+// (empty pieces are never produced; offsets outside the reply are ignored).
+std::vector<std::vector<std::uint8_t>> SplitReply(const std::vector<std::uint8_t>& reply,
+                                                  const FaultModes& faults);
+
+// Inverts both CRC bytes, so the CRC is wrong whatever the payload.
+void CorruptCrc(std::vector<std::uint8_t>& reply);
+
+}  // namespace corvexa::sim

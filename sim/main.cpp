@@ -1,0 +1,57 @@
+#include <signal.h>
+#include <string.h>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "sim/command_line.h"
+#include "sim/simulated_transmitter.h"
+
+int main(int argc, char** argv) {
+  using corvexa::sim::ToolOptions;
+  const auto parsed =
+      corvexa::sim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (const auto* error = std::get_if<std::string>(&parsed)) {
+    std::fprintf(stderr, "corvexa-sim: %s\n%s", error->c_str(), corvexa::sim::Usage().c_str());
+    return 2;
+  }
+  const ToolOptions& options = std::get<ToolOptions>(parsed);
+  if (options.help) {
+    std::fputs(corvexa::sim::Usage().c_str(), stdout);
+    return 0;
+  }
+
+  // Blocked before the simulator's thread exists, so it inherits the mask
+  // and the signals reach sigwait below and nowhere else.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  if (int rc = pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr); rc != 0) {
+    std::fprintf(stderr, "corvexa-sim: pthread_sigmask: %s\n", strerror(rc));
+    return 1;
+  }
+
+  try {
+    corvexa::sim::SimulatedTransmitter transmitter(options.simulator);
+    for (const auto& [reg, value] : options.registers) {
+      transmitter.SetRegister(reg, value);
+    }
+    std::printf("%s\n", transmitter.SlavePath().c_str());
+    std::fflush(stdout);
+
+    int signal = 0;
+    if (int rc = sigwait(&stopSignals, &signal); rc != 0) {
+      std::fprintf(stderr, "corvexa-sim: sigwait: %s\n", strerror(rc));
+      return 1;
+    }
+    std::fprintf(stderr, "corvexa-sim: %zu requests received\n", transmitter.FrameCount());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "corvexa-sim: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

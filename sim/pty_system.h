@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+
+struct termios;
+
+namespace corvexa::sim {
+
+// The system calls the pseudo-terminal owner makes, gathered so a test can
+// make any one of them fail. Real() is what the simulator uses.
+struct PtySystem {
+  int (*openpt)(int flags);
+  int (*grantpt)(int fd);
+  int (*unlockpt)(int fd);
+  int (*ptsname_r)(int fd, char* buf, std::size_t len);
+  int (*open)(const char* path, int flags);
+  int (*tcgetattr)(int fd, struct termios* t);
+  int (*tcsetattr)(int fd, int when, const struct termios* t);
+  int (*getfl)(int fd);
+  int (*setfl)(int fd, int flags);
+
+  static const PtySystem& Real();
+};
+
+}  // namespace corvexa::sim

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "protocol/frames.h"
+
+namespace corvexa::sim {
+
+// Cuts the byte stream from the program into 8-byte requests. A request
+// starts with station 1 or the vendor station 255 and carries a good CRC;
+// anything else is skipped one byte at a time until a request lines up
+// again, so garbage or a torn frame costs at most the bytes it spans.
+class RequestScanner {
+ public:
+  void Feed(const std::uint8_t* data, std::size_t length);
+  // The next complete request, or nullopt until more bytes arrive.
+  std::optional<protocol::Frame> Next();
+  // Bytes thrown away so far while looking for a request.
+  std::size_t SkippedBytes() const { return skipped_; }
+  std::size_t Pending() const { return buffer_.size() - start_; }
+
+ private:
+  std::vector<std::uint8_t> buffer_;
+  std::size_t start_ = 0;
+  std::size_t skipped_ = 0;
+};
+
+}  // namespace corvexa::sim

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocol/frames.h"
+#include "sim/fault_modes.h"
+#include "sim/pseudo_terminal.h"
+#include "sim/register_bank.h"
+#include "sim/request_scanner.h"
+#include "sim/unique_fd.h"
+
+namespace corvexa::sim {
+
+struct ReceivedFrame {
+  protocol::Frame bytes;
+  std::chrono::steady_clock::time_point at;
+};
+
+// A transmitter on the master side of a pseudo-terminal. The program opens
+// SlavePath() as it would a serial port. Requests are answered on the
+// simulator's own thread, one at a time, in the order they came; every
+// setter may be called from any thread while it runs.
+class SimulatedTransmitter {
+ public:
+  // 9600 baud, 8N1: ten bit times a byte.
+  static constexpr std::chrono::nanoseconds kByteTime{10'000'000'000 / 9600};
+
+  struct Options {
+    bool pacing = true;
+    bool wander = true;
+    std::uint32_t seed = 20261207;
+    FaultModes faults;
+  };
+
+  SimulatedTransmitter();
+  explicit SimulatedTransmitter(Options options);
+  // Stops the thread, even in the middle of a delayed or paced reply.
+  ~SimulatedTransmitter();
+  SimulatedTransmitter(const SimulatedTransmitter&) = delete;
+  SimulatedTransmitter& operator=(const SimulatedTransmitter&) = delete;
+
+  const std::string& SlavePath() const { return pty_.SlavePath(); }
+
+  // Fault modes; each takes effect from the next request on.
+  void SetFaults(const FaultModes& faults);
+  FaultModes Faults() const;
+  void ClearFaults();
+  void SetSilent(bool on);
+  void SetReplyDelay(std::chrono::milliseconds delay);
+  void SetSplitOffsets(std::vector<std::size_t> offsets, std::chrono::milliseconds pause);
+  void SetSplitPieces(std::size_t pieces, std::chrono::milliseconds pause);
+  void ClearSplit();
+  void SetGlue(bool on);
+  void SetCorruptCrc(bool on);
+  void SetException(std::optional<std::uint8_t> code);
+  void SetDropEvery(unsigned n);
+  // Off: each reply (or piece) is written in one go, as fast as the pty goes.
+  void SetPacing(bool on);
+
+  std::optional<std::uint16_t> Register(std::uint16_t reg) const;
+  bool SetRegister(std::uint16_t reg, std::uint16_t value);
+  void SetWander(bool on);
+
+  // Every request received since start (or the last ClearFrames), answered
+  // or not, in order.
+  std::vector<ReceivedFrame> Frames() const;
+  std::size_t FrameCount() const;
+  // True once at least n frames are on record; false after the time-out.
+  bool WaitForFrames(std::size_t n, std::chrono::milliseconds timeout) const;
+  // Requests fully dealt with: answer written, dropped or kept quiet about.
+  // Not reset by ClearFrames.
+  std::size_t RequestsHandled() const;
+  bool WaitForHandled(std::size_t n, std::chrono::milliseconds timeout) const;
+  void ClearFrames();
+  std::size_t SkippedBytes() const;
+
+ private:
+  void Run();
+  void Handle(const protocol::Frame& request);
+  void Send(const std::vector<std::uint8_t>& reply, const FaultModes& faults);
+  bool SendPiece(const std::vector<std::uint8_t>& piece);
+  bool WriteAll(const std::uint8_t* data, std::size_t length);
+  // False when the simulator is stopping; true once `deadline` has passed.
+  bool SleepUntil(std::chrono::steady_clock::time_point deadline);
+  // Waits for `events` on the master or for the stop signal.
+  bool WaitMaster(short events, std::chrono::steady_clock::time_point deadline);
+
+  PseudoTerminal pty_;
+  UniqueFd wake_;
+  RegisterBank bank_;
+  std::atomic<bool> pacing_;
+
+  mutable std::mutex faultMutex_;
+  FaultModes faults_;
+
+  mutable std::mutex recordMutex_;
+  mutable std::condition_variable recordChanged_;
+  std::vector<ReceivedFrame> frames_;
+  std::size_t handled_ = 0;
+  std::size_t skipped_ = 0;
+
+  // Touched by the simulator thread only.
+  RequestScanner scanner_;
+  std::uint64_t requestCount_ = 0;
+  std::vector<std::uint8_t> heldReply_;
+
+  std::thread thread_;
+};
+
+}  // namespace corvexa::sim
