@@ -1,0 +1,145 @@
+#include "lang/clanguage.h"
+
+#include <cwctype>
+#include <string>
+
+#include "lang/langtable.h"
+#include "lang/platform.h"
+#include "lang/profile.h"
+
+namespace {
+
+constexpr size_t kBuckets = 257;
+constexpr char kSection[] = "Localize";
+constexpr char kKey[] = "Language";
+constexpr wchar_t kSettingsFile[] = L"McSetting.ini";
+
+bool g_scanned = false;
+
+bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+  }
+  return true;
+}
+
+void MarkPacksIn(const std::wstring& folder) {
+  static const std::wstring kSuffix = L".lang";
+  for (const corvexa::lang::sys::DirEntry& e :
+       corvexa::lang::sys::ListFiles(folder, kSuffix)) {
+    if (e.isDirectory) continue;
+    const std::wstring base = e.name.substr(0, e.name.size() - kSuffix.size());
+    for (SLanguage* row = g_LangTable; row->wLangID != 0; ++row) {
+      if (EqualNoCase(base, row->szLocale)) {
+        row->bSupported = 1;
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void ScanLangFiles(const std::wstring& first, const std::wstring& second,
+                   bool force) {
+  if (g_scanned && !force) return;
+  g_scanned = true;
+  MarkPacksIn(first);
+  // The second folder is visited whether or not the first held anything.
+  if (!EqualNoCase(first, second)) MarkPacksIn(second);
+}
+
+CLanguage::CLanguage() : m_mapGroups(kBuckets) {
+  const std::wstring exe = corvexa::lang::sys::ExecutablePath();
+  const size_t slash = exe.rfind(L'/');
+  if (slash != std::wstring::npos) m_strModulePath = exe.substr(0, slash + 1);
+}
+
+CLanguage::~CLanguage() { CleanLangMap(); }
+
+std::wstring CLanguage::PackFolder() const { return m_strModulePath + L"lang/"; }
+
+void CLanguage::InitLanguages() {
+  ScanLangFiles(PackFolder(), L"", false);
+  const uint16_t id = GetLangIDSetting();
+  SetLanguage(IsSupported(id) != 0 ? id : 1033);
+}
+
+int CLanguage::IsSupported(uint32_t localeId) const {
+  const SLanguage* row = corvexa::lang::FindLangRow(localeId);
+  return row != nullptr ? row->bSupported : 0;
+}
+
+// The setting lives beside the program. Where that folder is read-only it
+// lives in the user's config folder instead; a copy left beside the program
+// is then only read while the user has none of his own, or a stored choice
+// would be shadowed by the stale file forever.
+std::wstring CLanguage::SettingsPathForReading() const {
+  const std::wstring beside = m_strModulePath + kSettingsFile;
+  if (corvexa::lang::sys::IsWritableDirectory(m_strModulePath)) return beside;
+  const std::wstring user = corvexa::lang::sys::UserConfigFolder();
+  if (!user.empty() && corvexa::lang::sys::FileExists(user + kSettingsFile))
+    return user + kSettingsFile;
+  return beside;
+}
+
+std::wstring CLanguage::SettingsPathForWriting() const {
+  if (corvexa::lang::sys::IsWritableDirectory(m_strModulePath))
+    return m_strModulePath + kSettingsFile;
+  const std::wstring user = corvexa::lang::sys::UserConfigFolder();
+  if (user.empty() || !corvexa::lang::sys::MakeDirectories(user)) return {};
+  return user + kSettingsFile;
+}
+
+uint16_t CLanguage::GetLangIDSetting() const {
+  const uint32_t value = corvexa::lang::GetPrivateProfileInt(
+      kSection, kKey, corvexa::lang::sys::UserDefaultLangId(),
+      SettingsPathForReading());
+  return static_cast<uint16_t>(value & 0xFFFF);
+}
+
+void CLanguage::SetLangIDSetting(uint16_t langId) {
+  const std::wstring path = SettingsPathForWriting();
+  if (path.empty()) return;
+  // Like the platform call it stands in for, a failed write is not reported.
+  corvexa::lang::WritePrivateProfileString(kSection, kKey,
+                                           std::to_string(langId), path);
+}
+
+std::wstring CLanguage::GetLangXMLNameByID(uint16_t langId) const {
+  const SLanguage* row = corvexa::lang::FindLangRow(langId);
+  if (row == nullptr) return {};
+  const std::wstring xml = std::wstring(row->szLocale) + L".xml";
+  if (corvexa::lang::sys::CanOpenForReading(PackFolder() + xml)) return xml;
+  return std::wstring(row->szLocale) + L".lang";
+}
+
+int CLanguage::SetLanguage(uint16_t langId) {
+  const std::wstring path = PackFolder() + GetLangXMLNameByID(langId);
+  CleanLangMap();
+  if (LoadResStringFromXML(path) == 0) {
+    // A locale id made from a language id and the default sort order is
+    // numerically the language id.
+    m_threadLocale = langId;
+    SetRtlLocale(langId);
+    SetLangIDSetting(langId);
+  }
+  return 0;
+}
+
+void CLanguage::SetRtlLocale(uint32_t localeId) {
+  const SLanguage* row = corvexa::lang::FindLangRow(localeId & 0xFFFF);
+  if (row == nullptr || row->nCodePage == 0) return;
+  // No installed locale of the language is not an error worth reporting.
+  corvexa::lang::sys::SetCtypeLocale(row->szLocale);
+}
+
+void CLanguage::CleanLangMap() { m_mapGroups.clear(); }
+
+std::wstring CLanguage::GetResString(const std::wstring& group, int id) const {
+  const auto g = m_mapGroups.find(group);
+  if (g == m_mapGroups.end()) return {};
+  const auto t = g->second->find(id);
+  return t == g->second->end() ? std::wstring() : t->second;
+}

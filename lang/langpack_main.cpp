@@ -1,0 +1,75 @@
+// corvexa-langpack: packs a translator's XML file into a .lang container,
+// or unpacks one again.
+//   corvexa-langpack IN.xml OUT.lang
+//   corvexa-langpack --unpack IN.lang OUT.xml
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lang/mylzmapack.h"
+
+namespace {
+
+bool ReadFile(const char* path, std::vector<uint8_t>* bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in),
+                std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool WriteFile(const char* path, const uint8_t* data, size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data),
+            static_cast<std::streamsize>(size));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+int Usage() {
+  std::fputs("usage: corvexa-langpack IN.xml OUT.lang\n"
+             "       corvexa-langpack --unpack IN.lang OUT.xml\n",
+             stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool unpack = argc == 4 && std::strcmp(argv[1], "--unpack") == 0;
+  if (!(argc == 3 || unpack)) return Usage();
+  const char* inPath = argv[unpack ? 2 : 1];
+  const char* outPath = argv[unpack ? 3 : 2];
+
+  std::vector<uint8_t> input;
+  if (!ReadFile(inPath, &input)) {
+    std::fprintf(stderr, "corvexa-langpack: cannot read %s\n", inPath);
+    return 1;
+  }
+  if (input.size() > CMyLzmaPack::kMaxUnpackedSize) {
+    std::fprintf(stderr, "corvexa-langpack: %s is too large\n", inPath);
+    return 1;
+  }
+  uint8_t* raw = nullptr;
+  uint32_t length = 0;
+  const uint32_t inLength = static_cast<uint32_t>(input.size());
+  const int rc = unpack
+      ? CMyLzmaPack::UnCompress(&raw, &length, input.data(), inLength)
+      : CMyLzmaPack::Compress(&raw, &length, input.data(), inLength);
+  std::unique_ptr<uint8_t[]> output(raw);
+  if (rc != 0) {
+    std::fprintf(stderr, "corvexa-langpack: %s failed for %s (LZMA code %d)\n",
+                 unpack ? "unpacking" : "packing", inPath, rc);
+    return 1;
+  }
+  if (!WriteFile(outPath, output.get(), length)) {
+    std::fprintf(stderr, "corvexa-langpack: cannot write %s\n", outPath);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,115 @@
+#include "lang/wtext.h"
+
+namespace corvexa::lang {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsScalar(char32_t c) {
+  return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+}  // namespace
+
+std::string ToUtf8(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (wchar_t wc : text) {
+    char32_t c = static_cast<char32_t>(wc);
+    if (!IsScalar(c)) c = kReplacement;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    char32_t c = 0;
+    char32_t min = 0;
+    if (b < 0x80) {
+      c = b;
+    } else if ((b & 0xE0) == 0xC0) {
+      extra = 1, c = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      extra = 2, c = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      extra = 3, c = b & 0x07, min = 0x10000;
+    } else {
+      out += static_cast<wchar_t>(kReplacement);
+      ++i;
+      continue;
+    }
+    size_t j = 1;
+    for (; j <= static_cast<size_t>(extra); ++j) {
+      if (i + j >= text.size()) break;
+      const unsigned char cont = static_cast<unsigned char>(text[i + j]);
+      if ((cont & 0xC0) != 0x80) break;
+      c = (c << 6) | (cont & 0x3F);
+    }
+    if (j <= static_cast<size_t>(extra) || c < min || !IsScalar(c)) {
+      out += static_cast<wchar_t>(kReplacement);
+      i += j;
+      continue;
+    }
+    out += static_cast<wchar_t>(c);
+    i += j;
+  }
+  return out;
+}
+
+std::wstring FromUtf16(const char16_t* text) {
+  std::wstring out;
+  if (text == nullptr) return out;
+  for (size_t i = 0; text[i] != 0; ++i) {
+    const char32_t u = text[i];
+    if (u >= 0xD800 && u <= 0xDBFF && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      out += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) +
+                                  (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      out += static_cast<wchar_t>(kReplacement);
+    } else {
+      out += static_cast<wchar_t>(u);
+    }
+  }
+  return out;
+}
+
+std::u16string ToUtf16(std::wstring_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (wchar_t wc : text) {
+    char32_t c = static_cast<char32_t>(wc);
+    if (!IsScalar(c)) c = kReplacement;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace corvexa::lang

@@ -1,0 +1,78 @@
+#include "res/strings/stringtable.h"
+
+#include <iterator>
+
+namespace corvexa::res {
+namespace {
+
+// Index = id - 101. Kept as one dense array: the ids are contiguous.
+constexpr const wchar_t* kStrings[] = {
+    L"关于 Corvexa(&A)...",  // 101, about-box entry of the system menu
+    L"Corvexa Utility",
+    L"User Version",
+    L"Factory Version",
+    L"COM",  // 105
+    L"Band Rate",
+    L"Connect Device",
+    L"Disconnect Device",
+    L"Device is online",
+    L"Device is offline",  // 110
+    L"Signal Source",
+    L"This parameter is used for the temperature transmitter",
+    L"Null Offset",
+    L"Zero offset is used for physical quantity correction, output value - "
+    L"measured value + zero offset value",
+    L"Upper Limit",  // 115
+    L"Lower Limit",
+    L"The upper and lower ranges are the transmission ranges and are only "
+    L"used for thermal resistors/thermocouples",
+    L"Gain",
+    L"This parameter is also used for float liquid level",
+    L"Temp.Comp",  // 120
+    L"Temperature compensation is only used for thermocouple transmitters "
+    L"and is set to the current ambient temperature",
+    L"Zero Sample",
+    L"Full Sample",
+    L"Thermal resistance: zero sampling should give 100Ω signal; 300Ω "
+    L"signal should be given when full sampling",
+    L"Thermocouple: zero sampling should give 0mV signal; 80mV signal should "
+    L"be given when full sampling",  // 125
+    L"Other classes: Set according to sensor requirements",
+    L"Zero Output",
+    L"Full Output",
+    L"Zero output value adjustment to 4mA current or voltage signal (0-10V)",
+    L"Read",  // 130
+    L"Modify",
+    L"Set",
+    L"Parameter modification succeeded",
+    L"Parameter modification failed",
+    L"OK",  // 135
+    L"Cancel",
+    L"Password",
+    L"Password is incorrect, please re-enter",
+    L"Enter Password",
+    L"Language",  // 140
+    L"Simplified Chinese",
+    L"English",
+    L"K Type",
+    L"S Type",
+    L"R Type",  // 145
+    L"B Type",
+    L"N Type",
+    L"E Type",
+    L"J Type",
+    L"T Type",  // 150
+    L"Float Level",
+};
+
+static_assert(std::size(kStrings) ==
+              kLastBuiltinString - kFirstBuiltinString + 1);
+
+}  // namespace
+
+const wchar_t* LoadBuiltinString(int id) {
+  if (id < kFirstBuiltinString || id > kLastBuiltinString) return nullptr;
+  return kStrings[id - kFirstBuiltinString];
+}
+
+}  // namespace corvexa::res

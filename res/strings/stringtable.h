@@ -1,0 +1,13 @@
+#pragma once
+
+// The program's own numbered texts (101-151). They are the last resort of
+// every text lookup, so each id a window asks for must exist here.
+namespace corvexa::res {
+
+// Text of the given number, or nullptr when the table has none.
+const wchar_t* LoadBuiltinString(int id);
+
+inline constexpr int kFirstBuiltinString = 101;
+inline constexpr int kLastBuiltinString = 151;
+
+}  // namespace corvexa::res
