@@ -1,0 +1,80 @@
+#include "protocol/reply_assembler.h"
+
+namespace protocol {
+
+namespace {
+
+// Bytes the classification needs before a reply counts.
+std::size_t BytesToRecognise(ReplyKind kind) { return kind == ReplyKind::RegisterValue ? 5 : 2; }
+
+// Standard lengths: 01 03 02 hi lo crc crc; everything else 8 bytes.
+std::size_t StandardLength(ReplyKind kind) { return kind == ReplyKind::RegisterValue ? 7 : 8; }
+
+bool IsVendorAnswer(ReplyKind kind) {
+    return kind == ReplyKind::ConnectAccepted || kind == ReplyKind::LinkStarted ||
+           kind == ReplyKind::LinkEnded;
+}
+
+}  // namespace
+
+void CReplyAssembler::Feed(const std::uint8_t* data, std::size_t length, std::vector<Reply>& out) {
+    for (std::size_t i = 0; i < length; ++i) FeedByte(data[i], out);
+}
+
+void CReplyAssembler::DropPartial() { m_pending.clear(); }
+
+bool CReplyAssembler::ContinuesReply(std::uint8_t byte) const {
+    const std::size_t pos = m_reply.size();
+    const std::size_t crcAt = m_replyLength - 2;
+    if (pos >= crcAt) {
+        const std::uint16_t crc = Crc16(m_reply.data(), crcAt);
+        const std::uint8_t expected =
+            static_cast<std::uint8_t>(pos == crcAt ? (crc & 0xFF) : (crc >> 8));
+        return byte == expected;
+    }
+    // Vendor answers are padded with FF; the echo carries register and value.
+    return !IsVendorAnswer(m_replyKind) || byte == 0xFF;
+}
+
+void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
+    if (m_replyLength != 0) {
+        if (ContinuesReply(byte)) {
+            m_reply.push_back(byte);
+            if (m_reply.size() == m_replyLength) m_replyLength = 0;
+            return;
+        }
+        // The device sent a short form; this byte is new. FF padding taken so
+        // far may have been the head of the next vendor answer (FF F8 FF AA).
+        m_replyLength = 0;
+        if (IsVendorAnswer(m_replyKind) && m_reply.size() > 2) {
+            const std::vector<std::uint8_t> swallowed(m_reply.begin() + 2, m_reply.end());
+            for (std::uint8_t b : swallowed) FeedByte(b, out);
+            FeedByte(byte, out);
+            return;
+        }
+    }
+
+    m_pending.push_back(byte);
+    while (!m_pending.empty()) {
+        if (m_pending.size() == 1) {
+            // Every known reply starts with 01 or FF.
+            if (m_pending[0] != kStation && m_pending[0] != kVendorStation) m_pending.clear();
+            return;
+        }
+        const ReplyKind kind = ClassifyHeader(m_pending[0], m_pending[1]);
+        if (kind == ReplyKind::Other) {
+            m_pending.erase(m_pending.begin());
+            continue;
+        }
+        if (m_pending.size() < BytesToRecognise(kind)) return;
+
+        const Reply reply = ClassifyReply(m_pending.data(), m_pending.size());
+        out.push_back(reply);
+        m_reply = m_pending;
+        m_replyKind = kind;
+        m_replyLength = StandardLength(kind);
+        m_pending.clear();
+    }
+}
+
+}  // namespace protocol

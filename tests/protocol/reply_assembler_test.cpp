@@ -1,0 +1,137 @@
+#include "protocol/reply_assembler.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace protocol {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes WithCrc(Bytes frame) {
+    const std::uint16_t crc = Crc16(frame.data(), frame.size());
+    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return frame;
+}
+
+Bytes VendorAnswer(std::uint8_t answer) { return WithCrc({0xFF, answer, 0xFF, 0xFF, 0xFF, 0xFF}); }
+Bytes ReadReply(std::uint16_t value) {
+    return WithCrc({0x01, 0x03, 0x02, static_cast<std::uint8_t>(value >> 8),
+                    static_cast<std::uint8_t>(value & 0xFF)});
+}
+Bytes Echo(std::uint16_t reg, std::uint16_t value) {
+    const Frame f = WriteRequest(reg, value);
+    return Bytes(f.begin(), f.end());
+}
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+const Reply kAccepted{ReplyKind::ConnectAccepted, {}};
+const Reply kStarted{ReplyKind::LinkStarted, {}};
+const Reply kEnded{ReplyKind::LinkEnded, {}};
+const Reply kEcho{ReplyKind::WriteEcho, {}};
+Reply Value(std::uint16_t v) { return {ReplyKind::RegisterValue, v}; }
+
+std::vector<Reply> FeedInPieces(const Bytes& stream, const std::vector<std::size_t>& cuts) {
+    CReplyAssembler assembler;
+    std::vector<Reply> out;
+    std::size_t from = 0;
+    for (std::size_t cut : cuts) {
+        assembler.Feed(stream.data() + from, cut - from, out);
+        from = cut;
+    }
+    assembler.Feed(stream.data() + from, stream.size() - from, out);
+    return out;
+}
+
+struct StreamCase {
+    const char* name;
+    Bytes stream;
+    std::vector<Reply> replies;
+    friend void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class Reassembly : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(Reassembly, SameRepliesWhereverTheLineCutsThem) {
+    const auto& c = GetParam();
+    EXPECT_EQ(c.replies, FeedInPieces(c.stream, {})) << "whole";
+    for (std::size_t cut = 1; cut < c.stream.size(); ++cut) {
+        EXPECT_EQ(c.replies, FeedInPieces(c.stream, {cut})) << "cut at " << cut;
+    }
+    std::vector<std::size_t> everyByte;
+    for (std::size_t cut = 1; cut < c.stream.size(); ++cut) everyByte.push_back(cut);
+    EXPECT_EQ(c.replies, FeedInPieces(c.stream, everyByte)) << "byte by byte";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, Reassembly,
+    ::testing::Values(
+        StreamCase{"ReadReply", ReadReply(300), {Value(300)}},
+        StreamCase{"VendorAnswers", Concat({VendorAnswer(0xF8), VendorAnswer(0xAA), VendorAnswer(0xBB)}),
+                   {kAccepted, kStarted, kEnded}},
+        StreamCase{"GluedReadAndEcho", Concat({ReadReply(0xFFF6), Echo(15, 125)}),
+                   {Value(0xFFF6), kEcho}},
+        // Value bytes 01 06 and FF F8 inside a reply are never taken as a header.
+        StreamCase{"ValueBytesLookLikeHeader", Concat({ReadReply(0x0106), ReadReply(0xFFF8)}),
+                   {Value(0x0106), Value(0xFFF8)}},
+        StreamCase{"ShortVendorAnswers", Bytes{0xFF, 0xF8, 0xFF, 0xAA, 0x01, 0x03, 0x02, 0x00, 0x07},
+                   {kAccepted, kStarted, Value(7)}},
+        StreamCase{"GarbageBefore", Concat({Bytes{0x00, 0x13, 0x01, 0xFF, 0x77}, ReadReply(5)}), {Value(5)}},
+        StreamCase{"ExceptionReplyDropped", Concat({WithCrc({0x01, 0x86, 0x02}), Echo(16, 1)}), {kEcho}},
+        StreamCase{"EchoedRequestIsNoReply", Concat({Bytes{0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F},
+                                                     VendorAnswer(0xF8)}),
+                   {kAccepted}},
+        StreamCase{"BadCrcStillCounts", Concat({Bytes{0x01, 0x03, 0x02, 0x01, 0x2C, 0x00, 0x00},
+                                                VendorAnswer(0xAA)}),
+                   {Value(300), kStarted}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReplyAssembler, RecognisesAsSoonAsTheNeededBytesAreIn) {
+    CReplyAssembler assembler;
+    std::vector<Reply> out;
+    const Bytes read = ReadReply(300);
+    assembler.Feed(read.data(), 4, out);
+    EXPECT_TRUE(out.empty());
+    assembler.Feed(read.data() + 4, 1, out);
+    EXPECT_EQ(std::vector<Reply>{Value(300)}, out);
+
+    out.clear();
+    const Bytes echo = Echo(15, 125);
+    assembler.Feed(read.data() + 5, 2, out);  // the read's CRC: swallowed
+    assembler.Feed(echo.data(), 2, out);
+    EXPECT_EQ(std::vector<Reply>{kEcho}, out);
+}
+
+TEST(ReplyAssembler, DropPartialForgetsAnUnfinishedHeadButNotASwallowedTail) {
+    CReplyAssembler assembler;
+    std::vector<Reply> out;
+    const Bytes stale = {0x01, 0x03, 0x02};
+    assembler.Feed(stale.data(), stale.size(), out);
+    EXPECT_TRUE(assembler.HasPartial());
+    assembler.DropPartial();
+    EXPECT_FALSE(assembler.HasPartial());
+    const Bytes next = Concat({Bytes{0x01, 0x06}, Bytes{0x00, 0x10, 0x00, 0x01}});
+    assembler.Feed(next.data(), next.size(), out);
+    // Without the drop, 01 06 would have been read as the value 0x0106.
+    EXPECT_EQ(std::vector<Reply>{kEcho}, out);
+
+    out.clear();
+    const Bytes read = ReadReply(0x01FF);
+    assembler.Feed(read.data(), 5, out);
+    assembler.DropPartial();
+    // Its CRC arrives after the next exchange began: still not a header.
+    const Bytes tailThenAnswer = Concat({Bytes(read.begin() + 5, read.end()), Bytes{0xFF, 0xBB}});
+    assembler.Feed(tailThenAnswer.data(), tailThenAnswer.size(), out);
+    EXPECT_EQ((std::vector<Reply>{Value(0x01FF), kEnded}), out);
+}
+
+}  // namespace
+}  // namespace protocol
