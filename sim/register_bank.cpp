@@ -1,5 +1,7 @@
 #include "sim/register_bank.h"
 
+#include <algorithm>
+
 namespace corvexa::sim {
 
 RegisterBank::RegisterBank(std::uint32_t seed) : values_(Defaults()), rng_(seed) {}
@@ -62,7 +64,8 @@ std::optional<std::uint16_t> RegisterBank::ReadForReply(std::uint16_t reg) {
     next = offsets_[i] - delta;
   }
   offsets_[i] = next;
-  return static_cast<std::uint16_t>(values_[i] + next);
+  // An ADC reading pins at its ends rather than wrapping round.
+  return static_cast<std::uint16_t>(std::clamp(values_[i] + next, 0, 0xFFFF));
 }
 
 void RegisterBank::SetWander(bool on) {
