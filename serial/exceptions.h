@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+namespace serial {
+
+// Raised for a port that is already open.
+class SerialException : public std::exception {
+public:
+    explicit SerialException(const std::string& description);
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+// Raised by read and write on a closed port.
+class PortNotOpenedException : public std::exception {
+public:
+    explicit PortNotOpenedException(const std::string& description);
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+// Raised by a failing platform call; names the raise site so a report from
+// the field can be traced to the exact call.
+class IOException : public std::exception {
+public:
+    IOException(const std::string& file, int32_t line, const std::string& description);
+    const char* what() const noexcept override { return message_.c_str(); }
+
+    const std::string& file() const { return file_; }
+    int32_t line() const { return line_; }
+    int32_t errorNumber() const { return errno_; }
+
+private:
+    std::string file_;
+    int32_t line_;
+    std::string message_;
+    int32_t errno_ = 0;
+};
+
+}  // namespace serial

@@ -1,0 +1,90 @@
+#include "tests/serial/pty_pair.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+namespace serial_test {
+
+PtyPair::PtyPair() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    char name[128];
+    if (::ptsname_r(master_, name, sizeof name) != 0) {
+        throw std::runtime_error("no pseudo-terminal name");
+    }
+    slavePath_ = name;
+}
+
+PtyPair::~PtyPair() { closeMaster(); }
+
+void PtyPair::closeMaster() {
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+}
+
+void PtyPair::send(const std::vector<uint8_t>& bytes) const {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        ASSERT_GT(n, 0) << "write to pty master failed";
+        done += static_cast<size_t>(n);
+    }
+}
+
+std::vector<uint8_t> PtyPair::receive(size_t count, int waitMs) const {
+    std::vector<uint8_t> bytes;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (bytes.size() < count) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            ADD_FAILURE() << "only " << bytes.size() << " of " << count << " bytes arrived";
+            break;
+        }
+        pollfd fd{master_, POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(left)) <= 0) {
+            continue;
+        }
+        uint8_t chunk[4096];
+        const ssize_t n = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
+        if (n > 0) {
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        }
+    }
+    return bytes;
+}
+
+namespace {
+int countEntries(const char* dir) {
+    DIR* d = ::opendir(dir);
+    if (d == nullptr) {
+        return -1;
+    }
+    int count = 0;
+    while (dirent* e = ::readdir(d)) {
+        if (e->d_name[0] != '.') {
+            ++count;
+        }
+    }
+    ::closedir(d);
+    return count;
+}
+}  // namespace
+
+int CountOpenDescriptors() { return countEntries("/proc/self/fd"); }
+int CountThreads() { return countEntries("/proc/self/task"); }
+
+}  // namespace serial_test
