@@ -50,6 +50,12 @@ void ScanLangFiles(const std::wstring& first, const std::wstring& second,
   if (!EqualNoCase(first, second)) MarkPacksIn(second);
 }
 
+void ResetLangScanForTesting() {
+  g_scanned = false;
+  for (SLanguage* row = g_LangTable; row->wLangID != 0; ++row)
+    row->bSupported = 0;
+}
+
 CLanguage::CLanguage() : m_mapGroups(kBuckets) {
   const std::wstring exe = corvexa::lang::sys::ExecutablePath();
   const size_t slash = exe.rfind(L'/');

@@ -71,3 +71,11 @@ class CORVEXA_LANG_API CLanguage {
 // unless force is set.
 void ScanLangFiles(const std::wstring& first, const std::wstring& second,
                    bool force);
+
+// The program's one manager (not exported: other modules use the free
+// functions of language.h).
+extern CLanguage g_Language;
+
+// Forgets the start-up scan and every bSupported flag, so tests can run the
+// start-up choice more than once in one process.
+void ResetLangScanForTesting();

@@ -2,6 +2,7 @@
 
 #include <lzma.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -48,7 +49,13 @@ int CMyLzmaPack::Compress(uint8_t** out, uint32_t* outLength,
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &opt},
                                  {LZMA_VLI_UNKNOWN, nullptr}};
 
-  const size_t room = 2 * static_cast<size_t>(inputLength);
+  // Twice the input is ample for any real pack, but a stream has a fixed
+  // start-up cost of 5 bytes, so tiny inputs get a little more; empty input
+  // still gets no room at all and fails.
+  const size_t room =
+      inputLength == 0 ? 0
+                       : std::max<size_t>(2 * static_cast<size_t>(inputLength),
+                                          static_cast<size_t>(inputLength) + 32);
   std::unique_ptr<uint8_t[]> work(new (std::nothrow) uint8_t[room]);
   if (!work) return LZMA_MEM_ERROR;
   size_t streamLength = 0;

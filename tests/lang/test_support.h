@@ -1,0 +1,126 @@
+#pragma once
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lang/clanguage.h"
+#include "lang/mylzmapack.h"
+#include "lang/packxmlfile.h"
+
+// Reaches the manager's private steps; friend of CLanguage.
+class CLanguageTestAccess {
+ public:
+  using Groups = std::map<std::wstring, std::map<int, std::wstring>>;
+
+  static void SetProgramFolder(CLanguage& l, const std::string& folder) {
+    l.m_strModulePath = std::wstring(folder.begin(), folder.end()) + L"/";
+  }
+  static int Load(CLanguage& l, const std::string& path) {
+    return l.LoadResStringFromXML(std::wstring(path.begin(), path.end()));
+  }
+  static Groups Dump(const CLanguage& l) {
+    Groups out;
+    for (const auto& [name, texts] : l.m_mapGroups)
+      out[name] = std::map<int, std::wstring>(texts->begin(), texts->end());
+    return out;
+  }
+  static int IsSupported(const CLanguage& l, uint32_t id) {
+    return l.IsSupported(id);
+  }
+  static std::wstring XmlName(const CLanguage& l, uint16_t id) {
+    return l.GetLangXMLNameByID(id);
+  }
+};
+
+namespace langtest {
+
+namespace fs = std::filesystem;
+
+// A fresh program folder with an empty "lang" folder inside, removed again.
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "corvexa-lang-XXXXXX");
+    path_ = mkdtemp(tmpl.data());
+    fs::create_directory(path_ / "lang");
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string str() const { return path_.string(); }
+  std::string lang(const std::string& name) const {
+    return (path_ / "lang" / name).string();
+  }
+  std::string file(const std::string& name) const {
+    return (path_ / name).string();
+  }
+
+ private:
+  fs::path path_;
+};
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::optional<std::string> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Bytes of a .lang container made from the given document.
+inline std::string Pack(const std::string& xml) {
+  uint8_t* out = nullptr;
+  uint32_t len = 0;
+  const int rc = CMyLzmaPack::Compress(
+      &out, &len, reinterpret_cast<const uint8_t*>(xml.data()),
+      static_cast<uint32_t>(xml.size()));
+  std::unique_ptr<uint8_t[]> owner(out);
+  if (rc != 0) return {};
+  return std::string(reinterpret_cast<const char*>(out), len);
+}
+
+// A pack document with one group "Main" holding the given texts.
+inline std::string MainPack(const std::map<int, std::string>& texts) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Lang>"
+                    "<Group name=\"Main\">";
+  for (const auto& [id, text] : texts)
+    xml += "<IDS id=\"" + std::to_string(id) + "\">" + text + "</IDS>";
+  return xml + "</Group></Lang>\n";
+}
+
+// Sets or clears an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = old;
+    if (value) setenv(name, value, 1);
+    else unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (old_) setenv(name_.c_str(), old_->c_str(), 1);
+    else unsetenv(name_.c_str());
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+}  // namespace langtest
