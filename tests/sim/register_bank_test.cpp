@@ -7,18 +7,6 @@
 namespace corvexa::sim {
 namespace {
 
-TEST(RegisterBank, DefaultsArePlausibleForAPt100Transmitter) {
-  RegisterBank bank;
-  EXPECT_EQ(bank.Get(10), 0);  // PT100
-  EXPECT_EQ(bank.Get(11), 0);  // degrees Celsius
-  EXPECT_EQ(bank.Get(13), 3);  // 9600 baud
-  EXPECT_EQ(bank.Get(14), 1);  // one decimal
-  EXPECT_EQ(static_cast<std::int16_t>(*bank.Get(16)), -50);
-  EXPECT_EQ(static_cast<std::int16_t>(*bank.Get(17)), 150);
-  EXPECT_LT(*bank.Get(20), *bank.Get(21));
-  EXPECT_LT(*bank.Get(22), *bank.Get(23));
-}
-
 TEST(RegisterBank, OnlyRegisters10To23Exist) {
   RegisterBank bank;
   for (unsigned reg = 0; reg < 0x10000; ++reg) {

@@ -120,18 +120,14 @@ TEST(SimulatedTransmitter, PacedReplyTakesAtLeastItsWireTime) {
   options.pacing = true;
   SimulatedTransmitter sim(options);
   SlavePort port(sim.SlavePath());
-  // Two replies of 9 bytes: 18 byte times, 18.75 ms at 9600 baud.
+  // A 9-byte reply: 9.4 ms on the wire at 9600 baud. Only a lower bound is
+  // checked; how late the reader wakes up is the machine's business.
   port.Write(Hex("01 03 00 16 00 02 25 CF"));
   ASSERT_TRUE(sim.WaitForFrames(1, 2s));
-  const auto first = sim.Frames()[0].at;
+  const auto received = sim.Frames()[0].at;
   const auto bytes = port.ReadTimed(9, 2000ms);
   ASSERT_EQ(bytes.size(), 9u);
-  port.Write(Hex("01 03 00 16 00 02 25 CF"));
-  const auto more = port.ReadTimed(9, 2000ms);
-  ASSERT_EQ(more.size(), 9u);
-  EXPECT_GE(bytes.back().at - first, 9 * SimulatedTransmitter::kByteTime);
-  // Paced bytes trickle in: the first cannot arrive with the last.
-  EXPECT_GE(bytes.back().at - bytes.front().at, 7 * SimulatedTransmitter::kByteTime);
+  EXPECT_GE(bytes.back().at - received, 9 * SimulatedTransmitter::kByteTime);
 }
 
 TEST(SimulatedTransmitter, StopsInTheMiddleOfALongDelay) {

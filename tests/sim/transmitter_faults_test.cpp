@@ -128,17 +128,5 @@ TEST_F(TransmitterFaults, EveryNthRequestIsDropped) {
   EXPECT_EQ(sim.FrameCount(), 7u) << "dropped requests are still on record";
 }
 
-TEST_F(TransmitterFaults, ClearFaultsRestoresNormalService) {
-  FaultModes all;
-  all.silent = true;
-  all.corruptCrc = true;
-  all.exceptionCode = 2;
-  all.dropEvery = 1;
-  sim.SetFaults(all);
-  EXPECT_TRUE(sim.Faults().silent);
-  sim.ClearFaults();
-  EXPECT_EQ(ToHex(port.Exchange(Hex(kReadUpper), 7)), kUpperReply);
-}
-
 }  // namespace
 }  // namespace corvexa::sim
