@@ -310,13 +310,17 @@ TEST(Engine, StopWithTimeOutAbandonsAStuckReader) {
     PtyPair pty;
     Recorder rec;
     std::mutex gate;
-    std::condition_variable opened;
+    std::condition_variable changed;
     bool release = false;
+    bool left = false;
     std::atomic<bool> inside{false};
     rec.onReceive = [&] {
         inside = true;
         std::unique_lock lock(gate);
-        opened.wait(lock, [&] { return release; });
+        changed.wait(lock, [&] { return release; });
+        // The last touch of this test's objects, under the gate lock.
+        left = true;
+        changed.notify_all();
     };
     const int threads = serial_test::CountThreads();
     {
@@ -329,10 +333,11 @@ TEST(Engine, StopWithTimeOutAbandonsAStuckReader) {
         EXPECT_FALSE(engine.IsOpen());
     }  // the engine is gone while its old thread still waits in the handler
     {
-        std::lock_guard lock(gate);
+        std::unique_lock lock(gate);
         release = true;
+        changed.notify_all();
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return left; }));
     }
-    opened.notify_all();
     bool ended = false;
     for (int i = 0; i < 100 && !ended; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

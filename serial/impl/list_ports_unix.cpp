@@ -1,0 +1,178 @@
+#include "serial/impl/list_ports_unix.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// sysfs and device names are UTF-8; records carry wide text.
+std::wstring FromUtf8(const std::string& text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const int extra = lead < 0x80            ? 0
+                          : (lead >> 5) == 0x06  ? 1
+                          : (lead >> 4) == 0x0E  ? 2
+                          : (lead >> 3) == 0x1E  ? 3
+                                                 : -1;
+        if (extra < 0 || (extra > 0 && i + static_cast<size_t>(extra) >= text.size())) {
+            out.push_back(L'\uFFFD');
+            ++i;
+            continue;
+        }
+        char32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
+        bool valid = true;
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+            if ((next & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            out.push_back(L'\uFFFD');
+            ++i;
+            continue;
+        }
+        out.push_back(static_cast<wchar_t>(code));
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return out;
+}
+
+std::string ToUtf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t wc : text) {
+        const auto c = static_cast<char32_t>(wc);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// One line of a sysfs attribute, without the trailing newline; empty when
+// the attribute is missing.
+std::string ReadAttribute(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) {
+        line.pop_back();
+    }
+    return line;
+}
+
+// The USB device (the folder with idVendor) above a tty's device, if any.
+bool FindUsbDevice(fs::path dir, fs::path& usbDevice) {
+    std::error_code ec;
+    while (!dir.empty() && dir != dir.root_path()) {
+        if (fs::exists(dir / "idVendor", ec) && fs::exists(dir / "idProduct", ec)) {
+            usbDevice = dir;
+            return true;
+        }
+        dir = dir.parent_path();
+    }
+    return false;
+}
+
+std::wstring ErrorText(const std::string& what, int err) {
+    char code[32];
+    std::snprintf(code, sizeof code, "%lx", static_cast<unsigned long>(err));
+    return FromUtf8(what) + L" (err=" + FromUtf8(code) + L")";
+}
+
+// The same exclusive claim serial::Serial makes, released at once.
+bool CanOpenExclusively(const SSerInfo& port) {
+    const std::string path = ToUtf8(port.devicePath);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+}  // namespace
+
+void ListSerialPortsIn(std::vector<SSerInfo>& ports, bool dropBusy, const std::string& ttyClassDir,
+                       const std::string& devDir) {
+    ports.clear();
+    std::error_code ec;
+    fs::directory_iterator it(ttyClassDir, ec);
+    if (ec) {
+        throw CSerialListException(ErrorText("Could not read from " + ttyClassDir + ".", ec.value()));
+    }
+    std::vector<std::string> names;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) {
+            throw CSerialListException(ErrorText("Could not read from " + ttyClassDir + ".", ec.value()));
+        }
+        names.push_back(it->path().filename().string());
+    }
+    // A stable order, whatever order the kernel lists the class in.
+    std::sort(names.begin(), names.end());
+
+    for (const std::string& name : names) {
+        const fs::path tty = fs::path(ttyClassDir) / name;
+        // Virtual terminals and ptys have no device; a port needs a driver.
+        const fs::path device = fs::canonical(tty / "device", ec);
+        if (ec) {
+            continue;
+        }
+        if (!fs::exists(device / "driver", ec)) {
+            continue;
+        }
+        // Serial cores list every slot they could have; type 0 means no
+        // UART answered there (the usual phantom ttyS1..ttyS31).
+        if (fs::exists(tty / "type", ec) && ReadAttribute(tty / "type") == "0") {
+            continue;
+        }
+        SSerInfo info;
+        fs::path usbDevice;
+        info.isUsb = FindUsbDevice(device, usbDevice);
+        std::string description;
+        if (info.isUsb) {
+            description = ReadAttribute(usbDevice / "product");
+            if (description.empty()) {
+                description = "USB Serial Port";
+            }
+        } else {
+            description = "Communications Port";
+        }
+        info.portName = FromUtf8(name);
+        info.devicePath = FromUtf8((fs::path(devDir) / name).string());
+        info.description = FromUtf8(description);
+        info.friendlyName = info.description + L" (" + info.portName + L")";
+        ports.push_back(std::move(info));
+    }
+    PostProcessPorts(ports, dropBusy, CanOpenExclusively);
+}
+
+void ListSerialPorts(std::vector<SSerInfo>& ports, bool dropBusy) {
+    ListSerialPortsIn(ports, dropBusy, "/sys/class/tty", "/dev");
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+// One serial port present on the machine.
+struct SSerInfo {
+    std::wstring devicePath;    // path that opens the port
+    std::wstring portName;      // e.g. COM3 or ttyUSB0; empty on the setup-interface way
+    std::wstring friendlyName;  // shown to users; ends in "(<port name>)"
+    bool isUsb = false;
+    std::wstring description;
+};
+
+// Raised when the ports cannot be listed; carries the wide error text.
+class CSerialListException : public std::exception {
+public:
+    explicit CSerialListException(std::wstring text);
+    const std::wstring& Text() const { return text_; }
+    // The text with every character above 0x7F replaced by '?'.
+    const char* what() const noexcept override { return narrow_.c_str(); }
+
+private:
+    std::wstring text_;
+    std::string narrow_;
+};
+
+// Empties ports and fills it in discovery order, then applies
+// PostProcessPorts. With dropBusy, ports that cannot be opened right now
+// (in use elsewhere) are left out.
+void ListSerialPorts(std::vector<SSerInfo>& ports, bool dropBusy);
+
+// The rules every way shares, for each record in order: drop it when
+// dropBusy is set and canOpen says no; an empty friendly name becomes the
+// port name; an empty description becomes the friendly name, cut before
+// " (" when that occurs after the start and the first ')' ends the text.
+void PostProcessPorts(std::vector<SSerInfo>& ports, bool dropBusy,
+                      const std::function<bool(const SSerInfo&)>& canOpen);

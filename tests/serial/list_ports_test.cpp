@@ -1,0 +1,215 @@
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "serial/impl/list_ports_unix.h"
+#include "serial/serial.h"
+#include "tests/serial/pty_pair.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A throw-away folder with a fake /sys and /dev inside.
+class FakeSystem {
+public:
+    FakeSystem() {
+        char pattern[] = "/tmp/corvexa-sysfs-XXXXXX";
+        root_ = ::mkdtemp(pattern);
+        fs::create_directories(ttyClass());
+        fs::create_directories(dev());
+    }
+    ~FakeSystem() { fs::remove_all(root_); }
+
+    std::string ttyClass() const { return (root_ / "sys/class/tty").string(); }
+    std::string dev() const { return (root_ / "dev").string(); }
+
+    // A device folder under sys/devices bound to a driver.
+    fs::path device(const std::string& path, const std::string& driver) {
+        const fs::path dir = root_ / "sys/devices" / path;
+        fs::create_directories(dir);
+        const fs::path drv = root_ / "sys/bus/drivers" / driver;
+        fs::create_directories(drv);
+        fs::create_directory_symlink(drv, dir / "driver");
+        return dir;
+    }
+    // A device folder no driver claims.
+    fs::path bareDevice(const std::string& path) {
+        const fs::path dir = root_ / "sys/devices" / path;
+        fs::create_directories(dir);
+        return dir;
+    }
+    // Marks a folder as a USB device with an optional product string.
+    void usbDevice(const std::string& path, const std::string& product) {
+        const fs::path dir = root_ / "sys/devices" / path;
+        fs::create_directories(dir);
+        write(dir / "idVendor", "0403\n");
+        write(dir / "idProduct", "6001\n");
+        if (!product.empty()) {
+            write(dir / "product", product + "\n");
+        }
+    }
+    // The class entry of a tty, linked to its device when it has one.
+    void tty(const std::string& name, const fs::path& device, const char* type = nullptr) {
+        const fs::path dir = fs::path(ttyClass()) / name;
+        fs::create_directories(dir);
+        if (!device.empty()) {
+            fs::create_directory_symlink(device, dir / "device");
+        }
+        if (type != nullptr) {
+            write(dir / "type", std::string(type) + "\n");
+        }
+    }
+    void devNode(const std::string& name, const std::string& target) {
+        fs::create_symlink(target, fs::path(dev()) / name);
+    }
+
+private:
+    static void write(const fs::path& file, const std::string& text) { std::ofstream(file) << text; }
+    fs::path root_;
+};
+
+// The four kinds of port a PC shows, plus ttys that are not ports.
+void BuildTypicalMachine(FakeSystem& sys) {
+    sys.usbDevice("pci0000:00/usb1/1-1", "FT232R USB UART");
+    sys.tty("ttyUSB0", sys.device("pci0000:00/usb1/1-1/1-1:1.0/ttyUSB0", "ftdi_sio"));
+    sys.usbDevice("pci0000:00/usb1/1-2", "");
+    sys.tty("ttyACM0", sys.device("pci0000:00/usb1/1-2/1-2:1.0", "cdc_acm"));
+    const fs::path uarts = sys.device("platform/serial8250", "serial8250");
+    sys.tty("ttyS1", uarts, "0");  // phantom slot
+    sys.tty("ttyS0", sys.device("pnp0/00:05", "serial"), "4");
+    sys.tty("tty0", {});                                 // virtual console
+    sys.tty("ttyprintk", sys.bareDevice("virtual/tty/ttyprintk"));
+}
+
+TEST(ListPorts, FakeSysfsGivesSortedRealPorts) {
+    FakeSystem sys;
+    BuildTypicalMachine(sys);
+    std::vector<SSerInfo> ports{SSerInfo{L"stale", L"", L"", false, L""}};
+    ListSerialPortsIn(ports, false, sys.ttyClass(), sys.dev());
+
+    struct Expected {
+        const wchar_t* name;
+        const wchar_t* friendly;
+        bool usb;
+        const wchar_t* description;
+    } expected[] = {
+        {L"ttyACM0", L"USB Serial Port (ttyACM0)", true, L"USB Serial Port"},
+        {L"ttyS0", L"Communications Port (ttyS0)", false, L"Communications Port"},
+        {L"ttyUSB0", L"FT232R USB UART (ttyUSB0)", true, L"FT232R USB UART"},
+    };
+    ASSERT_EQ(ports.size(), std::size(expected));
+    for (size_t i = 0; i < ports.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ports[i].portName, expected[i].name);
+        EXPECT_EQ(ports[i].devicePath, std::wstring(fs::path(sys.dev()).wstring()) + L"/" + expected[i].name);
+        EXPECT_EQ(ports[i].friendlyName, expected[i].friendly);
+        EXPECT_EQ(ports[i].isUsb, expected[i].usb);
+        EXPECT_EQ(ports[i].description, expected[i].description);
+    }
+}
+
+TEST(ListPorts, NonAsciiProductStringArrivesWide) {
+    FakeSystem sys;
+    sys.usbDevice("usb1/1-1", "Wandler \xC2\xB5-Box \xE2\x82\xAC");
+    sys.tty("ttyUSB3", sys.device("usb1/1-1/1-1:1.0/ttyUSB3", "ch341"));
+    std::vector<SSerInfo> ports;
+    ListSerialPortsIn(ports, false, sys.ttyClass(), sys.dev());
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].description, L"Wandler \u00B5-Box \u20AC");
+    EXPECT_EQ(ports[0].friendlyName, L"Wandler \u00B5-Box \u20AC (ttyUSB3)");
+}
+
+// A port held by another program is dropped; the rest keep their order.
+TEST(ListPorts, DropBusyRemovesHeldPortsInOrder) {
+    FakeSystem sys;
+    BuildTypicalMachine(sys);
+    serial_test::PtyPair acm, s0, usb;
+    sys.devNode("ttyACM0", acm.slavePath());
+    sys.devNode("ttyS0", s0.slavePath());
+    sys.devNode("ttyUSB0", usb.slavePath());
+    serial::Serial holder(sys.dev() + "/ttyS0", 9600, serial::Timeout::Total(50));
+
+    std::vector<SSerInfo> ports;
+    ListSerialPortsIn(ports, false, sys.ttyClass(), sys.dev());
+    EXPECT_EQ(ports.size(), 3u);
+    ListSerialPortsIn(ports, true, sys.ttyClass(), sys.dev());
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_EQ(ports[0].portName, L"ttyACM0");
+    EXPECT_EQ(ports[1].portName, L"ttyUSB0");
+    // The probe released its claim: the listed ports can be opened.
+    serial::Serial usbPort(sys.dev() + "/ttyUSB0", 9600, serial::Timeout::Total(50));
+    EXPECT_TRUE(usbPort.isOpen());
+}
+
+TEST(ListPorts, MissingClassFolderRaisesWideText) {
+    std::vector<SSerInfo> ports;
+    try {
+        ListSerialPortsIn(ports, false, "/tmp/corvexa-no-such-sysfs", "/dev");
+        FAIL() << "no error";
+    } catch (const CSerialListException& e) {
+        EXPECT_EQ(e.Text(), L"Could not read from /tmp/corvexa-no-such-sysfs. (err=2)");
+        EXPECT_STREQ(e.what(), "Could not read from /tmp/corvexa-no-such-sysfs. (err=2)");
+    }
+}
+
+struct PostCase {
+    const wchar_t* portName;
+    const wchar_t* friendly;
+    const wchar_t* description;
+    const wchar_t* wantFriendly;
+    const wchar_t* wantDescription;
+};
+
+class PostProcessing : public testing::TestWithParam<PostCase> {};
+
+TEST_P(PostProcessing, DerivesNamesAsDocumented) {
+    const PostCase& c = GetParam();
+    std::vector<SSerInfo> ports{SSerInfo{L"\\\\.\\X", c.portName, c.friendly, false, c.description}};
+    PostProcessPorts(ports, false, [](const SSerInfo&) { return false; });
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].friendlyName, c.wantFriendly);
+    EXPECT_EQ(ports[0].description, c.wantDescription);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PostProcessing,
+    testing::Values(
+        // description delivered by the device stays whole
+        PostCase{L"", L"USB Serial Port (COM3)", L"USB Serial Port", L"USB Serial Port (COM3)",
+                 L"USB Serial Port"},
+        PostCase{L"", L"X (COM3)", L"Whole (text)", L"X (COM3)", L"Whole (text)"},
+        // derived from the friendly name
+        PostCase{L"COM1", L"Communications Port (COM1)", L"", L"Communications Port (COM1)",
+                 L"Communications Port"},
+        PostCase{L"COM1", L"Port (COM1) extra", L"", L"Port (COM1) extra", L"Port (COM1) extra"},
+        PostCase{L"COM1", L" (COM1)", L"", L" (COM1)", L" (COM1)"},
+        PostCase{L"COM1", L"A (b) (COM1)", L"", L"A (b) (COM1)", L"A (b) (COM1)"},
+        PostCase{L"COM1", L"P(COM1)", L"", L"P(COM1)", L"P(COM1)"},
+        // empty friendly name from the port name (the probe way)
+        PostCase{L"COM7", L"", L"", L"COM7", L"COM7"},
+        PostCase{L"", L"", L"", L"", L""}));
+
+TEST(PostProcessing, DropBusyKeepsOrderOfTheRest) {
+    std::vector<SSerInfo> ports;
+    for (const wchar_t* name : {L"COM1", L"COM2", L"COM3", L"COM4", L"COM5"}) {
+        ports.push_back(SSerInfo{std::wstring(L"\\\\.\\") + name, name, L"", false, L""});
+    }
+    auto free = [](const SSerInfo& p) { return p.portName != L"COM2" && p.portName != L"COM3"; };
+    PostProcessPorts(ports, true, free);
+    ASSERT_EQ(ports.size(), 3u);
+    EXPECT_EQ(ports[0].portName, L"COM1");
+    EXPECT_EQ(ports[1].portName, L"COM4");
+    EXPECT_EQ(ports[2].portName, L"COM5");
+    // Without dropping, the probe is not consulted.
+    std::vector<SSerInfo> all = {SSerInfo{L"a", L"COM2", L"", false, L""}};
+    PostProcessPorts(all, false, free);
+    EXPECT_EQ(all.size(), 1u);
+}
+
+}  // namespace
