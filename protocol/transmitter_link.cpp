@@ -1,0 +1,354 @@
+#include "protocol/transmitter_link.h"
+
+#include <memory>
+
+#include "protocol/conversions.h"
+#include "threads/ws_thread.h"
+
+namespace protocol {
+
+namespace {
+
+ReplyKind AnswerTo(VendorCommand command) {
+    switch (command) {
+        case VendorCommand::ConnectRequest:
+            return ReplyKind::ConnectAccepted;
+        case VendorCommand::LinkStart:
+            return ReplyKind::LinkStarted;
+        case VendorCommand::LinkEnd:
+            break;
+    }
+    return ReplyKind::LinkEnded;
+}
+
+}  // namespace
+
+// Each task carries its own arguments and its place in the line, taken when
+// it was started, so that tasks started back to back go out in that order.
+struct CTransmitterLink::TaskArgs {
+    TaskKind kind;
+    OperationCode code;
+    std::uint16_t value;
+    Ticket ticket;
+};
+
+CTransmitterLink::CTransmitterLink(TransmitterEngine& engine, IMessageSink& sink)
+    : CTransmitterLink(engine, sink, Timing{}) {}
+
+CTransmitterLink::CTransmitterLink(TransmitterEngine& engine, IMessageSink& sink, Timing timing)
+    : m_engine(engine), m_sink(sink), m_timing(timing) {
+    m_samplingThread = std::thread(&CTransmitterLink::SamplingThread, this);
+    m_engine.SetHandler(this);
+}
+
+CTransmitterLink::~CTransmitterLink() {
+    m_engine.SetHandler(nullptr);
+    {
+        std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_changed.notify_all();
+    m_stopFlag.store(true);
+    m_stopEvent.Set();
+    m_replyEvent.Set();  // the exchange on the line sees m_closing and gives up
+    if (m_samplingThread.joinable()) m_samplingThread.join();
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_tasks == 0; });
+}
+
+bool CTransmitterLink::SetFactoryMode(bool factory) {
+    int unset = -1;
+    const int wanted = factory ? 1 : 0;
+    return m_mode.compare_exchange_strong(unset, wanted) || unset == wanted;
+}
+
+bool CTransmitterLink::FactoryMode() const { return m_mode.load() == 1; }
+
+bool CTransmitterLink::StartVendorTask(OperationCode code) {
+    if (!VendorCommandOf(code)) return false;
+    return Launch(TaskKind::Vendor, code, 0);
+}
+
+bool CTransmitterLink::StartReadAllTask() {
+    return Launch(TaskKind::ReadAll, OperationCode::ConnectRequest, 0);
+}
+
+bool CTransmitterLink::StartWriteTask(OperationCode code, std::uint16_t value) {
+    if (!IsWriteOperation(code)) return false;
+    return Launch(TaskKind::Write, code, value);
+}
+
+bool CTransmitterLink::StartWrite(OperationCode code) {
+    if (!IsWriteOperation(code)) return false;
+    std::uint16_t value;
+    {
+        std::lock_guard lock(m_mutex);
+        value = WriteValueOf(m_params, code);
+    }
+    return Launch(TaskKind::Write, code, value);
+}
+
+DeviceParameters CTransmitterLink::Parameters() const {
+    std::lock_guard lock(m_mutex);
+    return m_params;
+}
+
+bool CTransmitterLink::SetText(OperationCode code, std::wstring text) {
+    std::lock_guard lock(m_mutex);
+    std::wstring* field = nullptr;
+    switch (code) {
+        case OperationCode::WriteZeroOffset: field = &m_params.zeroOffset; break;
+        case OperationCode::WriteLowerLimit: field = &m_params.lowerLimit; break;
+        case OperationCode::WriteUpperLimit: field = &m_params.upperLimit; break;
+        case OperationCode::WriteTempComp: field = &m_params.tempComp; break;
+        case OperationCode::WriteZeroSample: field = &m_params.zeroSample; break;
+        case OperationCode::WriteFullSample: field = &m_params.fullSample; break;
+        case OperationCode::WriteZeroOutput: field = &m_params.zeroOutput; break;
+        case OperationCode::WriteFullOutput: field = &m_params.fullOutput; break;
+        default: return false;
+    }
+    *field = std::move(text);
+    return true;
+}
+
+bool CTransmitterLink::SetCode(OperationCode code, int selection) {
+    std::lock_guard lock(m_mutex);
+    if (code == OperationCode::WriteSignalSource) {
+        m_params.signalSource = SelectionToWord(selection);
+    } else if (code == OperationCode::WriteGain) {
+        m_params.gain = SelectionToWord(selection);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CTransmitterLink::Shutdown(std::chrono::milliseconds pause) {
+    m_stopFlag.store(true);
+    m_stopEvent.Set();
+    StartVendorTask(OperationCode::LinkEnd);
+    std::this_thread::sleep_for(pause);
+}
+
+void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t length) {
+    if (data == nullptr || length <= 0) return;
+    bool startLinkStart = false;
+    bool startReadAll = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closing) return;
+        std::vector<Reply> replies;
+        m_assembler.Feed(data, static_cast<std::size_t>(length), replies);
+        for (const Reply& reply : replies) {
+            const bool awaited = m_expect == reply.kind && !m_replied;
+            switch (reply.kind) {
+                case ReplyKind::ConnectAccepted:
+                    startLinkStart = true;
+                    break;
+                case ReplyKind::RegisterValue:
+                    // Only the read on the line takes a value, into its own
+                    // register's field; after LinkEnd none does.
+                    if (awaited && reply.value && m_registerIndex.load() != kNoReadPending) {
+                        StoreRegisterValue(m_params, m_storeIndex, *reply.value);
+                    }
+                    break;
+                case ReplyKind::LinkStarted:
+                    startReadAll = true;
+                    break;
+                case ReplyKind::LinkEnded:
+                    m_registerIndex.store(kNoReadPending);
+                    break;
+                case ReplyKind::WriteEcho:
+                case ReplyKind::Other:
+                    break;
+            }
+            if (awaited) {
+                m_replied = true;
+                m_replyEvent.Set();
+            }
+        }
+    }
+    if (startLinkStart) StartVendorTask(OperationCode::LinkStart);
+    if (startReadAll) StartReadAllTask();
+}
+
+bool CTransmitterLink::Launch(TaskKind kind, OperationCode code, std::uint16_t value) {
+    Ticket ticket;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closing) return false;
+        ticket = m_nextTicket++;
+        m_line.push_back(ticket);
+        ++m_tasks;
+    }
+    auto* args = new TaskArgs{kind, code, value, ticket};
+    auto* record = new STaskRecord{this, &CTransmitterLink::TaskEntry,
+                                   reinterpret_cast<std::uintptr_t>(args)};
+    if (CreateWorker(record, false) != nullptr) return true;
+    // The worker deleted the record; the task never ran.
+    delete args;
+    LeaveLine(ticket);
+    std::lock_guard lock(m_mutex);
+    --m_tasks;
+    m_changed.notify_all();
+    return false;
+}
+
+int32_t CTransmitterLink::TaskEntry(void* owner, std::uintptr_t parameter) {
+    auto* self = static_cast<CTransmitterLink*>(owner);
+    std::unique_ptr<TaskArgs> args(reinterpret_cast<TaskArgs*>(parameter));
+    self->RunTask(*args);
+    // Last touch of the object: the destructor waits for this count, and
+    // notifying under the lock keeps the condition variable alive for it.
+    std::lock_guard lock(self->m_mutex);
+    --self->m_tasks;
+    self->m_changed.notify_all();
+    return 0;
+}
+
+void CTransmitterLink::RunTask(const TaskArgs& args) {
+    switch (args.kind) {
+        case TaskKind::Vendor:
+            VendorTask(args.ticket, args.code);
+            break;
+        case TaskKind::ReadAll:
+            ReadAllTask(args.ticket);
+            break;
+        case TaskKind::Write:
+            WriteTask(args.ticket, args.code, args.value);
+            break;
+    }
+}
+
+void CTransmitterLink::VendorTask(Ticket ticket, OperationCode code) {
+    const VendorCommand command = *VendorCommandOf(code);
+    Exchange(ticket, VendorFrame(command), AnswerTo(command));
+    Pause(m_timing.taskPause);
+}
+
+void CTransmitterLink::ReadAllTask(Ticket ticket) {
+    // User version: registers 10..17; factory version: 10..23.
+    const int count = FactoryMode() ? kRegisterCount : kUserRegisterCount;
+    for (int index = 0; index < count && !Closing(); ++index) {
+        if (index > 0) ticket = TakeTurn();
+        // A failed read leaves its field as it was; the loop goes on.
+        Exchange(ticket, ReadRequest(RegisterOfIndex(index)), ReplyKind::RegisterValue, index,
+                 index);
+    }
+    Pause(m_timing.taskPause);
+    Post(UM_VALUES_CHANGED, 0, 0);
+    Post(UM_DEVICE_ONLINE, 0, 1);
+}
+
+void CTransmitterLink::WriteTask(Ticket ticket, OperationCode code, std::uint16_t value) {
+    // The echo's content is not examined: a WriteEcho in time is success.
+    const bool ok = Exchange(ticket, WriteRequest(*WriteRegisterOf(code), value),
+                             ReplyKind::WriteEcho);
+    Post(UM_WRITE_RESULT, static_cast<std::uintptr_t>(code), ok ? 1 : 0);
+}
+
+void CTransmitterLink::SamplingThread() {
+    for (;;) {
+        m_stopEvent.Wait(static_cast<uint32_t>(m_timing.samplingPace.count()));
+        if (m_stopFlag.load()) {
+            Pause(m_timing.taskPause);
+            return;
+        }
+        const bool zero = m_zeroSampling.load();
+        if (!zero && !m_fullSampling.load()) continue;
+        // Register 20 is the zero sample, 21 the full sample.
+        if (zero) {
+            Exchange(TakeTurn(), ReadRequest(RegisterOfIndex(kZeroSampleIndex)),
+                     ReplyKind::RegisterValue, kZeroSampleIndex);
+        }
+        if (m_fullSampling.load()) {
+            Exchange(TakeTurn(), ReadRequest(RegisterOfIndex(kFullSampleIndex)),
+                     ReplyKind::RegisterValue, kFullSampleIndex);
+        }
+        Post(UM_VALUES_CHANGED, 0, 0);
+    }
+}
+
+CTransmitterLink::Ticket CTransmitterLink::TakeTurn() {
+    std::lock_guard lock(m_mutex);
+    if (m_closing) return 0;
+    const Ticket ticket = m_nextTicket++;
+    m_line.push_back(ticket);
+    return ticket;
+}
+
+void CTransmitterLink::LeaveLine(Ticket ticket) {
+    std::lock_guard lock(m_mutex);
+    for (auto it = m_line.begin(); it != m_line.end(); ++it) {
+        if (*it == ticket) {
+            m_line.erase(it);
+            break;
+        }
+    }
+    m_changed.notify_all();
+}
+
+bool CTransmitterLink::Exchange(Ticket ticket, const Frame& frame, ReplyKind expect,
+                                int storeIndex, int markIndex) {
+    if (ticket == 0) return false;
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_closing || m_line.front() == ticket; });
+        if (m_closing) {
+            lock.unlock();
+            LeaveLine(ticket);
+            return false;
+        }
+        // Nothing that came before this request may complete it.
+        m_assembler.DropPartial();
+        m_replyEvent.Reset();
+        m_expect = expect;
+        m_storeIndex = storeIndex;
+        m_replied = false;
+        if (markIndex >= 0) m_registerIndex.store(markIndex);
+    }
+
+    bool replied = false;
+    bool closing = false;
+    for (int attempt = 0; attempt < m_timing.attempts && !replied && !closing; ++attempt) {
+        m_engine.Write(frame.data(), static_cast<int32_t>(frame.size()));  // failure = time-out
+        const auto deadline = std::chrono::steady_clock::now() + m_timing.attempt;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            const bool signalled =
+                left.count() > 0 && m_replyEvent.Wait(static_cast<uint32_t>(left.count()));
+            std::lock_guard lock(m_mutex);
+            closing = m_closing;
+            replied = m_replied && !closing;
+            if (replied || closing || !signalled) break;
+        }
+    }
+
+    {
+        std::lock_guard lock(m_mutex);
+        m_expect.reset();
+        m_storeIndex = -1;
+        m_line.pop_front();
+    }
+    m_changed.notify_all();
+    return replied;
+}
+
+void CTransmitterLink::Post(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    // Under the lock, so that no message can follow the start of destruction.
+    std::lock_guard lock(m_mutex);
+    if (!m_closing) m_sink.PostToWindow(msg, wParam, lParam);
+}
+
+void CTransmitterLink::Pause(std::chrono::milliseconds duration) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait_for(lock, duration, [this] { return m_closing; });
+}
+
+bool CTransmitterLink::Closing() const {
+    std::lock_guard lock(m_mutex);
+    return m_closing;
+}
+
+}  // namespace protocol

@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "link_rig.h"
+
+namespace protocol::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<Frame> HandshakeFrames(int reads) {
+    std::vector<Frame> frames = {VendorFrame(VendorCommand::ConnectRequest),
+                                 VendorFrame(VendorCommand::LinkStart)};
+    for (int index = 0; index < reads; ++index) frames.push_back(ReadRequest(10 + index));
+    return frames;
+}
+
+// Device values chosen so that every conversion shows: signed limits,
+// a scaled offset, an unsigned output above 0x7FFF.
+void LoadDevice(corvexa::sim::SimulatedTransmitter& sim) {
+    const std::uint16_t words[] = {4, 2, 7, 3, 1, 300, 0xFFF6, 500, 5, 0xFFF1, 1200, 2400, 0xFFF6, 3000};
+    for (int i = 0; i < 14; ++i) sim.SetRegister(static_cast<std::uint16_t>(10 + i), words[i]);
+}
+
+struct ModeCase {
+    bool factory;
+    int reads;
+};
+
+class Handshake : public ::testing::TestWithParam<ModeCase> {};
+
+TEST_P(Handshake, ReadsTheModesRegistersInOrderThenReportsOnline) {
+    LinkRig rig(GetParam().factory);
+    LoadDevice(rig.Sim());
+    ASSERT_TRUE(rig.Connect());
+
+    EXPECT_EQ(HandshakeFrames(GetParam().reads), rig.Frames());
+    EXPECT_EQ((std::vector<Posted>{{UM_VALUES_CHANGED, 0, 0}, {UM_DEVICE_ONLINE, 0, 1}}),
+              rig.Sink().Messages());
+
+    const DeviceParameters p = rig.Link().Parameters();
+    EXPECT_EQ(4, p.signalSource);
+    EXPECT_EQ(2, p.unit);
+    EXPECT_EQ(1, p.decimals);
+    EXPECT_EQ(L"30.0", p.zeroOffset);
+    EXPECT_EQ(L"-10", p.lowerLimit);
+    EXPECT_EQ(L"500", p.upperLimit);
+    if (GetParam().factory) {
+        EXPECT_EQ(5, p.gain);
+        EXPECT_EQ(L"6552.1", p.tempComp);
+        EXPECT_EQ(L"65526", p.zeroOutput);
+        EXPECT_EQ(L"3000", p.fullOutput);
+    } else {
+        EXPECT_EQ(0xFFFF, p.gain);
+        EXPECT_EQ(L"", p.tempComp);
+        EXPECT_EQ(L"", p.fullOutput);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Handshake,
+                         ::testing::Values(ModeCase{false, 8}, ModeCase{true, 14}),
+                         [](const auto& info) { return info.param.factory ? "Factory" : "User"; });
+
+TEST(TransmitterLink, SilentDeviceGetsAWriteThreeTimesOneSecondApartThenFailure) {
+    LinkRig rig(true);
+    rig.Sim().SetSilent(true);
+    const auto pressed = Clock::now();
+    ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteZeroOffset, 125));
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 6s));
+    const auto failedAfter = Clock::now() - pressed;
+
+    EXPECT_EQ((std::vector<Posted>{{UM_WRITE_RESULT, 18, 0}}), rig.Sink().Messages());
+    const auto frames = rig.Sim().Frames();
+    ASSERT_EQ(3u, frames.size());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(WriteRequest(15, 125), frames[i].bytes);
+        if (i > 0) {
+            const auto gap = frames[i].at - frames[i - 1].at;
+            EXPECT_GT(gap, 900ms);
+            EXPECT_LT(gap, 1500ms);
+        }
+    }
+    EXPECT_GT(failedAfter, 2900ms);
+    EXPECT_LT(failedAfter, 4500ms);
+}
+
+TEST(TransmitterLink, ReadAllWithoutAnswersStillReportsOnline) {
+    CTransmitterLink::Timing quick;
+    quick.attempt = 20ms;
+    LinkRig rig(false, quick);
+    rig.Sim().SetSilent(true);
+    DeviceParameters before = rig.Link().Parameters();
+    ASSERT_TRUE(rig.Link().StartReadAllTask());
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_DEVICE_ONLINE, 1, 5s));
+    EXPECT_EQ((std::vector<Posted>{{UM_VALUES_CHANGED, 0, 0}, {UM_DEVICE_ONLINE, 0, 1}}),
+              rig.Sink().Messages());
+    EXPECT_EQ(8u * 3u, rig.Frames().size());
+    EXPECT_EQ(before, rig.Link().Parameters());
+}
+
+TEST(TransmitterLink, UnsolicitedConnectAnswerStillLeadsToFullReadAll) {
+    LinkRig rig(true);
+    LoadDevice(rig.Sim());
+    rig.Receive({0xFF, 0xF8});
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_DEVICE_ONLINE, 1, 10s));
+    auto expected = HandshakeFrames(14);
+    expected.erase(expected.begin());  // no ConnectRequest was sent
+    EXPECT_EQ(expected, rig.Frames());
+    EXPECT_EQ(L"3000", rig.Link().Parameters().fullOutput);
+}
+
+TEST(TransmitterLink, ReadReplyAfterLinkEndChangesNoField) {
+    LinkRig rig(true);
+    ASSERT_TRUE(rig.Connect());
+    const DeviceParameters before = rig.Link().Parameters();
+    ASSERT_TRUE(rig.Link().StartVendorTask(OperationCode::LinkEnd));
+    ASSERT_TRUE(rig.Sim().WaitForHandled(17, 5s));
+    for (int i = 0; i < 100 && rig.Link().RegisterIndex() != kNoReadPending; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(kNoReadPending, rig.Link().RegisterIndex());
+
+    // Sampling polls register 20 without setting the index: its replies come
+    // in, yet none may land in a field.
+    rig.Sim().SetRegister(20, 4321);
+    rig.Link().SetZeroSampling(true);
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_VALUES_CHANGED, 4, 5s));
+    rig.Link().SetZeroSampling(false);
+    EXPECT_EQ(before, rig.Link().Parameters());
+}
+
+TEST(TransmitterLink, ZeroSamplingPollsRegister20Only) {
+    LinkRig rig(true);
+    rig.Sim().SetRegister(20, 777);
+    rig.Link().SetRegisterIndex(kZeroSampleIndex);
+    rig.Link().SetZeroSampling(true);
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_VALUES_CHANGED, 5, 5s));
+    rig.Link().SetZeroSampling(false);
+    std::this_thread::sleep_for(200ms);  // let a pass under way finish
+
+    const auto frames = rig.Frames();
+    ASSERT_GE(frames.size(), 5u);
+    for (const auto& f : frames) EXPECT_EQ(ReadRequest(20), f);
+    // One message per pass, each pass one read.
+    EXPECT_EQ(frames.size(), rig.Sink().Count(UM_VALUES_CHANGED));
+    EXPECT_EQ(L"777", rig.Link().Parameters().zeroSample);
+    EXPECT_EQ(L"", rig.Link().Parameters().fullSample);
+}
+
+TEST(TransmitterLink, WriteSendsTheValueTypedIntoTheRecord) {
+    LinkRig rig(true);
+    ASSERT_TRUE(rig.Connect());  // decimals 1 from the device
+    rig.Sim().ClearFrames();
+    ASSERT_TRUE(rig.Link().SetText(OperationCode::WriteZeroOffset, L"12.5"));
+    ASSERT_TRUE(rig.Link().SetCode(OperationCode::WriteGain, -1));
+    ASSERT_TRUE(rig.Link().StartWrite(OperationCode::WriteZeroOffset));
+    ASSERT_TRUE(rig.Link().StartWrite(OperationCode::WriteGain));
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 2, 5s));
+    EXPECT_EQ((std::vector<Frame>{{0x01, 0x06, 0x00, 0x0F, 0x00, 0x7D, 0x79, 0xE8},
+                                  WriteRequest(18, 0xFFFF)}),
+              rig.Frames());
+    EXPECT_EQ(125, rig.Sim().Register(15));
+    EXPECT_FALSE(rig.Link().SetText(OperationCode::WriteGain, L"1"));
+    EXPECT_FALSE(rig.Link().StartWriteTask(OperationCode::LinkEnd, 0));
+}
+
+TEST(TransmitterLink, ShutdownStopsSamplingAndSendsLinkEnd) {
+    LinkRig rig(true);
+    rig.Link().SetRegisterIndex(kZeroSampleIndex);
+    rig.Link().SetZeroSampling(true);
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_VALUES_CHANGED, 1, 5s));
+    rig.Link().Shutdown(300ms);
+    const auto frames = rig.Frames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(VendorFrame(VendorCommand::LinkEnd), frames.back());
+    EXPECT_EQ(kNoReadPending, rig.Link().RegisterIndex());
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(frames.size(), rig.Frames().size());  // no poll after the stop
+}
+
+TEST(TransmitterLink, ModeIsFixedOnceChosen) {
+    LinkRig rig(true);
+    EXPECT_FALSE(rig.Link().SetFactoryMode(false));
+    EXPECT_TRUE(rig.Link().SetFactoryMode(true));
+    EXPECT_TRUE(rig.Link().FactoryMode());
+}
+
+}  // namespace
+}  // namespace protocol::testing
