@@ -1,11 +1,12 @@
 #include "serial/list_ports.h"
 
+#include <cstdint>
 #include <utility>
 
 CSerialListException::CSerialListException(std::wstring text) : text_(std::move(text)) {
     narrow_.reserve(text_.size());
     for (wchar_t c : text_) {
-        narrow_.push_back(c >= 0 && c < 0x80 ? static_cast<char>(c) : '?');
+        narrow_.push_back(static_cast<uint32_t>(c) < 0x80 ? static_cast<char>(c) : '?');
     }
 }
 
