@@ -21,6 +21,12 @@ bool Eventually(Cond cond, std::chrono::seconds limit = std::chrono::seconds(30)
     return true;
 }
 
+// Sanitizers start a helper thread of their own with the first thread the
+// process creates; take baselines only after this.
+inline void WarmUpThreads() {
+    std::thread([] {}).join();
+}
+
 inline std::size_t ProcessThreadCount() {
     std::size_t n = 0;
     for ([[maybe_unused]] const auto& entry :

@@ -144,6 +144,8 @@ struct SQueueCase {
     std::vector<uint32_t> expected;
 };
 
+void PrintTo(const SQueueCase& c, std::ostream* os) { *os << c.what; }
+
 class ThreadQueue : public testing::TestWithParam<SQueueCase> {};
 
 TEST_P(ThreadQueue, HoldsCommandsInOrderWithoutConsecutiveDuplicates) {
@@ -226,6 +228,10 @@ struct STerminateCase {
     bool noRaise;
 };
 
+void PrintTo(const STerminateCase& c, std::ostream* os) {
+    *os << "exit code " << c.exitCode << (c.noRaise ? ", no raise" : "");
+}
+
 class ThreadTerminate : public testing::TestWithParam<STerminateCase> {};
 
 TEST_P(ThreadTerminate, EndsAWaitingThreadWithTheGivenCode) {
@@ -246,7 +252,10 @@ INSTANTIATE_TEST_SUITE_P(Codes, ThreadTerminate,
                          testing::Values(STerminateCase{0, false},
                                          STerminateCase{0, true},
                                          STerminateCase{-7, false},
-                                         STerminateCase{1234, true}));
+                                         STerminateCase{1234, true}),
+                         [](const auto& info) {
+                             return "Case" + std::to_string(info.index);
+                         });
 
 TEST(Thread, TerminateWithoutThreadStoresTheCode) {
     CProbe p;
@@ -256,6 +265,7 @@ TEST(Thread, TerminateWithoutThreadStoresTheCode) {
 }
 
 TEST(Thread, DestroyingARunningThreadEndsIt) {
+    threads_test::WarmUpThreads();
     const std::size_t before = threads_test::ProcessThreadCount();
     auto* p = new CProbe(L"DestroyProbe");
     p->Start();
