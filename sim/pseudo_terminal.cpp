@@ -1,6 +1,7 @@
 #include "sim/pseudo_terminal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <termios.h>
 
 #include <cerrno>
@@ -15,7 +16,7 @@ namespace {
 
 }  // namespace
 
-PseudoTerminal::PseudoTerminal(const PtySystem& sys) {
+PseudoTerminal::PseudoTerminal(const PtySystem& sys) : sys_(sys) {
   master_.Reset(sys.openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
   if (!master_.Valid()) {
     Fail("posix_openpt");
@@ -57,6 +58,20 @@ PseudoTerminal::PseudoTerminal(const PtySystem& sys) {
   if (sys.setfl(master_.Get(), flags | O_NONBLOCK) != 0) {
     Fail("fcntl F_SETFL");
   }
+}
+
+bool PseudoTerminal::ReleaseStaleExclusive() {
+  int exclusive = 0;
+  if (sys_.getexcl(slave_.Get(), &exclusive) != 0 || exclusive == 0) {
+    return false;
+  }
+  // Our own lock attempt succeeds only when no open descriptor holds one.
+  if (sys_.flock(slave_.Get(), LOCK_EX | LOCK_NB) != 0) {
+    return false;
+  }
+  const bool cleared = sys_.clearexcl(slave_.Get()) == 0;
+  sys_.flock(slave_.Get(), LOCK_UN);
+  return cleared;
 }
 
 }  // namespace corvexa::sim

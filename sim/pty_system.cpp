@@ -1,6 +1,8 @@
 #include "sim/pty_system.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <stdlib.h>
 #include <termios.h>
 
@@ -10,13 +12,16 @@ namespace {
 int RealOpen(const char* path, int flags) { return ::open(path, flags); }
 int RealGetfl(int fd) { return ::fcntl(fd, F_GETFL); }
 int RealSetfl(int fd, int flags) { return ::fcntl(fd, F_SETFL, flags); }
+int RealGetexcl(int fd, int* on) { return ::ioctl(fd, TIOCGEXCL, on); }
+int RealClearexcl(int fd) { return ::ioctl(fd, TIOCNXCL); }
 
 }  // namespace
 
 const PtySystem& PtySystem::Real() {
   static const PtySystem real{
       ::posix_openpt, ::grantpt,   ::unlockpt, ::ptsname_r, RealOpen,
-      ::tcgetattr,    ::tcsetattr, RealGetfl,  RealSetfl,
+      ::tcgetattr,    ::tcsetattr, RealGetfl,  RealSetfl,  RealGetexcl,
+      RealClearexcl,  ::flock,
   };
   return real;
 }

@@ -18,6 +18,10 @@ struct PtySystem {
   int (*tcsetattr)(int fd, int when, const struct termios* t);
   int (*getfl)(int fd);
   int (*setfl)(int fd, int flags);
+  // TIOCGEXCL, TIOCNXCL and flock on the slave, for the stale-lock sweep.
+  int (*getexcl)(int fd, int* on);
+  int (*clearexcl)(int fd);
+  int (*flock)(int fd, int operation);
 
   static const PtySystem& Real();
 };

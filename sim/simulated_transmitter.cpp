@@ -15,6 +15,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How often an idle line checks for an exclusive flag left behind.
+constexpr auto kSweepPeriod = std::chrono::milliseconds(20);
+
 timespec Remaining(Clock::time_point deadline) {
   const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
@@ -48,9 +51,10 @@ SimulatedTransmitter::~SimulatedTransmitter() {
 void SimulatedTransmitter::Run() {
   std::uint8_t buffer[512];
   for (;;) {
-    if (!WaitMaster(POLLIN, Clock::time_point::max())) {
+    if (!WaitMaster(POLLIN, Clock::now() + kSweepPeriod)) {
       return;
     }
+    pty_.ReleaseStaleExclusive();
     const ssize_t n = ::read(pty_.Master(), buffer, sizeof buffer);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       continue;

@@ -85,6 +85,26 @@ TEST(SimulatedTransmitter, SlavePathSurvivesTheProgramClosingAndReopeningIt) {
   }
 }
 
+TEST(SimulatedTransmitter, ExclusiveOpenOfAProgramThatLeftDoesNotLockOutTheNext) {
+  SimulatedTransmitter sim(Quick());
+  {
+    SlavePort holder(sim.SlavePath());
+    holder.LockExclusive();
+    // 100 ms is five sweeps; a program still holding its lock keeps the flag.
+    EXPECT_TRUE(holder.Read(1, 100ms).empty());
+    EXPECT_TRUE(holder.ExclusiveFlag());
+  }
+  // Root may open regardless, everyone else would get EBUSY: the flag
+  // itself is what must go once the holder has closed.
+  SlavePort next(sim.SlavePath());
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
+  while (next.ExclusiveFlag() && std::chrono::steady_clock::now() < deadline) {
+    next.Read(1, 10ms);
+  }
+  EXPECT_FALSE(next.ExclusiveFlag());
+  EXPECT_EQ(ToHex(next.Exchange(Hex("01 03 00 11 00 01 D4 0F"), 7)), "01 03 02 00 96 38 2A");
+}
+
 TEST(SimulatedTransmitter, SampleRegistersWanderWhileBeingPolled) {
   auto options = Quick();
   options.wander = true;

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -51,6 +53,23 @@ SlavePort::SlavePort(const std::string& path)
 }
 
 SlavePort::~SlavePort() { ::close(fd_); }
+
+void SlavePort::LockExclusive() {
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    throw std::system_error(errno, std::generic_category(), "flock");
+  }
+  if (::ioctl(fd_, TIOCEXCL) != 0) {
+    throw std::system_error(errno, std::generic_category(), "TIOCEXCL");
+  }
+}
+
+bool SlavePort::ExclusiveFlag() const {
+  int on = 0;
+  if (::ioctl(fd_, TIOCGEXCL, &on) != 0) {
+    throw std::system_error(errno, std::generic_category(), "TIOCGEXCL");
+  }
+  return on != 0;
+}
 
 void SlavePort::Write(const Bytes& bytes) {
   std::size_t done = 0;

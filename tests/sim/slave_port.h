@@ -27,6 +27,10 @@ class SlavePort {
   SlavePort(const SlavePort&) = delete;
   SlavePort& operator=(const SlavePort&) = delete;
 
+  // What the serial layer does on open: flock, then TIOCEXCL.
+  void LockExclusive();
+  bool ExclusiveFlag() const;
+
   void Write(const Bytes& bytes);
   // Stops at n bytes or at the time-out, whichever comes first.
   Bytes Read(std::size_t n, std::chrono::milliseconds timeout);
