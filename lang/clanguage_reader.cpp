@@ -27,7 +27,7 @@ constexpr size_t kBuckets = 257;
 
 // A pack is a local data file, but a broken or hostile one must not make
 // the program fetch other files or expand entities without end.
-constexpr XMLSize_t kEntityExpansionLimit = 100000;
+constexpr XMLSize_t kEntityExpansionLimit = 10000;
 
 bool NameEqualsNoCase(const XMLCh* name, const char16_t* expected) {
   if (name == nullptr) return false;

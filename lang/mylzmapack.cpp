@@ -92,6 +92,11 @@ int CMyLzmaPack::UnCompress(uint8_t** out, uint32_t* outLength,
   if (rc != LZMA_OK) return rc;
   std::unique_ptr<void, FreeOptions> ownOptions(filters[0].options);
   auto* opt = static_cast<lzma_options_lzma*>(filters[0].options);
+  // No match reaches further back than the output is long, so a larger
+  // dictionary than that is never used; capping it keeps a damaged header
+  // from making the decoder allocate up to 4 GiB.
+  opt->dict_size = std::min<uint32_t>(opt->dict_size,
+                                      std::max<uint32_t>(size, LZMA_DICT_SIZE_MIN));
   opt->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
   lzma_set_ext_size(*opt, size);
 

@@ -61,6 +61,17 @@ TEST(Container, HeaderCarriesSizeAndFixedProperties) {
   EXPECT_EQ(packed.substr(0, 10), expected);
 }
 
+// A header may claim any dictionary up to 4 GiB; the stream still decodes
+// with one no larger than its output.
+TEST(Container, OversizedDictionaryInHeaderStillDecodes) {
+  const std::string input = TextBytes(30000);
+  std::string packed = Pack(input);
+  packed.replace(6, 4, "\xFF\xFF\xFF\xFF", 4);
+  Buffer out;
+  ASSERT_EQ(Unpack(packed, &out), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.data), out.size), input);
+}
+
 TEST(Container, EmptyInputFailsAndAllocatesNothing) {
   uint8_t sentinel = 0;
   uint8_t* out = &sentinel;
