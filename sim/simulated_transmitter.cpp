@@ -67,19 +67,20 @@ void SimulatedTransmitter::Run() {
       }
       continue;
     }
+    const auto arrived = Clock::now();
     scanner_.Feed(buffer, static_cast<std::size_t>(n));
     while (auto request = scanner_.Next()) {
-      Handle(*request);
+      Handle(*request, arrived);
     }
     std::lock_guard lock(recordMutex_);
     skipped_ = scanner_.SkippedBytes();
   }
 }
 
-void SimulatedTransmitter::Handle(const protocol::Frame& request) {
+void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_point arrived) {
   {
     std::lock_guard lock(recordMutex_);
-    frames_.push_back({request, Clock::now()});
+    frames_.push_back({request, arrived});
     skipped_ = scanner_.SkippedBytes();
   }
   recordChanged_.notify_all();
@@ -93,7 +94,7 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request) {
       if (faults.corruptCrc) {
         CorruptCrc(reply);
       }
-      Send(reply, faults);
+      Send(reply, faults, arrived);
     }
   }
   {
@@ -103,7 +104,13 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request) {
   recordChanged_.notify_all();
 }
 
-void SimulatedTransmitter::Send(const std::vector<std::uint8_t>& reply, const FaultModes& faults) {
+void SimulatedTransmitter::Send(const std::vector<std::uint8_t>& reply, const FaultModes& faults,
+                                Clock::time_point arrived) {
+  // The pty hands the request over at once; on the wire its 8 bytes take
+  // 8.3 ms, and a device cannot answer before its last byte is in.
+  if (pacing_.load() && !SleepUntil(arrived + kByteTime * protocol::kFrameLength)) {
+    return;
+  }
   if (faults.replyDelay.count() > 0 && !SleepUntil(Clock::now() + faults.replyDelay)) {
     return;
   }

@@ -63,7 +63,9 @@ class SimulatedTransmitter {
   void SetCorruptCrc(bool on);
   void SetException(std::optional<std::uint8_t> code);
   void SetDropEvery(unsigned n);
-  // Off: each reply (or piece) is written in one go, as fast as the pty goes.
+  // On (the default), a request counts as complete only after its own wire
+  // time and each reply byte is written at the end of its byte time. Off:
+  // the reply (or each piece) is written at once, as fast as the pty goes.
   void SetPacing(bool on);
 
   std::optional<std::uint16_t> Register(std::uint16_t reg) const;
@@ -85,8 +87,9 @@ class SimulatedTransmitter {
 
  private:
   void Run();
-  void Handle(const protocol::Frame& request);
-  void Send(const std::vector<std::uint8_t>& reply, const FaultModes& faults);
+  void Handle(const protocol::Frame& request, std::chrono::steady_clock::time_point arrived);
+  void Send(const std::vector<std::uint8_t>& reply, const FaultModes& faults,
+            std::chrono::steady_clock::time_point arrived);
   bool SendPiece(const std::vector<std::uint8_t>& piece);
   bool WriteAll(const std::uint8_t* data, std::size_t length);
   // False when the simulator is stopping; true once `deadline` has passed.

@@ -140,14 +140,15 @@ TEST(SimulatedTransmitter, PacedReplyTakesAtLeastItsWireTime) {
   options.pacing = true;
   SimulatedTransmitter sim(options);
   SlavePort port(sim.SlavePath());
-  // A 9-byte reply: 9.4 ms on the wire at 9600 baud. Only a lower bound is
-  // checked; how late the reader wakes up is the machine's business.
+  // An 8-byte request and a 9-byte reply: 17.7 ms on the wire at 9600
+  // baud. Only a lower bound is checked; how late the reader wakes up is
+  // the machine's business.
   port.Write(Hex("01 03 00 16 00 02 25 CF"));
   ASSERT_TRUE(sim.WaitForFrames(1, 2s));
   const auto received = sim.Frames()[0].at;
   const auto bytes = port.ReadTimed(9, 2000ms);
   ASSERT_EQ(bytes.size(), 9u);
-  EXPECT_GE(bytes.back().at - received, 9 * SimulatedTransmitter::kByteTime);
+  EXPECT_GE(bytes.back().at - received, 17 * SimulatedTransmitter::kByteTime);
 }
 
 TEST(SimulatedTransmitter, StopsInTheMiddleOfALongDelay) {
