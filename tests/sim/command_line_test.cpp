@@ -54,6 +54,8 @@ struct BadCase {
   const char* message;
 };
 
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.message; }
+
 class BadCommandLine : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(BadCommandLine, IsRefusedWithItsReason) {

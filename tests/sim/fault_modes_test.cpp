@@ -19,6 +19,8 @@ struct SplitCase {
   std::vector<const char*> expected;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+
 // The 7-byte read reply 01 03 02 00 96 38 2A cut in various ways.
 const SplitCase kSplits[] = {
     {"NoSplit", {}, 0, {"01 03 02 00 96 38 2A"}},

@@ -57,6 +57,8 @@ struct FailCase {
   const char* what;
 };
 
+void PrintTo(const FailCase& c, std::ostream* os) { *os << c.what; }
+
 class PtySetUpFailure : public ::testing::TestWithParam<FailCase> {
  protected:
   void TearDown() override { g_failStep = -1; }

@@ -25,6 +25,8 @@ struct GoldenCase {
   const char* reply;  // empty: no answer
 };
 
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
+
 // Replies worked out by hand (CRC-16/MODBUS computed outside this project)
 // against the factory registers, so a CRC bug shared with the frame code
 // cannot pass unnoticed.

@@ -18,6 +18,8 @@ struct ScanCase {
   std::size_t skipped;
 };
 
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
+
 const ScanCase kScans[] = {
     {"OneFrame", {"01 03 00 0A 00 01 A4 08"}, {"01 03 00 0A 00 01 A4 08"}, 0},
     {"TwoFramesInOneChunk",
