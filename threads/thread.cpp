@@ -78,7 +78,6 @@ void CThread::Start() {
                                CThreadException::TypeAlreadyStarted);
     }
     ResetLocked();
-    m_bodyReturned = false;
 
     if (m_commandsSupported && !m_commandEvent) {
         try {
@@ -136,7 +135,6 @@ int32_t CThread::StartRoutine(void* self) {
     const int32_t code = thread->ThreadBody();
 
     Lock lock(State().lock);
-    thread->m_bodyReturned = true;
     // When someone else holds the handle they are waiting for this return
     // and finish the clean-up themselves.
     if (thread->m_handle && thread->m_handle->IsCurrentThread()) {
@@ -216,7 +214,7 @@ void CThread::EndThreadForDestruction(bool workFinished) {
     WaitForPendingJoin(lock);
     if (!IsRunningLocked() || m_handle->IsCurrentThread())
         return;
-    if (workFinished || m_bodyReturned) {
+    if (workFinished) {
         bool killed = false;
         uint32_t error = 0;
         auto handle = KillAndJoin(lock, false, 0, killed, error);

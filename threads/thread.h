@@ -99,9 +99,9 @@ protected:
 
     // Ends the thread before a derived object's members go away: a derived
     // destructor whose thread body uses those members calls this first.
-    // With workFinished (or once the body has returned) it waits for the
-    // thread to return instead of killing it; killing a thread that is past
-    // its work only risks leaving shared state half-updated.
+    // With workFinished it waits for the thread to return instead of
+    // killing it; killing a thread that is past its work only risks leaving
+    // shared state half-updated.
     void EndThreadForDestruction(bool workFinished);
 
 private:
@@ -136,5 +136,4 @@ private:
     std::deque<uint32_t> m_commands;
     // Another thread holds the handle while it waits for the thread's end.
     bool m_joinPending = false;
-    bool m_bodyReturned = false;
 };

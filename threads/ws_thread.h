@@ -15,6 +15,12 @@ struct STaskRecord {
 // A one-shot worker: runs its task once on its own thread and ends; the
 // worker manager then deletes it.
 //
+// If the manager cannot be had when the worker starts, the task runs all
+// the same; at its end the worker asks again and, if a manager can be had
+// by then, registers late and is collected. Otherwise the worker object
+// stays allocated (its own thread cannot delete it); the user has already
+// been shown why.
+//
 // The task runs on a thread that may be killed (at exit, or when the worker
 // is deleted early); on POSIX that unwinds the task's stack from its next
 // wait, so a task must not swallow that unwind with catch (...) without

@@ -1,5 +1,5 @@
-// Runs in a process of its own: the manager must not exist yet when the
-// threads below ask for it.
+// Each test here needs a process in which nobody has asked for the manager
+// yet; ctest runs every test in a process of its own.
 #include "threads/worker_threads_man.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,8 @@
 namespace {
 
 TEST(WorkerManagerInstance, ThreadsAskingAtOnceGetOneManager) {
-    ASSERT_EQ(CThread::NamedLockUsers(L"CWorkerThreadsMan"), 0);
+    if (CThread::NamedLockUsers(L"CWorkerThreadsMan") != 0)
+        GTEST_SKIP() << "needs a process in which no manager exists yet";
     constexpr int kThreads = 8;
     std::atomic<int> ready{0};
     std::vector<CWorkerThreadsMan*> got(kThreads, nullptr);
@@ -31,6 +32,73 @@ TEST(WorkerManagerInstance, ThreadsAskingAtOnceGetOneManager) {
     // A second manager would have been started and registered its name.
     EXPECT_EQ(CThread::NamedLockUsers(L"CWorkerThreadsMan"), 1);
     EXPECT_TRUE(got[0]->IsRunning());
+}
+
+}  // namespace
+
+#include <cerrno>
+
+#include "test_support.h"
+#include "threads/event.h"
+#include "threads/ws_thread.h"
+
+namespace {
+
+std::atomic<int> g_creates{0};
+
+// Lets the first thread through (the worker) and fails the second (the
+// manager the worker asks for).
+int CreateAllButSecond(pthread_t* t, const pthread_attr_t* a,
+                       void* (*f)(void*), void* arg) {
+    if (++g_creates == 2)
+        return EAGAIN;
+    return pthread_create(t, a, f, arg);
+}
+
+struct STaskGate {
+    CEvent release{true, false};
+    std::atomic<int> runs{0};
+};
+
+int32_t RunWhenReleased(void* owner, std::uintptr_t) {
+    auto* gate = static_cast<STaskGate*>(owner);
+    ++gate->runs;
+    gate->release.Wait(CEvent::kInfinite);
+    return 0;
+}
+
+TEST(WorkerWithoutManager, RunsItsTaskAndIsCollectedOnceAManagerExists) {
+    if (CThread::NamedLockUsers(L"CWorkerThreadsMan") != 0)
+        GTEST_SKIP() << "needs a process in which no manager exists yet";
+    std::atomic<int> reports{0};
+    std::wstring reported;
+    SetThreadErrorReporter([&](const std::wstring& text) {
+        reported = text;
+        ++reports;
+        return 1;
+    });
+    STaskGate gate;
+    {
+        threads_test::CPosixCallsOverride calls;
+        calls.Calls().create = &CreateAllButSecond;
+        ASSERT_NE(CreateWorker(new STaskRecord{&gate, &RunWhenReleased, 0},
+                               false),
+                  nullptr);
+        ASSERT_TRUE(threads_test::Eventually(
+            [&] { return gate.runs.load() == 1; }));
+    }
+    // The task ran although the manager could not be started.
+    EXPECT_EQ(reports.load(), 1);
+    EXPECT_EQ(reported, L"Resource temporarily unavailable");
+    EXPECT_EQ(CThread::NamedLockUsers(L"CWorkerThreadsMan"), 0);
+
+    gate.release.Set();
+    ASSERT_TRUE(threads_test::Eventually([] {
+        return CThread::NamedLockUsers(L"CWorkerThreadsMan") == 1 &&
+               CThread::NamedLockUsers(L"CWSThread") == 0;
+    }));
+    EXPECT_EQ(CWorkerThreadsMan::Instance()->ThreadCount(), 0u);
+    SetThreadErrorReporter(nullptr);
 }
 
 }  // namespace
