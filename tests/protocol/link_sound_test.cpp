@@ -1,0 +1,217 @@
+// The line stays sound under overlapping tasks, cut or glued replies,
+// late replies and destruction at any moment.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "link_rig.h"
+
+namespace protocol::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Echo(std::uint16_t reg, std::uint16_t value) {
+    const Frame f = WriteRequest(reg, value);
+    return Bytes(f.begin(), f.end());
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+TEST(LinkReassembly, RepliesSplitAtEveryOffsetNeedNoRetry) {
+    // Each piece waits longer than one 50 ms read, so every reply reaches
+    // the link in two chunks.
+    for (std::size_t offset = 1; offset < kFrameLength; ++offset) {
+        SCOPED_TRACE("split at " + std::to_string(offset));
+        LinkRig rig(false);
+        rig.Sim().SetRegister(16, 0xFFF6);
+        rig.Sim().SetSplitOffsets({offset}, std::chrono::milliseconds(80));
+        ASSERT_TRUE(rig.Connect());
+        ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteUpperLimit, 321));
+        ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 5s));
+
+        EXPECT_EQ(2u + 8u + 1u, rig.Frames().size());  // not one attempt repeated
+        EXPECT_EQ(L"-10", rig.Link().Parameters().lowerLimit);
+        EXPECT_EQ(1, rig.Link().Parameters().decimals);
+        EXPECT_EQ(Posted({UM_WRITE_RESULT, 20, 1}), rig.Sink().Messages().back());
+    }
+}
+
+TEST(LinkReassembly, EveryReplyInOneChunkIsHandledAndGarbageSkipped) {
+    LinkRig rig(true, {}, /*startReader=*/false);
+    ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteLowerLimit, 7));
+    ASSERT_TRUE(rig.Sim().WaitForFrames(1, 2s));
+    const Bytes linkEnded = WithCrc({0xFF, 0xBB, 0xFF, 0xFF, 0xFF, 0xFF});
+    rig.Receive(Concat({Bytes{0x13, 0x37, 0x01}, Echo(16, 7), linkEnded}));
+
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 2s));
+    EXPECT_EQ(Posted({UM_WRITE_RESULT, 19, 1}), rig.Sink().Messages().front());
+    EXPECT_EQ(kNoReadPending, rig.Link().RegisterIndex());
+    EXPECT_EQ(1u, rig.Frames().size());
+}
+
+TEST(LinkTurns, WritesPressedBackToBackGoOutInOrderEachWhole) {
+    LinkRig rig(true);
+    struct Press {
+        OperationCode code;
+        std::uint16_t reg;
+        std::uint16_t value;
+    };
+    const std::vector<Press> presses = {
+        {OperationCode::WriteLowerLimit, 16, 0xFFEC}, {OperationCode::WriteUpperLimit, 17, 600},
+        {OperationCode::WriteTempComp, 19, 15},       {OperationCode::WriteZeroOutput, 22, 6500},
+        {OperationCode::WriteFullOutput, 23, 31000},
+    };
+    for (const auto& p : presses) ASSERT_TRUE(rig.Link().StartWriteTask(p.code, p.value));
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, presses.size(), 5s));
+
+    std::vector<Frame> wire;
+    std::vector<Posted> results;
+    for (const auto& p : presses) {
+        wire.push_back(WriteRequest(p.reg, p.value));
+        results.push_back({UM_WRITE_RESULT, static_cast<std::uintptr_t>(p.code), 1});
+        EXPECT_EQ(p.value, rig.Sim().Register(p.reg));
+    }
+    EXPECT_EQ(wire, rig.Frames());
+    EXPECT_EQ(results, rig.Sink().Messages());
+}
+
+TEST(LinkTurns, WriteDuringSamplingGetsItsOwnEcho) {
+    LinkRig rig(true);
+    rig.Sim().SetRegister(20, 6553);
+    rig.Link().SetRegisterIndex(kZeroSampleIndex);
+    rig.Link().SetZeroSampling(true);
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_VALUES_CHANGED, 2, 5s));
+    ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteZeroOutput, 1234));
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 5s));
+    const std::size_t passes = rig.Sink().Count(UM_VALUES_CHANGED);
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_VALUES_CHANGED, passes + 2, 5s));  // sampling goes on
+    rig.Link().SetZeroSampling(false);
+
+    EXPECT_EQ(1234, rig.Sim().Register(22));
+    EXPECT_EQ(L"6553", rig.Link().Parameters().zeroSample);
+    std::size_t writes = 0;
+    for (const auto& m : rig.Sink().Messages()) {
+        if (m.msg == UM_WRITE_RESULT) {
+            EXPECT_EQ(Posted({UM_WRITE_RESULT, 25, 1}), m);
+            ++writes;
+        }
+    }
+    EXPECT_EQ(1u, writes);
+    EXPECT_EQ(0u, rig.Sim().SkippedBytes());  // requests never overlapped on the wire
+}
+
+TEST(LinkTurns, ReadAllDuringSamplingStoresEachValueInItsOwnField) {
+    LinkRig rig(true);
+    const std::uint16_t words[] = {4, 2, 7, 3, 0, 11, 12, 13, 5, 14, 1200, 2400, 15, 16};
+    for (int i = 0; i < 14; ++i) rig.Sim().SetRegister(static_cast<std::uint16_t>(10 + i), words[i]);
+    rig.Link().SetRegisterIndex(kZeroSampleIndex);
+    rig.Link().SetZeroSampling(true);
+    ASSERT_TRUE(rig.Connect());
+    rig.Link().SetZeroSampling(false);
+
+    const DeviceParameters p = rig.Link().Parameters();
+    EXPECT_EQ(L"11.0", p.zeroOffset);
+    EXPECT_EQ(L"12", p.lowerLimit);
+    EXPECT_EQ(L"13", p.upperLimit);
+    EXPECT_EQ(L"14.0", p.tempComp);
+    EXPECT_EQ(L"1200", p.zeroSample);
+    EXPECT_EQ(L"2400", p.fullSample);
+    EXPECT_EQ(L"15", p.zeroOutput);
+    EXPECT_EQ(L"16", p.fullOutput);
+}
+
+TEST(LinkLateReply, ReplyAfterTheLastAttemptCompletesNothingLater) {
+    CTransmitterLink::Timing quick;
+    quick.attempt = 100ms;
+    LinkRig rig(true, quick);
+    rig.Sim().SetReplyDelay(800ms);
+    ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteLowerLimit, 1));
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 3s));
+    // The first echo arrives now, long after its exchange gave up.
+    ASSERT_TRUE(rig.Sim().WaitForHandled(1, 3s));
+    rig.Sim().SetSilent(true);
+    std::this_thread::sleep_for(100ms);
+
+    ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteUpperLimit, 2));
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 2, 3s));
+    EXPECT_EQ((std::vector<Posted>{{UM_WRITE_RESULT, 19, 0}, {UM_WRITE_RESULT, 20, 0}}),
+              rig.Sink().Messages());
+}
+
+TEST(LinkLateReply, OnlyTheExpectedKindCompletesAnExchange) {
+    CTransmitterLink::Timing quick;
+    quick.attempt = 100ms;
+    LinkRig rig(false, quick, /*startReader=*/false);
+    rig.Sim().SetSilent(true);
+    const DeviceParameters before = rig.Link().Parameters();
+
+    ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteLowerLimit, 1));
+    ASSERT_TRUE(rig.Sim().WaitForFrames(1, 2s));
+    rig.Receive(ReadReplyBytes(99));  // a read reply is no echo
+    rig.Receive({0xFF, 0xAA});        // nor is a vendor answer (it still starts a read-all)
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 3s));
+    EXPECT_EQ(Posted({UM_WRITE_RESULT, 19, 0}), rig.Sink().Messages().front());
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_DEVICE_ONLINE, 1, 10s));
+    EXPECT_EQ(before, rig.Link().Parameters());
+}
+
+struct InFlight {
+    const char* name;
+    bool deviceAnswers;
+    std::function<void(LinkRig&)> start;
+    friend void PrintTo(const InFlight& c, std::ostream* os) { *os << c.name; }
+};
+
+class LinkDestruction : public ::testing::TestWithParam<InFlight> {};
+
+TEST_P(LinkDestruction, EndsPendingExchangesAtOnceAndPostsNothingMore) {
+    LinkRig rig(true);
+    rig.Sim().SetSilent(!GetParam().deviceAnswers);
+    GetParam().start(rig);
+    ASSERT_TRUE(rig.Sim().WaitForFrames(GetParam().deviceAnswers ? 4 : 1, 5s));
+    const std::size_t posted = rig.Sink().Messages().size();
+
+    const auto begun = Clock::now();
+    rig.DestroyLink();
+    EXPECT_LT(Clock::now() - begun, 1000ms);  // a pending exchange would hold on for 3 s
+
+    const std::size_t frames = rig.Frames().size();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(posted, rig.Sink().Messages().size());
+    EXPECT_EQ(frames, rig.Frames().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tasks, LinkDestruction,
+    ::testing::Values(
+        InFlight{"ConnectRequest", false,
+                 [](LinkRig& r) { r.Link().StartVendorTask(OperationCode::ConnectRequest); }},
+        InFlight{"ReadAll", false, [](LinkRig& r) { r.Link().StartReadAllTask(); }},
+        InFlight{"Write", false,
+                 [](LinkRig& r) { r.Link().StartWriteTask(OperationCode::WriteGain, 2); }},
+        InFlight{"Sampling", false,
+                 [](LinkRig& r) {
+                     r.Link().SetZeroSampling(true);
+                     r.Link().SetFullSampling(true);
+                 }},
+        InFlight{"Queued", false,
+                 [](LinkRig& r) {
+                     for (int i = 0; i < 4; ++i) {
+                         r.Link().StartWriteTask(OperationCode::WriteGain, 2);
+                         r.Link().StartReadAllTask();
+                     }
+                 }},
+        InFlight{"HandshakeUnderWay", true,
+                 [](LinkRig& r) { r.Link().StartVendorTask(OperationCode::ConnectRequest); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace protocol::testing
