@@ -1,0 +1,161 @@
+#include "ui/dialogs/frameanimator.h"
+#include "ui/dialogs/gifparser.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using corvexa::gif::CFrameAnimator;
+
+struct Frame {
+  std::uint32_t delay;
+  int disposal;
+  bool picture = true;
+};
+
+// Records what the drawing thread does, in order, and lets a test wait
+// for a number of steps.
+class FakeCanvas : public corvexa::gif::IFrameCanvas {
+ public:
+  explicit FakeCanvas(std::vector<Frame> frames) : frames_(std::move(frames)) {}
+
+  std::size_t FrameCount() const override { return frames_.size(); }
+  bool HasPicture(std::size_t i) const override { return frames_[i].picture; }
+  std::uint32_t Delay(std::size_t i) const override { return frames_[i].delay; }
+  int Disposal(std::size_t i) const override { return frames_[i].disposal; }
+  void SaveArea(std::size_t i) override { Log("save" + std::to_string(i)); }
+  bool RenderFrame(std::size_t i) override {
+    const int now = ++active_;
+    if (now > maxActive_) maxActive_ = now;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    --active_;
+    inRender_ = true;
+    if (renderStall_.count() > 0) std::this_thread::sleep_for(renderStall_);
+    Log("draw" + std::to_string(i));
+    inRender_ = false;
+    return true;
+  }
+  void Invalidate() override {}
+  void ApplyDisposal(std::size_t i) override { Log("dispose" + std::to_string(i)); }
+  void ClearSurface() override { Log("clear"); }
+
+  bool WaitFor(std::size_t steps, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, limit, [&] { return log_.size() >= steps; });
+  }
+  std::vector<std::string> Log() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return log_;
+  }
+  std::vector<std::thread::id> Threads() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return threads_;
+  }
+
+  std::chrono::milliseconds renderStall_{0};
+  std::atomic<bool> inRender_{false};
+  std::atomic<int> active_{0};
+  std::atomic<int> maxActive_{0};
+
+ private:
+  void Log(std::string what) {
+    std::lock_guard<std::mutex> guard(lock_);
+    log_.push_back(std::move(what));
+    threads_.push_back(std::this_thread::get_id());
+    changed_.notify_all();
+  }
+
+  std::vector<Frame> frames_;
+  mutable std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<std::string> log_;
+  std::vector<std::thread::id> threads_;
+};
+
+std::vector<std::string> Prefix(const std::vector<std::string>& v, std::size_t n) {
+  return {v.begin(), v.begin() + std::min(n, v.size())};
+}
+
+TEST(FrameAnimator, DrawsDisposesAndClearsAfterTheLastFrameForEver) {
+  FakeCanvas canvas({{0, 2}, {4, 3}, {1, 0, false}});
+  CFrameAnimator animator(canvas);
+  ASSERT_TRUE(animator.Start());
+  ASSERT_TRUE(canvas.WaitFor(12));
+  animator.Stop();
+  const std::vector<std::string> expected = {
+      "dispose0",                        // the current frame's disposal is due at start
+      "draw0", "dispose0",               // disposal 2
+      "save1", "draw1", "dispose1",      // disposal 3 saves first
+      "clear",                           // frame 2 has no picture; wrap-around
+      "draw0", "dispose0", "save1", "draw1", "dispose1"};
+  EXPECT_EQ(Prefix(canvas.Log(), expected.size()), expected);
+}
+
+TEST(FrameAnimator, StopCutsALongWaitShortAndResumesAtThatFrame) {
+  FakeCanvas canvas({{0, 0}, {corvexa::gif::kNoDelay, 2}});
+  CFrameAnimator animator(canvas);
+  ASSERT_TRUE(animator.Start());
+  ASSERT_TRUE(canvas.WaitFor(4));  // dispose0 draw0 dispose0 draw1, then 49 days' rest
+  EXPECT_TRUE(animator.Stop());    // within the 5000 ms bound, not after the delay
+  EXPECT_FALSE(animator.Running());
+  EXPECT_EQ(animator.CurrentFrame(), 1u);
+  EXPECT_EQ(canvas.Log().size(), 4u);  // the resting frame was not disposed on stop
+
+  ASSERT_TRUE(animator.Start());
+  ASSERT_TRUE(canvas.WaitFor(6));
+  animator.Stop();
+  EXPECT_EQ(Prefix(canvas.Log(), 6)[4], "dispose1");
+  EXPECT_EQ(Prefix(canvas.Log(), 6)[5], "draw1");
+}
+
+TEST(FrameAnimator, StartWhileRunningReplacesTheThread) {
+  FakeCanvas canvas({{0, 0}, {0, 0}});
+  CFrameAnimator animator(canvas);
+  ASSERT_TRUE(animator.Start());
+  ASSERT_TRUE(canvas.WaitFor(2));
+  ASSERT_TRUE(animator.Start());
+  EXPECT_TRUE(animator.Running());
+  const std::size_t before = canvas.Log().size();
+  ASSERT_TRUE(canvas.WaitFor(before + 3));
+  animator.Stop();
+  // The second thread drew on, and never did two threads draw at once.
+  EXPECT_GE(canvas.Log().size(), before + 3);
+  EXPECT_EQ(canvas.maxActive_, 1);
+}
+
+TEST(FrameAnimator, StopAndDestructionWithoutAThreadAreHarmless) {
+  FakeCanvas canvas({{0, 0}, {0, 0}});
+  {
+    CFrameAnimator animator(canvas);
+    EXPECT_TRUE(animator.Stop());
+    EXPECT_TRUE(animator.Stop());
+    ASSERT_TRUE(animator.Start());
+  }  // destroyed while running: stops and joins
+  FakeCanvas empty({});
+  CFrameAnimator idle(empty);
+  EXPECT_FALSE(idle.Start());
+  EXPECT_FALSE(idle.Running());
+}
+
+TEST(FrameAnimator, StopWaitsPastTheBoundForABusyThread) {
+  // A render that outlasts the 5000 ms bound: Stop reports it, but returns
+  // only once the thread has ended, so nothing it uses is freed under it.
+  FakeCanvas canvas({{0, 0}, {0, 0}});
+  canvas.renderStall_ = std::chrono::milliseconds(6000);
+  CFrameAnimator animator(canvas);
+  ASSERT_TRUE(animator.Start());
+  while (!canvas.inRender_) std::this_thread::yield();
+  EXPECT_FALSE(animator.Stop());
+  EXPECT_FALSE(canvas.inRender_);
+  EXPECT_FALSE(animator.Running());
+}
+
+}  // namespace

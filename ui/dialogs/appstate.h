@@ -1,0 +1,24 @@
+#pragma once
+
+// Values the start dialog and the main window share for the whole run.
+
+#include <QObject>
+#include <atomic>
+
+#include "ui/framework/winmsg.h"
+
+// Private messages of the main window.
+inline constexpr UINT UM_VALUES_CHANGED = WM_USER + 1000;  // 0x7E8
+inline constexpr UINT UM_SHOW_MAIN = WM_USER + 1001;       // 0x7E9
+inline constexpr UINT UM_WRITE_RESULT = WM_USER + 1100;    // 0x84C
+inline constexpr UINT UM_DEVICE_ONLINE = WM_USER + 1300;   // 0x914
+
+// 0 user version, 1 factory version. Set once by the start dialog before
+// it posts UM_SHOW_MAIN; atomic because worker threads read it too.
+extern std::atomic<int> factoryMode;
+
+// The main window, stored by it during its initialisation. Messages are
+// posted to it with PostMessage(MainWindow(), ...), which is safe even
+// after the window is gone.
+void SetMainWindow(QObject* window);
+QObject* MainWindow();

@@ -1,0 +1,208 @@
+#include "ui/dialogs/pictureex.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QPainter>
+#include <QPalette>
+
+#include "res/resources.h"
+#include "ui/dialogs/gifparser.h"
+
+using corvexa::gif::CGifParser;
+using corvexa::gif::FrameSlice;
+
+CPictureEx::CPictureEx(QWidget* parent) : QWidget(parent) {
+  // Painting covers the control with the surface; nothing is erased first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+CPictureEx::~CPictureEx() { Clear(); }
+
+std::optional<QImage> CPictureEx::Decode(const std::uint8_t* data, std::size_t size) {
+  QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
+                                             static_cast<qsizetype>(size));
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  QImage image = reader.read();
+  if (image.isNull()) return std::nullopt;
+  return image;
+}
+
+bool CPictureEx::LoadFromMemory(const QByteArray& data) {
+  return LoadFromMemory(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                        static_cast<std::size_t>(data.size()));
+}
+
+bool CPictureEx::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
+  Clear();
+  if (data == nullptr || size == 0) return false;
+  CGifParser parser(data, size);
+  if (!parser.IsGif()) {
+    std::optional<QImage> image = Decode(data, size);
+    if (!image) return false;
+    still_ = *image;
+    return PrepareSurface(still_.width(), still_.height());
+  }
+  gif_ = true;
+  const int count = parser.CountGraphicBlocks();
+  if (count == 0) return false;
+  if (count == 1) {
+    std::optional<QImage> image = Decode(data, size);
+    if (!image) return false;
+    still_ = *image;
+    return PrepareSurface(parser.ScreenWidth(), parser.ScreenHeight());
+  }
+  parser.Rewind();
+  FrameSlice slice;
+  while (parser.CutNextFrame(&slice)) {
+    std::optional<QImage> image = Decode(slice.image.data(), slice.image.size());
+    if (!image) continue;  // an undecodable frame is left out
+    frames_.push_back(FrameRecord{*image, slice.width, slice.height, slice.left, slice.top,
+                                  slice.delay, slice.disposal});
+  }
+  if (frames_.empty()) return false;
+  return PrepareSurface(parser.ScreenWidth(), parser.ScreenHeight());
+}
+
+bool CPictureEx::LoadFromResource(int number, const QString& type) {
+  std::optional<QByteArray> data = corvexa::res::FindResource(type, number);
+  if (!data) {
+    Clear();
+    return false;
+  }
+  return LoadFromMemory(*data);
+}
+
+bool CPictureEx::PrepareSurface(int w, int h) {
+  // A GIF header may claim a screen of up to 65535 x 65535; a surface that
+  // large (16 GiB) is refused like any other allocation failure.
+  constexpr qint64 kMaxPixels = 64 * 1024 * 1024;
+  if (w <= 0 || h <= 0 || static_cast<qint64>(w) * h > kMaxPixels) return false;
+  resize(w, h);
+  QImage surface(w, h, QImage::Format_ARGB32_Premultiplied);
+  if (surface.isNull()) return false;  // empty or too large to allocate
+  surface.fill(palette().color(QPalette::Window));
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  background_ = palette().color(QPalette::Button);
+  width_ = w;
+  height_ = h;
+  surface_ = std::move(surface);
+  return true;
+}
+
+bool CPictureEx::HasSurface() const {
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  return !surface_.isNull();
+}
+
+QColor CPictureEx::Background() const {
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  return background_;
+}
+
+QImage CPictureEx::Snapshot() const {
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  return surface_.copy();
+}
+
+void CPictureEx::StartDisplay() {
+  if (!HasSurface()) return;
+  if (IsAnimation()) {
+    animator_.Start();  // stops a running thread first
+    return;
+  }
+  bool drawn = false;
+  {
+    std::lock_guard<std::mutex> guard(surfaceLock_);
+    if (!still_.isNull()) {
+      QPainter p(&surface_);
+      p.drawImage(QRect(0, 0, width_, height_), still_);
+      drawn = true;
+    }
+  }
+  // Two or more graphic blocks of which only one decoded: show that frame
+  // as a still picture rather than nothing.
+  if (!drawn && frames_.size() == 1) drawn = RenderFrame(0);
+  if (drawn) update();
+}
+
+void CPictureEx::StopAnimation() { animator_.Stop(); }
+
+void CPictureEx::Clear() {
+  StopAnimation();
+  // The drawing thread has ended, so the pictures can go.
+  still_ = QImage();
+  frames_.clear();
+  gif_ = false;
+  width_ = height_ = 0;
+  animator_.ResetFrame();
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  surface_ = QImage();
+  saved_.reset();
+  background_ = Qt::white;
+}
+
+bool CPictureEx::HasPicture(std::size_t frame) const { return !frames_[frame].picture.isNull(); }
+
+static QRect FrameRect(const CPictureEx::FrameRecord& f) { return QRect(f.left, f.top, f.width, f.height); }
+
+void CPictureEx::SaveArea(std::size_t frame) {
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  const QImage area = surface_.copy(FrameRect(frames_[frame]));
+  if (area.isNull()) {
+    saved_.reset();
+  } else {
+    saved_ = area;
+  }
+}
+
+bool CPictureEx::RenderFrame(std::size_t frame) {
+  const FrameRecord& f = frames_[frame];
+  if (f.picture.isNull()) return false;
+  const QRect target = FrameRect(f);
+  // The decoder gives each frame at its place on the logical screen; only
+  // the frame's own rectangle is taken from it, so that frames smaller
+  // than the screen are not squeezed into their rectangle.
+  const QRect source = f.picture.rect().contains(target) && f.picture.size() != target.size()
+                           ? target
+                           : f.picture.rect();
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  if (surface_.isNull()) return false;
+  QPainter p(&surface_);
+  p.drawImage(target, f.picture, source);
+  return true;
+}
+
+void CPictureEx::Invalidate() {
+  // Runs on the drawing thread: the repaint is queued for the window thread.
+  QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+}
+
+void CPictureEx::ApplyDisposal(std::size_t frame) {
+  const FrameRecord& f = frames_[frame];
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  if (surface_.isNull()) return;
+  if (f.disposal == 2) {
+    QPainter p(&surface_);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(FrameRect(f), background_);
+  } else if (f.disposal == 3 && saved_) {
+    QPainter p(&surface_);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(f.left, f.top, *saved_);
+    saved_.reset();
+  }
+}
+
+void CPictureEx::ClearSurface() {
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  surface_.fill(background_);
+}
+
+void CPictureEx::paintEvent(QPaintEvent*) {
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  if (surface_.isNull()) return;
+  QPainter p(this);
+  p.drawImage(QPoint(0, 0), surface_, QRect(0, 0, width_, height_));
+}
