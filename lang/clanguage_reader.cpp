@@ -123,8 +123,11 @@ int CLanguage::LoadResStringFromXML(const std::wstring& path) {
   if (root == nullptr) return -1;
 
   // Exact tag name, any depth, the root itself excluded, document order.
-  const DOMNodeList* groups = root->getElementsByTagName(u"Group");
-  for (XMLSize_t i = 0; i < groups->getLength(); ++i) {
+  // The list walks the tree lazily: its length is a full walk, and asking
+  // for it between items restarts the walk, so take it once.
+  DOMNodeList* groups = root->getElementsByTagName(u"Group");
+  const XMLSize_t count = groups->getLength();
+  for (XMLSize_t i = 0; i < count; ++i) {
     AddProjNode(static_cast<const DOMElement*>(groups->item(i)));
   }
   return 0;
@@ -148,8 +151,9 @@ int CLanguage::AddStringNode(const DOMElement* element, TextMap* texts) {
   if (element == nullptr) return -1;
   const DOMNodeList* children = element->getChildNodes();
   if (children == nullptr) return -1;
-  for (XMLSize_t i = 0; i < children->getLength(); ++i) {
-    const DOMNode* child = children->item(i);
+  // Siblings are followed directly: indexing the child list is linear.
+  for (const DOMNode* child = element->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
     if (child->getNodeType() != DOMNode::ELEMENT_NODE ||
         !NameEqualsNoCase(child->getNodeName(), u"IDS"))
       continue;

@@ -239,3 +239,37 @@ TEST(UserLocale, EnvironmentPrecedence) {
 }
 
 }  // namespace
+
+namespace {
+
+// A program folder that cannot take the file (here: one that does not
+// exist; a read-only one behaves the same but root ignores permissions).
+TEST(SettingsLocation, UserConfigFolderWhenProgramFolderIsNotWritable) {
+  TempDir home;
+  ScopedEnv xdg("XDG_CONFIG_HOME", (home.str() + "/cfg").c_str());
+  ScopedEnv lang("LANG", "C");
+  ScopedEnv lcAll("LC_ALL", nullptr);
+  ScopedEnv lcMessages("LC_MESSAGES", nullptr);
+  CLanguage manager;
+  CLanguageTestAccess::SetProgramFolder(manager, home.str() + "/missing");
+  EXPECT_EQ(manager.GetLangIDSetting(), 1033);
+  manager.SetLangIDSetting(2052);
+  EXPECT_EQ(ReadBytes(home.str() + "/cfg/corvexa/McSetting.ini"),
+            "[Localize]\nLanguage=2052\n");
+  EXPECT_EQ(manager.GetLangIDSetting(), 2052);
+}
+
+TEST(SettingsLocation, BesideTheProgramWhenWritable) {
+  TempDir home;
+  TempDir program;
+  ScopedEnv xdg("XDG_CONFIG_HOME", home.str().c_str());
+  std::filesystem::create_directory(home.str() + "/corvexa");
+  WriteBytes(home.str() + "/corvexa/McSetting.ini", "[Localize]\nLanguage=1031\n");
+  CLanguage manager;
+  CLanguageTestAccess::SetProgramFolder(manager, program.str());
+  manager.SetLangIDSetting(2052);
+  EXPECT_EQ(ReadBytes(program.file("McSetting.ini")), "[Localize]\nLanguage=2052\n");
+  EXPECT_EQ(manager.GetLangIDSetting(), 2052);
+}
+
+}  // namespace
