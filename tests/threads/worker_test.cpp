@@ -188,3 +188,25 @@ TEST(WorkerManager, CleanUpDeletesOnlyStoppedWorkers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WorkerManager, DestroyingAStartedManagerEndsItsThreadAndItsWorkers) {
+    Manager();
+    threads_test::WarmUpThreads();
+    const std::size_t before = threads_test::ProcessThreadCount();
+    {
+        CWorkerThreadsMan manager;
+        manager.Start();
+        EXPECT_TRUE(manager.IsRunning());
+        EXPECT_EQ(CThread::NamedLockUsers(L"CWorkerThreadsMan"), 2);
+        auto* busy = new CWSThread(Task(&Count, nullptr), false);
+        busy->SetStatus(CThread::StatusBusy);
+        manager.AddThread(busy);
+    }
+    EXPECT_EQ(CThread::NamedLockUsers(L"CWorkerThreadsMan"), 1);
+    EXPECT_TRUE(Eventually(
+        [&] { return threads_test::ProcessThreadCount() == before; }));
+}
+
+}  // namespace
