@@ -58,7 +58,7 @@ void ResetLangScanForTesting() {
 
 CLanguage::CLanguage() : m_mapGroups(kBuckets) {
   const std::wstring exe = corvexa::lang::sys::ExecutablePath();
-  const size_t slash = exe.rfind(L'/');
+  const size_t slash = exe.find_last_of(L"/\\");
   if (slash != std::wstring::npos) m_strModulePath = exe.substr(0, slash + 1);
 }
 
@@ -127,7 +127,7 @@ int CLanguage::SetLanguage(uint16_t langId) {
   if (LoadResStringFromXML(path) == 0) {
     // A locale id made from a language id and the default sort order is
     // numerically the language id.
-    m_threadLocale = langId;
+    corvexa::lang::sys::SetThreadLocaleId(langId);
     SetRtlLocale(langId);
     SetLangIDSetting(langId);
   }
@@ -138,7 +138,7 @@ void CLanguage::SetRtlLocale(uint32_t localeId) {
   const SLanguage* row = corvexa::lang::FindLangRow(localeId & 0xFFFF);
   if (row == nullptr || row->nCodePage == 0) return;
   // No installed locale of the language is not an error worth reporting.
-  corvexa::lang::sys::SetCtypeLocale(row->szLocale);
+  corvexa::lang::sys::SetCtypeLocale(*row);
 }
 
 void CLanguage::CleanLangMap() { m_mapGroups.clear(); }

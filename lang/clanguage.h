@@ -62,7 +62,6 @@ class CORVEXA_LANG_API CLanguage {
 
   std::wstring m_strModulePath;  // program folder with trailing separator
   std::unordered_map<std::wstring, std::unique_ptr<TextMap>> m_mapGroups;
-  uint32_t m_threadLocale = 0;  // the locale a successful load last chose
 };
 
 // The pack scan behind InitLanguages: marks every table row with a

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "lang/slanguage.h"
+
 namespace corvexa::lang::sys {
 
 // Full path of the running executable, empty when it cannot be obtained.
@@ -17,9 +19,13 @@ std::wstring ExecutablePath();
 // environment names no language of the table.
 uint32_t UserDefaultLangId();
 
-// Sets the C run-time character-type locale to an installed locale of the
-// language with the given locale code (e.g. L"zh_CN"); false if none took.
-bool SetCtypeLocale(const std::wstring& localeCode);
+// The platform's per-thread locale, where it has one (Windows).
+void SetThreadLocaleId(uint32_t localeId);
+
+// Sets the C run-time character-type locale for the language of row
+// (Windows: its code page; elsewhere an installed locale of its locale
+// code); false if none took.
+bool SetCtypeLocale(const SLanguage& row);
 
 struct DirEntry {
   std::wstring name;  // without folder

@@ -9,14 +9,40 @@ bool IsScalar(char32_t c) {
   return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
 }
 
+// Wide text is UTF-32 where wchar_t has 32 bits and UTF-16 on Windows.
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
+
+void AppendWide(std::wstring& out, char32_t c) {
+  if (kWideIsUtf16 && c >= 0x10000) {
+    c -= 0x10000;
+    out += static_cast<wchar_t>(0xD800 + (c >> 10));
+    out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+  } else {
+    out += static_cast<wchar_t>(c);
+  }
+}
+
+// Code point at text[i], advancing i past it.
+char32_t NextWide(std::wstring_view text, size_t& i) {
+  char32_t c = static_cast<char32_t>(text[i]) & (kWideIsUtf16 ? 0xFFFF : ~0u);
+  ++i;
+  if (kWideIsUtf16 && c >= 0xD800 && c <= 0xDBFF && i < text.size()) {
+    const char32_t low = static_cast<char32_t>(text[i]) & 0xFFFF;
+    if (low >= 0xDC00 && low <= 0xDFFF) {
+      ++i;
+      return 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+    }
+  }
+  return IsScalar(c) ? c : kReplacement;
+}
+
 }  // namespace
 
 std::string ToUtf8(std::wstring_view text) {
   std::string out;
   out.reserve(text.size());
-  for (wchar_t wc : text) {
-    char32_t c = static_cast<char32_t>(wc);
-    if (!IsScalar(c)) c = kReplacement;
+  for (size_t i = 0; i < text.size();) {
+    const char32_t c = NextWide(text, i);
     if (c < 0x80) {
       out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -70,7 +96,7 @@ std::wstring FromUtf8(std::string_view text) {
       i += j;
       continue;
     }
-    out += static_cast<wchar_t>(c);
+    AppendWide(out, c);
     i += j;
   }
   return out;
@@ -83,8 +109,7 @@ std::wstring FromUtf16(const char16_t* text) {
     const char32_t u = text[i];
     if (u >= 0xD800 && u <= 0xDBFF && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
-      out += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) +
-                                  (text[i + 1] - 0xDC00));
+      AppendWide(out, 0x10000 + ((u - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       out += static_cast<wchar_t>(kReplacement);
@@ -98,9 +123,8 @@ std::wstring FromUtf16(const char16_t* text) {
 std::u16string ToUtf16(std::wstring_view text) {
   std::u16string out;
   out.reserve(text.size());
-  for (wchar_t wc : text) {
-    char32_t c = static_cast<char32_t>(wc);
-    if (!IsScalar(c)) c = kReplacement;
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = NextWide(text, i);
     if (c >= 0x10000) {
       c -= 0x10000;
       out += static_cast<char16_t>(0xD800 + (c >> 10));

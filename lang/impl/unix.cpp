@@ -60,8 +60,11 @@ uint32_t UserDefaultLangId() {
   return 1033;
 }
 
-bool SetCtypeLocale(const std::wstring& localeCode) {
-  const std::string code = ToUtf8(localeCode);
+// Threads here have no locale of their own beyond the C library's.
+void SetThreadLocaleId(uint32_t) {}
+
+bool SetCtypeLocale(const SLanguage& row) {
+  const std::string code = ToUtf8(row.szLocale);
   // Wide text is UTF-32 whatever the locale, so any UTF-8 locale of the
   // language serves; the legacy code pages of the table have no meaning.
   for (const std::string& name :
