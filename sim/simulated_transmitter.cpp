@@ -81,6 +81,10 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_po
   {
     std::lock_guard lock(recordMutex_);
     frames_.push_back({request, arrived});
+    ++frameCount_;
+    if (frames_.size() > kMaxRecorded) {
+      frames_.pop_front();
+    }
     skipped_ = scanner_.SkippedBytes();
   }
   recordChanged_.notify_all();
@@ -282,17 +286,17 @@ void SimulatedTransmitter::SetWander(bool on) { bank_.SetWander(on); }
 
 std::vector<ReceivedFrame> SimulatedTransmitter::Frames() const {
   std::lock_guard lock(recordMutex_);
-  return frames_;
+  return {frames_.begin(), frames_.end()};
 }
 
 std::size_t SimulatedTransmitter::FrameCount() const {
   std::lock_guard lock(recordMutex_);
-  return frames_.size();
+  return frameCount_;
 }
 
 bool SimulatedTransmitter::WaitForFrames(std::size_t n, std::chrono::milliseconds timeout) const {
   std::unique_lock lock(recordMutex_);
-  return recordChanged_.wait_for(lock, timeout, [&] { return frames_.size() >= n; });
+  return recordChanged_.wait_for(lock, timeout, [&] { return frameCount_ >= n; });
 }
 
 std::size_t SimulatedTransmitter::RequestsHandled() const {
@@ -308,6 +312,7 @@ bool SimulatedTransmitter::WaitForHandled(std::size_t n, std::chrono::millisecon
 void SimulatedTransmitter::ClearFrames() {
   std::lock_guard lock(recordMutex_);
   frames_.clear();
+  frameCount_ = 0;
 }
 
 std::size_t SimulatedTransmitter::SkippedBytes() const {

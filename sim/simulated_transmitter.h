@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -72,8 +73,10 @@ class SimulatedTransmitter {
   bool SetRegister(std::uint16_t reg, std::uint16_t value);
   void SetWander(bool on);
 
-  // Every request received since start (or the last ClearFrames), answered
-  // or not, in order.
+  // The requests received since start (or the last ClearFrames), answered
+  // or not, in order. Only the latest kMaxRecorded are kept, so a simulator
+  // polled for days does not grow without bound; FrameCount counts them all.
+  static constexpr std::size_t kMaxRecorded = 100'000;
   std::vector<ReceivedFrame> Frames() const;
   std::size_t FrameCount() const;
   // True once at least n frames are on record; false after the time-out.
@@ -107,7 +110,8 @@ class SimulatedTransmitter {
 
   mutable std::mutex recordMutex_;
   mutable std::condition_variable recordChanged_;
-  std::vector<ReceivedFrame> frames_;
+  std::deque<ReceivedFrame> frames_;
+  std::size_t frameCount_ = 0;
   std::size_t handled_ = 0;
   std::size_t skipped_ = 0;
 

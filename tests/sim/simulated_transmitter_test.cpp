@@ -76,6 +76,26 @@ TEST(SimulatedTransmitter, RecordsEveryFrameInOrderWithGarbageSkipped) {
   EXPECT_EQ(sim.Frames()[0].bytes[1], 0xBB);
 }
 
+TEST(SimulatedTransmitter, RecordKeepsTheLatestFramesAndCountsThemAll) {
+  SimulatedTransmitter sim(Quick());
+  sim.SetSilent(true);
+  SlavePort port(sim.SlavePath());
+  const std::size_t total = SimulatedTransmitter::kMaxRecorded + 5;
+  Bytes stream;
+  protocol::Frame request{};
+  for (std::size_t i = 0; i < total; ++i) {
+    protocol::BuildReadRequest(request.data(), static_cast<std::uint16_t>(i), 1);
+    stream.insert(stream.end(), request.begin(), request.end());
+  }
+  port.Write(stream);
+  ASSERT_TRUE(sim.WaitForFrames(total, 60s));
+  EXPECT_EQ(sim.FrameCount(), total);
+  const auto frames = sim.Frames();
+  ASSERT_EQ(frames.size(), SimulatedTransmitter::kMaxRecorded);
+  EXPECT_EQ(frames.front().bytes[3], 5) << "the oldest five make room";
+  EXPECT_EQ(frames.back().bytes[2] << 8 | frames.back().bytes[3], (total - 1) & 0xFFFF);
+}
+
 TEST(SimulatedTransmitter, SlavePathSurvivesTheProgramClosingAndReopeningIt) {
   SimulatedTransmitter sim(Quick());
   for (int round = 0; round < 5; ++round) {
