@@ -34,7 +34,7 @@ struct _THREAD_SYNCHRONICITY_TAG {
 // cancellation point (an event wait, a sleep, a blocking read) and
 // Terminate waits for that. A body that spins without reaching one, or
 // blocks on a plain mutex, keeps Terminate (and a destructor that needs
-// it) waiting.
+// it) waiting. A thread object must not be deleted from its own body.
 class CThread {
 public:
     enum : uint32_t {
@@ -89,7 +89,8 @@ public:
 
 protected:
     virtual int32_t ThreadBody() = 0;
-    // Called after Terminate killed the thread.
+    // Called after Terminate killed the thread, under the class lock: it
+    // must not start, end or wait for any thread.
     virtual void OnTerminated() {}
 
     // For derived constructors only, before Start.

@@ -41,9 +41,13 @@ private:
 };
 
 // The application installs a reporter at start-up (a message box); this
-// module knows no windows. The default writes the text and a line break to
-// standard error and returns 1 (the OK button). An empty function restores
-// the default.
+// module knows no windows. The reporter is called on whichever thread hit
+// the failure: the user-interface thread, the communication engine's
+// receive thread (it launches tasks) or a worker (it may fail to get the
+// manager), so a reporter that shows a window must hand the text over to
+// the user-interface thread. The default writes the text and a line break
+// to standard error and returns 1 (the OK button). An empty function
+// restores the default.
 using ThreadErrorReporter = std::function<int(const std::wstring& text)>;
 void SetThreadErrorReporter(ThreadErrorReporter reporter);
 

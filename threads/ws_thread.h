@@ -24,7 +24,8 @@ struct STaskRecord {
 // The task runs on a thread that may be killed (at exit, or when the worker
 // is deleted early); on POSIX that unwinds the task's stack from its next
 // wait, so a task must not swallow that unwind with catch (...) without
-// rethrowing.
+// rethrowing, nor wait inside a destructor or noexcept function. In this
+// program workers are only ever waited for, never killed, while it runs.
 class CWSThread : public CThread {
 public:
     // The record must come from new; the worker deletes it unless keepTask.
