@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "ui/framework/postmessage.h"
@@ -261,7 +262,8 @@ void CDialog::SetTimer(int id, int milliseconds) {
     connect(timer, &QTimer::timeout, this,
             [this, id] { SendMessage(WM_TIMER, static_cast<WPARAM>(id), 0); });
   }
-  timer->start(milliseconds);
+  // Windows raises periods below 10 ms to 10 ms; a 0 would spin the loop.
+  timer->start(std::max(milliseconds, 10));
 }
 
 void CDialog::KillTimer(int id) {
