@@ -1,0 +1,47 @@
+#include "app/options.h"
+
+SOptions ParseOptions(const std::vector<std::string>& args)
+{
+    SOptions opts;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--simulate") {
+            opts.simulate = true;
+        } else if (a == "--help" || a == "-h") {
+            opts.help = true;
+        } else if (a == "--version") {
+            opts.version = true;
+        } else if (a == "--port") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                opts.error = "option --port needs a path";
+                return opts;
+            }
+            opts.ports.push_back(args[++i]);
+        } else if (a.rfind("--port=", 0) == 0) {
+            std::string path = a.substr(7);
+            if (path.empty()) {
+                opts.error = "option --port needs a path";
+                return opts;
+            }
+            opts.ports.push_back(path);
+        } else {
+            opts.error = "unknown option: " + a;
+            return opts;
+        }
+    }
+    return opts;
+}
+
+std::string UsageText(const std::string& program)
+{
+    return "Usage: " + program + " [options]\n"
+           "Commission and calibrate two-wire transmitters over a serial line.\n"
+           "\n"
+           "Options:\n"
+           "  --simulate    start a simulated transmitter and list it first\n"
+           "                in the port box\n"
+           "  --port PATH   add PATH to the port box (repeatable), e.g. a\n"
+           "                virtual serial port made with socat\n"
+           "  --help        show this text and exit\n"
+           "  --version     show the version and exit\n";
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+// Drives the real main window offscreen against the simulated transmitter
+// on a pseudo-terminal: widgets are found by id, clicked and read back.
+
+#include <QString>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "protocol/frames.h"
+#include "sim/simulated_transmitter.h"
+#include "ui/main/corvexa_dlg.h"
+
+namespace mainwnd_test {
+
+// A timed message box as the user saw it.
+struct SBox {
+    QString title;    // caption without the "(5S)" countdown
+    QString message;
+};
+
+class MainWindowHarness {
+public:
+    struct Config {
+        bool factory = true;
+        std::chrono::milliseconds exitPause{0};
+        bool wander = false;
+    };
+
+    explicit MainWindowHarness(Config config);
+    MainWindowHarness() : MainWindowHarness(Config{}) {}
+    ~MainWindowHarness();
+
+    CCorvexaDlg& Dlg() { return *m_dlg; }
+    corvexa::sim::SimulatedTransmitter& Sim() { return *m_sim; }
+
+    // Picks the version in the start dialog (the factory one through the
+    // password dialog) and waits until the window shows.
+    void ChooseVersion();
+    // Clicks connect and waits for the device to come online.
+    bool ConnectAndWaitOnline();
+    // Destroys the window: the program's shut-down.
+    void DestroyWindow();
+    bool HasWindow() const { return m_dlg != nullptr; }
+
+    QString Text(int id) const;
+    void SetText(int id, const QString& text);
+    void Click(int id);
+    bool Enabled(int id) const;
+    bool Visible(int id) const;
+
+    // Processes events until cond holds or the time is up.
+    static bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 5000);
+
+    // Result boxes seen so far; each is closed with OK once recorded.
+    const std::vector<SBox>& Boxes() const { return m_boxes; }
+    bool WaitForBox(size_t count, int timeoutMs = 5000);
+
+    // Requests the simulator received, as raw frames.
+    std::vector<protocol::Frame> Frames() const;
+    bool WaitForFrame(const protocol::Frame& frame, int timeoutMs = 5000);
+
+    void Snapshot(const QString& name);
+
+private:
+    void CatchDialogs();
+
+    Config m_config;
+    std::unique_ptr<corvexa::sim::SimulatedTransmitter> m_sim;
+    std::unique_ptr<CCorvexaDlg> m_dlg;
+    QTimer m_catcher;
+    std::vector<SBox> m_boxes;
+    bool m_boxShot = false;
+};
+
+// "01 06 00 0F" -> frame bytes with the CRC appended.
+protocol::Frame FrameOf(std::initializer_list<std::uint8_t> sixBytes);
+QString Hex(const protocol::Frame& frame);
+
+}  // namespace mainwnd_test

@@ -1,0 +1,116 @@
+// The two versions as the start dialog opens them, and how the window
+// closes.
+
+#include <gtest/gtest.h>
+
+#include "ui/dialogs/appstate.h"
+#include "ui/dialogs/dlglogin.h"
+#include "ui/main/control_ids.h"
+#include "window_harness.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+
+using namespace mainwnd;
+using mainwnd_test::MainWindowHarness;
+
+namespace {
+
+// Controls both versions show.
+constexpr int kCommonControls[] = {1041, 1040, 1066, 1000, 1001, 1013, 1053, 1014, 1002, 1003,
+                                   1015, 1016, 1004, 1054, 1005, 1064, 1017, 1006, 1055, 1007,
+                                   1018, 1008, 1056, 1009, 1065};
+
+TEST(MainWindowStart, HiddenBehindTheStartDialogUntilAVersionIsChosen)
+{
+    MainWindowHarness h({.factory = false});
+    MainWindowHarness::WaitFor([] { return false; }, 50);
+    EXPECT_FALSE(h.Dlg().isVisible());
+    ASSERT_NE(h.Dlg().LoginDialog(), nullptr);
+    EXPECT_TRUE(h.Dlg().LoginDialog()->isVisible());
+    EXPECT_EQ(MainWindow(), &h.Dlg());
+    // Template texts until the first refresh.
+    EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("设备断开连接"));
+    EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("设备连接"));
+    EXPECT_EQ(h.Dlg().LampBitmap(), IDB_OFFLINE);
+    for (int id : kParameterControls)
+        EXPECT_FALSE(h.Enabled(id)) << id;
+}
+
+TEST(MainWindowStart, UserVersionIs400By500WithTheFactoryControlsHidden)
+{
+    MainWindowHarness h({.factory = false});
+    h.ChooseVersion();
+    ASSERT_TRUE(h.Dlg().isVisible());
+    EXPECT_FALSE(h.Dlg().LoginDialog()->isVisible());
+    EXPECT_EQ(factoryMode.load(), 0);
+    EXPECT_EQ(h.Dlg().frameGeometry().size(), QSize(400, 500));
+    for (int id : kFactoryOnly)
+        EXPECT_FALSE(h.Visible(id)) << id;
+    for (int id : kCommonControls) {
+        EXPECT_TRUE(h.Visible(id)) << id;
+        // The whole left column fits into the small window.
+        const QRect r = h.Dlg().Item(id)->geometry();
+        EXPECT_LE(r.right(), h.Dlg().width()) << id;
+        EXPECT_LE(r.bottom(), h.Dlg().height()) << id;
+    }
+    EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("Device is offline"));
+    EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("Connect Device"));
+    EXPECT_EQ(h.Dlg().ComboGetCount(IDC_SOURCE), 15);
+    EXPECT_EQ(h.Dlg().ComboGetCurSel(IDC_SOURCE), -1);
+    EXPECT_EQ(h.Dlg().ComboGetLBText(IDC_BAUD, h.Dlg().ComboGetCurSel(IDC_BAUD)),
+              QStringLiteral("9600"));
+    h.Snapshot(QStringLiteral("main_user_version"));
+}
+
+TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown)
+{
+    MainWindowHarness h({.factory = true});
+    h.ChooseVersion();
+    ASSERT_TRUE(h.Dlg().isVisible());
+    EXPECT_EQ(factoryMode.load(), 1);
+    const auto* bar = h.Dlg().findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(h.Dlg().width(), h.Dlg().Units().X(483));
+    EXPECT_EQ(h.Dlg().height(), h.Dlg().Units().Y(335) + bar->height());
+    for (int id : kFactoryOnly)
+        EXPECT_TRUE(h.Visible(id)) << id;
+    h.Snapshot(QStringLiteral("main_factory_version"));
+}
+
+TEST(MainWindowStart, PortBoxListsTheExtraPortFirstByItsPath)
+{
+    MainWindowHarness h;
+    EXPECT_EQ(h.Dlg().ComboGetCurSel(IDC_PORT), 0);
+    EXPECT_EQ(h.Dlg().ComboGetLBText(IDC_PORT, 0), QString::fromStdString(h.Sim().SlavePath()));
+    for (int i = 0; i < h.Dlg().ComboGetCount(IDC_PORT); ++i)
+        EXPECT_EQ(h.Dlg().ComboGetItemData(IDC_PORT, i), i);
+}
+
+TEST(MainWindowStart, EscapeAndEnterCloseTheWindow)
+{
+    for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
+        MainWindowHarness h({.factory = false});
+        h.ChooseVersion();
+        // Enter on a focused edit is not taken by a button.
+        h.Dlg().Item(IDC_OFFSET)->setEnabled(true);
+        h.Dlg().Item(IDC_OFFSET)->setFocus();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(&h.Dlg(), &press);
+        EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !h.Dlg().isVisible(); })) << key;
+    }
+}
+
+TEST(MainWindowStart, ClosingTheStartDialogClosesTheHiddenWindow)
+{
+    MainWindowHarness h;
+    bool finished = false;
+    QObject::connect(&h.Dlg(), &QDialog::finished, [&] { finished = true; });
+    h.Dlg().LoginDialog()->close();
+    EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return finished; }));
+    EXPECT_FALSE(h.Dlg().isVisible());
+    EXPECT_FALSE(h.Dlg().LoginDialog()->isVisible());
+}
+
+}  // namespace

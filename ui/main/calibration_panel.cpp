@@ -1,0 +1,116 @@
+#include "ui/main/calibration_panel.h"
+
+#include "protocol/registers.h"
+#include "ui/framework/dialog.h"
+#include "ui/framework/textconv.h"
+#include "ui/framework/updownctrl.h"
+#include "ui/main/control_ids.h"
+#include "ui/main/main_text.h"
+#include "ui/main/spin_step.h"
+#include "ui/main/text_refresh.h"
+
+using namespace mainwnd;
+using protocol::OperationCode;
+
+// What distinguishes the zero from the full sample: its button, the other
+// kind's button, the awaited register index, its text and its store code.
+struct CCalibrationPanel::SSampleKind {
+    int button;
+    int otherButton;
+    int registerIndex;
+    std::wstring protocol::DeviceParameters::*field;
+    OperationCode store;
+    bool (protocol::CTransmitterLink::*get)() const;
+    void (protocol::CTransmitterLink::*set)(bool);
+};
+
+CCalibrationPanel::CCalibrationPanel(CDialog& dlg, protocol::CTransmitterLink& link,
+                                     protocol::DeviceParameters& params)
+    : m_dlg(dlg), m_link(link), m_params(params)
+{
+}
+
+void CCalibrationPanel::InitSpins()
+{
+    const std::pair<int, int> spins[] = {{IDC_ZERO_OUT_SPIN, IDC_ZERO_OUT},
+                                         {IDC_FULL_OUT_SPIN, IDC_FULL_OUT}};
+    for (auto [spinId, editId] : spins) {
+        if (auto* spin = dynamic_cast<CUpDownCtrl*>(m_dlg.Item(spinId))) {
+            // 0 to -1 as 16-bit values: the upper end lies below the lower,
+            // so the up arrow reports a step of -1.
+            spin->SetRange(0, -1);
+            spin->SetBuddy(m_dlg.Item(editId));
+        }
+    }
+}
+
+void CCalibrationPanel::ToggleSampling(const SSampleKind& kind)
+{
+    const bool on = !(m_link.*kind.get)();
+    (m_link.*kind.set)(on);
+    m_dlg.UpdateData(true);
+    m_dlg.SetDlgItemText(kind.button, MainText(CTextRefresh::SampleTextId(on)));
+    if (on) {
+        m_link.SetRegisterIndex(kind.registerIndex);
+        m_dlg.EnableItem(kind.otherButton, false);
+        return;
+    }
+    m_dlg.EnableItem(kind.otherButton, true);
+    // Stores the value last shown, which is what the technician accepted.
+    m_link.SetText(kind.store, m_params.*kind.field);
+    m_link.StartWrite(kind.store);
+}
+
+void CCalibrationPanel::OnZeroSample()
+{
+    static const SSampleKind kZero{IDC_ZERO_SAMPLE_BTN, IDC_FULL_SAMPLE_BTN,
+                                   protocol::kZeroSampleIndex,
+                                   &protocol::DeviceParameters::zeroSample,
+                                   OperationCode::WriteZeroSample,
+                                   &protocol::CTransmitterLink::ZeroSampling,
+                                   &protocol::CTransmitterLink::SetZeroSampling};
+    ToggleSampling(kZero);
+}
+
+void CCalibrationPanel::OnFullSample()
+{
+    static const SSampleKind kFull{IDC_FULL_SAMPLE_BTN, IDC_ZERO_SAMPLE_BTN,
+                                   protocol::kFullSampleIndex,
+                                   &protocol::DeviceParameters::fullSample,
+                                   OperationCode::WriteFullSample,
+                                   &protocol::CTransmitterLink::FullSampling,
+                                   &protocol::CTransmitterLink::SetFullSampling};
+    ToggleSampling(kFull);
+}
+
+void CCalibrationPanel::OnZeroOutputSet()
+{
+    m_dlg.UpdateData(true);
+    m_link.SetText(OperationCode::WriteZeroOutput, m_params.zeroOutput);
+    m_link.StartWrite(OperationCode::WriteZeroOutput);
+}
+
+void CCalibrationPanel::OnFullOutputSet()
+{
+    m_dlg.UpdateData(true);
+    m_link.SetText(OperationCode::WriteFullOutput, m_params.fullOutput);
+    m_link.StartWrite(OperationCode::WriteFullOutput);
+}
+
+long CCalibrationPanel::Step(std::wstring& field, int delta)
+{
+    m_dlg.UpdateData(true);
+    field = ToWString(SpinStep(ToQString(field), delta));
+    m_dlg.UpdateData(false);
+    return 0;
+}
+
+long CCalibrationPanel::OnZeroOutputSpin(int delta)
+{
+    return Step(m_params.zeroOutput, delta);
+}
+
+long CCalibrationPanel::OnFullOutputSpin(int delta)
+{
+    return Step(m_params.fullOutput, delta);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "protocol/device_parameters.h"
+#include "protocol/transmitter_link.h"
+
+class CDialog;
+
+// Input calibration (watch the raw zero or full sample, then store it) and
+// output trimming (step the raw zero and full output words, then set them).
+class CCalibrationPanel {
+public:
+    CCalibrationPanel(CDialog& dlg, protocol::CTransmitterLink& link,
+                      protocol::DeviceParameters& params);
+
+    // Spin ranges and buddies; once the controls exist.
+    void InitSpins();
+
+    void OnZeroSample();
+    void OnFullSample();
+    void OnZeroOutputSet();
+    void OnFullOutputSet();
+    // Up-down "position about to change" with step delta; 0 lets it proceed.
+    long OnZeroOutputSpin(int delta);
+    long OnFullOutputSpin(int delta);
+
+private:
+    struct SSampleKind;
+    void ToggleSampling(const SSampleKind& kind);
+    long Step(std::wstring& field, int delta);
+
+    CDialog& m_dlg;
+    protocol::CTransmitterLink& m_link;
+    protocol::DeviceParameters& m_params;
+};

@@ -1,0 +1,238 @@
+#include "ui/main/corvexa_dlg.h"
+
+#include <QIcon>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPushButton>
+#include <QResizeEvent>
+
+#include "lang/language.h"
+#include "res/resources.h"
+#include "ui/dialogs/aboutdlg.h"
+#include "ui/dialogs/appstate.h"
+#include "ui/dialogs/dlglogin.h"
+#include "ui/dialogs/dlgmaskprogress.h"
+#include "ui/framework/postmessage.h"
+#include "ui/main/control_ids.h"
+#include "ui/main/main_menu.h"
+
+using namespace mainwnd;
+
+namespace {
+
+constexpr UINT WM_SYSCOMMAND = 0x0112;
+
+// Simplified Chinese, and English as the program starts up with it.
+constexpr std::uint16_t kLangChinese = 2052;
+constexpr std::uint16_t kLangEnglish = 1033;
+
+std::unique_ptr<protocol::TransmitterEngine> MakeEngine()
+{
+    // The real settings are given at each connect; until then no port.
+    return std::make_unique<protocol::TransmitterEngine>(
+        std::string(), 9600, serial::Timeout(), serial::eightbits, serial::parity_none,
+        serial::stopbits_one, serial::flowcontrol_none);
+}
+
+}  // namespace
+
+CCorvexaDlg::CCorvexaDlg(QWidget* parent) : CCorvexaDlg(SOptions(), parent) {}
+
+CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
+    : CDialogEx(kTemplateId, parent),
+      m_options(std::move(options)),
+      m_engine(MakeEngine()),
+      m_link(std::make_unique<protocol::CTransmitterLink>(
+          *m_engine, static_cast<protocol::IMessageSink&>(*this), m_options.timing)),
+      m_connection(*this, *m_engine, *m_link),
+      m_parameters(*this, *m_link, m_params),
+      m_calibration(*this, *m_link, m_params),
+      m_texts(*this)
+{
+    m_connection.SetExtraPorts(m_options.extraPorts);
+    m_parameters.BindEdits();
+    MapHandlers();
+}
+
+void CCorvexaDlg::MapHandlers()
+{
+    MapMessage(UM_SHOW_MAIN, &CCorvexaDlg::OnShowMain);
+    MapMessage(UM_VALUES_CHANGED, &CCorvexaDlg::OnValuesChanged);
+    MapMessage(UM_WRITE_RESULT, &CCorvexaDlg::OnWriteResult);
+    MapMessage(UM_DEVICE_ONLINE, &CCorvexaDlg::OnDeviceOnline);
+    MapMessage(WM_SYSCOMMAND, &CCorvexaDlg::OnSysCommand);
+
+    MapCommand(IDC_CONNECT, &CCorvexaDlg::OnConnect);
+    MapCommand(IDC_SOURCE_SET, [this] { m_parameters.OnSignalSource(); });
+    MapCommand(IDC_OFFSET_SET, [this] { m_parameters.OnZeroOffset(); });
+    MapCommand(IDC_LOWER_SET, [this] { m_parameters.OnLowerLimit(); });
+    MapCommand(IDC_UPPER_SET, [this] { m_parameters.OnUpperLimit(); });
+    MapCommand(IDC_GAIN_SET, [this] { m_parameters.OnGain(); });
+    MapCommand(IDC_TEMP_SET, [this] { m_parameters.OnTempComp(); });
+    MapCommand(IDC_ZERO_SAMPLE_BTN, [this] { m_calibration.OnZeroSample(); });
+    MapCommand(IDC_FULL_SAMPLE_BTN, [this] { m_calibration.OnFullSample(); });
+    MapCommand(IDC_ZERO_OUT_SET, [this] { m_calibration.OnZeroOutputSet(); });
+    MapCommand(IDC_FULL_OUT_SET, [this] { m_calibration.OnFullOutputSet(); });
+    MapDeltaPos(IDC_ZERO_OUT_SPIN, [this](int d) { return m_calibration.OnZeroOutputSpin(d); });
+    MapDeltaPos(IDC_FULL_OUT_SPIN, [this](int d) { return m_calibration.OnFullOutputSpin(d); });
+    MapCommand(ID_LANG_CHINESE, [this] { OnLanguage(kLangChinese); });
+    MapCommand(ID_LANG_ENGLISH, [this] { OnLanguage(kLangEnglish); });
+}
+
+CCorvexaDlg::~CCorvexaDlg()
+{
+    // Nothing of the program stays on screen while LinkEnd gets its time.
+    m_mayShow = false;
+    hide();
+    if (m_login)
+        m_login->hide();
+
+    m_link->Shutdown(m_options.exitPause);
+    m_connection.FinishPendingClose();
+    if (m_engine->IsOpen())
+        m_engine->Stop(protocol::TransmitterEngine::kInfinite);
+    // The link detaches itself from the engine, so it goes first.
+    m_link.reset();
+    m_engine.reset();
+    m_login.reset();
+    m_mask.reset();
+    if (MainWindow() == this)
+        SetMainWindow(nullptr);
+}
+
+bool CCorvexaDlg::OnInitDialog()
+{
+    CDialogEx::OnInitDialog();
+    m_menuBar = CMainMenu::Install(*this);
+    // None of the window's buttons is a default button: Enter outside a
+    // focused button is the dialog's OK, which closes the program.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    QPixmap icon;
+    if (auto data = corvexa::res::FindResource(QStringLiteral("ICON"), IDI_MAIN))
+        icon.loadFromData(*data);
+    setWindowIcon(QIcon(icon));
+
+    SetMainWindow(this);
+    CenterWindow();
+    SetWindowPosition(-10000, -10000);
+    hide();
+
+    m_login = std::make_unique<CDlgLogin>(this);
+    if (m_login->Create(this)) {
+        m_login->CenterWindow();
+        m_login->show();
+    }
+    m_mask = std::make_unique<CDlgMaskProgress>(this);
+    if (m_mask->Create(this)) {
+        m_mask->CenterWindow();
+        m_mask->hide();
+    }
+
+    m_connection.FillPortBox();
+    m_connection.FillBaudBox(m_params.baudCode);
+    m_parameters.FillBoxes();
+    m_calibration.InitSpins();
+    EnableParameterControls(false);
+    return true;
+}
+
+void CCorvexaDlg::setVisible(bool visible)
+{
+    if (visible && !m_mayShow)
+        return;
+    CDialogEx::setVisible(visible);
+}
+
+void CCorvexaDlg::resizeEvent(QResizeEvent* event)
+{
+    CDialogEx::resizeEvent(event);
+    if (m_menuBar != nullptr)
+        m_menuBar->resize(event->size().width(), m_menuBar->height());
+}
+
+void CCorvexaDlg::PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    PostMessage(GetSafeHwnd(), msg, wParam, lParam);
+}
+
+void CCorvexaDlg::RefreshTexts()
+{
+    SRefreshState state;
+    state.connected = m_connection.Connected();
+    state.zeroSampling = m_link->ZeroSampling();
+    state.fullSampling = m_link->FullSampling();
+    state.signalSource = m_params.signalSource;
+    state.factoryMode = factoryMode != 0;
+    m_texts.Refresh(state);
+}
+
+void CCorvexaDlg::EnableParameterControls(bool enable)
+{
+    for (int id : kParameterControls)
+        EnableItem(id, enable);
+}
+
+LRESULT CCorvexaDlg::OnShowMain(WPARAM, LPARAM)
+{
+    const bool factory = factoryMode != 0;
+    m_link->SetFactoryMode(factory);
+    SetWindowPosition(0, 0);
+    if (!factory)
+        MoveWindow(0, 0, 400, 500);
+    CenterWindow();
+    RefreshTexts();
+    m_mayShow = true;
+    showNormal();
+    return 0;
+}
+
+LRESULT CCorvexaDlg::OnValuesChanged(WPARAM, LPARAM)
+{
+    ShowValues();
+    return 0;
+}
+
+LRESULT CCorvexaDlg::OnWriteResult(WPARAM code, LPARAM success)
+{
+    m_parameters.ShowWriteResult(static_cast<int>(code), success != 0);
+    return 0;
+}
+
+LRESULT CCorvexaDlg::OnDeviceOnline(WPARAM, LPARAM)
+{
+    // A read-all that outlived a disconnect must not light the lamp of a
+    // closed port.
+    if (!m_connection.Connected())
+        return 0;
+    EnableParameterControls(true);
+    m_connection.GoOnline();
+    return 0;
+}
+
+LRESULT CCorvexaDlg::OnSysCommand(WPARAM id, LPARAM lParam)
+{
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+        return 0;
+    }
+    return DefWindowProc(WM_SYSCOMMAND, id, lParam);
+}
+
+void CCorvexaDlg::OnConnect()
+{
+    if (!m_engine)
+        return;
+    if (m_connection.OnConnectButton())
+        EnableParameterControls(false);
+}
+
+void CCorvexaDlg::OnLanguage(std::uint16_t langId)
+{
+    SetLanguage(langId);
+    RefreshTexts();
+}

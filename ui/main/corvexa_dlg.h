@@ -1,0 +1,83 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "protocol/device_parameters.h"
+#include "protocol/messages.h"
+#include "protocol/transmitter_link.h"
+#include "serial/list_ports.h"
+#include "ui/framework/dialog.h"
+#include "ui/main/calibration_panel.h"
+#include "ui/main/connection_panel.h"
+#include "ui/main/parameter_panel.h"
+#include "ui/main/text_refresh.h"
+
+class CDlgLogin;
+class CDlgMaskProgress;
+class QMenuBar;
+
+// The program's only main window. It owns the communication engine and the
+// transactions object, receives their results as posted UM_ messages and
+// coordinates the connection, parameter and calibration panels and the
+// texts. Hidden behind the start dialog until a version is chosen.
+class CCorvexaDlg : public CDialogEx, private protocol::IMessageSink {
+public:
+    struct SOptions {
+        // Ports listed first in the port box (simulated transmitter, ports
+        // named on the command line); friendly names end in "(<path>)".
+        std::vector<SSerInfo> extraPorts;
+        // Time LinkEnd gets at exit before the port is closed.
+        std::chrono::milliseconds exitPause{2000};
+        protocol::CTransmitterLink::Timing timing{};
+    };
+
+    explicit CCorvexaDlg(QWidget* parent = nullptr);
+    CCorvexaDlg(SOptions options, QWidget* parent = nullptr);
+    ~CCorvexaDlg() override;
+
+    void RefreshTexts();
+    void ShowValues() { m_parameters.ShowValues(); }
+    void EnableParameterControls(bool enable);
+    void SetLamp(int bitmapId) { m_connection.SetLamp(bitmapId); }
+
+    // For tests and the application: what the handlers left behind.
+    bool Connected() const { return m_connection.Connected(); }
+    int LampBitmap() const { return m_connection.LampBitmap(); }
+    CDlgLogin* LoginDialog() const { return m_login.get(); }
+    protocol::TransmitterEngine& Engine() { return *m_engine; }
+
+    void setVisible(bool visible) override;
+
+protected:
+    bool OnInitDialog() override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void MapHandlers();
+
+    LRESULT OnShowMain(WPARAM, LPARAM);
+    LRESULT OnValuesChanged(WPARAM, LPARAM);
+    LRESULT OnWriteResult(WPARAM code, LPARAM success);
+    LRESULT OnDeviceOnline(WPARAM, LPARAM);
+    LRESULT OnSysCommand(WPARAM id, LPARAM);
+    void OnConnect();
+    void OnLanguage(std::uint16_t langId);
+
+    SOptions m_options;
+    protocol::DeviceParameters m_params;
+    std::unique_ptr<protocol::TransmitterEngine> m_engine;
+    std::unique_ptr<protocol::CTransmitterLink> m_link;
+    CConnectionPanel m_connection;
+    CParameterPanel m_parameters;
+    CCalibrationPanel m_calibration;
+    CTextRefresh m_texts;
+    std::unique_ptr<CDlgLogin> m_login;
+    std::unique_ptr<CDlgMaskProgress> m_mask;
+    QMenuBar* m_menuBar = nullptr;
+    // The window stays hidden until a version has been chosen; a modal run
+    // would otherwise show it right away.
+    bool m_mayShow = false;
+};

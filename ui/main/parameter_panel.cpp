@@ -1,0 +1,126 @@
+#include "ui/main/parameter_panel.h"
+
+#include "protocol/conversions.h"
+#include "protocol/registers.h"
+#include "ui/dialogs/dlgcustommsgbox.h"
+#include "ui/framework/dialog.h"
+#include "ui/framework/textconv.h"
+#include "ui/main/control_ids.h"
+#include "ui/main/main_text.h"
+
+using namespace mainwnd;
+using protocol::OperationCode;
+
+CParameterPanel::CParameterPanel(CDialog& dlg, protocol::CTransmitterLink& link,
+                                 protocol::DeviceParameters& params)
+    : m_dlg(dlg), m_link(link), m_params(params)
+{
+}
+
+void CParameterPanel::BindEdits()
+{
+    m_dlg.BindText(IDC_OFFSET, &m_params.zeroOffset);
+    m_dlg.BindText(IDC_LOWER, &m_params.lowerLimit);
+    m_dlg.BindText(IDC_UPPER, &m_params.upperLimit);
+    m_dlg.BindText(IDC_TEMP, &m_params.tempComp);
+    m_dlg.BindText(IDC_ZERO_SAMPLE, &m_params.zeroSample);
+    m_dlg.BindText(IDC_FULL_SAMPLE, &m_params.fullSample);
+    m_dlg.BindText(IDC_ZERO_OUT, &m_params.zeroOutput);
+    m_dlg.BindText(IDC_FULL_OUT, &m_params.fullOutput);
+}
+
+void CParameterPanel::FillBoxes()
+{
+    m_dlg.ComboResetContent(IDC_SOURCE);
+    for (const protocol::SignalSourceEntry& e : protocol::kSignalSources)
+        m_dlg.ComboAddString(IDC_SOURCE, QString::fromWCharArray(e.firstFill));
+    m_dlg.ComboSetCurSel(IDC_SOURCE, m_params.signalSource);
+
+    m_dlg.ComboResetContent(IDC_GAIN);
+    for (const wchar_t* text : protocol::kGainTexts)
+        m_dlg.ComboAddString(IDC_GAIN, QString::fromWCharArray(text));
+    m_dlg.ComboSetCurSel(IDC_GAIN, m_params.gain);
+}
+
+void CParameterPanel::ShowValues()
+{
+    m_params = m_link.Parameters();
+    m_dlg.ComboSetCurSel(IDC_SOURCE, m_params.signalSource);
+    m_dlg.SetDlgItemText(IDC_OFFSET, m_params.zeroOffset);
+    m_dlg.SetDlgItemText(IDC_LOWER, m_params.lowerLimit);
+    m_dlg.SetDlgItemText(IDC_UPPER, m_params.upperLimit);
+    m_dlg.ComboSetCurSel(IDC_GAIN, m_params.gain);
+    m_dlg.SetDlgItemText(IDC_TEMP, m_params.tempComp);
+    m_dlg.SetDlgItemText(IDC_ZERO_SAMPLE, m_params.zeroSample);
+    m_dlg.SetDlgItemText(IDC_FULL_SAMPLE, m_params.fullSample);
+    m_dlg.SetDlgItemText(IDC_ZERO_OUT, m_params.zeroOutput);
+    m_dlg.SetDlgItemText(IDC_FULL_OUT, m_params.fullOutput);
+    const QString unit = ToQString(protocol::UnitLabel(m_params.unit));
+    for (int id : {IDC_OFFSET_UNIT, IDC_LOWER_UNIT, IDC_UPPER_UNIT, IDC_TEMP_UNIT})
+        m_dlg.SetDlgItemText(id, unit);
+    m_dlg.UpdateData(false);
+}
+
+void CParameterPanel::WriteText(OperationCode code, const std::wstring& text)
+{
+    m_link.SetText(code, text);
+    m_link.StartWrite(code);
+}
+
+void CParameterPanel::WriteSelection(OperationCode code, int boxId, std::uint16_t& field)
+{
+    const int selection = m_dlg.ComboGetCurSel(boxId);
+    field = protocol::SelectionToWord(selection);
+    m_link.SetCode(code, selection);
+    m_link.StartWrite(code);
+}
+
+void CParameterPanel::OnSignalSource()
+{
+    WriteSelection(OperationCode::WriteSignalSource, IDC_SOURCE, m_params.signalSource);
+}
+
+void CParameterPanel::OnGain()
+{
+    WriteSelection(OperationCode::WriteGain, IDC_GAIN, m_params.gain);
+}
+
+void CParameterPanel::OnZeroOffset()
+{
+    m_dlg.UpdateData(true);
+    WriteText(OperationCode::WriteZeroOffset, m_params.zeroOffset);
+}
+
+void CParameterPanel::OnLowerLimit()
+{
+    m_dlg.UpdateData(true);
+    WriteText(OperationCode::WriteLowerLimit, m_params.lowerLimit);
+}
+
+void CParameterPanel::OnUpperLimit()
+{
+    m_dlg.UpdateData(true);
+    WriteText(OperationCode::WriteUpperLimit, m_params.upperLimit);
+}
+
+void CParameterPanel::OnTempComp()
+{
+    m_dlg.UpdateData(true);
+    WriteText(OperationCode::WriteTempComp, m_params.tempComp);
+}
+
+int CParameterPanel::ResultTitleId(int code)
+{
+    if (code < 17 || code > 26)
+        return 0;
+    return protocol::ResultStringNumber(static_cast<OperationCode>(code));
+}
+
+void CParameterPanel::ShowWriteResult(int code, bool success)
+{
+    const int titleId = ResultTitleId(code);
+    CDlgCustomMsgbox box;
+    box.m_strTitle = titleId != 0 ? ToWString(MainText(titleId)) : std::wstring();
+    box.m_strMsg = ToWString(MainText(success ? 133 : 134));
+    box.DoModal();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+
+#include "protocol/device_parameters.h"
+#include "protocol/transmitter_link.h"
+
+class CDialog;
+
+// The six parameters the user changes one at a time, and the view of the
+// whole parameter record in the window's controls.
+class CParameterPanel {
+public:
+    // params is the window's copy of the record, bound to the edits.
+    CParameterPanel(CDialog& dlg, protocol::CTransmitterLink& link,
+                    protocol::DeviceParameters& params);
+
+    void BindEdits();
+    void FillBoxes();
+
+    // Record -> controls, in the order the window has always done it.
+    void ShowValues();
+
+    // Modify buttons.
+    void OnSignalSource();
+    void OnZeroOffset();
+    void OnLowerLimit();
+    void OnUpperLimit();
+    void OnGain();
+    void OnTempComp();
+
+    // Outcome of a write: the timed box titled with the parameter's name.
+    void ShowWriteResult(int code, bool success);
+
+    // Name shown in the result box for an operation code; empty for others.
+    static int ResultTitleId(int code);
+
+private:
+    void WriteText(protocol::OperationCode code, const std::wstring& text);
+    void WriteSelection(protocol::OperationCode code, int boxId, std::uint16_t& field);
+
+    CDialog& m_dlg;
+    protocol::CTransmitterLink& m_link;
+    protocol::DeviceParameters& m_params;
+};
