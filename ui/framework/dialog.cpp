@@ -53,6 +53,7 @@ bool CDialog::Build() {
   for (const ControlTemplate& c : dlg->controls) order_.push_back(c.id);
   setFixedSize(units_.X(dlg->size.width()), units_.Y(dlg->size.height()));
   visibleStyle_ = (dlg->style & DS_VISIBLE) != 0;
+  setWindowFlag(Qt::WindowMinimizeButtonHint, (dlg->style & DS_MINIMIZEBOX) != 0);
   built_ = true;
   return true;
 }

@@ -1,5 +1,6 @@
 #include "ui/framework/dlgtemplate.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 #include "res/resources.h"
@@ -96,6 +97,16 @@ TEST(DialogTemplate, ShippedTemplatesLoadWithTheirControls) {
     std::vector<int> ids;
     for (const ControlTemplate& c : dlg->controls) ids.push_back(c.id);
     EXPECT_EQ(ids, t.controls) << t.id;
+  }
+}
+
+TEST(DialogTemplate, EveryTemplateAmongTheResourcesParses) {
+  corvexa::res::FindResource(QStringLiteral("DIALOG"), 0);  // registers the resources
+  const QStringList names = QDir(QStringLiteral(":/corvexa/DIALOG")).entryList();
+  EXPECT_GE(names.size(), 5);
+  for (const QString& name : names) {
+    QString error;
+    EXPECT_TRUE(LoadDialogTemplate(name.toInt(), &error)) << error.toStdString();
   }
 }
 
