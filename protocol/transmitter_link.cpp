@@ -197,12 +197,22 @@ bool CTransmitterLink::Launch(TaskKind kind, OperationCode code, std::uint16_t v
 int32_t CTransmitterLink::TaskEntry(void* owner, std::uintptr_t parameter) {
     auto* self = static_cast<CTransmitterLink*>(owner);
     std::unique_ptr<TaskArgs> args(reinterpret_cast<TaskArgs*>(parameter));
+    // Runs even if the task is unwound (a worker cancelled at exit): a place
+    // left in the line would block every later exchange, and a task left
+    // counted would hold up destruction for ever.
+    struct Finish {
+        CTransmitterLink* self;
+        Ticket ticket;
+        ~Finish() {
+            self->LeaveLine(ticket);  // no-op once its exchange used it
+            // Last touch of the object: the destructor waits for this count,
+            // and notifying under the lock keeps the condition variable alive.
+            std::lock_guard lock(self->m_mutex);
+            --self->m_tasks;
+            self->m_changed.notify_all();
+        }
+    } finish{self, args->ticket};
     self->RunTask(*args);
-    // Last touch of the object: the destructor waits for this count, and
-    // notifying under the lock keeps the condition variable alive for it.
-    std::lock_guard lock(self->m_mutex);
-    --self->m_tasks;
-    self->m_changed.notify_all();
     return 0;
 }
 
@@ -308,6 +318,20 @@ bool CTransmitterLink::Exchange(Ticket ticket, const Frame& frame, ReplyKind exp
         if (markIndex >= 0) m_registerIndex.store(markIndex);
     }
 
+    // The turn ends however this exchange ends.
+    struct EndTurn {
+        CTransmitterLink* self;
+        ~EndTurn() {
+            {
+                std::lock_guard lock(self->m_mutex);
+                self->m_expect.reset();
+                self->m_storeIndex = -1;
+                self->m_line.pop_front();
+            }
+            self->m_changed.notify_all();
+        }
+    } endTurn{this};
+
     bool replied = false;
     bool closing = false;
     for (int attempt = 0; attempt < m_timing.attempts && !replied && !closing; ++attempt) {
@@ -325,13 +349,6 @@ bool CTransmitterLink::Exchange(Ticket ticket, const Frame& frame, ReplyKind exp
         }
     }
 
-    {
-        std::lock_guard lock(m_mutex);
-        m_expect.reset();
-        m_storeIndex = -1;
-        m_line.pop_front();
-    }
-    m_changed.notify_all();
     return replied;
 }
 
