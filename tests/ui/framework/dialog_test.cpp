@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -220,6 +222,33 @@ TEST(Dialog, SubclassedControlKeepsIdPlaceAndVisibility) {
   EXPECT_TRUE(custom->isHidden());
   EXPECT_EQ(dlg.findChildren<QWidget*>(QStringLiteral("13")).size(), 1);
   EXPECT_FALSE(dlg.SubclassDlgItem(99, new QWidget(&dlg)));
+}
+
+TEST(Dialog, PlacementCentresOnTheScreenOrOverAVisibleOwner) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  ProbeDialog dlg;
+  ASSERT_TRUE(dlg.Build());
+  dlg.MoveWindow(0, 0, 400, 300);
+  EXPECT_EQ(dlg.frameGeometry().size(), QSize(400, 300));
+  dlg.CenterWindow();
+  EXPECT_EQ(dlg.frameGeometry().topLeft(),
+            QPoint(screen.x() + (screen.width() - 400) / 2, screen.y() + (screen.height() - 300) / 2));
+
+  QWidget owner;
+  owner.setGeometry(100, 50, 600, 500);
+  owner.show();
+  ProbeDialog child;
+  ASSERT_TRUE(child.Create(&owner));
+  child.MoveWindow(0, 0, 200, 100);
+  child.CenterWindow();
+  const QRect over = owner.frameGeometry();
+  EXPECT_EQ(child.frameGeometry().center().x() / 2, over.center().x() / 2);
+  EXPECT_EQ(child.frameGeometry().center().y() / 2, over.center().y() / 2);
+  // A hidden owner (the main window before it is shown) does not count.
+  owner.hide();
+  child.CenterWindow();
+  EXPECT_EQ(child.frameGeometry().topLeft(),
+            QPoint(screen.x() + (screen.width() - 200) / 2, screen.y() + (screen.height() - 100) / 2));
 }
 
 TEST(Dialog, MissingTemplateFailsToBuild) {
