@@ -1,11 +1,14 @@
 #include "sim/pseudo_terminal.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 
 #include <cerrno>
 #include <system_error>
+
+#include "sim/proc_locks.h"
 
 namespace corvexa::sim {
 namespace {
@@ -51,6 +54,14 @@ PseudoTerminal::PseudoTerminal(const PtySystem& sys) : sys_(sys) {
     Fail("tcsetattr");
   }
 
+  struct stat st {};
+  if (::fstat(slave_.Get(), &st) != 0) {
+    Fail("fstat slave");
+  }
+  major_ = ::major(st.st_dev);
+  minor_ = ::minor(st.st_dev);
+  inode_ = st.st_ino;
+
   int flags = sys.getfl(master_.Get());
   if (flags < 0) {
     Fail("fcntl F_GETFL");
@@ -60,18 +71,16 @@ PseudoTerminal::PseudoTerminal(const PtySystem& sys) : sys_(sys) {
   }
 }
 
-bool PseudoTerminal::ReleaseStaleExclusive() {
+void PseudoTerminal::Sweep() {
+  const bool locked = FlockHeld(sys_.readLocks(), major_, minor_, inode_);
+  if (!locked && wasLocked_) {
+    sys_.flushInput(slave_.Get());
+  }
   int exclusive = 0;
-  if (sys_.getexcl(slave_.Get(), &exclusive) != 0 || exclusive == 0) {
-    return false;
+  if (!locked && sys_.getexcl(slave_.Get(), &exclusive) == 0 && exclusive != 0) {
+    sys_.clearexcl(slave_.Get());
   }
-  // Our own lock attempt succeeds only when no open descriptor holds one.
-  if (sys_.flock(slave_.Get(), LOCK_EX | LOCK_NB) != 0) {
-    return false;
-  }
-  const bool cleared = sys_.clearexcl(slave_.Get()) == 0;
-  sys_.flock(slave_.Get(), LOCK_UN);
-  return cleared;
+  wasLocked_ = locked;
 }
 
 }  // namespace corvexa::sim

@@ -16,13 +16,14 @@ class PseudoTerminal {
   // Throws std::system_error naming the failed step; nothing stays open.
   explicit PseudoTerminal(const PtySystem& sys = PtySystem::Real());
 
-  // A terminal's exclusive flag (TIOCEXCL) is cleared by its last close,
-  // which never comes here: this object holds the slave, and the pair lives
-  // as long as the master. Left alone, a program that opened the slave
-  // exclusively and closed it again could not reopen it (EBUSY for anyone
-  // but root). So the flag is cleared once nobody holds the flock that the
-  // program takes with it. True when it cleared a stale flag.
-  bool ReleaseStaleExclusive();
+  // What a real port's last close does, done once the program has closed
+  // the slave (seen as its flock going away): the replies it never read are
+  // discarded, and the exclusive flag (TIOCEXCL) is cleared. Neither
+  // happens by itself here, since this object keeps the slave open and the
+  // pair lives as long as the master; without the sweep a reconnecting
+  // program would read stale replies and, unless root, get EBUSY. Called
+  // now and then by the simulator's thread.
+  void Sweep();
 
   int Master() const { return master_.Get(); }
   const std::string& SlavePath() const { return slavePath_; }
@@ -32,6 +33,10 @@ class PseudoTerminal {
   UniqueFd master_;
   UniqueFd slave_;
   std::string slavePath_;
+  unsigned major_ = 0;
+  unsigned minor_ = 0;
+  unsigned long inode_ = 0;
+  bool wasLocked_ = false;
 };
 
 }  // namespace corvexa::sim

@@ -1,7 +1,8 @@
 #include "sim/pty_system.h"
 
+#include "sim/proc_locks.h"
+
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -14,6 +15,7 @@ int RealGetfl(int fd) { return ::fcntl(fd, F_GETFL); }
 int RealSetfl(int fd, int flags) { return ::fcntl(fd, F_SETFL, flags); }
 int RealGetexcl(int fd, int* on) { return ::ioctl(fd, TIOCGEXCL, on); }
 int RealClearexcl(int fd) { return ::ioctl(fd, TIOCNXCL); }
+int RealFlushInput(int fd) { return ::tcflush(fd, TCIFLUSH); }
 
 }  // namespace
 
@@ -21,7 +23,7 @@ const PtySystem& PtySystem::Real() {
   static const PtySystem real{
       ::posix_openpt, ::grantpt,   ::unlockpt, ::ptsname_r, RealOpen,
       ::tcgetattr,    ::tcsetattr, RealGetfl,  RealSetfl,  RealGetexcl,
-      RealClearexcl,  ::flock,
+      RealClearexcl,  RealFlushInput, ReadProcLocks,
   };
   return real;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 struct termios;
 
@@ -18,10 +19,11 @@ struct PtySystem {
   int (*tcsetattr)(int fd, int when, const struct termios* t);
   int (*getfl)(int fd);
   int (*setfl)(int fd, int flags);
-  // TIOCGEXCL, TIOCNXCL and flock on the slave, for the stale-lock sweep.
+  // For the sweep after the program has closed the slave.
   int (*getexcl)(int fd, int* on);
   int (*clearexcl)(int fd);
-  int (*flock)(int fd, int operation);
+  int (*flushInput)(int fd);
+  std::string (*readLocks)();
 
   static const PtySystem& Real();
 };

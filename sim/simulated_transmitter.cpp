@@ -15,7 +15,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often an idle line checks for an exclusive flag left behind.
+// How often an idle line looks whether the program has closed the slave.
 constexpr auto kSweepPeriod = std::chrono::milliseconds(20);
 
 timespec Remaining(Clock::time_point deadline) {
@@ -50,11 +50,15 @@ SimulatedTransmitter::~SimulatedTransmitter() {
 
 void SimulatedTransmitter::Run() {
   std::uint8_t buffer[512];
+  auto nextSweep = Clock::now();
   for (;;) {
     if (!WaitMaster(POLLIN, Clock::now() + kSweepPeriod)) {
       return;
     }
-    pty_.ReleaseStaleExclusive();
+    if (Clock::now() >= nextSweep) {
+      pty_.Sweep();
+      nextSweep = Clock::now() + kSweepPeriod;
+    }
     const ssize_t n = ::read(pty_.Master(), buffer, sizeof buffer);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       continue;

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -11,6 +13,8 @@
 
 namespace corvexa::sim {
 namespace {
+
+using namespace std::chrono_literals;
 
 std::size_t OpenDescriptors() {
   std::size_t n = 0;
@@ -103,6 +107,45 @@ TEST(PseudoTerminal, SlaveCanBeOpenedClosedAndReopenedWithoutEcho) {
     // Raw mode: nothing of what the program wrote comes back to it.
     EXPECT_TRUE(port.Read(1, std::chrono::milliseconds(50)).empty());
   }
+}
+
+std::string g_locks;
+
+std::string LockLine(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0);
+  char line[128];
+  std::snprintf(line, sizeof line, "1: FLOCK  ADVISORY  WRITE 4242 %02x:%02x:%lu 0 EOF\n",
+                ::major(st.st_dev), ::minor(st.st_dev), static_cast<unsigned long>(st.st_ino));
+  return line;
+}
+
+TEST(PseudoTerminal, SweepActsOnceTheProgramsLockIsGone) {
+  PtySystem sys = PtySystem::Real();
+  sys.readLocks = [] { return g_locks; };
+  PseudoTerminal pty(sys);
+  testing::SlavePort program(pty.SlavePath());
+  program.LockExclusive();  // the real lock; the sweep sees only g_locks
+
+  g_locks = "1: FLOCK  ADVISORY  WRITE 1 00:01:1 0 EOF\n" + LockLine(pty.SlavePath());
+  pty.Sweep();
+  ASSERT_EQ(::write(pty.Master(), "\x01\x02", 2), 2);
+  EXPECT_EQ(program.Read(1, 1000ms).size(), 1u);  // data flows while locked
+  pty.Sweep();
+  EXPECT_TRUE(program.ExclusiveFlag());
+  EXPECT_EQ(program.Read(1, 1000ms).size(), 1u) << "nothing flushed while locked";
+
+  ASSERT_EQ(::write(pty.Master(), "\x03\x04", 2), 2);
+  ASSERT_TRUE(program.WaitReadable(1000ms)) << "bytes must be across before the flush";
+  g_locks.clear();
+  pty.Sweep();
+  EXPECT_FALSE(program.ExclusiveFlag());
+  EXPECT_TRUE(program.Read(1, 100ms).empty()) << "unread replies go with the old connection";
+
+  // No lock seen before: nothing to flush for a program that never locks.
+  ASSERT_EQ(::write(pty.Master(), "\x05", 1), 1);
+  pty.Sweep();
+  EXPECT_EQ(program.Read(1, 1000ms).size(), 1u);
 }
 
 TEST(PseudoTerminal, DescriptorsAreReleased) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "tests/sim/slave_port.h"
 
 namespace corvexa::sim {
@@ -105,24 +107,31 @@ TEST(SimulatedTransmitter, SlavePathSurvivesTheProgramClosingAndReopeningIt) {
   }
 }
 
-TEST(SimulatedTransmitter, ExclusiveOpenOfAProgramThatLeftDoesNotLockOutTheNext) {
+TEST(SimulatedTransmitter, ProgramThatLeftLeavesNeitherItsLockNorItsRepliesBehind) {
   SimulatedTransmitter sim(Quick());
+  sim.SetReplyDelay(200ms);
   {
     SlavePort holder(sim.SlavePath());
     holder.LockExclusive();
     // 100 ms is five sweeps; a program still holding its lock keeps the flag.
     EXPECT_TRUE(holder.Read(1, 100ms).empty());
     EXPECT_TRUE(holder.ExclusiveFlag());
+    // Gone before its answer comes, like a disconnect right after LinkEnd.
+    holder.Write(Hex("FF BB FF FF FF FF F1 9B"));
+    ASSERT_TRUE(sim.WaitForFrames(1, 2s));
   }
   // Root may open regardless, everyone else would get EBUSY: the flag
   // itself is what must go once the holder has closed.
   SlavePort next(sim.SlavePath());
   const auto deadline = std::chrono::steady_clock::now() + 2s;
   while (next.ExclusiveFlag() && std::chrono::steady_clock::now() < deadline) {
-    next.Read(1, 10ms);
+    std::this_thread::sleep_for(5ms);  // not a read: that would eat a stale reply
   }
   EXPECT_FALSE(next.ExclusiveFlag());
-  EXPECT_EQ(ToHex(next.Exchange(Hex("01 03 00 11 00 01 D4 0F"), 7)), "01 03 02 00 96 38 2A");
+  sim.SetReplyDelay(0ms);
+  EXPECT_EQ(ToHex(next.Exchange(Hex("01 03 00 11 00 01 D4 0F"), 8, 500ms)),
+            "01 03 02 00 96 38 2A")
+      << "the late FF BB must have been discarded with the old connection";
 }
 
 TEST(SimulatedTransmitter, SampleRegistersWanderWhileBeingPolled) {

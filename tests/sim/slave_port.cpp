@@ -114,6 +114,11 @@ std::vector<SlavePort::TimedByte> SlavePort::ReadTimed(std::size_t n,
   return out;
 }
 
+bool SlavePort::WaitReadable(std::chrono::milliseconds timeout) {
+  pollfd fd{fd_, POLLIN, 0};
+  return ::poll(&fd, 1, static_cast<int>(timeout.count())) == 1;
+}
+
 Bytes SlavePort::Read(std::size_t n, std::chrono::milliseconds timeout) {
   Bytes out;
   for (const TimedByte& t : ReadTimed(n, timeout)) {

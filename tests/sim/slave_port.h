@@ -32,6 +32,8 @@ class SlavePort {
   bool ExclusiveFlag() const;
 
   void Write(const Bytes& bytes);
+  // Waits for input without taking it.
+  bool WaitReadable(std::chrono::milliseconds timeout);
   // Stops at n bytes or at the time-out, whichever comes first.
   Bytes Read(std::size_t n, std::chrono::milliseconds timeout);
   std::vector<TimedByte> ReadTimed(std::size_t n, std::chrono::milliseconds timeout);
