@@ -11,12 +11,19 @@
 
 namespace {
 
-std::string PackPath() {
+std::string g_dir;
+
+void RemoveDir() {
+  std::filesystem::remove_all(g_dir);
+}
+
+const std::string& PackPath() {
   static const std::string path = [] {
     std::string tmpl = "/tmp/corvexa-fuzz-XXXXXX";
-    const char* dir = mkdtemp(tmpl.data());
-    if (dir == nullptr) std::abort();
-    return std::string(dir) + "/p.xml";
+    if (mkdtemp(tmpl.data()) == nullptr) std::abort();
+    g_dir = tmpl;
+    std::atexit(RemoveDir);
+    return g_dir + "/p.xml";
   }();
   return path;
 }
