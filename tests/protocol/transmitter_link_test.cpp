@@ -179,12 +179,5 @@ TEST(TransmitterLink, ShutdownStopsSamplingAndSendsLinkEnd) {
     EXPECT_EQ(frames.size(), rig.Frames().size());  // no poll after the stop
 }
 
-TEST(TransmitterLink, ModeIsFixedOnceChosen) {
-    LinkRig rig(true);
-    EXPECT_FALSE(rig.Link().SetFactoryMode(false));
-    EXPECT_TRUE(rig.Link().SetFactoryMode(true));
-    EXPECT_TRUE(rig.Link().FactoryMode());
-}
-
 }  // namespace
 }  // namespace protocol::testing
