@@ -5,6 +5,7 @@
 
 #include "lang/language.h"
 #include "lang/mylzmapack.h"
+#include "res/strings/stringtable.h"
 
 // What other modules see: the shared library and its exported names only.
 namespace {
@@ -42,6 +43,7 @@ TEST(SharedLibrary, LinkedCallersGetTextsAndPacks) {
   EXPECT_EQ(GetResString(L"Login", 104, L""), L"Factory Version");
   EXPECT_EQ(GetResString(L"Main", 7, L"fallback"), L"fallback");
   EXPECT_EQ(GetSupportedLang(nullptr), -1);
+  EXPECT_STREQ(corvexa::res::LoadBuiltinString(101), L"关于 Corvexa(&A)...");
 
   const uint8_t text[] = "<L/>";
   uint8_t* packed = nullptr;
