@@ -29,13 +29,16 @@ ssize_t sysWrite(int fd, const void* data, size_t size) { return ::write(fd, dat
 int sysPoll(pollfd* fds, nfds_t count, int timeoutMs) { return ::poll(fds, count, timeoutMs); }
 int sysFlock(int fd, int operation) { return ::flock(fd, operation); }
 int sysSetExclusive(int fd) { return ::ioctl(fd, TIOCEXCL); }
+int sysClearExclusive(int fd) { return ::ioctl(fd, TIOCNXCL); }
 // termios2 carries the rate as a number, so any rate (250000 too) reaches
 // the driver unchanged through BOTHER.
 int sysGetAttr(int fd, termios2* settings) { return ::ioctl(fd, TCGETS2, settings); }
 int sysSetAttr(int fd, const termios2* settings) { return ::ioctl(fd, TCSETS2, settings); }
 
-const unix_sys::Calls kRealCalls{sysOpen,  sysClose,        sysRead,    sysWrite,  sysPoll,
-                                 sysFlock, sysSetExclusive, sysGetAttr, sysSetAttr};
+const unix_sys::Calls kRealCalls{sysOpen,         sysClose,          sysRead,
+                                 sysWrite,        sysPoll,           sysFlock,
+                                 sysSetExclusive, sysClearExclusive, sysGetAttr,
+                                 sysSetAttr};
 
 unix_sys::Calls gCalls = kRealCalls;
 
@@ -261,6 +264,11 @@ void Serial::SerialImpl::close() {
     // return promptly now that the wake descriptor is signalled.
     std::scoped_lock lock(readMutex_, writeMutex_);
     wakeFd_.reset();  // every user of it holds one of the locks
+    // The exclusive flag only drops by itself at the terminal's last close;
+    // when someone else still holds it open (a pty master's owner keeping
+    // the slave) it would lock out our next open. A failure here changes
+    // nothing that the close below does not.
+    [[maybe_unused]] const int cleared = gCalls.clearExclusive(fd_.get());
     const int result = fd_.reset();
     if (result != 0) {
         // Linux releases the descriptor even when close() reports an error,

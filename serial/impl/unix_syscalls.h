@@ -20,7 +20,8 @@ struct Calls {
     ssize_t (*write)(int fd, const void* data, size_t size);
     int (*poll)(pollfd* fds, nfds_t count, int timeoutMs);
     int (*flock)(int fd, int operation);
-    int (*setExclusive)(int fd);  // TIOCEXCL
+    int (*setExclusive)(int fd);    // TIOCEXCL
+    int (*clearExclusive)(int fd);  // TIOCNXCL
     int (*getAttr)(int fd, termios2* settings);
     int (*setAttr)(int fd, const termios2* settings);
 };

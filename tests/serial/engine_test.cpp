@@ -7,92 +7,24 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "serial/impl/unix_syscalls.h"
 #include "serial/serial_com_imp.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/serial/recorder.h"
 
 namespace {
 
 using Engine = SerialComImp<IComHanlder, 2048>;
 using serial_test::PtyPair;
+using serial_test::Recorder;
 
 constexpr int kWaitMs = 5000;
-
-// Records every notification; tests wait on conditions over the record.
-class Recorder : public IComHanlder {
-public:
-    struct Event {
-        std::string name;
-        serial::Serial* port;
-        int32_t value;
-    };
-
-    void OnOpen(serial::Serial* port, int32_t result) override { add({"open", port, result}); }
-    void OnClose(serial::Serial* port, int32_t result) override { add({"close", port, result}); }
-    void OnReceive(serial::Serial* port, const uint8_t* data, int32_t length) override {
-        {
-            std::lock_guard lock(mutex_);
-            bytes_.insert(bytes_.end(), data, data + length);
-        }
-        add({"receive", port, length});
-        if (onReceive) {
-            onReceive();
-        }
-    }
-    void OnThreadStart(serial::Serial* port) override { add({"start", port, 0}); }
-    void OnThreadExit(serial::Serial* port) override { add({"exit", port, 0}); }
-    void OnError(serial::Serial* port, int32_t code) override { add({"error", port, code}); }
-
-    std::vector<Event> events() {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    std::vector<std::string> names() {
-        std::vector<std::string> out;
-        for (const Event& e : events()) {
-            out.push_back(e.name);
-        }
-        return out;
-    }
-    int count(const std::string& name) {
-        int n = 0;
-        for (const Event& e : events()) {
-            n += e.name == name;
-        }
-        return n;
-    }
-    std::vector<uint8_t> bytes() {
-        std::lock_guard lock(mutex_);
-        return bytes_;
-    }
-    bool waitFor(const std::function<bool()>& done, int ms = kWaitMs) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
-            lock.unlock();
-            const bool result = done();
-            lock.lock();
-            return result;
-        });
-    }
-
-    std::function<void()> onReceive;
-
-private:
-    void add(Event e) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(e));
-        changed_.notify_all();
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Event> events_;
-    std::vector<uint8_t> bytes_;
-};
 
 Engine MakeEngine(const std::string& port = std::string(),
                   serial::Timeout timeout = serial::Timeout()) {
@@ -360,6 +292,34 @@ TEST(Engine, DestroyingAConnectedEngineEndsItsReader) {
     EXPECT_EQ(serial_test::CountThreads(), threads);
 }
 
+// A pulled adapter must not make the receive thread spin: with the line
+// hung up, each loop still waits out its read time-out.
+TEST(Engine, VanishedDeviceKeepsTheReceiverPaced) {
+    serial_test::PtyPair pty;
+    Recorder rec;
+    Engine engine = MakeEngine();
+    engine.SetHandler(&rec);
+    // Swapped before the receive thread exists, restored after it ended.
+    static std::atomic<int> polls{0};
+    serial::unix_sys::calls().poll = [](pollfd* fds, nfds_t n, int t) {
+        ++polls;
+        return ::poll(fds, n, t);
+    };
+    ASSERT_TRUE(Connect(engine, pty.slavePath()));
+    polls = 0;
+    pty.closeMaster();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int seen = polls.load();
+    const uint8_t byte = 0x01;
+    EXPECT_EQ(engine.Write(&byte, 1), -1);
+    engine.Stop();
+    serial::unix_sys::calls() = serial::unix_sys::realCalls();
+    // About two polls per 50 ms read; a spinning loop makes many thousands.
+    EXPECT_LT(seen, 100);
+    EXPECT_EQ(rec.count("exit"), 1);
+    EXPECT_EQ(rec.count("error"), 0);
+}
+
 // The window connects and disconnects many times in a session; nothing may
 // be left behind.
 TEST(Engine, TwoHundredConnectionsLeaveNoThreadOrDescriptor) {
@@ -400,12 +360,14 @@ TEST(Engine, WritersRaceConnectAndDisconnect) {
             engine.IsOpen();
         }
     };
+    // A hang-up between connections also wakes poll(); never block on it.
+    ::fcntl(pty.master(), F_SETFL, ::fcntl(pty.master(), F_GETFL) | O_NONBLOCK);
     std::thread drain([&] {
         uint8_t sink[256];
         while (!done) {
             pollfd fd{pty.master(), POLLIN, 0};
-            if (::poll(&fd, 1, 10) > 0) {
-                [[maybe_unused]] ssize_t n = ::read(pty.master(), sink, sizeof sink);
+            if (::poll(&fd, 1, 10) <= 0 || ::read(pty.master(), sink, sizeof sink) <= 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
     });

@@ -1,4 +1,7 @@
 #include <errno.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <future>
@@ -113,6 +116,26 @@ TEST(SerialOpen, SecondOpenOfAnOpenPortIsRefused) {
     first.close();
     Serial third(pty.slavePath(), 9600, Timeout::Total(50));
     EXPECT_TRUE(third.isOpen());
+}
+
+// The exclusive flag is ours while the port is open and gone after close,
+// even when another descriptor keeps the terminal itself open.
+TEST(SerialOpen, ExclusiveFlagFollowsOpenAndClose) {
+    PtyPair pty;
+    const int keeper = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(keeper, 0);
+    auto exclusive = [keeper] {
+        int on = -1;
+        EXPECT_EQ(::ioctl(keeper, TIOCGEXCL, &on), 0);
+        return on;
+    };
+    EXPECT_EQ(exclusive(), 0);
+    {
+        Serial port(pty.slavePath(), 9600, Timeout::Total(50));
+        EXPECT_EQ(exclusive(), 1);
+    }
+    EXPECT_EQ(exclusive(), 0);
+    ::close(keeper);
 }
 
 struct BadSetting {

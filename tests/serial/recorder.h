@@ -1,0 +1,86 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "serial/serial_com_imp.h"
+
+namespace serial_test {
+
+// Records every notification; tests wait on conditions over the record.
+class Recorder : public IComHanlder {
+public:
+    struct Event {
+        std::string name;
+        serial::Serial* port;
+        int32_t value;
+    };
+
+    void OnOpen(serial::Serial* port, int32_t result) override { add({"open", port, result}); }
+    void OnClose(serial::Serial* port, int32_t result) override { add({"close", port, result}); }
+    void OnReceive(serial::Serial* port, const uint8_t* data, int32_t length) override {
+        {
+            std::lock_guard lock(mutex_);
+            bytes_.insert(bytes_.end(), data, data + length);
+        }
+        add({"receive", port, length});
+        if (onReceive) {
+            onReceive();
+        }
+    }
+    void OnThreadStart(serial::Serial* port) override { add({"start", port, 0}); }
+    void OnThreadExit(serial::Serial* port) override { add({"exit", port, 0}); }
+    void OnError(serial::Serial* port, int32_t code) override { add({"error", port, code}); }
+
+    std::vector<Event> events() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    std::vector<std::string> names() {
+        std::vector<std::string> out;
+        for (const Event& e : events()) {
+            out.push_back(e.name);
+        }
+        return out;
+    }
+    int count(const std::string& name) {
+        int n = 0;
+        for (const Event& e : events()) {
+            n += e.name == name;
+        }
+        return n;
+    }
+    std::vector<uint8_t> bytes() {
+        std::lock_guard lock(mutex_);
+        return bytes_;
+    }
+    bool waitFor(const std::function<bool()>& done, int ms = 5000) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+            lock.unlock();
+            const bool result = done();
+            lock.lock();
+            return result;
+        });
+    }
+
+    std::function<void()> onReceive;
+
+private:
+    void add(Event e) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(e));
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Event> events_;
+    std::vector<uint8_t> bytes_;
+};
+
+}  // namespace serial_test
