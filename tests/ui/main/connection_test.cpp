@@ -161,6 +161,14 @@ TEST(MainWindowConnection, ClosingWhileConnectedSendsLinkEndThenClosesThePort)
     EXPECT_TRUE(PortIsFree(h.Sim().SlavePath()));
 }
 
+TEST(MainWindowConnection, ClosingWithoutEverConnectingSendsNothing)
+{
+    MainWindowHarness h({.factory = false, .exitPause = std::chrono::milliseconds(300)});
+    h.ChooseVersion();
+    h.DestroyWindow();
+    EXPECT_EQ(h.Sim().FrameCount(), 0u);
+}
+
 TEST(MainWindowConnection, ClosingDuringTheReadAllIsSafe)
 {
     MainWindowHarness h;

@@ -48,6 +48,8 @@ TEST_F(Language, MenuOffersTheTwoLanguagesAndTheAboutBox)
     EXPECT_TRUE(texts.contains(QStringLiteral("中文")));
     EXPECT_TRUE(texts.contains(QStringLiteral("英文")));
     EXPECT_TRUE(texts.contains(QStringLiteral("关于 Corvexa(&A)...")));
+    Trigger(h.Dlg(), IDM_ABOUTBOX);
+    EXPECT_EQ(h.AboutBoxes(), 1);
 }
 
 TEST_F(Language, SwitchingWhileConnectedFollowsTheStateAndKeepsTheSelection)

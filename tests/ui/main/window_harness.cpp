@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "../framework/snapshot.h"
+#include "ui/dialogs/aboutdlg.h"
 #include "ui/dialogs/dlgcustommsgbox.h"
 #include "ui/dialogs/dlglogin.h"
 #include "ui/dialogs/dlgpwdinput.h"
@@ -74,6 +75,9 @@ void MainWindowHarness::CatchDialogs()
                 m_boxShot = true;
             }
             box->EndDialog(IDOK);
+        } else if (auto* about = dynamic_cast<CAboutDlg*>(w)) {
+            ++m_aboutBoxes;
+            about->EndDialog(IDOK);
         } else if (auto* pwd = dynamic_cast<CDlgPwdInput*>(w)) {
             pwd->SetDlgItemText(CDlgPwdInput::kPasswordEdit, QStringLiteral("5862"));
             pwd->SendMessage(WM_COMMAND, IDOK, 0);

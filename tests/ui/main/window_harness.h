@@ -58,6 +58,7 @@ public:
     // Result boxes seen so far; each is closed with OK once recorded.
     const std::vector<SBox>& Boxes() const { return m_boxes; }
     bool WaitForBox(size_t count, int timeoutMs = 5000);
+    int AboutBoxes() const { return m_aboutBoxes; }
 
     // Requests the simulator received, as raw frames.
     std::vector<protocol::Frame> Frames() const;
@@ -74,6 +75,7 @@ private:
     QTimer m_catcher;
     std::vector<SBox> m_boxes;
     bool m_boxShot = false;
+    int m_aboutBoxes = 0;
 };
 
 // "01 06 00 0F" -> frame bytes with the CRC appended.
