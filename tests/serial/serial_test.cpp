@@ -272,6 +272,27 @@ TEST(SerialIo, EmptyReadTakesTheTimeOutAndReturnsZero) {
     EXPECT_LT(elapsed, 2000);
 }
 
+// Without a total limit a read ends on the inter-byte gap, or at once when
+// the gap limit is the all-ones "none"; neither may wait for a full buffer.
+TEST(SerialIo, ReadsWithoutTotalLimitEndOnTheGapRule) {
+    for (const uint32_t interByte : {30u, Timeout::max()}) {
+        SCOPED_TRACE(interByte);
+        PtyPair pty;
+        Serial port(pty.slavePath(), 9600, Timeout{interByte, 0, 0, 0, 0});
+        pty.send({0x01, 0x02});
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        auto reader = std::async(std::launch::async, [&port] {
+            uint8_t buffer[16];
+            return port.read(buffer, sizeof buffer);
+        });
+        if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            port.close();  // frees the reader so the test can report
+            ADD_FAILURE() << "read did not end";
+        }
+        EXPECT_EQ(reader.get(), 2u);
+    }
+}
+
 TEST(SerialIo, CloseFromAnotherThreadEndsAWaitingRead) {
     PtyPair pty;
     Serial port(pty.slavePath(), 9600, Timeout::Total(20000));
