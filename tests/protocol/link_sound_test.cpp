@@ -2,6 +2,7 @@
 // late replies and destruction at any moment.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
@@ -37,7 +38,17 @@ TEST(LinkReassembly, RepliesSplitAtEveryOffsetNeedNoRetry) {
         ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteUpperLimit, 321));
         ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 5s));
 
-        EXPECT_EQ(2u + 8u + 1u, rig.Frames().size());  // not one attempt repeated
+        const auto frames = rig.Sim().Frames();
+        std::string log;
+        for (const auto& f : frames) {
+            char line[64];
+            std::snprintf(line, sizeof line, "\n  +%lld ms: %02X %02X %02X %02X",
+                          static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              f.at - frames.front().at).count()),
+                          f.bytes[0], f.bytes[1], f.bytes[2], f.bytes[3]);
+            log += line;
+        }
+        EXPECT_EQ(2u + 8u + 1u, frames.size()) << "not one attempt may be repeated:" << log;
         EXPECT_EQ(L"-10", rig.Link().Parameters().lowerLimit);
         EXPECT_EQ(1, rig.Link().Parameters().decimals);
         EXPECT_EQ(Posted({UM_WRITE_RESULT, 20, 1}), rig.Sink().Messages().back());
