@@ -13,6 +13,7 @@ namespace corvexa::sim {
 struct ToolOptions {
   SimulatedTransmitter::Options simulator;
   std::vector<std::pair<std::uint16_t, std::uint16_t>> registers;
+  bool trace = false;
   bool help = false;
 };
 

@@ -1,6 +1,8 @@
 #include <signal.h>
 #include <string.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -18,7 +20,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "corvexa-sim: %s\n%s", error->c_str(), corvexa::sim::Usage().c_str());
     return 2;
   }
-  const ToolOptions& options = std::get<ToolOptions>(parsed);
+  ToolOptions options = std::get<ToolOptions>(parsed);
   if (options.help) {
     std::fputs(corvexa::sim::Usage().c_str(), stdout);
     return 0;
@@ -33,6 +35,21 @@ int main(int argc, char** argv) {
   if (int rc = pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr); rc != 0) {
     std::fprintf(stderr, "corvexa-sim: pthread_sigmask: %s\n", strerror(rc));
     return 1;
+  }
+
+  if (options.trace) {
+    const auto start = std::chrono::steady_clock::now();
+    options.simulator.trace = [start](bool incoming, const std::vector<std::uint8_t>& bytes) {
+      const std::chrono::duration<double, std::milli> at = std::chrono::steady_clock::now() - start;
+      std::string line;
+      char hex[4];
+      for (std::uint8_t b : bytes) {
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        line += hex;
+      }
+      // One call per line, so lines from two threads never interleave.
+      std::fprintf(stderr, "%10.3f %s%s\n", at.count(), incoming ? "->" : "<-", line.c_str());
+    };
   }
 
   try {

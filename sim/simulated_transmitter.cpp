@@ -32,6 +32,7 @@ SimulatedTransmitter::SimulatedTransmitter(Options options)
     : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       bank_(options.seed),
       pacing_(options.pacing),
+      trace_(std::move(options.trace)),
       faults_(std::move(options.faults)) {
   if (!wake_.Valid()) {
     throw std::system_error(errno, std::generic_category(), "eventfd");
@@ -92,6 +93,9 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_po
     skipped_ = scanner_.SkippedBytes();
   }
   recordChanged_.notify_all();
+  if (trace_) {
+    trace_(true, std::vector<std::uint8_t>(request.begin(), request.end()));
+  }
 
   const FaultModes faults = Faults();
   ++requestCount_;
@@ -130,6 +134,9 @@ void SimulatedTransmitter::Send(const std::vector<std::uint8_t>& reply, const Fa
   std::vector<std::uint8_t> out = std::move(heldReply_);
   heldReply_.clear();
   out.insert(out.end(), reply.begin(), reply.end());
+  if (trace_) {
+    trace_(false, out);
+  }
 
   const auto pieces = SplitReply(out, faults);
   for (std::size_t i = 0; i < pieces.size(); ++i) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -40,6 +41,9 @@ class SimulatedTransmitter {
     bool wander = true;
     std::uint32_t seed = 20261207;
     FaultModes faults;
+    // Called on the simulator's thread with every request taken in
+    // (incoming) and every reply as it goes out, glued replies as one.
+    std::function<void(bool incoming, const std::vector<std::uint8_t>& bytes)> trace;
   };
 
   SimulatedTransmitter();
@@ -104,6 +108,7 @@ class SimulatedTransmitter {
   UniqueFd wake_;
   RegisterBank bank_;
   std::atomic<bool> pacing_;
+  const decltype(Options::trace) trace_;
 
   mutable std::mutex faultMutex_;
   FaultModes faults_;

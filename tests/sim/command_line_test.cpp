@@ -28,7 +28,7 @@ TEST(CommandLine, EveryFaultOptionLands) {
   const ToolOptions o =
       Parse({"--silent", "--delay", "250", "--split", "3", "--pause", "20", "--glue",
              "--corrupt-crc", "--exception", "0x04", "--drop-every", "5", "--no-pacing",
-             "--no-wander", "--split-at", "2,5"});
+             "--no-wander", "--split-at", "2,5", "--trace"});
   const FaultModes& f = o.simulator.faults;
   EXPECT_TRUE(f.silent);
   EXPECT_EQ(f.replyDelay.count(), 250);
@@ -41,6 +41,7 @@ TEST(CommandLine, EveryFaultOptionLands) {
   EXPECT_EQ(f.dropEvery, 5u);
   EXPECT_FALSE(o.simulator.pacing);
   EXPECT_FALSE(o.simulator.wander);
+  EXPECT_TRUE(o.trace);
 }
 
 TEST(CommandLine, RegistersTakeDecimalHexAndNegativeValues) {

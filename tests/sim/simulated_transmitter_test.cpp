@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <thread>
 
 #include "tests/sim/slave_port.h"
@@ -96,6 +97,28 @@ TEST(SimulatedTransmitter, RecordKeepsTheLatestFramesAndCountsThemAll) {
   ASSERT_EQ(frames.size(), SimulatedTransmitter::kMaxRecorded);
   EXPECT_EQ(frames.front().bytes[3], 5) << "the oldest five make room";
   EXPECT_EQ(frames.back().bytes[2] << 8 | frames.back().bytes[3], (total - 1) & 0xFFFF);
+}
+
+TEST(SimulatedTransmitter, TraceShowsRequestsAndRepliesAsTheyGoOut) {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  auto options = Quick();
+  options.faults.glue = true;
+  options.trace = [&](bool incoming, const Bytes& bytes) {
+    std::lock_guard lock(mutex);
+    lines.push_back((incoming ? "-> " : "<- ") + ToHex(bytes));
+  };
+  SimulatedTransmitter sim(options);
+  SlavePort port(sim.SlavePath());
+  port.Write(Hex("FF 8F FF FF FF FF 40 5F"));
+  EXPECT_EQ(port.Exchange(Hex("01 03 00 11 00 01 D4 0F"), 15).size(), 15u);
+  ASSERT_TRUE(sim.WaitForHandled(2, 2s));
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "-> FF 8F FF FF FF FF 40 5F",
+                       "-> 01 03 00 11 00 01 D4 0F",
+                       "<- FF F8 FF FF FF FF B4 54 01 03 02 00 96 38 2A",
+                   }));
 }
 
 TEST(SimulatedTransmitter, SlavePathSurvivesTheProgramClosingAndReopeningIt) {
