@@ -36,9 +36,20 @@ void QueueSink::Clear() {
     m_messages.clear();
 }
 
+namespace {
+
+// Paced at 9600 baud; sample registers hold still so values can be compared.
+corvexa::sim::SimulatedTransmitter::Options SteadyDevice() {
+    corvexa::sim::SimulatedTransmitter::Options options;
+    options.pacing = true;
+    options.wander = false;
+    return options;
+}
+
+}  // namespace
+
 LinkRig::LinkRig(bool factory, CTransmitterLink::Timing timing, bool startReader)
-    : m_sim(std::make_unique<corvexa::sim::SimulatedTransmitter>(
-          corvexa::sim::SimulatedTransmitter::Options{true, false, 20261207, {}})),
+    : m_sim(std::make_unique<corvexa::sim::SimulatedTransmitter>(SteadyDevice())),
       m_engine("", 9600, serial::Timeout(), serial::eightbits, serial::parity_none,
                serial::stopbits_one, serial::flowcontrol_none) {
     // The program's line: 9600 8N1, 50 ms total read and write time-outs.

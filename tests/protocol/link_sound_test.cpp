@@ -2,6 +2,7 @@
 // late replies and destruction at any moment.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -97,15 +98,24 @@ TEST(LinkTurns, WritesPressedBackToBackGoOutInOrderEachWhole) {
 TEST(LinkTurns, WriteDuringSamplingGetsItsOwnEcho) {
     LinkRig rig(true);
     rig.Sim().SetRegister(20, 6553);
+    // A slow device: a poll's reply is still on its way when the write is pressed.
+    rig.Sim().SetReplyDelay(200ms);
     rig.Link().SetRegisterIndex(kZeroSampleIndex);
     rig.Link().SetZeroSampling(true);
-    ASSERT_TRUE(rig.Sink().WaitFor(UM_VALUES_CHANGED, 2, 5s));
+    ASSERT_TRUE(rig.Sim().WaitForFrames(2, 5s));
     ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteZeroOutput, 1234));
     ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 5s));
-    const std::size_t passes = rig.Sink().Count(UM_VALUES_CHANGED);
-    ASSERT_TRUE(rig.Sink().WaitFor(UM_VALUES_CHANGED, passes + 2, 5s));  // sampling goes on
-    rig.Link().SetZeroSampling(false);
 
+    // Success may only come from the write's own echo, which the device
+    // sends 200 ms after it took the request.
+    const auto frames = rig.Frames();
+    const auto write = std::find(frames.begin(), frames.end(), WriteRequest(22, 1234));
+    ASSERT_NE(frames.end(), write);
+    EXPECT_GE(rig.Sim().RequestsHandled(), static_cast<std::size_t>(write - frames.begin()) + 1);
+
+    const std::size_t passes = rig.Sink().Count(UM_VALUES_CHANGED);
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_VALUES_CHANGED, passes + 1, 5s));  // sampling goes on
+    rig.Link().SetZeroSampling(false);
     EXPECT_EQ(1234, rig.Sim().Register(22));
     EXPECT_EQ(L"6553", rig.Link().Parameters().zeroSample);
     std::size_t writes = 0;
@@ -116,7 +126,33 @@ TEST(LinkTurns, WriteDuringSamplingGetsItsOwnEcho) {
         }
     }
     EXPECT_EQ(1u, writes);
-    EXPECT_EQ(0u, rig.Sim().SkippedBytes());  // requests never overlapped on the wire
+}
+
+TEST(LinkTurns, PollRepliesNeverCompleteAWriteDuringSampling) {
+    // The device answers the polls but never the write (say it refuses it):
+    // the write must be reported as failed.
+    CTransmitterLink::Timing quick;
+    quick.attempt = 100ms;
+    LinkRig rig(true, quick, /*startReader=*/false);
+    rig.Sim().SetSilent(true);
+    rig.Link().SetRegisterIndex(kZeroSampleIndex);
+    rig.Link().SetZeroSampling(true);
+    ASSERT_TRUE(rig.Sim().WaitForFrames(1, 2s));
+    ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteZeroOutput, 1234));
+    const auto until = Clock::now() + 3s;
+    while (rig.Sink().Count(UM_WRITE_RESULT) == 0 && Clock::now() < until) {
+        rig.Receive(ReadReplyBytes(4321));
+        std::this_thread::sleep_for(20ms);
+    }
+    rig.Link().SetZeroSampling(false);
+    ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 2s));
+    for (const auto& m : rig.Sink().Messages()) {
+        if (m.msg == UM_WRITE_RESULT) {
+            EXPECT_EQ(Posted({UM_WRITE_RESULT, 25, 0}), m);
+        }
+    }
+    EXPECT_EQ(L"4321", rig.Link().Parameters().zeroSample);
+    EXPECT_EQ(L"", rig.Link().Parameters().zeroOutput);
 }
 
 TEST(LinkTurns, ReadAllDuringSamplingStoresEachValueInItsOwnField) {
