@@ -76,6 +76,19 @@ TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown)
     EXPECT_EQ(h.Dlg().height(), h.Dlg().Units().Y(335) + bar->height());
     for (int id : kFactoryOnly)
         EXPECT_TRUE(h.Visible(id)) << id;
+    // No control covers another, and all lie inside the window.
+    std::vector<QWidget*> controls;
+    for (QWidget* w : h.Dlg().findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (bool numeric = false; w->objectName().toInt(&numeric), numeric)
+            controls.push_back(w);
+    ASSERT_EQ(controls.size(), 52u);  // every control of the template
+    for (size_t i = 0; i < controls.size(); ++i) {
+        EXPECT_TRUE(h.Dlg().rect().contains(controls[i]->geometry())) << controls[i]->objectName().toStdString();
+        for (size_t j = i + 1; j < controls.size(); ++j)
+            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+                << controls[i]->objectName().toStdString() << " / "
+                << controls[j]->objectName().toStdString();
+    }
     h.Snapshot(QStringLiteral("main_factory_version"));
 }
 
