@@ -14,7 +14,7 @@ function(corvexa_add_test name)
   if(T_GUI)
     list(APPEND props ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
                        PROPERTIES ${props})
 endfunction()
 
