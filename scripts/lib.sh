@@ -12,6 +12,10 @@ CORVEXA_PACKAGES=(
   g++-mingw-w64-x86-64-posix
 )
 
+# Let ccache share objects between clones in different folders (CI builds in
+# a fresh clone of its own).
+export CCACHE_BASEDIR="$CORVEXA_ROOT" CCACHE_NOHASHDIR=1
+
 log() { printf '\n== %s\n' "$*"; }
 
 # Installs only what dpkg does not report as installed, so a second run on a
