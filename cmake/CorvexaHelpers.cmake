@@ -1,9 +1,11 @@
-# corvexa_add_test(<name> SOURCES ... [LIBS ...] [GUI])
+# corvexa_add_test(<name> SOURCES ... [LIBS ...] [GUI] [RESOURCE_LOCK <lock>])
 #
 # One GoogleTest program per module folder under tests/. GUI tests run on
-# Qt's offscreen platform, so no display is needed.
+# Qt's offscreen platform, so no display is needed. ctest runs every test in
+# a process of its own, in parallel; tests that share a file on disk name a
+# RESOURCE_LOCK so that they take turns.
 function(corvexa_add_test name)
-  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock
                                         GTest::gtest_main Threads::Threads)
@@ -13,6 +15,9 @@ function(corvexa_add_test name)
   set(props TIMEOUT 600)
   if(T_GUI)
     list(APPEND props ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  endif()
+  if(T_RESOURCE_LOCK)
+    list(APPEND props RESOURCE_LOCK ${T_RESOURCE_LOCK})
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
                        PROPERTIES ${props})
