@@ -42,7 +42,7 @@ using TransmitterEngine = SerialComImp<IComHanlder, 2048>;
 // The owner must stop the engine's receive thread before destroying this
 // object (the link detaches itself as handler, but a call already under
 // way cannot be recalled), and must destroy this object before the engine.
-class CTransmitterLink : public IComHanlder {
+class CTransmitterLink final : public IComHanlder {
 public:
     struct Timing {
         std::chrono::milliseconds attempt{1000};
