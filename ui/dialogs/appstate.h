@@ -7,11 +7,9 @@
 
 #include "ui/framework/winmsg.h"
 
-// Private messages of the main window.
-inline constexpr UINT UM_VALUES_CHANGED = WM_USER + 1000;  // 0x7E8
-inline constexpr UINT UM_SHOW_MAIN = WM_USER + 1001;       // 0x7E9
-inline constexpr UINT UM_WRITE_RESULT = WM_USER + 1100;    // 0x84C
-inline constexpr UINT UM_DEVICE_ONLINE = WM_USER + 1300;   // 0x914
+// The main window's private message that the start dialog posts once the
+// version is chosen; the window's other messages come from the device link.
+inline constexpr UINT UM_SHOW_MAIN = WM_USER + 1001;  // 0x7E9
 
 // 0 user version, 1 factory version. Set once by the start dialog before
 // it posts UM_SHOW_MAIN; atomic because worker threads read it too.

@@ -7,6 +7,7 @@
 #include <QResizeEvent>
 
 #include "lang/language.h"
+#include "protocol/messages.h"
 #include "res/resources.h"
 #include "ui/dialogs/aboutdlg.h"
 #include "ui/dialogs/appstate.h"
@@ -15,6 +16,8 @@
 #include "ui/framework/postmessage.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_menu.h"
+
+static_assert(UM_SHOW_MAIN == protocol::UM_SHOW_MAIN, "one number for the start dialog's message");
 
 using namespace mainwnd;
 
@@ -57,9 +60,9 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
 void CCorvexaDlg::MapHandlers()
 {
     MapMessage(UM_SHOW_MAIN, &CCorvexaDlg::OnShowMain);
-    MapMessage(UM_VALUES_CHANGED, &CCorvexaDlg::OnValuesChanged);
-    MapMessage(UM_WRITE_RESULT, &CCorvexaDlg::OnWriteResult);
-    MapMessage(UM_DEVICE_ONLINE, &CCorvexaDlg::OnDeviceOnline);
+    MapMessage(protocol::UM_VALUES_CHANGED, &CCorvexaDlg::OnValuesChanged);
+    MapMessage(protocol::UM_WRITE_RESULT, &CCorvexaDlg::OnWriteResult);
+    MapMessage(protocol::UM_DEVICE_ONLINE, &CCorvexaDlg::OnDeviceOnline);
     MapMessage(WM_SYSCOMMAND, &CCorvexaDlg::OnSysCommand);
 
     MapCommand(IDC_CONNECT, &CCorvexaDlg::OnConnect);
