@@ -84,16 +84,4 @@ bool LinkRig::Connect(std::chrono::milliseconds timeout) {
     return m_sink.WaitFor(UM_DEVICE_ONLINE, before + 1, timeout);
 }
 
-std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> frame) {
-    const std::uint16_t crc = Crc16(frame.data(), frame.size());
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return frame;
-}
-
-std::vector<std::uint8_t> ReadReplyBytes(std::uint16_t value) {
-    return WithCrc({0x01, 0x03, 0x02, static_cast<std::uint8_t>(value >> 8),
-                    static_cast<std::uint8_t>(value & 0xFF)});
-}
-
 }  // namespace protocol::testing

@@ -10,6 +10,7 @@
 #include "protocol/messages.h"
 #include "protocol/transmitter_link.h"
 #include "sim/simulated_transmitter.h"
+#include "tests/protocol/reply_bytes.h"
 
 namespace protocol::testing {
 
@@ -66,8 +67,5 @@ private:
     QueueSink m_sink;
     std::unique_ptr<CTransmitterLink> m_link;
 };
-
-std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> frame);
-std::vector<std::uint8_t> ReadReplyBytes(std::uint16_t value);
 
 }  // namespace protocol::testing

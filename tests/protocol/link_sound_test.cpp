@@ -14,18 +14,6 @@ namespace protocol::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Echo(std::uint16_t reg, std::uint16_t value) {
-    const Frame f = WriteRequest(reg, value);
-    return Bytes(f.begin(), f.end());
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
 
 TEST(LinkReassembly, RepliesSplitAtEveryOffsetNeedNoRetry) {
     // Each piece waits longer than one 50 ms read, so every reply reaches
@@ -61,7 +49,7 @@ TEST(LinkReassembly, EveryReplyInOneChunkIsHandledAndGarbageSkipped) {
     ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteLowerLimit, 7));
     ASSERT_TRUE(rig.Sim().WaitForFrames(1, 2s));
     const Bytes linkEnded = WithCrc({0xFF, 0xBB, 0xFF, 0xFF, 0xFF, 0xFF});
-    rig.Receive(Concat({Bytes{0x13, 0x37, 0x01}, Echo(16, 7), linkEnded}));
+    rig.Receive(Concat({Bytes{0x13, 0x37, 0x01}, EchoBytes(16, 7), linkEnded}));
 
     ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 2s));
     EXPECT_EQ(Posted({UM_WRITE_RESULT, 19, 1}), rig.Sink().Messages().front());

@@ -1,4 +1,5 @@
 #include "protocol/reply_assembler.h"
+#include "tests/protocol/reply_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,29 +10,13 @@
 namespace protocol {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes WithCrc(Bytes frame) {
-    const std::uint16_t crc = Crc16(frame.data(), frame.size());
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return frame;
-}
+using testing::Bytes;
+using testing::Concat;
+using testing::WithCrc;
 
 Bytes VendorAnswer(std::uint8_t answer) { return WithCrc({0xFF, answer, 0xFF, 0xFF, 0xFF, 0xFF}); }
-Bytes ReadReply(std::uint16_t value) {
-    return WithCrc({0x01, 0x03, 0x02, static_cast<std::uint8_t>(value >> 8),
-                    static_cast<std::uint8_t>(value & 0xFF)});
-}
-Bytes Echo(std::uint16_t reg, std::uint16_t value) {
-    const Frame f = WriteRequest(reg, value);
-    return Bytes(f.begin(), f.end());
-}
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
+Bytes ReadReply(std::uint16_t value) { return testing::ReadReplyBytes(value); }
+Bytes Echo(std::uint16_t reg, std::uint16_t value) { return testing::EchoBytes(reg, value); }
 
 const Reply kAccepted{ReplyKind::ConnectAccepted, {}};
 const Reply kStarted{ReplyKind::LinkStarted, {}};
