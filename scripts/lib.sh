@@ -10,6 +10,7 @@ CORVEXA_PACKAGES=(
   xvfb xdotool imagemagick
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
+  libcli11-dev nlohmann-json3-dev libudev-dev
 )
 
 # Let ccache share objects between clones in different folders (CI builds in

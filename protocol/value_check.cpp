@@ -1,0 +1,132 @@
+#include "protocol/value_check.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "protocol/conversions.h"
+
+namespace protocol {
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// Digits from pos; returns how many.
+std::size_t SkipDigits(const std::wstring& text, std::size_t& pos) {
+    const std::size_t start = pos;
+    while (pos < text.size() && IsDigit(text[pos])) ++pos;
+    return pos - start;
+}
+
+// The whole text is one decimal number, blanks around it allowed. No hex,
+// no "inf" or "nan": those parse in C but are no value a technician types.
+bool IsDecimalNumber(const std::wstring& text, bool wholeOnly) {
+    std::size_t pos = 0;
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ++pos;
+    std::size_t digits = SkipDigits(text, pos);
+    if (!wholeOnly && pos < text.size() && text[pos] == L'.') {
+        ++pos;
+        digits += SkipDigits(text, pos);
+    }
+    if (digits == 0) return false;
+    if (!wholeOnly && pos < text.size() && (text[pos] == L'e' || text[pos] == L'E')) {
+        ++pos;
+        if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ++pos;
+        if (SkipDigits(text, pos) == 0) return false;
+    }
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    return pos == text.size();
+}
+
+std::wstring FixedText(double value, int precision) {
+    char buffer[64];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision).ptr;
+    return std::wstring(buffer, end);
+}
+
+std::wstring RangeText(const std::wstring& low, const std::wstring& high) {
+    return low + L" to " + high;
+}
+
+CheckedValue Refused(ValueProblem problem, std::wstring range) {
+    return CheckedValue{problem, 0, std::move(range)};
+}
+
+CheckedValue CheckScaled(const std::wstring& text, std::uint16_t decimals) {
+    const int precision = decimals > 9 ? 9 : decimals;
+    std::wstring range = RangeText(FixedText(0.0, precision),
+                                   FixedText(65535.0 / std::pow(10.0, decimals), precision));
+    if (!IsDecimalNumber(text, false)) return Refused(ValueProblem::NotANumber, std::move(range));
+    // The same arithmetic ScaledTextToWord does, stopped before the low 16 bits are taken.
+    const double typed = static_cast<double>(static_cast<float>(ParseDouble(text)));
+    const double scaled = std::trunc(typed * std::pow(10.0, decimals));
+    if (!(scaled >= 0.0 && scaled <= 65535.0)) return Refused(ValueProblem::OutOfRange, std::move(range));
+    return CheckedValue{ValueProblem::None, ScaledTextToWord(text, decimals), std::move(range)};
+}
+
+CheckedValue CheckInteger(const std::wstring& text, long low, long high) {
+    std::wstring range = RangeText(std::to_wstring(low), std::to_wstring(high));
+    if (!IsDecimalNumber(text, true)) return Refused(ValueProblem::NotANumber, std::move(range));
+    const std::int32_t value = ParseInt(text);
+    if (value < low || value > high) return Refused(ValueProblem::OutOfRange, std::move(range));
+    return CheckedValue{ValueProblem::None, IntegerTextToWord(text), std::move(range)};
+}
+
+}  // namespace
+
+CheckedValue CheckTypedValue(OperationCode code, const std::wstring& text, std::uint16_t decimals) {
+    switch (code) {
+        case OperationCode::WriteZeroOffset:
+        case OperationCode::WriteTempComp: return CheckScaled(text, decimals);
+        case OperationCode::WriteLowerLimit:
+        case OperationCode::WriteUpperLimit: return CheckInteger(text, -32768, 32767);
+        case OperationCode::WriteZeroSample:
+        case OperationCode::WriteFullSample:
+        case OperationCode::WriteZeroOutput:
+        case OperationCode::WriteFullOutput: return CheckInteger(text, 0, 65535);
+        default: break;
+    }
+    return Refused(ValueProblem::NotANumber, L"");
+}
+
+CheckedValue CheckSelection(int selection) {
+    if (selection < 0 || selection > 0xFFFE) return Refused(ValueProblem::NoSelection, L"a choice from the list");
+    return CheckedValue{ValueProblem::None, SelectionToWord(selection), L"a choice from the list"};
+}
+
+CheckedValue CheckWriteValue(const DeviceParameters& params, OperationCode code) {
+    switch (code) {
+        case OperationCode::WriteSignalSource:
+            return CheckSelection(params.signalSource == 0xFFFF ? -1 : params.signalSource);
+        case OperationCode::WriteGain: return CheckSelection(params.gain == 0xFFFF ? -1 : params.gain);
+        case OperationCode::WriteZeroOffset: return CheckTypedValue(code, params.zeroOffset, params.decimals);
+        case OperationCode::WriteTempComp: return CheckTypedValue(code, params.tempComp, params.decimals);
+        case OperationCode::WriteLowerLimit: return CheckTypedValue(code, params.lowerLimit, 0);
+        case OperationCode::WriteUpperLimit: return CheckTypedValue(code, params.upperLimit, 0);
+        case OperationCode::WriteZeroSample: return CheckTypedValue(code, params.zeroSample, 0);
+        case OperationCode::WriteFullSample: return CheckTypedValue(code, params.fullSample, 0);
+        case OperationCode::WriteZeroOutput: return CheckTypedValue(code, params.zeroOutput, 0);
+        case OperationCode::WriteFullOutput: return CheckTypedValue(code, params.fullOutput, 0);
+        default: break;
+    }
+    return Refused(ValueProblem::NotANumber, L"");
+}
+
+std::wstring DescribeProblem(const CheckedValue& value) {
+    switch (value.problem) {
+        case ValueProblem::None: return L"";
+        case ValueProblem::NotANumber: return L"not a number; it takes " + value.range;
+        case ValueProblem::OutOfRange: return L"out of range; it takes " + value.range;
+        case ValueProblem::NoSelection: return L"nothing selected; it takes " + value.range;
+    }
+    return L"";
+}
+
+bool LimitsInverted(std::uint16_t lowerWord, std::uint16_t upperWord) {
+    return static_cast<std::int16_t>(lowerWord) >= static_cast<std::int16_t>(upperWord);
+}
+
+}  // namespace protocol
