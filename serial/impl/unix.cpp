@@ -278,6 +278,12 @@ void Serial::SerialImpl::close() {
 }
 
 void Serial::SerialImpl::idleUntil(int64_t deadline) {
+    // Without a total time-out there is nothing to wait out: a line that
+    // has hung up stays hung up on this descriptor, so waiting would block
+    // the reader until the port is closed.
+    if (deadline == kNoDeadline) {
+        return;
+    }
     for (;;) {
         const int wait = remainingMs(deadline);
         if (wait == 0) {
@@ -329,7 +335,8 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
         if ((fds[0].revents & POLLIN) == 0) {
             // Hang-up or error without data: the device has gone (adapter
             // pulled, pty master closed). Take the whole time-out anyway so
-            // a caller reading in a loop does not spin a core.
+            // a caller reading in a loop does not spin a core; with no
+            // total time-out, return at once with what was read.
             idleUntil(deadline);
             return got;
         }

@@ -55,7 +55,8 @@ public:
     void writeUnlock() { writeMutex_.unlock(); }
 
 private:
-    // Waits on the wake descriptor only, until the deadline or a close.
+    // Waits on the wake descriptor only, until the deadline or a close;
+    // returns at once when there is no deadline.
     void idleUntil(int64_t deadlineMs);
 
     std::string port_;

@@ -331,6 +331,28 @@ TEST(SerialIo, VanishedDeviceReadsTakeTheirTimeOut) {
     EXPECT_THROW(port.write(buffer, 1), serial::IOException);
 }
 
+// With no total time-out a hang-up ends the read at once with what it had;
+// before, it waited until the port was closed.
+TEST(SerialIo, HungUpLineEndsAReadWithoutTotalLimit) {
+    for (const std::vector<uint8_t>& before : {std::vector<uint8_t>{}, {0x01, 0x02}}) {
+        SCOPED_TRACE(before.size());
+        PtyPair pty;
+        Serial port(pty.slavePath(), 9600, Timeout{});
+        pty.send(before);
+        auto reader = std::async(std::launch::async, [&port] {
+            uint8_t buffer[16];
+            return port.read(buffer, sizeof buffer);
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        pty.closeMaster();
+        if (reader.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            port.close();  // frees the reader so the test can report
+            ADD_FAILURE() << "read did not end on the hang-up";
+        }
+        EXPECT_EQ(reader.get(), before.size());
+    }
+}
+
 TEST(SerialSeam, FailingConfigurationCallsRaiseAndReleaseTheDevice) {
     PtyPair pty;
     const int fds = serial_test::CountOpenDescriptors();
