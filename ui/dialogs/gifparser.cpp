@@ -172,6 +172,7 @@ bool CGifParser::CutNextFrame(FrameSlice* frame) {
     out.top = U16(last + 3);
     out.width = U16(last + 5);
     out.height = U16(last + 7);
+    out.descriptor = firstBlock_ + (last - start);
   }
   const std::size_t n = offset_ - start;
   out.image.reserve(firstBlock_ + n + 1);

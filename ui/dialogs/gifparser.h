@@ -32,6 +32,8 @@ struct FrameSlice {
   // From the image descriptor; all 0 for a frame that ends at a plain text
   // extension, which carries no usable placement.
   int left = 0, top = 0, width = 0, height = 0;
+  // Offset of the image descriptor inside image; 0 for a plain text frame.
+  std::size_t descriptor = 0;
 };
 
 class CGifParser {

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 
@@ -10,6 +11,35 @@
 
 using corvexa::gif::CGifParser;
 using corvexa::gif::FrameSlice;
+
+namespace {
+
+// A GIF header may claim a screen of up to 65535 x 65535, and a frame as
+// much; a surface that large (16 GiB) is refused like any other allocation
+// failure, and all frames together may hold no more pixels than that.
+constexpr qint64 kMaxPixels = 64 * 1024 * 1024;
+
+bool FitsInPixels(int w, int h, qint64 limit) {
+  return w > 0 && h > 0 && static_cast<qint64>(w) * h <= limit;
+}
+
+void Put16(std::vector<std::uint8_t>& b, std::size_t at, int v) {
+  b[at] = static_cast<std::uint8_t>(v & 0xFF);
+  b[at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+}
+
+// The decoder gives a frame on the whole logical screen; a frame image
+// whose screen is the frame's own rectangle, placed at 0,0, decodes to
+// just that rectangle (a 1 x 1 frame of a 2000 x 2000 GIF is 4 bytes, not
+// 16 MB).
+void ShrinkScreenToFrame(FrameSlice& slice) {
+  Put16(slice.image, 6, slice.width);
+  Put16(slice.image, 8, slice.height);
+  Put16(slice.image, slice.descriptor + 1, 0);
+  Put16(slice.image, slice.descriptor + 3, 0);
+}
+
+}  // namespace
 
 CPictureEx::CPictureEx(QWidget* parent) : QWidget(parent) {
   // Painting covers the control with the surface; nothing is erased first.
@@ -24,6 +54,10 @@ std::optional<QImage> CPictureEx::Decode(const std::uint8_t* data, std::size_t s
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer);
+  const QSize claimed = reader.size();
+  if (claimed.isValid() && !FitsInPixels(claimed.width(), claimed.height(), kMaxPixels)) {
+    return std::nullopt;
+  }
   QImage image = reader.read();
   if (image.isNull()) return std::nullopt;
   return image;
@@ -45,6 +79,8 @@ bool CPictureEx::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
     return PrepareSurface(still_.width(), still_.height());
   }
   gif_ = true;
+  // Before any decoding: the decoder would build images of this size.
+  if (!FitsInPixels(parser.ScreenWidth(), parser.ScreenHeight(), kMaxPixels)) return false;
   const int count = parser.CountGraphicBlocks();
   if (count == 0) return false;
   if (count == 1) {
@@ -55,7 +91,15 @@ bool CPictureEx::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
   }
   parser.Rewind();
   FrameSlice slice;
+  qint64 pixelsLeft = kMaxPixels;
   while (parser.CutNextFrame(&slice)) {
+    // A plain text frame keeps the screen: the decoder shows no text.
+    if (slice.descriptor != 0) {
+      if (!FitsInPixels(slice.width, slice.height, kMaxPixels)) continue;  // undecodable
+      if (!FitsInPixels(slice.width, slice.height, pixelsLeft)) break;
+      pixelsLeft -= static_cast<qint64>(slice.width) * slice.height;
+      ShrinkScreenToFrame(slice);
+    }
     std::optional<QImage> image = Decode(slice.image.data(), slice.image.size());
     if (!image) continue;  // an undecodable frame is left out
     frames_.push_back(FrameRecord{*image, slice.width, slice.height, slice.left, slice.top,
@@ -75,10 +119,7 @@ bool CPictureEx::LoadFromResource(int number, const QString& type) {
 }
 
 bool CPictureEx::PrepareSurface(int w, int h) {
-  // A GIF header may claim a screen of up to 65535 x 65535; a surface that
-  // large (16 GiB) is refused like any other allocation failure.
-  constexpr qint64 kMaxPixels = 64 * 1024 * 1024;
-  if (w <= 0 || h <= 0 || static_cast<qint64>(w) * h > kMaxPixels) return false;
+  if (!FitsInPixels(w, h, kMaxPixels)) return false;
   resize(w, h);
   QImage surface(w, h, QImage::Format_ARGB32_Premultiplied);
   if (surface.isNull()) return false;  // empty or too large to allocate
@@ -200,9 +241,16 @@ void CPictureEx::ClearSurface() {
   surface_.fill(background_);
 }
 
-void CPictureEx::paintEvent(QPaintEvent*) {
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  if (surface_.isNull()) return;
+void CPictureEx::paintEvent(QPaintEvent* event) {
   QPainter p(this);
-  p.drawImage(QPoint(0, 0), surface_, QRect(0, 0, width_, height_));
+  // Nothing is erased before painting, so whatever the surface does not
+  // cover (all of the control while it has none) is painted here, or it
+  // would show whatever the backing store held: black, usually.
+  QRegion uncovered(event->rect());
+  std::lock_guard<std::mutex> guard(surfaceLock_);
+  if (!surface_.isNull()) {
+    p.drawImage(QPoint(0, 0), surface_, QRect(0, 0, width_, height_));
+    uncovered -= QRect(0, 0, width_, height_);
+  }
+  for (const QRect& r : uncovered) p.fillRect(r, palette().color(backgroundRole()));
 }

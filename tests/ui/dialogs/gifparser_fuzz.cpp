@@ -17,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ++cut;
     CGifParser again(frame.image.data(), frame.image.size());
     if (again.CountGraphicBlocks() != 1 || frame.image.back() != 0x3B) std::abort();
+    if (frame.descriptor != 0 && again.KindAt(frame.descriptor) != corvexa::gif::BlockKind::Image)
+      std::abort();
   }
   if (parser.IsGif() && cut != count) std::abort();
   return 0;

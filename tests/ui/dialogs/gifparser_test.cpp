@@ -123,6 +123,7 @@ TEST(GifParser, FrameImageCarriesHeaderRunAndTrailerExactly) {
   EXPECT_EQ(f.delay, 7u);
   EXPECT_EQ(f.disposal, 3);
   EXPECT_EQ(std::vector<int>({f.left, f.top, f.width, f.height}), std::vector<int>({2, 3, 4, 5}));
+  EXPECT_EQ(f.descriptor, head.size() + run.size() - giftest::ImageBlock(2, 3, 4, 5, 2).size());
 
   ASSERT_TRUE(p.CutNextFrame(&f));  // no graphic control: rests for ever
   EXPECT_EQ(f.delay, corvexa::gif::kNoDelay);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "res/resources.h"
+#include "tests/peak_memory.h"
 #include "tests/ui/dialogs/gifbuilder.h"
 #include "tests/ui/framework/snapshot.h"
 #include "ui/dialogs/dlgmaskprogress.h"
@@ -176,6 +177,58 @@ TEST(Picture, HugeClaimedScreenFailsInsteadOfAllocating) {
   CPictureEx picture;
   EXPECT_FALSE(picture.LoadFromMemory(ToQ(gif)));
   EXPECT_FALSE(picture.HasSurface());
+}
+
+// 2000 x 2000 screen, twenty 1 x 1 red frames: 486 bytes. Decoded on the
+// whole screen each frame took 16 MB.
+TEST(Picture, TinyFramesOfAHugeScreenKeepOnlyTheirRectangles) {
+  Bytes gif = giftest::Header(2000, 2000);
+  for (int i = 0; i < 20; ++i) {
+    Append(gif, giftest::GraphicControl(1, 0));
+    Append(gif, giftest::ImageBlock(100 * i, 50 * i, 1, 1, 1));
+  }
+  gif = Trailer(gif);
+  CPictureEx picture;
+  bool loaded = false;
+  const std::optional<long> grewMiB =
+      memtest::PeakGrowthMiB([&] { loaded = picture.LoadFromMemory(ToQ(gif)); });
+  ASSERT_TRUE(loaded);
+  ASSERT_EQ(picture.Frames().size(), 20u);
+  for (const CPictureEx::FrameRecord& f : picture.Frames()) {
+    EXPECT_EQ(f.picture.size(), QSize(1, 1));
+    EXPECT_EQ(f.picture.pixelColor(0, 0), QColor(Qt::red));
+  }
+  // The surface (16 MB) is the one full-screen image left.
+  if (grewMiB) {
+    EXPECT_LT(*grewMiB, 60);
+  }
+  picture.StartDisplay();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return picture.Snapshot().pixelColor(100, 50) == Qt::red; }, 5000));
+  picture.StopAnimation();
+}
+
+// Nothing erases the control before it paints, so what the surface does
+// not cover must be painted with the background, not left black.
+TEST(Picture, PartsWithoutSurfaceShowTheBackground) {
+  Bytes one = giftest::Header(8, 8);
+  Append(one, giftest::ImageBlock(0, 0, 8, 8, 1));
+  one = Trailer(one);
+  for (const bool withSurface : {false, true}) {
+    SCOPED_TRACE(withSurface);
+    QWidget owner;
+    owner.resize(60, 60);
+    CPictureEx* picture = new CPictureEx(&owner);
+    if (withSurface) {
+      ASSERT_TRUE(picture->LoadFromMemory(ToQ(one)));
+      picture->StartDisplay();
+    }
+    picture->resize(40, 40);  // larger than any surface here
+    owner.show();
+    const QImage shot = picture->grab().toImage();
+    const QColor background = picture->palette().color(picture->backgroundRole());
+    EXPECT_EQ(shot.pixelColor(30, 30), background);
+    EXPECT_EQ(shot.pixelColor(4, 4), withSurface ? QColor(Qt::red) : background);
+  }
 }
 
 TEST(Picture, FailedLoadLeavesNothingFromBefore) {
