@@ -1,9 +1,10 @@
 #include "lang/clanguage.h"
 
-#include <cwctype>
 #include <string>
 
+#include "lang/ascii_case.h"
 #include "lang/langtable.h"
+#include "lang/pack_limits.h"
 #include "lang/platform.h"
 #include "lang/profile.h"
 
@@ -16,12 +17,8 @@ constexpr wchar_t kSettingsFile[] = L"McSetting.ini";
 
 bool g_scanned = false;
 
-bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  }
-  return true;
+bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
+  return corvexa::lang::EqualsAsciiNoCase(a, b);
 }
 
 void MarkPacksIn(const std::wstring& folder) {
@@ -117,14 +114,31 @@ std::wstring CLanguage::GetLangXMLNameByID(uint16_t langId) const {
   const SLanguage* row = corvexa::lang::FindLangRow(langId);
   if (row == nullptr) return {};
   const std::wstring xml = std::wstring(row->szLocale) + L".xml";
-  if (corvexa::lang::sys::CanOpenForReading(PackFolder() + xml)) return xml;
+  // Only a regular file is a pack: a FIFO of that name would block start-up.
+  const corvexa::lang::sys::FileRead probe =
+      corvexa::lang::sys::ProbeFile(PackFolder() + xml);
+  if (probe == corvexa::lang::sys::FileRead::kOk) return xml;
+  if (probe != corvexa::lang::sys::FileRead::kMissing) {
+    corvexa::lang::ReportSkippedPack(PackFolder() + xml,
+                                     corvexa::lang::FileReadReason(probe));
+  }
   return std::wstring(row->szLocale) + L".lang";
 }
 
 int CLanguage::SetLanguage(uint16_t langId) {
-  const std::wstring path = PackFolder() + GetLangXMLNameByID(langId);
+  const std::wstring name = GetLangXMLNameByID(langId);
   CleanLangMap();
-  if (LoadResStringFromXML(path) == 0) {
+  // No table row, no pack: the folder itself is nothing to read.
+  int result = name.empty() ? -1 : LoadResStringFromXML(PackFolder() + name);
+  // A plain pack that could not be used gives way to the packed one.
+  static const std::wstring kPlain = L".xml";
+  if (result != 0 && name.size() > kPlain.size() &&
+      name.compare(name.size() - kPlain.size(), kPlain.size(), kPlain) == 0) {
+    const std::wstring packed =
+        name.substr(0, name.size() - kPlain.size()) + L".lang";
+    result = LoadResStringFromXML(PackFolder() + packed);
+  }
+  if (result == 0) {
     // A locale id made from a language id and the default sort order is
     // numerically the language id.
     corvexa::lang::sys::SetThreadLocaleId(langId);

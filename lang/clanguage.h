@@ -46,6 +46,7 @@ class CORVEXA_LANG_API CLanguage {
   // 0 when the pack at path (plain XML, or a .lang container when the path
   // has no ".xml") was read into m_mapGroups, -1 otherwise.
   int LoadResStringFromXML(const std::wstring& path);
+  // Both return -1 when the texts of the pack outgrow m_textLeft.
   int AddProjNode(const xercesc::DOMElement* element);
   int AddStringNode(const xercesc::DOMElement* element, TextMap* texts);
   static std::wstring GetXMLNodeAttrValue(const xercesc::DOMElement* element,
@@ -62,6 +63,7 @@ class CORVEXA_LANG_API CLanguage {
 
   std::wstring m_strModulePath;  // program folder with trailing separator
   std::unordered_map<std::wstring, std::unique_ptr<TextMap>> m_mapGroups;
+  size_t m_textLeft = 0;  // characters a load may still gather
 };
 
 // The pack scan behind InitLanguages: marks every table row with a

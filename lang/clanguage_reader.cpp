@@ -3,18 +3,21 @@
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
-#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLString.hpp>
 
 #include <climits>
 #include <cstdio>
 #include <cwctype>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "lang/ascii_case.h"
 #include "lang/clanguage.h"
 #include "lang/mylzmapack.h"
+#include "lang/pack_limits.h"
+#include "lang/pack_parser.h"
 #include "lang/packxmlfile.h"
 #include "lang/platform.h"
 #include "lang/xerces_util.h"
@@ -25,18 +28,9 @@ namespace {
 
 constexpr size_t kBuckets = 257;
 
-// A pack is a local data file, but a broken or hostile one must not make
-// the program fetch other files or expand entities without end.
-constexpr XMLSize_t kEntityExpansionLimit = 10000;
-
-bool NameEqualsNoCase(const XMLCh* name, const char16_t* expected) {
-  if (name == nullptr) return false;
-  size_t i = 0;
-  for (; expected[i] != 0; ++i) {
-    if (name[i] == 0 || std::towlower(name[i]) != std::towlower(expected[i]))
-      return false;
-  }
-  return name[i] == 0;
+bool NameEqualsNoCase(const XMLCh* name, std::u16string_view expected) {
+  return name != nullptr &&
+         corvexa::lang::EqualsAsciiNoCase(std::u16string_view(name), expected);
 }
 
 // A text id reads like wcstol with base 10 on a platform whose long is 32
@@ -64,47 +58,89 @@ struct ByteArrayDeleter {
   void operator()(uint8_t* p) const { delete[] p; }
 };
 
+// The text content of element: all descendant text and CDATA in document
+// order, as DOMNode::getTextContent gives it, but walked without recursion
+// and charged to *budget; false when the budget does not cover it.
+bool GatherText(const DOMNode* element, size_t* budget, std::wstring* out) {
+  std::u16string text;
+  const DOMNode* node = element->getFirstChild();
+  while (node != nullptr) {
+    const short type = node->getNodeType();
+    if (type == DOMNode::TEXT_NODE || type == DOMNode::CDATA_SECTION_NODE) {
+      const XMLSize_t length = XMLString::stringLen(node->getNodeValue());
+      if (length > *budget) return false;
+      *budget -= length;
+      text.append(node->getNodeValue(), length);
+    }
+    const bool descend = (type == DOMNode::ELEMENT_NODE ||
+                          type == DOMNode::ENTITY_REFERENCE_NODE) &&
+                         node->getFirstChild() != nullptr;
+    if (descend) {
+      node = node->getFirstChild();
+      continue;
+    }
+    while (node != element && node->getNextSibling() == nullptr)
+      node = node->getParentNode();
+    node = node == element ? nullptr : node->getNextSibling();
+  }
+  *out = corvexa::lang::ToWide(text.c_str());
+  return true;
+}
+
 }  // namespace
 
 int CLanguage::LoadResStringFromXML(const std::wstring& path) {
+  using corvexa::lang::FileReadReason;
+  using corvexa::lang::ReportSkippedPack;
+  using corvexa::lang::sys::FileRead;
   corvexa::lang::XercesSession session;
   if (!session.ok()) return -1;
 
+  // Both forms are read into memory after their size was checked; the XML
+  // library never opens the path itself, so nothing but a regular file of
+  // sane size is ever read.
+  const bool plain = path.find(L".xml") != std::wstring::npos;
+  std::vector<uint8_t> file;
+  const FileRead read =
+      corvexa::lang::sys::ReadWholeFile(path, corvexa::lang::kMaxPackBytes, &file);
   std::unique_ptr<uint8_t, ByteArrayDeleter> unpacked;
   std::unique_ptr<MemBufInputSource> memSource;
-  if (path.find(L".xml") == std::wstring::npos) {
-    std::vector<uint8_t> container;
-    if (!corvexa::lang::sys::ReadWholeFile(path, &container) ||
-        container.size() > UINT32_MAX)
-      return -1;
+  const std::u16string systemId = corvexa::lang::ToXml(path);
+  if (read == FileRead::kMissing && !plain) return -1;
+  if (read != FileRead::kOk && read != FileRead::kMissing) {
+    ReportSkippedPack(path, FileReadReason(read));
+    return -1;
+  }
+  if (read == FileRead::kOk && plain) {
+    memSource = std::make_unique<MemBufInputSource>(
+        file.data(), file.size(), systemId.c_str(), false);
+  } else if (read == FileRead::kOk) {
     uint8_t* out = nullptr;
     uint32_t outLen = 0;
     const int rc = CMyLzmaPack::UnCompress(
-        &out, &outLen, container.data(), static_cast<uint32_t>(container.size()));
+        &out, &outLen, file.data(), static_cast<uint32_t>(file.size()));
     unpacked.reset(out);  // ours whatever the outcome
     if (rc != 0) return -1;
     memSource = std::make_unique<MemBufInputSource>(
         unpacked.get(), outLen, "LangInfo", false);
   }
 
-  // Declared after the session and the buffer: destroyed before both.
-  SecurityManager security;
-  security.setEntityExpansionLimit(kEntityExpansionLimit);
+  // Declared after the session and the buffers: destroyed before them.
   HandlerBase errorHandler;
-  XercesDOMParser parser;
-  parser.setValidationScheme(XercesDOMParser::Val_Always);
-  parser.setDoNamespaces(true);
+  corvexa::lang::PackParser parser;
   parser.setErrorHandler(&errorHandler);
-  parser.setSecurityManager(&security);
-  parser.setDisableDefaultEntityResolution(true);
 
   try {
     if (memSource) {
       parser.parse(*memSource);
     } else {
-      const std::u16string systemId = corvexa::lang::ToXml(path);
+      // A plain pack that is not there: the library reports it as the
+      // failure to open the document.
       parser.parse(systemId.c_str());
     }
+  } catch (const corvexa::lang::PackRefused& refused) {
+    ReportSkippedPack(path, refused.reason);
+    return -1;
   } catch (const XMLException& e) {
     corvexa::lang::PrintXercesMessage(e.getMessage());
     return -1;
@@ -122,14 +158,27 @@ int CLanguage::LoadResStringFromXML(const std::wstring& path) {
   const DOMElement* root = doc->getDocumentElement();
   if (root == nullptr) return -1;
 
+  // The groups are built aside and handed over only when the whole pack
+  // was read, so a refused pack adds nothing.
+  auto before = std::move(m_mapGroups);
+  m_mapGroups.clear();
+  m_textLeft = corvexa::lang::kMaxPackText;
   // Exact tag name, any depth, the root itself excluded, document order.
   // The list walks the tree lazily: its length is a full walk, and asking
   // for it between items restarts the walk, so take it once.
   DOMNodeList* groups = root->getElementsByTagName(u"Group");
   const XMLSize_t count = groups->getLength();
-  for (XMLSize_t i = 0; i < count; ++i) {
-    AddProjNode(static_cast<const DOMElement*>(groups->item(i)));
+  bool refused = false;
+  for (XMLSize_t i = 0; i < count && !refused; ++i) {
+    refused = AddProjNode(static_cast<const DOMElement*>(groups->item(i))) != 0;
   }
+  auto loaded = std::move(m_mapGroups);
+  m_mapGroups = std::move(before);
+  if (refused) {
+    ReportSkippedPack(path, "too much text");
+    return -1;
+  }
+  for (auto& [name, texts] : loaded) m_mapGroups[name] = std::move(texts);
   return 0;
 }
 
@@ -139,7 +188,7 @@ int CLanguage::AddProjNode(const DOMElement* element) {
     const std::wstring name = GetXMLNodeAttrValue(element, L"name");
     if (!name.empty()) {
       auto texts = std::make_unique<TextMap>(kBuckets);
-      AddStringNode(element, texts.get());
+      if (AddStringNode(element, texts.get()) != 0) return -1;
       // A later group of the same name replaces the earlier one whole.
       m_mapGroups[name] = std::move(texts);
     }
@@ -160,7 +209,9 @@ int CLanguage::AddStringNode(const DOMElement* element, TextMap* texts) {
     const int id = ParseTextId(
         GetXMLNodeAttrValue(static_cast<const DOMElement*>(child), L"id"));
     if (id == 0) continue;
-    (*texts)[id] = corvexa::lang::ToWide(child->getTextContent());
+    std::wstring text;
+    if (!GatherText(child, &m_textLeft, &text)) return -1;
+    (*texts)[id] = std::move(text);
   }
   return 0;
 }

@@ -5,8 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,12 +15,27 @@
 
 namespace {
 
-bool ReadFile(const char* path, std::vector<uint8_t>* bytes) {
+enum class Input { kRead, kUnreadable, kTooLarge };
+
+// Reads at most maxBytes; a file's size is checked before any of it is
+// read, so a huge (or sparse) file is refused at once. Pipes are read up
+// to the limit.
+Input ReadFile(const char* path, size_t maxBytes, std::vector<uint8_t>* bytes) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in),
-                std::istreambuf_iterator<char>());
-  return !in.bad();
+  if (!in) return Input::kUnreadable;
+  std::error_code ec;
+  const std::filesystem::path p(path);
+  if (std::filesystem::is_regular_file(p, ec) &&
+      std::filesystem::file_size(p, ec) > maxBytes && !ec)
+    return Input::kTooLarge;
+  bytes->clear();
+  char chunk[65536];
+  while (in.read(chunk, sizeof chunk), in.gcount() > 0) {
+    const size_t n = static_cast<size_t>(in.gcount());
+    if (bytes->size() + n > maxBytes) return Input::kTooLarge;
+    bytes->insert(bytes->end(), chunk, chunk + n);
+  }
+  return in.bad() ? Input::kUnreadable : Input::kRead;
 }
 
 bool WriteFile(const char* path, const uint8_t* data, size_t size) {
@@ -47,11 +62,12 @@ int main(int argc, char** argv) {
   const char* outPath = argv[unpack ? 3 : 2];
 
   std::vector<uint8_t> input;
-  if (!ReadFile(inPath, &input)) {
+  const Input read = ReadFile(inPath, CMyLzmaPack::kMaxUnpackedSize, &input);
+  if (read == Input::kUnreadable) {
     std::fprintf(stderr, "corvexa-langpack: cannot read %s\n", inPath);
     return 1;
   }
-  if (input.size() > CMyLzmaPack::kMaxUnpackedSize) {
+  if (read == Input::kTooLarge) {
     std::fprintf(stderr, "corvexa-langpack: %s is too large\n", inPath);
     return 1;
   }

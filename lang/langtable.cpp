@@ -1,5 +1,7 @@
 #include "lang/langtable.h"
 
+#include "lang/ascii_case.h"
+
 #include <cctype>
 #include <string_view>
 
@@ -58,8 +60,8 @@ bool EqualNoCase(std::string_view a, const wchar_t* b) {
   size_t i = 0;
   for (; i < a.size(); ++i) {
     if (b[i] == 0 || b[i] > 0x7F) return false;
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<int>(b[i])))
+    if (AsciiLower(static_cast<unsigned char>(a[i])) !=
+        static_cast<unsigned char>(AsciiLower(b[i])))
       return false;
   }
   return b[i] == 0;

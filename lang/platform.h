@@ -4,6 +4,7 @@
 // per platform (impl/unix.cpp). Paths are wide text; failures are reported
 // by the return value and never thrown.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,8 +38,16 @@ struct DirEntry {
 std::vector<DirEntry> ListFiles(const std::wstring& folder,
                                 const std::wstring& suffix);
 
-bool CanOpenForReading(const std::wstring& path);
-bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes);
+// What became of looking at or reading a file. Only regular files count:
+// a FIFO or a device could block the reader for ever or never end.
+enum class FileRead { kOk, kMissing, kNotAFile, kTooLarge, kFailed };
+
+// kOk when path is a regular file that opens for reading.
+FileRead ProbeFile(const std::wstring& path);
+// Reads the regular file at path whole, when it holds at most maxBytes;
+// the size is checked before anything is allocated.
+FileRead ReadWholeFile(const std::wstring& path, std::size_t maxBytes,
+                       std::vector<uint8_t>* bytes);
 bool FileExists(const std::wstring& path);
 bool IsWritableDirectory(const std::wstring& path);
 

@@ -3,10 +3,15 @@
 #include <cctype>
 #include <vector>
 
+#include "lang/ascii_case.h"
 #include "lang/platform.h"
 
 namespace corvexa::lang {
 namespace {
+
+// The file holds one setting; a huge one is damaged, and is neither read
+// whole nor rewritten.
+constexpr size_t kMaxSettingsBytes = size_t{1} << 20;
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
@@ -17,13 +22,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
+  return EqualsAsciiNoCase(a, b);
 }
 
 // One physical line without its terminator; begin/end are byte offsets
@@ -149,7 +148,8 @@ std::string SetProfileValue(std::string_view content, std::string_view section,
 uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
                               uint32_t defaultValue, const std::wstring& path) {
   std::vector<uint8_t> bytes;
-  if (!sys::ReadWholeFile(path, &bytes)) return defaultValue;
+  if (sys::ReadWholeFile(path, kMaxSettingsBytes, &bytes) != sys::FileRead::kOk)
+    return defaultValue;
   const std::string_view content(reinterpret_cast<const char*>(bytes.data()),
                                  bytes.size());
   const std::optional<std::string> value =
@@ -161,10 +161,20 @@ uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
     negative = v.front() == '-';
     v.remove_prefix(1);
   }
+  // Like the platform's reader: "0x" starts a hexadecimal number.
+  uint32_t base = 10;
+  if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+    base = 16;
+    v.remove_prefix(2);
+  }
   uint32_t result = 0;
   for (char c : v) {
-    if (c < '0' || c > '9') break;
-    result = result * 10u + static_cast<uint32_t>(c - '0');
+    uint32_t digit = 0;
+    if (c >= '0' && c <= '9') digit = static_cast<uint32_t>(c - '0');
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<uint32_t>(c - 'a' + 10);
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<uint32_t>(c - 'A' + 10);
+    else break;
+    result = result * base + digit;
   }
   return negative ? 0u - result : result;
 }
@@ -174,7 +184,8 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                const std::wstring& path) {
   std::vector<uint8_t> bytes;
   std::string content;
-  if (sys::ReadWholeFile(path, &bytes)) content.assign(bytes.begin(), bytes.end());
+  if (sys::ReadWholeFile(path, kMaxSettingsBytes, &bytes) == sys::FileRead::kOk)
+    content.assign(bytes.begin(), bytes.end());
   else if (sys::FileExists(path)) return false;  // unreadable: do not clobber
   return sys::AtomicReplaceFile(path,
                                 SetProfileValue(content, section, key, value));

@@ -26,7 +26,8 @@ std::string SetProfileValue(std::string_view content, std::string_view section,
 
 // Integer reading as GetPrivateProfileInt does it: default when the key is
 // absent or empty, otherwise leading blanks, optional sign and decimal
-// digits up to the first other character; no digits reads as 0. A negative
+// digits (hexadecimal after "0x") up to the first other character; no
+// digits reads as 0. A negative
 // number comes back in two's complement, as the unsigned result there.
 uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
                               uint32_t defaultValue, const std::wstring& path);

@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -6,9 +7,9 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cwctype>
 #include <memory>
 
+#include "lang/ascii_case.h"
 #include "lang/langtable.h"
 #include "lang/platform.h"
 #include "lang/wtext.h"
@@ -19,18 +20,27 @@ namespace {
 struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }
 };
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  ~UniqueFd() { reset(-1); }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
 };
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 bool EndsWithNoCase(const std::wstring& name, const std::wstring& suffix) {
   if (name.size() < suffix.size()) return false;
-  const size_t off = name.size() - suffix.size();
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    if (std::towlower(name[off + i]) != std::towlower(suffix[i])) return false;
-  }
-  return true;
+  return EqualsAsciiNoCase(
+      std::wstring_view(name).substr(name.size() - suffix.size()),
+      std::wstring_view(suffix));
 }
 
 const char* NonEmptyEnv(const char* name) {
@@ -91,28 +101,47 @@ std::vector<DirEntry> ListFiles(const std::wstring& folder,
   return out;
 }
 
-bool CanOpenForReading(const std::wstring& path) {
+namespace {
+
+// Opens path for reading without ever blocking in open() (a FIFO without a
+// writer would), and only if it is a regular file.
+FileRead OpenRegular(const std::string& path, UniqueFd* fd, off_t* size) {
+  fd->reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd->get() < 0) return errno == ENOENT ? FileRead::kMissing : FileRead::kFailed;
   struct stat st {};
-  const std::string p = ToUtf8(path);
-  // fopen succeeds on a folder here, unlike on Windows.
-  if (stat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  return FilePtr(std::fopen(p.c_str(), "rb")) != nullptr;
+  if (fstat(fd->get(), &st) != 0) return FileRead::kFailed;
+  if (!S_ISREG(st.st_mode)) return FileRead::kNotAFile;
+  *size = st.st_size;
+  return FileRead::kOk;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes) {
-  const std::string p = ToUtf8(path);
-  struct stat st {};
-  if (stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  FilePtr f(std::fopen(p.c_str(), "rb"));
-  if (!f) return false;
+}  // namespace
+
+FileRead ProbeFile(const std::wstring& path) {
+  UniqueFd fd;
+  off_t size = 0;
+  return OpenRegular(ToUtf8(path), &fd, &size);
+}
+
+FileRead ReadWholeFile(const std::wstring& path, std::size_t maxBytes,
+                       std::vector<uint8_t>* bytes) {
+  UniqueFd fd;
+  off_t size = 0;
+  const FileRead opened = OpenRegular(ToUtf8(path), &fd, &size);
+  if (opened != FileRead::kOk) return opened;
+  if (static_cast<std::uintmax_t>(size) > maxBytes) return FileRead::kTooLarge;
   bytes->clear();
+  bytes->reserve(static_cast<size_t>(size));
   uint8_t chunk[65536];
-  size_t n = 0;
-  bytes->reserve(static_cast<size_t>(st.st_size));
-  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) {
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FileRead::kFailed;
+    if (n == 0) return FileRead::kOk;
+    // The file may have grown since it was measured.
+    if (bytes->size() + static_cast<size_t>(n) > maxBytes) return FileRead::kTooLarge;
     bytes->insert(bytes->end(), chunk, chunk + n);
   }
-  return std::ferror(f.get()) == 0;
 }
 
 bool FileExists(const std::wstring& path) {

@@ -63,20 +63,51 @@ std::vector<DirEntry> ListFiles(const std::wstring& folder,
   return out;
 }
 
-bool CanOpenForReading(const std::wstring& path) {
-  return FilePtr(_wfopen(path.c_str(), L"rb")) != nullptr;
+namespace {
+
+// Opens path for reading when it is a disk file (not a folder, pipe or
+// device) and tells its size.
+FileRead OpenRegular(const std::wstring& path, FilePtr* file, uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info)) {
+    const DWORD err = GetLastError();
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND
+               ? FileRead::kMissing
+               : FileRead::kFailed;
+  }
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+    return FileRead::kNotAFile;
+  file->reset(_wfopen(path.c_str(), L"rb"));
+  if (!*file) return FileRead::kFailed;
+  *size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  return FileRead::kOk;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes) {
-  FilePtr f(_wfopen(path.c_str(), L"rb"));
-  if (!f) return false;
+}  // namespace
+
+FileRead ProbeFile(const std::wstring& path) {
+  FilePtr f;
+  uint64_t size = 0;
+  return OpenRegular(path, &f, &size);
+}
+
+FileRead ReadWholeFile(const std::wstring& path, std::size_t maxBytes,
+                       std::vector<uint8_t>* bytes) {
+  FilePtr f;
+  uint64_t size = 0;
+  const FileRead opened = OpenRegular(path, &f, &size);
+  if (opened != FileRead::kOk) return opened;
+  if (size > maxBytes) return FileRead::kTooLarge;
   bytes->clear();
+  bytes->reserve(static_cast<size_t>(size));
   uint8_t chunk[65536];
   size_t n = 0;
   while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) {
+    // The file may have grown since it was measured.
+    if (bytes->size() + n > maxBytes) return FileRead::kTooLarge;
     bytes->insert(bytes->end(), chunk, chunk + n);
   }
-  return std::ferror(f.get()) == 0;
+  return std::ferror(f.get()) == 0 ? FileRead::kOk : FileRead::kFailed;
 }
 
 bool FileExists(const std::wstring& path) {

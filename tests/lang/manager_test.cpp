@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <cwctype>
+
 #include "lang/langtable.h"
 #include "lang/language.h"
 #include "lang/platform.h"
@@ -144,6 +148,10 @@ TEST_F(Manager, StoredSettingUsesTheLowSixteenBitsAndTheLocaleAsDefault) {
   EXPECT_EQ(GetLangIDSetting(), 1049);
   WriteBytes(dir_.file("McSetting.ini"), "[Localize]\nLanguage=133124\n");
   EXPECT_EQ(GetLangIDSetting(), 2052);  // 0x20804
+  WriteBytes(dir_.file("McSetting.ini"), "[Localize]\nLanguage=0x804\n");
+  EXPECT_EQ(GetLangIDSetting(), 2052);  // hexadecimal, as Windows reads it
+  WriteBytes(dir_.file("McSetting.ini"), "[Localize]\nLanguage=0X40fz\n");
+  EXPECT_EQ(GetLangIDSetting(), 1039);
   SetLangIDSetting(1031);
   EXPECT_EQ(Setting(), "[Localize]\nLanguage=1031\n");
 }
@@ -176,6 +184,35 @@ TEST_F(Manager, ScanCountsLangFilesOnly) {
   EXPECT_EQ(ids, (std::vector<uint16_t>{0, 1033, 1049, 2052, 1033, 1049, 2052}));
   EXPECT_STREQ(list[3].szName, L"简体中文");
   EXPECT_EQ(GetSupportedLang(nullptr), -1);
+}
+
+// Loading Turkish sets a Turkish character-type locale for the whole
+// process, whose folding takes 'I' to dotless 'ı': names must still match.
+TEST_F(Manager, NamesMatchWithoutCaseUnderATurkishLocale) {
+  TempDir locales;
+  ScopedEnv locpath("LOCPATH", locales.str().c_str());
+  const std::string build = "localedef -i tr_TR -f UTF-8 " + locales.str() +
+                            "/tr_TR.UTF-8 >/dev/null 2>&1";
+  if (std::system(build.c_str()) != 0)
+    GTEST_SKIP() << "no Turkish locale could be built";
+  struct CtypeBack {
+    ~CtypeBack() { std::setlocale(LC_CTYPE, "C"); }
+  } ctypeBack;
+  WriteBytes(dir_.lang("tr_TR.lang"), Pack(MainPack({{105, "Bağlantı"}})));
+  SetLanguage(1055);
+  ASSERT_EQ(GetResString(L"Main", 105, L""), L"Bağlantı");
+  ASSERT_EQ(std::towlower(L'I'), L'\u0131');  // Turkish folding is on
+
+  WriteBytes(dir_.lang("ru_RU.xml"),
+             "<L><Group name=\"Main\"><ids id=\"131\">Изменить</ids></Group></L>");
+  SetLanguage(1049);
+  EXPECT_EQ(GetResString(L"Main", 131, L""), L"Изменить");
+  WriteBytes(dir_.file("McSetting.ini"), "[LOCALIZE]\nLANGUAGE=1031\n");
+  EXPECT_EQ(GetLangIDSetting(), 1031);
+  WriteBytes(dir_.lang("IT_it.LANG"), "");
+  ScanLangFiles(langtest::Wide(dir_.lang("")), L"", true);
+  EXPECT_EQ(CLanguageTestAccess::IsSupported(g_Language, 1040), 1);
+  EXPECT_EQ(corvexa::lang::LangIdFromPosixLocale("IT_IT"), 1040);
 }
 
 TEST_F(Manager, ScanRunsOnceUnlessForced) {
