@@ -76,8 +76,11 @@ inline std::wstring Wide(const std::string& ascii) {
   return std::wstring(ascii.begin(), ascii.end());
 }
 
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
+inline bool WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  out.close();
+  return static_cast<bool>(out);
 }
 
 inline std::optional<std::string> ReadBytes(const std::string& path) {
