@@ -5,8 +5,10 @@
 #include <QElapsedTimer>
 #include <atomic>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
+#include "tests/peak_memory.h"
 #include "tests/ui/dialogs/gifbuilder.h"
 #include "ui/dialogs/pictureex.h"
 #include "ui/framework/dialog.h"
@@ -54,6 +56,25 @@ int main(int argc, char** argv) {
     const int copies = 2000;
     for (int i = 0; i < copies; ++i) (void)picture.Snapshot();
     std::printf("surface copy %dx%d: %.2f us\n", side, side, t.nsecsElapsed() / 1e3 / copies);
+  }
+
+  // Tiny frames on a huge screen: 1 x 1 frames of a 2000 x 2000 GIF.
+  for (int frames : {20, 200}) {
+    giftest::Bytes gif = giftest::Header(2000, 2000);
+    for (int i = 0; i < frames; ++i) {
+      giftest::Append(gif, giftest::GraphicControl(1, 0));
+      giftest::Append(gif, giftest::ImageBlock(i, i, 1, 1, 1));
+    }
+    gif.push_back(0x3B);
+    CPictureEx picture;
+    QElapsedTimer t;
+    t.start();
+    bool loaded = false;
+    const std::optional<long> grew =
+        memtest::PeakGrowthMiB([&] { loaded = picture.LoadFromMemory(gif.data(), gif.size()); });
+    std::printf("load %d 1x1 frames of a 2000x2000 GIF (%zu bytes): %s, %.1f ms, %ld MiB peak growth\n",
+                frames, gif.size(), loaded ? "loaded" : "refused", t.nsecsElapsed() / 1e6,
+                grew.value_or(-1));
   }
 
   Counter window;
