@@ -96,9 +96,9 @@ int CLanguage::LoadResStringFromXML(const std::wstring& path) {
   corvexa::lang::XercesSession session;
   if (!session.ok()) return -1;
 
-  // Both forms are read into memory after their size was checked; the XML
-  // library never opens the path itself, so nothing but a regular file of
-  // sane size is ever read.
+  // Both forms are read into memory after their size was checked, so
+  // nothing but a regular file of sane size is ever read; the XML library
+  // is given the path only when there is no file, to report that.
   const bool plain = path.find(L".xml") != std::wstring::npos;
   std::vector<uint8_t> file;
   const FileRead read =
