@@ -201,6 +201,13 @@ TEST(PackTool, PacksAndUnpacksAFile) {
   EXPECT_NE(std::system((tool + " --unpack " + dir.file("bad.lang") + " " +
                          dir.file("bad.xml") + " 2>/dev/null").c_str()), 0);
   EXPECT_FALSE(langtest::ReadBytes(dir.file("bad.xml")).has_value());
+  // A huge (here sparse) input is refused by its size, not read whole.
+  WriteBytes(dir.file("huge.xml"), "");
+  ASSERT_EQ(truncate(dir.file("huge.xml").c_str(), 40LL << 30), 0);
+  EXPECT_EQ(std::system((tool + " " + dir.file("huge.xml") + " " +
+                         dir.file("huge.lang") + " 2>/dev/null").c_str()),
+            1 << 8);  // exit status 1, no abort
+  EXPECT_FALSE(langtest::ReadBytes(dir.file("huge.lang")).has_value());
 }
 
 }  // namespace
