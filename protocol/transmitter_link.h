@@ -78,7 +78,7 @@ public:
     bool FactoryMode() const;
 
     // Each returns at once; false if no task was started (shutting down,
-    // wrong code, or the worker could not be started).
+    // connection ended, wrong code, or the worker could not be started).
     bool StartVendorTask(OperationCode code);
     bool StartReadAllTask();
     bool StartWriteTask(OperationCode code, std::uint16_t value);
@@ -118,10 +118,10 @@ public:
     void SetRegisterIndex(int index) { m_registerIndex.store(index); }
     int RegisterIndex() const { return m_registerIndex.load(); }
 
-    // The first steps of closing the program: stop sampling for good, send
-    // LinkEnd on a task and give it `pause` (2000 ms in the program) to go
-    // out before the caller stops the engine.
-    // LinkEnd goes as on EndConnection.
+    // The first steps of closing the program: stop sampling for good, end the
+    // connection (LinkEnd goes next, as on EndConnection) and give LinkEnd
+    // `pause` (2000 ms in the program) to go out before the caller stops the
+    // engine.
     void Shutdown(std::chrono::milliseconds pause = std::chrono::milliseconds(2000));
 
     // Engine receive thread: one chunk as read from the port.
