@@ -37,6 +37,8 @@ struct Reply {
     ReplyKind kind = ReplyKind::Other;
     // Set only for a RegisterValue chunk that holds bytes 3 and 4.
     std::optional<std::uint16_t> value;
+    // Set only for a WriteEcho that came whole: the 8 bytes as received.
+    std::optional<Frame> echo = std::nullopt;
 
     bool operator==(const Reply&) const = default;
 };

@@ -1,11 +1,29 @@
 #include "protocol/reply_assembler.h"
 
+#include <algorithm>
+
 namespace protocol {
 
 namespace {
 
-// Bytes the classification needs before a reply counts.
-std::size_t BytesToRecognise(ReplyKind kind) { return kind == ReplyKind::RegisterValue ? 5 : 2; }
+// Bytes the classification needs before a reply counts. An echo counts only
+// whole: it must be compared with the request it answers.
+std::size_t BytesToRecognise(ReplyKind kind) {
+    switch (kind) {
+        case ReplyKind::RegisterValue: return 5;
+        case ReplyKind::WriteEcho: return kFrameLength;
+        default: return 2;
+    }
+}
+
+// A read of one register is answered with byte count 2.
+constexpr std::size_t kByteCountAt = 2;
+constexpr std::uint8_t kOneRegisterBytes = 2;
+
+bool CrcClosesFrame(const std::vector<std::uint8_t>& bytes) {
+    const std::uint16_t crc = Crc16(bytes.data(), kFrameLength - 2);
+    return bytes[kFrameLength - 2] == (crc & 0xFF) && bytes[kFrameLength - 1] == (crc >> 8);
+}
 
 // Standard lengths: 01 03 02 hi lo crc crc; everything else 8 bytes.
 std::size_t StandardLength(ReplyKind kind) { return kind == ReplyKind::RegisterValue ? 7 : 8; }
@@ -66,7 +84,28 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
             m_pending.erase(m_pending.begin());
             continue;
         }
+        // A header whose next bytes do not fit its kind (a read reply with
+        // another byte count, an echo with a wrong CRC) was no header: the
+        // bytes after its first may hold the real reply.
+        const bool wrongCount = kind == ReplyKind::RegisterValue &&
+                                m_pending.size() > kByteCountAt &&
+                                m_pending[kByteCountAt] != kOneRegisterBytes;
+        if (wrongCount) {
+            m_pending.erase(m_pending.begin());
+            continue;
+        }
         if (m_pending.size() < BytesToRecognise(kind)) return;
+        if (kind == ReplyKind::WriteEcho) {
+            if (!CrcClosesFrame(m_pending)) {
+                m_pending.erase(m_pending.begin());
+                continue;
+            }
+            Reply echo{ReplyKind::WriteEcho, {}, Frame{}};
+            std::copy(m_pending.begin(), m_pending.end(), echo.echo->begin());
+            out.push_back(echo);
+            m_pending.clear();
+            continue;
+        }
 
         const Reply reply = ClassifyReply(m_pending.data(), m_pending.size());
         out.push_back(reply);

@@ -14,12 +14,14 @@ namespace protocol {
 // reply are dropped one at a time until a known header lines up again.
 //
 // A reply is recognised by its first two bytes, as soon as the bytes its
-// kind needs are in: 2 for the vendor answers and the write echo, 5 for a
-// register value. The rest of a standard reply (FF xx FF FF FF FF crc crc,
-// 01 06 reg reg val val crc crc, 01 03 02 hi lo crc crc) is swallowed as it
+// kind needs are in: 2 for the vendor answers, 5 for a register value (whose
+// byte count must be 2), all 8 for a write echo (whose CRC must close it, as
+// it must equal the request it answers). The rest of a standard reply
+// (FF xx FF FF FF FF crc crc, 01 03 02 hi lo crc crc) is swallowed as it
 // arrives; the first byte that does not fit it starts a new reply, so a
 // device that sends only the two answer bytes is understood as well.
-// The CRC is not verified: a reply with a bad CRC still counts.
+// Apart from the echo the CRC is not verified: such a reply with a bad CRC
+// still counts.
 //
 // Not thread-safe; the owner serialises access.
 class CReplyAssembler {
@@ -40,7 +42,7 @@ private:
     // True if `byte` is the next byte of the recognised reply's standard form.
     bool ContinuesReply(std::uint8_t byte) const;
 
-    // Head of a reply not yet recognised (at most 4 bytes).
+    // Head of a reply not yet recognised (at most 7 bytes).
     std::vector<std::uint8_t> m_pending;
     // The recognised reply as far as it came, and its standard length;
     // m_replyLength is 0 when no reply is being swallowed.

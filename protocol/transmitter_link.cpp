@@ -23,13 +23,14 @@ ReplyKind AnswerTo(VendorCommand command) {
 
 }  // namespace
 
-// Each task carries its own arguments and its place in the line, taken when
-// it was started, so that tasks started back to back go out in that order.
+// Each task carries its own arguments, its connection and its place in the
+// line, taken when it was started, so that tasks started back to back go out
+// in that order.
 struct CTransmitterLink::TaskArgs {
     TaskKind kind;
     OperationCode code;
     std::uint16_t value;
-    Ticket ticket;
+    Turn turn;
 };
 
 CTransmitterLink::CTransmitterLink(TransmitterEngine& engine, IMessageSink& sink)
@@ -93,6 +94,58 @@ DeviceParameters CTransmitterLink::Parameters() const {
     return m_params;
 }
 
+CTransmitterLink::ParameterUpdate CTransmitterLink::TakeUpdate() {
+    std::lock_guard lock(m_mutex);
+    ParameterUpdate update{m_params, m_changedFields};
+    m_changedFields = 0;
+    return update;
+}
+
+void CTransmitterLink::BeginConnection() {
+    {
+        std::lock_guard send(m_sendMutex);
+        std::lock_guard lock(m_mutex);
+        ++m_connection;
+        m_live = true;
+        m_linkEndPending = false;
+        m_quietUntil = {};
+        m_assembler = CReplyAssembler();
+    }
+    m_changed.notify_all();
+    m_replyEvent.Set();  // an exchange of the old connection stops waiting now
+}
+
+bool CTransmitterLink::EndConnection() {
+    std::unique_lock lock(m_mutex);
+    if (m_closing || !m_live) return false;
+    m_live = false;
+    m_linkEndPending = true;
+    if (!LaunchLocked(lock, TaskKind::Vendor, OperationCode::LinkEnd, 0, true)) {
+        m_linkEndPending = false;
+    }
+    lock.unlock();
+    m_changed.notify_all();
+    return true;
+}
+
+bool CTransmitterLink::LinkEndWritten() const {
+    std::lock_guard lock(m_mutex);
+    return !m_linkEndPending;
+}
+
+bool CTransmitterLink::WaitLinkEndWritten(std::chrono::milliseconds bound) const {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, bound, [this] { return !m_linkEndPending; });
+}
+
+void CTransmitterLink::LinkEndDone() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_linkEndPending = false;
+    }
+    m_changed.notify_all();
+}
+
 bool CTransmitterLink::SetText(OperationCode code, std::wstring text) {
     std::lock_guard lock(m_mutex);
     std::wstring* field = nullptr;
@@ -126,7 +179,7 @@ bool CTransmitterLink::SetCode(OperationCode code, int selection) {
 void CTransmitterLink::Shutdown(std::chrono::milliseconds pause) {
     m_stopFlag.store(true);
     m_stopEvent.Set();
-    StartVendorTask(OperationCode::LinkEnd);
+    EndConnection();
     std::this_thread::sleep_for(pause);
 }
 
@@ -140,7 +193,9 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
         std::vector<Reply> replies;
         m_assembler.Feed(data, static_cast<std::size_t>(length), replies);
         for (const Reply& reply : replies) {
-            const bool awaited = m_expect == reply.kind && !m_replied;
+            // A write is answered by its own request's 8 bytes, nothing else.
+            const bool awaited = m_expect == reply.kind && !m_replied &&
+                                 (reply.kind != ReplyKind::WriteEcho || reply.echo == m_request);
             switch (reply.kind) {
                 case ReplyKind::ConnectAccepted:
                     startLinkStart = true;
@@ -150,6 +205,9 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
                     // register's field; after LinkEnd none does.
                     if (awaited && reply.value && m_registerIndex.load() != kNoReadPending) {
                         StoreRegisterValue(m_params, m_storeIndex, *reply.value);
+                        if (m_storeIndex >= 0 && m_storeIndex < kRegisterCount) {
+                            m_changedFields |= 1u << m_storeIndex;
+                        }
                     }
                     break;
                 case ReplyKind::LinkStarted:
@@ -173,25 +231,42 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
 }
 
 bool CTransmitterLink::Launch(TaskKind kind, OperationCode code, std::uint16_t value) {
-    Ticket ticket;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_closing) return false;
-        ticket = m_nextTicket++;
-        m_line.push_back(ticket);
-        ++m_tasks;
+    std::unique_lock lock(m_mutex);
+    // Between EndConnection and the next BeginConnection nothing may start
+    // (a late FF F8 or FF AA would otherwise start a handshake on no port).
+    if (!m_live) return false;
+    return LaunchLocked(lock, kind, code, value, false);
+}
+
+bool CTransmitterLink::LaunchLocked(std::unique_lock<std::mutex>& lock, TaskKind kind,
+                                    OperationCode code, std::uint16_t value, bool linkEnd) {
+    if (m_closing) return false;
+    const Turn turn{m_nextTicket++, m_connection, linkEnd};
+    if (linkEnd) {
+        // Next after the exchange on the line, ahead of all that waits.
+        auto at = m_line.begin();
+        if (m_onLine != 0 && !m_line.empty() && m_line.front() == m_onLine) ++at;
+        m_line.insert(at, turn.ticket);
+    } else {
+        m_line.push_back(turn.ticket);
     }
-    auto* args = new TaskArgs{kind, code, value, ticket};
+    ++m_tasks;
+    auto* args = new TaskArgs{kind, code, value, turn};
     auto* record = new STaskRecord{this, &CTransmitterLink::TaskEntry,
                                    reinterpret_cast<std::uintptr_t>(args)};
-    if (CreateWorker(record, false) != nullptr) return true;
-    // The worker deleted the record; the task never ran.
-    delete args;
-    LeaveLine(ticket);
-    std::lock_guard lock(m_mutex);
-    --m_tasks;
-    m_changed.notify_all();
-    return false;
+    lock.unlock();
+    const bool started = CreateWorker(record, false) != nullptr;
+    if (!started) {
+        // The worker deleted the record; the task never ran.
+        delete args;
+        LeaveLine(turn.ticket);
+    }
+    lock.lock();
+    if (!started) {
+        --m_tasks;
+        m_changed.notify_all();
+    }
+    return started;
 }
 
 int32_t CTransmitterLink::TaskEntry(void* owner, std::uintptr_t parameter) {
@@ -211,7 +286,7 @@ int32_t CTransmitterLink::TaskEntry(void* owner, std::uintptr_t parameter) {
             --self->m_tasks;
             self->m_changed.notify_all();
         }
-    } finish{self, args->ticket};
+    } finish{self, args->turn.ticket};
     self->RunTask(*args);
     return 0;
 }
@@ -219,42 +294,42 @@ int32_t CTransmitterLink::TaskEntry(void* owner, std::uintptr_t parameter) {
 void CTransmitterLink::RunTask(const TaskArgs& args) {
     switch (args.kind) {
         case TaskKind::Vendor:
-            VendorTask(args.ticket, args.code);
+            VendorTask(args.turn, args.code);
             break;
         case TaskKind::ReadAll:
-            ReadAllTask(args.ticket);
+            ReadAllTask(args.turn);
             break;
         case TaskKind::Write:
-            WriteTask(args.ticket, args.code, args.value);
+            WriteTask(args.turn, args.code, args.value);
             break;
     }
 }
 
-void CTransmitterLink::VendorTask(Ticket ticket, OperationCode code) {
+void CTransmitterLink::VendorTask(const Turn& turn, OperationCode code) {
     const VendorCommand command = *VendorCommandOf(code);
-    Exchange(ticket, VendorFrame(command), AnswerTo(command));
+    Exchange(turn, VendorFrame(command), AnswerTo(command));
+    if (turn.linkEnd) LinkEndDone();  // written, or never will be
     Pause(m_timing.taskPause);
 }
 
-void CTransmitterLink::ReadAllTask(Ticket ticket) {
+void CTransmitterLink::ReadAllTask(Turn turn) {
     // User version: registers 10..17; factory version: 10..23.
     const int count = FactoryMode() ? kRegisterCount : kUserRegisterCount;
-    for (int index = 0; index < count && !Closing(); ++index) {
-        if (index > 0) ticket = TakeTurn();
+    for (int index = 0; index < count && Alive(turn.connection); ++index) {
+        if (index > 0) turn = TakeTurn(turn.connection);
         // A failed read leaves its field as it was; the loop goes on.
-        Exchange(ticket, ReadRequest(RegisterOfIndex(index)), ReplyKind::RegisterValue, index,
+        Exchange(turn, ReadRequest(RegisterOfIndex(index)), ReplyKind::RegisterValue, index,
                  index);
     }
     Pause(m_timing.taskPause);
-    Post(UM_VALUES_CHANGED, 0, 0);
-    Post(UM_DEVICE_ONLINE, 0, 1);
+    Post(turn.connection, UM_VALUES_CHANGED, 0, 0);
+    Post(turn.connection, UM_DEVICE_ONLINE, 0, 1);
 }
 
-void CTransmitterLink::WriteTask(Ticket ticket, OperationCode code, std::uint16_t value) {
-    // The echo's content is not examined: a WriteEcho in time is success.
-    const bool ok = Exchange(ticket, WriteRequest(*WriteRegisterOf(code), value),
+void CTransmitterLink::WriteTask(const Turn& turn, OperationCode code, std::uint16_t value) {
+    const bool ok = Exchange(turn, WriteRequest(*WriteRegisterOf(code), value),
                              ReplyKind::WriteEcho);
-    Post(UM_WRITE_RESULT, static_cast<std::uintptr_t>(code), ok ? 1 : 0);
+    Post(turn.connection, UM_WRITE_RESULT, static_cast<std::uintptr_t>(code), ok ? 1 : 0);
 }
 
 void CTransmitterLink::SamplingThread() {
@@ -266,96 +341,31 @@ void CTransmitterLink::SamplingThread() {
         }
         const bool zero = m_zeroSampling.load();
         if (!zero && !m_fullSampling.load()) continue;
+        Connection connection;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_live) continue;  // no connection: nothing to poll, nothing to show
+            connection = m_connection;
+        }
         // Register 20 is the zero sample, 21 the full sample.
         if (zero) {
-            Exchange(TakeTurn(), ReadRequest(RegisterOfIndex(kZeroSampleIndex)),
+            Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kZeroSampleIndex)),
                      ReplyKind::RegisterValue, kZeroSampleIndex);
         }
         if (m_fullSampling.load()) {
-            Exchange(TakeTurn(), ReadRequest(RegisterOfIndex(kFullSampleIndex)),
+            Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kFullSampleIndex)),
                      ReplyKind::RegisterValue, kFullSampleIndex);
         }
-        Post(UM_VALUES_CHANGED, 0, 0);
+        Post(connection, UM_VALUES_CHANGED, 0, 0);
     }
 }
 
-CTransmitterLink::Ticket CTransmitterLink::TakeTurn() {
+void CTransmitterLink::Post(Connection connection, std::uint32_t msg, std::uintptr_t wParam,
+                            std::intptr_t lParam) {
+    // Under the lock, so that no message can follow the start of destruction
+    // or the end of the task's connection.
     std::lock_guard lock(m_mutex);
-    if (m_closing) return 0;
-    const Ticket ticket = m_nextTicket++;
-    m_line.push_back(ticket);
-    return ticket;
-}
-
-void CTransmitterLink::LeaveLine(Ticket ticket) {
-    std::lock_guard lock(m_mutex);
-    for (auto it = m_line.begin(); it != m_line.end(); ++it) {
-        if (*it == ticket) {
-            m_line.erase(it);
-            break;
-        }
-    }
-    m_changed.notify_all();
-}
-
-bool CTransmitterLink::Exchange(Ticket ticket, const Frame& frame, ReplyKind expect,
-                                int storeIndex, int markIndex) {
-    if (ticket == 0) return false;
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_closing || m_line.front() == ticket; });
-        if (m_closing) {
-            lock.unlock();
-            LeaveLine(ticket);
-            return false;
-        }
-        // Nothing that came before this request may complete it.
-        m_assembler.DropPartial();
-        m_replyEvent.Reset();
-        m_expect = expect;
-        m_storeIndex = storeIndex;
-        m_replied = false;
-        if (markIndex >= 0) m_registerIndex.store(markIndex);
-    }
-
-    // The turn ends however this exchange ends.
-    struct EndTurn {
-        CTransmitterLink* self;
-        ~EndTurn() {
-            {
-                std::lock_guard lock(self->m_mutex);
-                self->m_expect.reset();
-                self->m_storeIndex = -1;
-                self->m_line.pop_front();
-            }
-            self->m_changed.notify_all();
-        }
-    } endTurn{this};
-
-    bool replied = false;
-    bool closing = false;
-    for (int attempt = 0; attempt < m_timing.attempts && !replied && !closing; ++attempt) {
-        m_engine.Write(frame.data(), static_cast<int32_t>(frame.size()));  // failure = time-out
-        const auto deadline = std::chrono::steady_clock::now() + m_timing.attempt;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            const bool signalled =
-                left.count() > 0 && m_replyEvent.Wait(static_cast<uint32_t>(left.count()));
-            std::lock_guard lock(m_mutex);
-            closing = m_closing;
-            replied = m_replied && !closing;
-            if (replied || closing || !signalled) break;
-        }
-    }
-
-    return replied;
-}
-
-void CTransmitterLink::Post(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
-    // Under the lock, so that no message can follow the start of destruction.
-    std::lock_guard lock(m_mutex);
-    if (!m_closing) m_sink.PostToWindow(msg, wParam, lParam);
+    if (!m_closing && connection == m_connection && m_live) m_sink.PostToWindow(msg, wParam, lParam);
 }
 
 void CTransmitterLink::Pause(std::chrono::milliseconds duration) {
@@ -363,9 +373,9 @@ void CTransmitterLink::Pause(std::chrono::milliseconds duration) {
     m_changed.wait_for(lock, duration, [this] { return m_closing; });
 }
 
-bool CTransmitterLink::Closing() const {
+bool CTransmitterLink::Alive(Connection connection) const {
     std::lock_guard lock(m_mutex);
-    return m_closing;
+    return !m_closing && connection == m_connection && m_live;
 }
 
 }  // namespace protocol

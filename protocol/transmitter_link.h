@@ -31,7 +31,11 @@ using TransmitterEngine = SerialComImp<IComHanlder, 2048>;
 // - one exchange on the line at a time; tasks take turns in the order they
 //   were started, each exchange whole;
 // - a reply completes only the exchange on the line, and only if it is the
-//   kind that exchange's request expects; a late reply completes nothing;
+//   kind that exchange's request expects (a write only by its own echo);
+// - after an attempt timed out the line stays quiet for a guard time, and
+//   whatever arrives in it is dropped, so a late reply completes nothing;
+// - every task belongs to one connection: once that connection is over it
+//   sends nothing more and posts nothing;
 // - replies are reassembled however the engine cuts them into chunks;
 // - a read reply is stored in the field of the register that exchange
 //   asked for, and not at all after the device acknowledged LinkEnd;
@@ -49,6 +53,16 @@ public:
         int attempts = 3;
         std::chrono::milliseconds taskPause{100};
         std::chrono::milliseconds samplingPace{50};
+        // Quiet line after a timed-out attempt: a reply up to 250 ms late,
+        // its 8 ms on the wire and the engine's 50 ms read still land in it.
+        std::chrono::milliseconds guard{400};
+    };
+
+    // Fields stored from read replies since the last TakeUpdate.
+    struct ParameterUpdate {
+        DeviceParameters values;
+        std::uint32_t changed = 0;  // bit i: register index i was stored
+        bool Changed(int index) const { return (changed >> index) & 1u; }
     };
 
     // Installs itself as the engine's handler and starts SamplingThread.
@@ -64,15 +78,32 @@ public:
     bool FactoryMode() const;
 
     // Each returns at once; false if no task was started (shutting down,
-    // wrong code, or the worker could not be started).
+    // connection ended, wrong code, or the worker could not be started).
     bool StartVendorTask(OperationCode code);
     bool StartReadAllTask();
     bool StartWriteTask(OperationCode code, std::uint16_t value);
     // A write of the value the record holds now (see SetText / SetCode).
     bool StartWrite(OperationCode code);
 
+    // Connections. Each task belongs to the connection that was current when
+    // it was started; one connection is current and live from construction.
+    // BeginConnection makes a new one (call it before the new port opens):
+    // tasks of earlier connections end at once, sending and posting nothing.
+    void BeginConnection();
+    // Ends the current connection: its queued exchanges end at once, the one
+    // on the line after its current attempt, and LinkEnd goes out next, ahead
+    // of everything. Until the next BeginConnection no task starts. False if
+    // the connection had already ended (nothing is sent then).
+    bool EndConnection();
+    // True once the LinkEnd of the last EndConnection was written to the
+    // engine, or will never be (superseded, closing).
+    bool LinkEndWritten() const;
+    bool WaitLinkEndWritten(std::chrono::milliseconds bound) const;
+
     // A consistent copy of the record, for the window to show.
     DeviceParameters Parameters() const;
+    // The record and which fields read replies stored since the last call.
+    ParameterUpdate TakeUpdate();
     // The window's edits and box selections, taken into the record just
     // before a write. SetText takes the text behind a write operation's edit,
     // SetCode the selection of the signal source or gain box (-1: none).
@@ -87,9 +118,10 @@ public:
     void SetRegisterIndex(int index) { m_registerIndex.store(index); }
     int RegisterIndex() const { return m_registerIndex.load(); }
 
-    // The first steps of closing the program: stop sampling for good, send
-    // LinkEnd on a task and give it `pause` (2000 ms in the program) to go
-    // out before the caller stops the engine.
+    // The first steps of closing the program: stop sampling for good, end the
+    // connection (LinkEnd goes next, as on EndConnection) and give LinkEnd
+    // `pause` (2000 ms in the program) to go out before the caller stops the
+    // engine.
     void Shutdown(std::chrono::milliseconds pause = std::chrono::milliseconds(2000));
 
     // Engine receive thread: one chunk as read from the port.
@@ -99,27 +131,46 @@ private:
     enum class TaskKind { Vendor, ReadAll, Write };
     struct TaskArgs;
     using Ticket = std::uint64_t;
+    using Connection = std::uint64_t;
+    // A place in the line. linkEnd: the LinkEnd that ends `connection`, which
+    // may still go out after the connection stopped being live.
+    struct Turn {
+        Ticket ticket = 0;  // 0: no place (closing, connection over)
+        Connection connection = 0;
+        bool linkEnd = false;
+    };
 
     static int32_t TaskEntry(void* owner, std::uintptr_t parameter);
+    // Under m_mutex.
+    bool LaunchLocked(std::unique_lock<std::mutex>& lock, TaskKind kind, OperationCode code,
+                      std::uint16_t value, bool linkEnd);
     bool Launch(TaskKind kind, OperationCode code, std::uint16_t value);
     void RunTask(const TaskArgs& args);
-    void VendorTask(Ticket ticket, OperationCode code);
-    void ReadAllTask(Ticket ticket);
-    void WriteTask(Ticket ticket, OperationCode code, std::uint16_t value);
+    void VendorTask(const Turn& turn, OperationCode code);
+    void ReadAllTask(Turn turn);
+    void WriteTask(const Turn& turn, OperationCode code, std::uint16_t value);
     void SamplingThread();
 
-    // A place in the line; 0 once shutting down.
-    Ticket TakeTurn();
+    // A place at the end of the line for `connection`.
+    Turn TakeTurn(Connection connection);
     void LeaveLine(Ticket ticket);
-    // Waits for the ticket's turn, then sends `frame` up to `attempts` times.
+    // Under m_mutex: the turn may still send / ends at once.
+    bool MaySendLocked(const Turn& turn) const;
+    bool SupersededLocked(const Turn& turn) const;
+    // Waits for the turn, then sends `frame` up to `attempts` times.
     // storeIndex: the record index a read's value goes to (reads only);
     // markIndex: the RegisterIndex to publish when the turn comes (-1: none).
-    bool Exchange(Ticket ticket, const Frame& frame, ReplyKind expect, int storeIndex = -1,
+    bool Exchange(const Turn& turn, const Frame& frame, ReplyKind expect, int storeIndex = -1,
                   int markIndex = -1);
-    void Post(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    // One attempt: quiet line, send, wait. False: no reply.
+    bool Attempt(const Turn& turn, const Frame& frame, ReplyKind expect, bool& stop);
+    void LinkEndDone();
+    // Posts only while the connection is current and live.
+    void Post(Connection connection, std::uint32_t msg, std::uintptr_t wParam,
+              std::intptr_t lParam);
     // Sleeps, but returns early once shutting down.
     void Pause(std::chrono::milliseconds duration);
-    bool Closing() const;
+    bool Alive(Connection connection) const;
 
     TransmitterEngine& m_engine;
     IMessageSink& m_sink;
@@ -134,18 +185,28 @@ private:
     CEvent m_replyEvent{false, false};  // auto-reset: set when the awaited reply came
     CEvent m_stopEvent{true, false};    // manual-reset: wakes SamplingThread for good
 
-    // Everything below is guarded by m_mutex.
+    // Held from the last check of a turn through its write, so that no write
+    // of an earlier connection reaches a port opened after BeginConnection.
+    std::mutex m_sendMutex;
+    // Everything below is guarded by m_mutex (taken after m_sendMutex).
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;  // turns, task count, closing
+    mutable std::condition_variable m_changed;  // turns, task count, closing
     bool m_closing = false;
     int m_tasks = 0;  // started and not yet returned from TaskEntry
     std::deque<Ticket> m_line;
     Ticket m_nextTicket = 1;
-    std::optional<ReplyKind> m_expect;  // kind the exchange on the line waits for
+    Ticket m_onLine = 0;  // the ticket whose exchange holds the line
+    Connection m_connection = 1;
+    bool m_live = true;
+    bool m_linkEndPending = false;
+    std::chrono::steady_clock::time_point m_quietUntil{};
+    std::optional<ReplyKind> m_expect;  // kind the attempt on the line waits for
+    Frame m_request{};                  // the request of that attempt
     int m_storeIndex = -1;
     bool m_replied = false;
     CReplyAssembler m_assembler;
     DeviceParameters m_params;
+    std::uint32_t m_changedFields = 0;
 
     std::thread m_samplingThread;  // last: starts once everything above exists
 };

@@ -52,27 +52,35 @@ std::wstring RangeText(const std::wstring& low, const std::wstring& high) {
 }
 
 CheckedValue Refused(ValueProblem problem, std::wstring range) {
-    return CheckedValue{problem, 0, std::move(range)};
+    return CheckedValue{problem, 0, std::move(range), L"", L""};
+}
+
+// A value of a field that takes low..high: refused (word 0) unless problem is None.
+CheckedValue InRange(ValueProblem problem, std::uint16_t word, std::wstring low, std::wstring high) {
+    std::wstring range = RangeText(low, high);
+    return CheckedValue{problem, problem == ValueProblem::None ? word : std::uint16_t{0},
+                        std::move(range), std::move(low), std::move(high)};
 }
 
 CheckedValue CheckScaled(const std::wstring& text, std::uint16_t decimals) {
     const int precision = decimals > 9 ? 9 : decimals;
-    std::wstring range = RangeText(FixedText(0.0, precision),
-                                   FixedText(65535.0 / std::pow(10.0, decimals), precision));
-    if (!IsDecimalNumber(text, false)) return Refused(ValueProblem::NotANumber, std::move(range));
+    std::wstring low = FixedText(0.0, precision);
+    std::wstring high = FixedText(65535.0 / std::pow(10.0, decimals), precision);
+    if (!IsDecimalNumber(text, false)) return InRange(ValueProblem::NotANumber, 0, low, high);
     // The same arithmetic ScaledTextToWord does, stopped before the low 16 bits are taken.
     const double typed = static_cast<double>(static_cast<float>(ParseDouble(text)));
     const double scaled = std::trunc(typed * std::pow(10.0, decimals));
-    if (!(scaled >= 0.0 && scaled <= 65535.0)) return Refused(ValueProblem::OutOfRange, std::move(range));
-    return CheckedValue{ValueProblem::None, ScaledTextToWord(text, decimals), std::move(range)};
+    if (!(scaled >= 0.0 && scaled <= 65535.0)) return InRange(ValueProblem::OutOfRange, 0, low, high);
+    return InRange(ValueProblem::None, ScaledTextToWord(text, decimals), low, high);
 }
 
 CheckedValue CheckInteger(const std::wstring& text, long low, long high) {
-    std::wstring range = RangeText(std::to_wstring(low), std::to_wstring(high));
-    if (!IsDecimalNumber(text, true)) return Refused(ValueProblem::NotANumber, std::move(range));
+    std::wstring lowText = std::to_wstring(low);
+    std::wstring highText = std::to_wstring(high);
+    if (!IsDecimalNumber(text, true)) return InRange(ValueProblem::NotANumber, 0, lowText, highText);
     const std::int32_t value = ParseInt(text);
-    if (value < low || value > high) return Refused(ValueProblem::OutOfRange, std::move(range));
-    return CheckedValue{ValueProblem::None, IntegerTextToWord(text), std::move(range)};
+    if (value < low || value > high) return InRange(ValueProblem::OutOfRange, 0, lowText, highText);
+    return InRange(ValueProblem::None, IntegerTextToWord(text), lowText, highText);
 }
 
 }  // namespace
@@ -94,7 +102,7 @@ CheckedValue CheckTypedValue(OperationCode code, const std::wstring& text, std::
 
 CheckedValue CheckSelection(int selection) {
     if (selection < 0 || selection > 0xFFFE) return Refused(ValueProblem::NoSelection, L"a choice from the list");
-    return CheckedValue{ValueProblem::None, SelectionToWord(selection), L"a choice from the list"};
+    return CheckedValue{ValueProblem::None, SelectionToWord(selection), L"a choice from the list", L"", L""};
 }
 
 CheckedValue CheckWriteValue(const DeviceParameters& params, OperationCode code) {

@@ -22,6 +22,7 @@ struct CheckedValue {
     ValueProblem problem = ValueProblem::None;
     std::uint16_t word = 0;  // the word to send; meaningful only when ok()
     std::wstring range;      // what the field takes, e.g. L"-32768 to 32767"
+    std::wstring low, high;  // its two ends, for texts in other languages; empty for a box
 
     bool ok() const { return problem == ValueProblem::None; }
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "protocol/frames.h"
+
 namespace corvexa::sim {
 namespace {
 
@@ -37,6 +39,25 @@ std::vector<std::vector<std::uint8_t>> SplitReply(const std::vector<std::uint8_t
   }
   pieces.emplace_back(reply.begin() + static_cast<std::ptrdiff_t>(from), reply.end());
   return pieces;
+}
+
+std::chrono::milliseconds ApplyReplyFaults(const std::vector<std::uint8_t>& request,
+                                           std::vector<std::uint8_t>& reply,
+                                           const FaultModes& faults) {
+  const bool stationOne = request.size() >= 4 && request[0] == protocol::kStation;
+  if (faults.alterEcho && stationOne && request[1] == protocol::kWriteSingle &&
+      reply.size() == protocol::kFrameLength && reply[1] == protocol::kWriteSingle) {
+    reply[5] ^= 0x01;
+    const std::uint16_t crc = protocol::Crc16(reply.data(), protocol::kFrameLength - 2);
+    reply[6] = static_cast<std::uint8_t>(crc & 0xFF);
+    reply[7] = static_cast<std::uint8_t>(crc >> 8);
+  }
+  if (!faults.strayPrefix.empty()) {
+    reply.insert(reply.begin(), faults.strayPrefix.begin(), faults.strayPrefix.end());
+  }
+  const bool slow = stationOne && faults.slowRegister &&
+                    ((request[2] << 8) | request[3]) == *faults.slowRegister;
+  return slow ? faults.slowDelay : std::chrono::milliseconds(0);
 }
 
 void CorruptCrc(std::vector<std::uint8_t>& reply) {

@@ -29,7 +29,21 @@ struct FaultModes {
   std::optional<std::uint8_t> exceptionCode;
   // Ignore every n-th request (0: none), counted over all requests.
   unsigned dropEvery = 0;
+  // Answer requests for this register only after slowDelay more (reads and
+  // writes alike); the others keep their pace.
+  std::optional<std::uint16_t> slowRegister;
+  std::chrono::milliseconds slowDelay{0};
+  // Echo every write with its value's low bit flipped (CRC made to fit).
+  bool alterEcho = false;
+  // Bytes sent in front of every reply, in the same piece.
+  std::vector<std::uint8_t> strayPrefix;
 };
+
+// The fault modes that act on a reply's content and timing for one request.
+// Returns the extra delay for `request`; alters `reply` in place.
+std::chrono::milliseconds ApplyReplyFaults(const std::vector<std::uint8_t>& request,
+                                           std::vector<std::uint8_t>& reply,
+                                           const FaultModes& faults);
 
 // The pieces `reply` goes out in under `faults`: always at least one piece
 // (empty pieces are never produced; offsets outside the reply are ignored).

@@ -106,7 +106,9 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_po
       if (faults.corruptCrc) {
         CorruptCrc(reply);
       }
-      Send(reply, faults, arrived);
+      FaultModes timing = faults;
+      timing.replyDelay += ApplyReplyFaults({request.begin(), request.end()}, reply, faults);
+      Send(reply, timing, arrived);
     }
   }
   {

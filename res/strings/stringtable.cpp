@@ -63,6 +63,10 @@ constexpr const wchar_t* kStrings[] = {
     L"J Type",
     L"T Type",  // 150
     L"Float Level",
+    L"Not sent: not a number. It takes %1 to %2",
+    L"Not sent: out of range. It takes %1 to %2",
+    L"Not sent: nothing selected",
+    L"The lower limit is at or above the upper limit. Send it anyway?",  // 155
 };
 
 static_assert(std::size(kStrings) ==

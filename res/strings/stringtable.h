@@ -8,6 +8,6 @@ namespace corvexa::res {
 const wchar_t* LoadBuiltinString(int id);
 
 inline constexpr int kFirstBuiltinString = 101;
-inline constexpr int kLastBuiltinString = 151;
+inline constexpr int kLastBuiltinString = 155;
 
 }  // namespace corvexa::res

@@ -11,10 +11,11 @@ TEST(BuiltinFallback, WindowTextsComeFromTheTableWhenNoPackIsLoaded) {
             L"Thermal resistance: zero sampling should give 100Ω signal; "
             L"300Ω signal should be given when full sampling");
   EXPECT_EQ(GetResString(L"Main", 151, L"x"), L"Float Level");
+  EXPECT_EQ(GetResString(L"Main", 154, L"x"), L"Not sent: nothing selected");
 }
 
 TEST(BuiltinFallback, IdsOutsideTheTableYieldTheDefault) {
-  for (int id : {0, 100, 152, 999, -1}) {
+  for (int id : {0, 100, 156, 999, -1}) {
     EXPECT_EQ(GetResString(L"Main", id, L"x"), L"x") << id;
   }
 }

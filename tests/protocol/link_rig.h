@@ -15,6 +15,7 @@
 namespace protocol::testing {
 
 using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
 struct Posted {
     std::uint32_t msg;

@@ -121,6 +121,7 @@ TEST(LinkTurns, PollRepliesNeverCompleteAWriteDuringSampling) {
     // the write must be reported as failed.
     CTransmitterLink::Timing quick;
     quick.attempt = 100ms;
+    quick.guard = 30ms;
     LinkRig rig(true, quick, /*startReader=*/false);
     rig.Sim().SetSilent(true);
     rig.Link().SetRegisterIndex(kZeroSampleIndex);
@@ -166,6 +167,7 @@ TEST(LinkTurns, ReadAllDuringSamplingStoresEachValueInItsOwnField) {
 TEST(LinkLateReply, ReplyAfterTheLastAttemptCompletesNothingLater) {
     CTransmitterLink::Timing quick;
     quick.attempt = 100ms;
+    quick.guard = 30ms;
     LinkRig rig(true, quick);
     rig.Sim().SetReplyDelay(800ms);
     ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteLowerLimit, 1));
@@ -184,6 +186,7 @@ TEST(LinkLateReply, ReplyAfterTheLastAttemptCompletesNothingLater) {
 TEST(LinkLateReply, OnlyTheExpectedKindCompletesAnExchange) {
     CTransmitterLink::Timing quick;
     quick.attempt = 100ms;
+    quick.guard = 30ms;
     LinkRig rig(false, quick, /*startReader=*/false);
     rig.Sim().SetSilent(true);
     const DeviceParameters before = rig.Link().Parameters();

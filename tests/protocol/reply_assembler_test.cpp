@@ -21,7 +21,9 @@ Bytes Echo(std::uint16_t reg, std::uint16_t value) { return testing::EchoBytes(r
 const Reply kAccepted{ReplyKind::ConnectAccepted, {}};
 const Reply kStarted{ReplyKind::LinkStarted, {}};
 const Reply kEnded{ReplyKind::LinkEnded, {}};
-const Reply kEcho{ReplyKind::WriteEcho, {}};
+Reply EchoOf(std::uint16_t reg, std::uint16_t value) {
+    return {ReplyKind::WriteEcho, {}, WriteRequest(reg, value)};
+}
 Reply Value(std::uint16_t v) { return {ReplyKind::RegisterValue, v}; }
 
 std::vector<Reply> FeedInPieces(const Bytes& stream, const std::vector<std::size_t>& cuts) {
@@ -63,14 +65,23 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"VendorAnswers", Concat({VendorAnswer(0xF8), VendorAnswer(0xAA), VendorAnswer(0xBB)}),
                    {kAccepted, kStarted, kEnded}},
         StreamCase{"GluedReadAndEcho", Concat({ReadReply(0xFFF6), Echo(15, 125)}),
-                   {Value(0xFFF6), kEcho}},
+                   {Value(0xFFF6), EchoOf(15, 125)}},
         // Value bytes 01 06 and FF F8 inside a reply are never taken as a header.
         StreamCase{"ValueBytesLookLikeHeader", Concat({ReadReply(0x0106), ReadReply(0xFFF8)}),
                    {Value(0x0106), Value(0xFFF8)}},
         StreamCase{"ShortVendorAnswers", Bytes{0xFF, 0xF8, 0xFF, 0xAA, 0x01, 0x03, 0x02, 0x00, 0x07},
                    {kAccepted, kStarted, Value(7)}},
         StreamCase{"GarbageBefore", Concat({Bytes{0x00, 0x13, 0x01, 0xFF, 0x77}, ReadReply(5)}), {Value(5)}},
-        StreamCase{"ExceptionReplyDropped", Concat({WithCrc({0x01, 0x86, 0x02}), Echo(16, 1)}), {kEcho}},
+        StreamCase{"ExceptionReplyDropped", Concat({WithCrc({0x01, 0x86, 0x02}), Echo(16, 1)}),
+                   {EchoOf(16, 1)}},
+        // A header whose next bytes do not fit it hides no reply behind it.
+        StreamCase{"StrayEchoHeaderBeforeReadReply", Concat({Bytes{0x01, 0x06}, ReadReply(300)}),
+                   {Value(300)}},
+        StreamCase{"ReadHeaderWithOtherByteCount", Concat({Bytes{0x01, 0x03, 0x04}, ReadReply(9)}),
+                   {Value(9)}},
+        StreamCase{"EchoWithBadCrcIsNoEcho", Concat({Bytes{0x01, 0x06, 0x00, 0x10, 0x00, 0x01, 0x00, 0x00},
+                                                     VendorAnswer(0xBB)}),
+                   {kEnded}},
         StreamCase{"EchoedRequestIsNoReply", Concat({Bytes{0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F},
                                                      VendorAnswer(0xF8)}),
                    {kAccepted}},
@@ -91,8 +102,10 @@ TEST(ReplyAssembler, RecognisesAsSoonAsTheNeededBytesAreIn) {
     out.clear();
     const Bytes echo = Echo(15, 125);
     assembler.Feed(read.data() + 5, 2, out);  // the read's CRC: swallowed
-    assembler.Feed(echo.data(), 2, out);
-    EXPECT_EQ(std::vector<Reply>{kEcho}, out);
+    assembler.Feed(echo.data(), 7, out);      // an echo counts only whole
+    EXPECT_TRUE(out.empty());
+    assembler.Feed(echo.data() + 7, 1, out);
+    EXPECT_EQ(std::vector<Reply>{EchoOf(15, 125)}, out);
 }
 
 TEST(ReplyAssembler, DropPartialForgetsAnUnfinishedHeadButNotASwallowedTail) {
@@ -103,10 +116,19 @@ TEST(ReplyAssembler, DropPartialForgetsAnUnfinishedHeadButNotASwallowedTail) {
     EXPECT_TRUE(assembler.HasPartial());
     assembler.DropPartial();
     EXPECT_FALSE(assembler.HasPartial());
-    const Bytes next = Concat({Bytes{0x01, 0x06}, Bytes{0x00, 0x10, 0x00, 0x01}});
+    const Bytes next = Echo(16, 1);
     assembler.Feed(next.data(), next.size(), out);
     // Without the drop, 01 06 would have been read as the value 0x0106.
-    EXPECT_EQ(std::vector<Reply>{kEcho}, out);
+    EXPECT_EQ(std::vector<Reply>{EchoOf(16, 1)}, out);
+
+    // A stray echo header is dropped as well: the next reply is whole.
+    out.clear();
+    const Bytes stray = {0x01, 0x06};
+    assembler.Feed(stray.data(), stray.size(), out);
+    assembler.DropPartial();
+    const Bytes reply = ReadReply(0x0106);
+    assembler.Feed(reply.data(), reply.size(), out);
+    EXPECT_EQ(std::vector<Reply>{Value(0x0106)}, out);
 
     out.clear();
     const Bytes read = ReadReply(0x01FF);

@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, Handshake,
                          ::testing::Values(ModeCase{false, 8}, ModeCase{true, 14}),
                          [](const auto& info) { return info.param.factory ? "Factory" : "User"; });
 
-TEST(TransmitterLink, SilentDeviceGetsAWriteThreeTimesOneSecondApartThenFailure) {
+TEST(TransmitterLink, SilentDeviceGetsAWriteThreeTimesOneSecondAndAGuardApartThenFailure) {
     LinkRig rig(true);
     rig.Sim().SetSilent(true);
     const auto pressed = Clock::now();
@@ -77,17 +77,18 @@ TEST(TransmitterLink, SilentDeviceGetsAWriteThreeTimesOneSecondApartThenFailure)
         EXPECT_EQ(WriteRequest(15, 125), frames[i].bytes);
         if (i > 0) {
             const auto gap = frames[i].at - frames[i - 1].at;
-            EXPECT_GT(gap, 900ms);
-            EXPECT_LT(gap, 1500ms);
+            EXPECT_GT(gap, 1300ms);  // time-out, then the quiet guard
+            EXPECT_LT(gap, 1900ms);
         }
     }
-    EXPECT_GT(failedAfter, 2900ms);
-    EXPECT_LT(failedAfter, 4500ms);
+    EXPECT_GT(failedAfter, 3700ms);
+    EXPECT_LT(failedAfter, 5000ms);
 }
 
 TEST(TransmitterLink, ReadAllWithoutAnswersStillReportsOnline) {
     CTransmitterLink::Timing quick;
     quick.attempt = 20ms;
+    quick.guard = 30ms;
     LinkRig rig(false, quick);
     rig.Sim().SetSilent(true);
     DeviceParameters before = rig.Link().Parameters();

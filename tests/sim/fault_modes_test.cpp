@@ -66,5 +66,53 @@ TEST(CorruptCrc, SpoilsOnlyTheCrcAndNeverYieldsAGoodOne) {
   }
 }
 
+struct ReplyFaultCase {
+  const char* name;
+  const char* request;
+  const char* reply;
+  const char* sent;  // without the CRC where `recrc` is set
+  bool recrc;
+  int delayMs;
+};
+
+void PrintTo(const ReplyFaultCase& c, std::ostream* os) { *os << c.name; }
+
+// Faults: register 16 slow by 1100 ms, echoes altered, 01 06 before every reply.
+const ReplyFaultCase kReplyFaults[] = {
+    {"EchoValueFlippedCrcRight", "01 06 00 0F 00 7D 79 E8", "01 06 00 0F 00 7D 79 E8",
+     "01 06 01 06 00 0F 00 7C", true, 0},
+    {"ReadOfSlowRegister", "01 03 00 10 00 01 85 CF", "01 03 02 00 05 78 47",
+     "01 06 01 03 02 00 05 78 47", false, 1100},
+    {"WriteOfSlowRegister", "01 06 00 10 00 05 48 0C", "01 06 00 10 00 05 48 0C",
+     "01 06 01 06 00 10 00 04", true, 1100},
+    {"OtherRegisterKeepsItsPace", "01 03 00 11 00 01 D4 0F", "01 03 02 00 07 F9 86",
+     "01 06 01 03 02 00 07 F9 86", false, 0},
+};
+
+class ReplyFaults : public ::testing::TestWithParam<ReplyFaultCase> {};
+
+TEST_P(ReplyFaults, AlterTheReplyAndDelayOnlyTheSlowRegister) {
+  FaultModes faults;
+  faults.slowRegister = 16;
+  faults.slowDelay = std::chrono::milliseconds(1100);
+  faults.alterEcho = true;
+  faults.strayPrefix = {0x01, 0x06};
+  Bytes reply = Hex(GetParam().reply);
+  const auto delay = ApplyReplyFaults(Hex(GetParam().request), reply, faults);
+  Bytes expected = Hex(GetParam().sent);
+  if (GetParam().recrc) {
+    // The CRC of the altered echo, after the two stray bytes.
+    Bytes echo(expected.begin() + 2, expected.end());
+    AppendCrc(echo);
+    expected.resize(2);
+    expected.insert(expected.end(), echo.begin(), echo.end());
+  }
+  EXPECT_EQ(ToHex(expected), ToHex(reply));
+  EXPECT_EQ(GetParam().delayMs, delay.count());
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, ReplyFaults, ::testing::ValuesIn(kReplyFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace corvexa::sim

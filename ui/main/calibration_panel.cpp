@@ -4,6 +4,7 @@
 #include "ui/framework/dialog.h"
 #include "ui/framework/textconv.h"
 #include "ui/framework/updownctrl.h"
+#include "ui/main/checked_write.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
 #include "ui/main/spin_step.h"
@@ -56,9 +57,15 @@ void CCalibrationPanel::ToggleSampling(const SSampleKind& kind)
         return;
     }
     m_dlg.EnableItem(kind.otherButton, true);
-    // Stores the value last shown, which is what the technician accepted.
-    m_link.SetText(kind.store, m_params.*kind.field);
-    m_link.StartWrite(kind.store);
+    // Stores the value shown at the press, which is what the technician
+    // accepted; a sampling reply that comes after it changes nothing sent.
+    SendText(kind.store, m_params.*kind.field);
+}
+
+void CCalibrationPanel::SendText(OperationCode code, const std::wstring& text)
+{
+    if (const std::optional<std::uint16_t> word = CheckedTypedWord(code, text, 0))
+        m_link.StartWriteTask(code, *word);
 }
 
 void CCalibrationPanel::OnZeroSample()
@@ -86,15 +93,13 @@ void CCalibrationPanel::OnFullSample()
 void CCalibrationPanel::OnZeroOutputSet()
 {
     m_dlg.UpdateData(true);
-    m_link.SetText(OperationCode::WriteZeroOutput, m_params.zeroOutput);
-    m_link.StartWrite(OperationCode::WriteZeroOutput);
+    SendText(OperationCode::WriteZeroOutput, m_params.zeroOutput);
 }
 
 void CCalibrationPanel::OnFullOutputSet()
 {
     m_dlg.UpdateData(true);
-    m_link.SetText(OperationCode::WriteFullOutput, m_params.fullOutput);
-    m_link.StartWrite(OperationCode::WriteFullOutput);
+    SendText(OperationCode::WriteFullOutput, m_params.fullOutput);
 }
 
 long CCalibrationPanel::Step(std::wstring& field, int delta)

@@ -27,6 +27,7 @@ private:
     struct SSampleKind;
     void ToggleSampling(const SSampleKind& kind);
     long Step(std::wstring& field, int delta);
+    void SendText(protocol::OperationCode code, const std::wstring& text);
 
     CDialog& m_dlg;
     protocol::CTransmitterLink& m_link;

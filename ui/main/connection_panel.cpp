@@ -17,10 +17,11 @@ using namespace mainwnd;
 
 namespace {
 
-// Time LinkEnd gets to leave before a disconnect closes the port. The frame
-// takes 8.3 ms at 9600 baud; the rest covers a task that has to wait for an
-// exchange already on the line.
-constexpr int kLinkEndGraceMs = 400;
+// A disconnect closes the port once LinkEnd was written, which waits at most
+// for the attempt on the line (1 s); this bound covers a link that never
+// gets to write it.
+constexpr qint64 kLinkEndBoundMs = 1500;
+constexpr int kLinkEndPollMs = 10;
 
 }  // namespace
 
@@ -73,8 +74,15 @@ void CConnectionPanel::Connect()
 {
     FinishPendingClose();
     m_selectedPort = m_dlg.ComboGetCurSel(IDC_PORT);
-    const QString name = m_selectedPort >= 0 ? m_dlg.ComboGetLBText(IDC_PORT, m_selectedPort)
-                                             : QString();
+    // The entry's own port, not a name parsed back out of the box text: a
+    // product name may hold parentheses of its own.
+    const int port =
+        m_selectedPort >= 0 ? static_cast<int>(m_dlg.ComboGetItemData(IDC_PORT, m_selectedPort)) : -1;
+    const QString name = port >= 0 && port < static_cast<int>(m_ports.size())
+                             ? ToQString(m_ports[static_cast<size_t>(port)].devicePath)
+                             : QString();
+    // Tasks of the last connection end here, before any byte can reach the new port.
+    m_link.BeginConnection();
     // The baud box is never read: the transmitter always talks at 9600.
     m_engine.SetParams(name.toLocal8Bit().toStdString(), 9600, serial::Timeout::Total(50),
                        serial::eightbits, serial::parity_none, serial::stopbits_one,
@@ -91,15 +99,26 @@ void CConnectionPanel::Connect()
 
 void CConnectionPanel::Disconnect()
 {
-    m_link.StartVendorTask(protocol::OperationCode::LinkEnd);
-    // Closing at once would usually cut LinkEnd off before it is written;
-    // the port closes a moment later instead.
+    // LinkEnd goes next; the port closes once it was written.
+    m_link.EndConnection();
     m_closePending = true;
-    QTimer::singleShot(kLinkEndGraceMs, &m_dlg, [this] { FinishPendingClose(); });
+    m_closeWait.start();
+    WaitForLinkEnd();
     m_dlg.SetDlgItemText(IDC_CONNECT, MainText(CTextRefresh::ConnectTextId(false)));
     m_dlg.SetDlgItemText(IDC_STATUS, MainText(CTextRefresh::StatusTextId(false)));
     SetLamp(IDB_OFFLINE);
     m_connected = false;
+}
+
+void CConnectionPanel::WaitForLinkEnd()
+{
+    if (!m_closePending)
+        return;
+    if (m_link.LinkEndWritten() || m_closeWait.elapsed() >= kLinkEndBoundMs) {
+        FinishPendingClose();
+        return;
+    }
+    QTimer::singleShot(kLinkEndPollMs, &m_dlg, [this] { WaitForLinkEnd(); });
 }
 
 void CConnectionPanel::FinishPendingClose()

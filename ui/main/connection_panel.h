@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <vector>
 
 #include "protocol/transmitter_link.h"
@@ -36,6 +37,7 @@ public:
 private:
     void Connect();
     void Disconnect();
+    void WaitForLinkEnd();
 
     CDialog& m_dlg;
     protocol::TransmitterEngine& m_engine;
@@ -45,5 +47,6 @@ private:
     int m_selectedPort = -1;
     bool m_connected = false;
     bool m_closePending = false;
+    QElapsedTimer m_closeWait;
     int m_lamp = 131;  // the template shows the offline lamp
 };

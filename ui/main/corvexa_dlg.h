@@ -52,6 +52,9 @@ public:
 
 protected:
     bool OnInitDialog() override;
+    // Enter outside a button: typing a value and pressing Enter must not
+    // close the program. The close box and Escape still do.
+    void OnOK() override {}
     void resizeEvent(QResizeEvent* event) override;
 
 private:

@@ -5,6 +5,7 @@
 #include "ui/dialogs/dlgcustommsgbox.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/textconv.h"
+#include "ui/main/checked_write.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
 
@@ -42,37 +43,83 @@ void CParameterPanel::FillBoxes()
     m_dlg.ComboSetCurSel(IDC_GAIN, m_params.gain);
 }
 
+namespace {
+
+// Register index -> edit and record text, for the fields shown in an edit.
+struct SEditField {
+    int index;
+    int editId;
+    std::wstring protocol::DeviceParameters::*field;
+};
+
+constexpr SEditField kEditFields[] = {
+    {protocol::kZeroOffsetIndex, IDC_OFFSET, &protocol::DeviceParameters::zeroOffset},
+    {protocol::kLowerLimitIndex, IDC_LOWER, &protocol::DeviceParameters::lowerLimit},
+    {protocol::kUpperLimitIndex, IDC_UPPER, &protocol::DeviceParameters::upperLimit},
+    {protocol::kTempCompIndex, IDC_TEMP, &protocol::DeviceParameters::tempComp},
+    {protocol::kZeroSampleIndex, IDC_ZERO_SAMPLE, &protocol::DeviceParameters::zeroSample},
+    {protocol::kFullSampleIndex, IDC_FULL_SAMPLE, &protocol::DeviceParameters::fullSample},
+    {protocol::kZeroOutputIndex, IDC_ZERO_OUT, &protocol::DeviceParameters::zeroOutput},
+    {protocol::kFullOutputIndex, IDC_FULL_OUT, &protocol::DeviceParameters::fullOutput},
+};
+
+}  // namespace
+
 void CParameterPanel::ShowValues()
 {
-    m_params = m_link.Parameters();
-    m_dlg.ComboSetCurSel(IDC_SOURCE, m_params.signalSource);
-    m_dlg.SetDlgItemText(IDC_OFFSET, m_params.zeroOffset);
-    m_dlg.SetDlgItemText(IDC_LOWER, m_params.lowerLimit);
-    m_dlg.SetDlgItemText(IDC_UPPER, m_params.upperLimit);
-    m_dlg.ComboSetCurSel(IDC_GAIN, m_params.gain);
-    m_dlg.SetDlgItemText(IDC_TEMP, m_params.tempComp);
-    m_dlg.SetDlgItemText(IDC_ZERO_SAMPLE, m_params.zeroSample);
-    m_dlg.SetDlgItemText(IDC_FULL_SAMPLE, m_params.fullSample);
-    m_dlg.SetDlgItemText(IDC_ZERO_OUT, m_params.zeroOutput);
-    m_dlg.SetDlgItemText(IDC_FULL_OUT, m_params.fullOutput);
+    // A sampling pass brings only its sample: a spin step or an edit typed
+    // but not sent yet must survive it.
+    const protocol::CTransmitterLink::ParameterUpdate update = m_link.TakeUpdate();
+    const protocol::DeviceParameters& v = update.values;
+    if (update.Changed(protocol::kSignalSourceIndex)) {
+        m_params.signalSource = v.signalSource;
+        m_dlg.ComboSetCurSel(IDC_SOURCE, m_params.signalSource);
+    }
+    if (update.Changed(protocol::kGainIndex)) {
+        m_params.gain = v.gain;
+        m_dlg.ComboSetCurSel(IDC_GAIN, m_params.gain);
+    }
+    if (update.Changed(protocol::kBaudCodeIndex))
+        m_params.baudCode = v.baudCode;
+    if (update.Changed(protocol::kDecimalsIndex))
+        m_params.decimals = v.decimals;
+    for (const SEditField& f : kEditFields) {
+        if (!update.Changed(f.index))
+            continue;
+        m_params.*f.field = v.*f.field;
+        m_dlg.SetDlgItemText(f.editId, m_params.*f.field);
+    }
+    if (update.Changed(protocol::kUnitIndex)) {
+        m_params.unit = v.unit;
+        ShowUnit();
+    }
+}
+
+void CParameterPanel::ShowUnit()
+{
     const QString unit = ToQString(protocol::UnitLabel(m_params.unit));
     for (int id : {IDC_OFFSET_UNIT, IDC_LOWER_UNIT, IDC_UPPER_UNIT, IDC_TEMP_UNIT})
         m_dlg.SetDlgItemText(id, unit);
-    m_dlg.UpdateData(false);
 }
 
 void CParameterPanel::WriteText(OperationCode code, const std::wstring& text)
 {
-    m_link.SetText(code, text);
-    m_link.StartWrite(code);
+    const std::optional<std::uint16_t> word = CheckedTypedWord(code, text, m_params.decimals);
+    if (!word)
+        return;
+    const std::wstring& other = code == OperationCode::WriteLowerLimit ? m_params.upperLimit
+                                                                       : m_params.lowerLimit;
+    if (!ConfirmLimits(code, *word, other))
+        return;
+    m_link.StartWriteTask(code, *word);
 }
 
 void CParameterPanel::WriteSelection(OperationCode code, int boxId, std::uint16_t& field)
 {
     const int selection = m_dlg.ComboGetCurSel(boxId);
     field = protocol::SelectionToWord(selection);
-    m_link.SetCode(code, selection);
-    m_link.StartWrite(code);
+    if (const std::optional<std::uint16_t> word = CheckedSelectionWord(code, selection))
+        m_link.StartWriteTask(code, *word);
 }
 
 void CParameterPanel::OnSignalSource()

@@ -18,7 +18,8 @@ public:
     void BindEdits();
     void FillBoxes();
 
-    // Record -> controls, in the order the window has always done it.
+    // The fields read replies stored since the last call -> the record and
+    // their controls. Nothing else: an edit not sent yet keeps its text.
     void ShowValues();
 
     // Modify buttons.
@@ -38,6 +39,7 @@ public:
 private:
     void WriteText(protocol::OperationCode code, const std::wstring& text);
     void WriteSelection(protocol::OperationCode code, int boxId, std::uint16_t& field);
+    void ShowUnit();
 
     CDialog& m_dlg;
     protocol::CTransmitterLink& m_link;

@@ -38,10 +38,11 @@ TEST_F(ParameterPanel, ZeroOffsetIsScaledByTheDecimalsAndReportedInTheBox)
     EXPECT_EQ(h.Text(IDC_OFFSET), QStringLiteral("12.5"));
 }
 
-TEST_F(ParameterPanel, EachButtonWritesItsRegisterUnderItsName)
+TEST_F(ParameterPanel, EachButtonWritesItsRegisterOrRefusesTheValueUnderItsName)
 {
+    // The device shows limits -10 .. 500 after the read-all; one decimal place.
     const struct {
-        int edit;       // 0: a box selection
+        int edit;  // 0: a box selection
         const char* text;
         int box;
         int selection;
@@ -49,39 +50,78 @@ TEST_F(ParameterPanel, EachButtonWritesItsRegisterUnderItsName)
         std::uint8_t reg;
         std::uint16_t word;
         const char* title;
+        const char* refusal;  // nullptr: the word is sent
     } cases[] = {
-        {IDC_LOWER, "-10", 0, 0, IDC_LOWER_SET, 16, 0xFFF6, "Lower Limit"},
-        {IDC_UPPER, "12.7", 0, 0, IDC_UPPER_SET, 17, 12, "Upper Limit"},
-        {IDC_TEMP, "2.3", 0, 0, IDC_TEMP_SET, 19, 22, "Temp.Comp"},
-        {0, "", IDC_SOURCE, 14, IDC_SOURCE_SET, 10, 14, "Signal Source"},
-        {0, "", IDC_GAIN, 8, IDC_GAIN_SET, 18, 8, "Gain"},
-        {IDC_ZERO_OUT, "abc", 0, 0, IDC_ZERO_OUT_SET, 22, 0, "Zero Output"},
-        {IDC_FULL_OUT, "65535", 0, 0, IDC_FULL_OUT_SET, 23, 0xFFFF, "Full Output"},
+        {IDC_LOWER, "-10", 0, 0, IDC_LOWER_SET, 16, 0xFFF6, "Lower Limit", nullptr},
+        {IDC_UPPER, "32767", 0, 0, IDC_UPPER_SET, 17, 32767, "Upper Limit", nullptr},
+        {IDC_TEMP, "2.3", 0, 0, IDC_TEMP_SET, 19, 22, "Temp.Comp", nullptr},
+        {0, "", IDC_SOURCE, 14, IDC_SOURCE_SET, 10, 14, "Signal Source", nullptr},
+        {0, "", IDC_GAIN, 8, IDC_GAIN_SET, 18, 8, "Gain", nullptr},
+        {IDC_FULL_OUT, "65535", 0, 0, IDC_FULL_OUT_SET, 23, 0xFFFF, "Full Output", nullptr},
+        {IDC_UPPER, "70000", 0, 0, IDC_UPPER_SET, 0, 0, "Upper Limit",
+         "Not sent: out of range. It takes -32768 to 32767"},
+        {IDC_UPPER, "12.7", 0, 0, IDC_UPPER_SET, 0, 0, "Upper Limit",
+         "Not sent: not a number. It takes -32768 to 32767"},
+        {IDC_LOWER, "abc", 0, 0, IDC_LOWER_SET, 0, 0, "Lower Limit",
+         "Not sent: not a number. It takes -32768 to 32767"},
+        {IDC_OFFSET, "-1.5", 0, 0, IDC_OFFSET_SET, 0, 0, "Null Offset",
+         "Not sent: out of range. It takes 0.0 to 6553.5"},
+        {IDC_OFFSET, "", 0, 0, IDC_OFFSET_SET, 0, 0, "Null Offset",
+         "Not sent: not a number. It takes 0.0 to 6553.5"},
+        {IDC_TEMP, "6553.6", 0, 0, IDC_TEMP_SET, 0, 0, "Temp.Comp",
+         "Not sent: out of range. It takes 0.0 to 6553.5"},
+        {IDC_ZERO_OUT, "abc", 0, 0, IDC_ZERO_OUT_SET, 0, 0, "Zero Output",
+         "Not sent: not a number. It takes 0 to 65535"},
+        {IDC_FULL_OUT, "-1", 0, 0, IDC_FULL_OUT_SET, 0, 0, "Full Output",
+         "Not sent: out of range. It takes 0 to 65535"},
+        {0, "", IDC_SOURCE, -1, IDC_SOURCE_SET, 0, 0, "Signal Source", "Not sent: nothing selected"},
+        {0, "", IDC_GAIN, -1, IDC_GAIN_SET, 0, 0, "Gain", "Not sent: nothing selected"},
     };
     size_t boxes = 0;
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.title) + " " + c.text);
+        h.Sim().ClearFrames();
         if (c.edit != 0)
             h.SetText(c.edit, QString::fromUtf8(c.text));
         else
             h.Dlg().ComboSetCurSel(c.box, c.selection);
         h.Click(c.button);
-        EXPECT_TRUE(h.WaitForFrame(FrameOf({0x01, 0x06, 0x00, c.reg,
-                                            static_cast<std::uint8_t>(c.word >> 8),
-                                            static_cast<std::uint8_t>(c.word & 0xFF)})))
-            << c.title;
-        ASSERT_TRUE(h.WaitForBox(++boxes)) << c.title;
+        ASSERT_TRUE(h.WaitForBox(++boxes));
         EXPECT_EQ(h.Boxes().back().title, QString::fromUtf8(c.title));
+        if (c.refusal != nullptr) {
+            EXPECT_EQ(h.Boxes().back().message, QString::fromUtf8(c.refusal));
+            MainWindowHarness::WaitFor([] { return false; }, 100);
+            EXPECT_EQ(h.Sim().FrameCount(), 0u);
+            continue;
+        }
         EXPECT_EQ(h.Boxes().back().message, QStringLiteral("Parameter modification succeeded"));
+        EXPECT_EQ(h.Frames(), (std::vector<protocol::Frame>{FrameOf(
+                                  {0x01, 0x06, 0x00, c.reg, static_cast<std::uint8_t>(c.word >> 8),
+                                   static_cast<std::uint8_t>(c.word & 0xFF)})}));
     }
 }
 
-TEST_F(ParameterPanel, SignalSourceWithNothingSelectedSendsAllOnes)
+TEST_F(ParameterPanel, ALowerLimitAtOrAboveTheUpperIsSentOnlyWhenConfirmed)
 {
-    h.Dlg().ComboSetCurSel(IDC_SOURCE, -1);
-    h.Click(IDC_SOURCE_SET);
-    EXPECT_TRUE(h.WaitForFrame(FrameOf({0x01, 0x06, 0x00, 0x0A, 0xFF, 0xFF})));
+    h.SetText(IDC_UPPER, QStringLiteral("500"));
+    h.SetText(IDC_LOWER, QStringLiteral("500"));
+    h.AnswerBoxesWith(IDCANCEL);
+    h.Click(IDC_LOWER_SET);
     ASSERT_TRUE(h.WaitForBox(1));
-    EXPECT_EQ(h.Boxes()[0].title, QStringLiteral("Signal Source"));
+    EXPECT_EQ(h.Boxes()[0].title, QStringLiteral("Lower Limit"));
+    EXPECT_EQ(h.Boxes()[0].message,
+              QStringLiteral("The lower limit is at or above the upper limit. Send it anyway?"));
+    MainWindowHarness::WaitFor([] { return false; }, 100);
+    EXPECT_EQ(h.Sim().FrameCount(), 0u);
+
+    h.AnswerBoxesWith(IDOK);
+    h.SetText(IDC_UPPER, QStringLiteral("-20"));  // the upper one checks against the lower
+    h.Click(IDC_UPPER_SET);
+    ASSERT_TRUE(h.WaitForBox(3));
+    EXPECT_EQ(h.Boxes()[1].message,
+              QStringLiteral("The lower limit is at or above the upper limit. Send it anyway?"));
+    EXPECT_EQ(h.Boxes()[2].message, QStringLiteral("Parameter modification succeeded"));
+    EXPECT_EQ(h.Sim().Register(17), 0xFFEC);
 }
 
 TEST_F(ParameterPanel, SilentDeviceIsReportedAsAFailureAfterThreeAttempts)

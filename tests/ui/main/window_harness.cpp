@@ -18,12 +18,12 @@ namespace mainwnd_test {
 
 namespace {
 
-SSerInfo SimulatorPort(const std::string& path)
+SSerInfo SimulatorPort(const std::string& path, const std::wstring& label)
 {
     SSerInfo info;
     info.devicePath = std::wstring(path.begin(), path.end());
     info.portName = info.devicePath;
-    info.friendlyName = L"Simulated transmitter (" + info.devicePath + L")";
+    info.friendlyName = label + L" (" + info.devicePath + L")";
     info.description = L"Simulated transmitter";
     return info;
 }
@@ -37,8 +37,9 @@ MainWindowHarness::MainWindowHarness(Config config) : m_config(config)
     m_sim = std::make_unique<corvexa::sim::SimulatedTransmitter>(simOptions);
 
     CCorvexaDlg::SOptions options;
-    options.extraPorts.push_back(SimulatorPort(m_sim->SlavePath()));
+    options.extraPorts.push_back(SimulatorPort(m_sim->SlavePath(), config.portLabel));
     options.exitPause = config.exitPause;
+    options.timing = config.timing;
     m_dlg = std::make_unique<CCorvexaDlg>(std::move(options));
     // Modeless, so the test keeps the event loop; the modal run only adds
     // exec() around the same initialisation.
@@ -74,7 +75,7 @@ void MainWindowHarness::CatchDialogs()
                 SaveSnapshot(box, QStringLiteral("main_result_box"));
                 m_boxShot = true;
             }
-            box->EndDialog(IDOK);
+            box->EndDialog(m_boxAnswer);
         } else if (auto* about = dynamic_cast<CAboutDlg*>(w)) {
             ++m_aboutBoxes;
             about->EndDialog(IDOK);

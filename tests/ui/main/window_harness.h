@@ -28,6 +28,9 @@ public:
         bool factory = true;
         std::chrono::milliseconds exitPause{0};
         bool wander = false;
+        protocol::CTransmitterLink::Timing timing{};
+        // The simulator's entry reads "<portLabel> (<pty path>)".
+        std::wstring portLabel = L"Simulated transmitter";
     };
 
     explicit MainWindowHarness(Config config);
@@ -55,8 +58,10 @@ public:
     // Processes events until cond holds or the time is up.
     static bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 5000);
 
-    // Result boxes seen so far; each is closed with OK once recorded.
+    // Result boxes seen so far; each is closed once recorded, with OK
+    // unless told otherwise.
     const std::vector<SBox>& Boxes() const { return m_boxes; }
+    void AnswerBoxesWith(int buttonId) { m_boxAnswer = buttonId; }
     bool WaitForBox(size_t count, int timeoutMs = 5000);
     int AboutBoxes() const { return m_aboutBoxes; }
 
@@ -75,6 +80,7 @@ private:
     QTimer m_catcher;
     std::vector<SBox> m_boxes;
     bool m_boxShot = false;
+    int m_boxAnswer = IDOK;
     int m_aboutBoxes = 0;
 };
 
