@@ -132,6 +132,9 @@ void CTransmitterLink::Shutdown(std::chrono::milliseconds pause) {
 
 void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t length) {
     if (data == nullptr || length <= 0) return;
+    if (ILinkObserver* observer = m_observer.load()) {
+        observer->OnReceived(data, static_cast<std::size_t>(length));
+    }
     bool startLinkStart = false;
     bool startReadAll = false;
     {
@@ -150,6 +153,7 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
                     // register's field; after LinkEnd none does.
                     if (awaited && reply.value && m_registerIndex.load() != kNoReadPending) {
                         StoreRegisterValue(m_params, m_storeIndex, *reply.value);
+                        m_replyValue = reply.value;
                     }
                     break;
                 case ReplyKind::LinkStarted:
@@ -315,6 +319,7 @@ bool CTransmitterLink::Exchange(Ticket ticket, const Frame& frame, ReplyKind exp
         m_expect = expect;
         m_storeIndex = storeIndex;
         m_replied = false;
+        m_replyValue.reset();
         if (markIndex >= 0) m_registerIndex.store(markIndex);
     }
 
@@ -332,10 +337,13 @@ bool CTransmitterLink::Exchange(Ticket ticket, const Frame& frame, ReplyKind exp
         }
     } endTurn{this};
 
+    ILinkObserver* const observer = m_observer.load();
     bool replied = false;
     bool closing = false;
-    for (int attempt = 0; attempt < m_timing.attempts && !replied && !closing; ++attempt) {
+    int attempt = 0;
+    for (; attempt < m_timing.attempts && !replied && !closing; ++attempt) {
         m_engine.Write(frame.data(), static_cast<int32_t>(frame.size()));  // failure = time-out
+        if (observer) observer->OnSent(frame, attempt + 1);
         const auto deadline = std::chrono::steady_clock::now() + m_timing.attempt;
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -347,8 +355,17 @@ bool CTransmitterLink::Exchange(Ticket ticket, const Frame& frame, ReplyKind exp
             replied = m_replied && !closing;
             if (replied || closing || !signalled) break;
         }
+        if (observer && !replied && !closing) observer->OnTimedOut(frame, attempt + 1);
     }
 
+    if (observer) {
+        ExchangeOutcome outcome{frame, replied, attempt, std::nullopt};
+        if (replied) {
+            std::lock_guard lock(m_mutex);
+            outcome.value = m_replyValue;
+        }
+        observer->OnExchangeEnded(outcome);
+    }
     return replied;
 }
 

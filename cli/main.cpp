@@ -1,0 +1,56 @@
+#include <memory>
+#include <optional>
+
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/simulator_host.h"
+#include "cli/trace_log.h"
+
+int main(int argc, char** argv) {
+    using namespace cli;
+    CommandLine line;
+    if (const std::optional<int> done = ParseCommandLine(argc, argv, line)) return *done;
+
+    Console console;
+    std::vector<std::string> ports = line.ports;
+    std::shared_ptr<void> simulator;
+    if (line.simulate) {
+        std::string path;
+        std::string error;
+        simulator = StartSimulator(path, error);
+        if (!simulator) {
+            console.Error(error);
+            return kExitPort;
+        }
+        ports.push_back(path);
+    }
+
+    std::unique_ptr<TraceLog> trace;
+    if (!line.trace.empty()) {
+        trace = std::make_unique<TraceLog>(line.trace);
+        if (!trace->error().empty()) {
+            console.Error(trace->error());
+            return kExitUsage;
+        }
+    }
+
+    RunSettings settings;
+    settings.ports = ports;
+    settings.factory = line.factory;
+    settings.json = line.json;
+    settings.trace = trace.get();
+    settings.console = &console;
+
+    if (line.command == "ports") return RunPorts(settings, ports);
+    if (ports.empty()) {
+        console.Error("no port given; add --port PATH (see corvexa-cli ports) or --simulate");
+        return kExitUsage;
+    }
+    if (line.command == "read") return RunRead(settings);
+    if (line.command == "write") return RunWrite(settings, line.assignments, line.force);
+    if (line.command == "sample") return RunSample(settings, line.which, line.count);
+    // Backups hold and restores compare all of registers 10..23.
+    settings.factory = true;
+    if (line.command == "backup") return RunBackup(settings, line.file);
+    return RunRestore(settings, line.file, line.withCalibration, line.dryRun);
+}
