@@ -42,6 +42,14 @@ int main(int argc, char** argv) {
     settings.console = &console;
 
     if (line.command == "ports") return RunPorts(settings, ports);
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        for (std::size_t j = i + 1; j < ports.size(); ++j) {
+            if (ports[i] == ports[j]) {
+                console.Error("port " + ports[i] + " is given twice; give each port once");
+                return kExitUsage;
+            }
+        }
+    }
     if (ports.empty()) {
         console.Error("no port given; add --port PATH (see corvexa-cli ports) or --simulate");
         return kExitUsage;

@@ -1,11 +1,14 @@
 #include <errno.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "serial/impl/unix.h"
@@ -32,8 +35,44 @@ std::string GroupOf(const std::string& path) {
     return found->gr_name;
 }
 
-// "1234 (minicom)" for the first process that has the device open.
-std::string HolderOf(const std::string& path) {
+std::string CommandName(const std::string& pid) {
+    std::string name;
+    if (FILE* comm = std::fopen(("/proc/" + pid + "/comm").c_str(), "r")) {
+        char text[64] = {};
+        if (std::fgets(text, sizeof text, comm) != nullptr) {
+            name = text;
+            if (!name.empty() && name.back() == '\n') name.pop_back();
+        }
+        std::fclose(comm);
+    }
+    return name.empty() ? pid : pid + " (" + name + ")";
+}
+
+// The process holding the exclusive lock this program's open takes, from
+// /proc/locks: "2: FLOCK  ADVISORY  WRITE 1685 00:19:4 0 EOF" (device of
+// the file system in hex, inode in decimal; waiters carry "->").
+std::string FlockHolder(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {};
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream words(line);
+        std::string number, kind, mode, access, pid, file;
+        if (!(words >> number >> kind) || kind != "FLOCK") continue;
+        if (!(words >> mode >> access >> pid >> file)) continue;
+        unsigned major = 0, minor = 0;
+        unsigned long inode = 0;
+        char tail = 0;
+        if (std::sscanf(file.c_str(), "%x:%x:%lu%c", &major, &minor, &inode, &tail) == 3 &&
+            major == ::major(info.st_dev) && minor == ::minor(info.st_dev) && inode == info.st_ino) {
+            return pid;
+        }
+    }
+    return {};
+}
+
+// Another process with the device open, from the /proc/*/fd links.
+std::string OpenerOf(const std::string& path) {
     std::error_code ec;
     const fs::path device = fs::canonical(path, ec);
     if (ec) {
@@ -49,21 +88,19 @@ std::string HolderOf(const std::string& path) {
         for (fs::directory_iterator fd(proc->path() / "fd", fdError), fdEnd;
              !fdError && fd != fdEnd; fd.increment(fdError)) {
             std::error_code linkError;
-            if (fs::read_symlink(fd->path(), linkError) == device) {
-                std::string name;
-                if (FILE* comm = std::fopen((proc->path() / "comm").c_str(), "r")) {
-                    char text[64] = {};
-                    if (std::fgets(text, sizeof text, comm) != nullptr) {
-                        name = text;
-                        if (!name.empty() && name.back() == '\n') name.pop_back();
-                    }
-                    std::fclose(comm);
-                }
-                return name.empty() ? pid : pid + " (" + name + ")";
-            }
+            if (fs::read_symlink(fd->path(), linkError) == device) return pid;
         }
     }
     return {};
+}
+
+// "process 1234 (minicom)", preferring the holder of the lock.
+std::string HolderOf(const std::string& path) {
+    std::string pid = FlockHolder(path);
+    if (pid.empty()) pid = OpenerOf(path);
+    if (pid.empty()) return "another program";
+    if (pid == std::to_string(::getpid())) return "this program";
+    return "process " + CommandName(pid);
 }
 
 }  // namespace
@@ -90,11 +127,8 @@ OpenDiagnosis DiagnoseOpenFailure(const std::string& port, int32_t errorNumber,
                         " $USER`, then log in again"};
         }
         case EBUSY: {
-            const std::string holder = HolderOf(path);
-            return {OpenProblem::Busy,
-                    "port busy: " + path + " is in use by " +
-                        (holder.empty() ? std::string("another program") : "process " + holder) +
-                        "; close that program and try again"};
+            return {OpenProblem::Busy, "port busy: " + path + " is in use by " + HolderOf(path) +
+                                           "; close that program and try again"};
         }
         default: break;
     }

@@ -47,7 +47,7 @@ TEST(PortAccess, AnOpenFailureSaysWhyAndWhatToDo) {
          "permission denied on " + std::string(file) + " (group " + groupName +
              "): join the group with `sudo usermod -aG " + groupName + " $USER`, then log in again"},
         {held.slavePath(), EBUSY, OpenProblem::Busy,
-         "port busy: " + held.slavePath() + " is in use by another program"},
+         "port busy: " + held.slavePath() + " is in use by this program"},
         {held.slavePath(), EIO, OpenProblem::Other, "cannot open " + held.slavePath() + ": "},
     };
     for (const Case& c : cases) {
