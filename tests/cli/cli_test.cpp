@@ -9,6 +9,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "cli_process.h"
 #include "serial/serial.h"
@@ -140,6 +141,18 @@ TEST(CorvexaCli, WriteSendsCheckedValuesOnly) {
 }
 
 TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
+    // A device that falls silent after the handshake and the 8 reads: the
+    // write goes out three times and is reported not confirmed. It runs
+    // beside the table below, as both wait through real time-outs.
+    auto fading = Device();
+    std::thread silencer([&] {
+        if (fading->WaitForHandled(10, 10s)) fading->SetSilent(true);
+    });
+    CliRun fadingWrite;
+    std::thread fadingRun([&] {
+        fadingWrite = RunCli({"--port", fading->SlavePath(), "--json", "write", "gain=25", "upper-limit=100"});
+    });
+
     auto busy = Device();
     serial::Serial holder(busy->SlavePath(), 9600, serial::Timeout::Total(50));
     auto silent = Device();
@@ -164,6 +177,17 @@ TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
     }
     // The silent device heard the connect request three times, nothing else.
     EXPECT_EQ(silent->FrameCount(), 3u);
+
+    fadingRun.join();
+    silencer.join();
+    const CliRun& run = fadingWrite;
+    EXPECT_EQ(run.status, 5) << run.err;
+    EXPECT_EQ(Count(*fading, 0x06), 3u);
+    const json results = json::parse(run.out)["results"];
+    EXPECT_EQ(results[0]["attempts"], 3);
+    EXPECT_EQ(results[0]["ok"], false);
+    EXPECT_EQ(results[1]["attempts"], 0);
+    EXPECT_NE(run.err.find("was not confirmed"), std::string::npos) << run.err;
 }
 
 TEST(CorvexaCli, BackupThenRestoreBringsTheDeviceBack) {
