@@ -33,7 +33,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         "write", "write parameters in the order given; each is checked before anything is sent");
     write->add_option("NAME=VALUE", line.assignments,
                       "parameter and value, e.g. zero-offset=2.5 signal-source=PT100 gain=25; "
-                      "the names: " + WritableNames())
+                      "the names: " + WritableNames() +
+                          ". Signal source and gain take the text the window shows (PT100, K, "
+                          "Float Level; the factor 12.5) or code:N")
         ->required();
     write->add_flag("--force", line.force, "send a lower limit that is not below the upper limit");
 
