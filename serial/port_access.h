@@ -27,8 +27,9 @@ std::string StableName(const std::string& devicePath);
 
 enum class PortState { Free, Busy, NoPermission, Missing, Unusable };
 
-// Whether this program could have the port now: tries the same exclusive
-// open a connection makes and closes it again at once.
+// Whether this program could have the port now: takes the same exclusive
+// claim a connection makes and lets go at once, without touching the
+// line settings (a program that holds the port without a claim keeps them).
 PortState ProbePort(const std::string& devicePath);
 
 }  // namespace serial

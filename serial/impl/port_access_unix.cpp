@@ -1,4 +1,6 @@
 #include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -151,6 +153,23 @@ std::string StableName(const std::string& devicePath) {
         }
     }
     return {};
+}
+
+PortState ProbePort(const std::string& devicePath) {
+    const std::string path = MakeDevicePath(devicePath);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        switch (DiagnoseOpenFailure(devicePath, errno, "").problem) {
+            case OpenProblem::NoSuchPort: return PortState::Missing;
+            case OpenProblem::NoPermission: return PortState::NoPermission;
+            case OpenProblem::Busy: return PortState::Busy;
+            case OpenProblem::Other: break;
+        }
+        return PortState::Unusable;
+    }
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free ? PortState::Free : PortState::Busy;
 }
 
 }  // namespace serial

@@ -28,4 +28,22 @@ OpenDiagnosis DiagnoseOpenFailure(const std::string& port, int32_t errorNumber,
 // Windows keeps a COM port's name across re-plugging by itself.
 std::string StableName(const std::string&) { return {}; }
 
+PortState ProbePort(const std::string& devicePath) {
+    std::string path = devicePath;
+    if (path.rfind("\\\\.\\", 0) != 0) path = "\\\\.\\" + path;
+    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        switch (DiagnoseOpenFailure(devicePath, static_cast<int32_t>(::GetLastError()), "").problem) {
+            case OpenProblem::NoSuchPort: return PortState::Missing;
+            case OpenProblem::NoPermission: return PortState::NoPermission;
+            case OpenProblem::Busy: return PortState::Busy;
+            case OpenProblem::Other: break;
+        }
+        return PortState::Unusable;
+    }
+    ::CloseHandle(handle);
+    return PortState::Free;
+}
+
 }  // namespace serial
