@@ -7,7 +7,8 @@
 
 namespace cli {
 
-int RunPorts(const RunSettings& settings, const std::vector<std::string>& extraPorts);
+// `simulated`: the path of the --simulate transmitter, if any.
+int RunPorts(const RunSettings& settings, const std::string& simulated);
 int RunRead(const RunSettings& settings);
 int RunWrite(const RunSettings& settings, const std::vector<std::string>& assignments, bool force);
 int RunSample(const RunSettings& settings, const std::string& which, int count);

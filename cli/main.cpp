@@ -14,15 +14,15 @@ int main(int argc, char** argv) {
     Console console;
     std::vector<std::string> ports = line.ports;
     std::shared_ptr<void> simulator;
+    std::string simulated;
     if (line.simulate) {
-        std::string path;
         std::string error;
-        simulator = StartSimulator(path, error);
+        simulator = StartSimulator(simulated, error);
         if (!simulator) {
             console.Error(error);
             return kExitPort;
         }
-        ports.push_back(path);
+        ports.push_back(simulated);
     }
 
     std::unique_ptr<TraceLog> trace;
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     settings.trace = trace.get();
     settings.console = &console;
 
-    if (line.command == "ports") return RunPorts(settings, ports);
+    if (line.command == "ports") return RunPorts(settings, simulated);
     for (std::size_t i = 0; i < ports.size(); ++i) {
         for (std::size_t j = i + 1; j < ports.size(); ++j) {
             if (ports[i] == ports[j]) {

@@ -26,7 +26,7 @@ struct Entry {
 
 }  // namespace
 
-int RunPorts(const RunSettings& settings, const std::vector<std::string>& extraPorts) {
+int RunPorts(const RunSettings& settings, const std::string& simulated) {
     std::vector<Entry> entries;
     try {
         std::vector<SSerInfo> found;
@@ -39,7 +39,9 @@ int RunPorts(const RunSettings& settings, const std::vector<std::string>& extraP
         return kExitPort;
     }
     // Ports given on the command line (the simulator, a virtual port) too.
-    for (const std::string& port : extraPorts) entries.push_back({port, port, false});
+    for (const std::string& port : settings.ports) {
+        entries.push_back({port, port == simulated ? "Simulated transmitter (" + port + ")" : port, false});
+    }
 
     std::vector<std::vector<std::string>> rows{{"path", "name", "stable path", "usb", "state"}};
     for (const Entry& e : entries) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -267,6 +268,22 @@ TEST(CorvexaCli, SeveralPortsWorkAtOnce) {
     ASSERT_FALSE(fb.empty());
     EXPECT_LT(fa.front().at, fb.back().at);
     EXPECT_LT(fb.front().at, fa.back().at);
+}
+
+TEST(CorvexaCli, PortsSaysWhetherEachPortIsFree) {
+    auto free = Device();
+    auto held = Device();
+    serial::Serial holder(held->SlavePath(), 9600, serial::Timeout::Total(50));
+    const CliRun run = RunCli({"--port", free->SlavePath(), "--port", held->SlavePath(), "--json", "ports"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::map<std::string, std::string> states;
+    for (const std::string& line : Lines(run.out)) {
+        const json port = json::parse(line);
+        states[port["path"]] = port["state"];
+    }
+    EXPECT_EQ(states[free->SlavePath()], "free");
+    EXPECT_EQ(states[held->SlavePath()], "busy");
+    EXPECT_EQ(free->FrameCount(), 0u);
 }
 
 TEST(CorvexaCli, EveryCommandHasHelp) {
