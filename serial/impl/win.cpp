@@ -28,6 +28,11 @@ const wchar_t kDevicePrefix[] = L"\\\\.\\";
     throw IOException(kSourceFile, line, description);
 }
 
+// Open failures keep GetLastError, so the caller can say why.
+[[noreturn]] void RaiseOpen(int32_t line, const std::string& description, DWORD err) {
+    throw IOException(kSourceFile, line, description, static_cast<int32_t>(err));
+}
+
 // Each byte widened as a signed char, as the name was always converted.
 std::wstring Widen(const std::string& narrow) {
     std::wstring wide;
@@ -102,10 +107,11 @@ void Serial::SerialImpl::open() {
     if (!fd_.valid()) {
         const DWORD err = ::GetLastError();
         if (err == ERROR_FILE_NOT_FOUND) {
-            RaiseIo(kLineNotFound, "Specified port, " + Narrow(port_) + ", does not exist.");
+            RaiseOpen(kLineNotFound, "Specified port, " + Narrow(port_) + ", does not exist.", err);
         }
-        RaiseIo(kLineOpenError,
-                "Unknown error opening the serial port: " + std::to_string(static_cast<unsigned long>(err)));
+        RaiseOpen(kLineOpenError,
+                  "Unknown error opening the serial port: " + std::to_string(static_cast<unsigned long>(err)),
+                  err);
     }
     try {
         reconfigurePort();
