@@ -93,6 +93,11 @@ DeviceParameters CTransmitterLink::Parameters() const {
     return m_params;
 }
 
+RegisterWords CTransmitterLink::Words() const {
+    std::lock_guard lock(m_mutex);
+    return m_words;
+}
+
 bool CTransmitterLink::SetText(OperationCode code, std::wstring text) {
     std::lock_guard lock(m_mutex);
     std::wstring* field = nullptr;
@@ -150,6 +155,8 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
                     // register's field; after LinkEnd none does.
                     if (awaited && reply.value && m_registerIndex.load() != kNoReadPending) {
                         StoreRegisterValue(m_params, m_storeIndex, *reply.value);
+                        if (m_storeIndex >= 0 && m_storeIndex < kRegisterCount)
+                            m_words[static_cast<std::size_t>(m_storeIndex)] = *reply.value;
                     }
                     break;
                 case ReplyKind::LinkStarted:
@@ -239,6 +246,11 @@ void CTransmitterLink::VendorTask(Ticket ticket, OperationCode code) {
 void CTransmitterLink::ReadAllTask(Ticket ticket) {
     // User version: registers 10..17; factory version: 10..23.
     const int count = FactoryMode() ? kRegisterCount : kUserRegisterCount;
+    {
+        // Words of an earlier read-all must not pass for this one's.
+        std::lock_guard lock(m_mutex);
+        m_words = {};
+    }
     for (int index = 0; index < count && !Closing(); ++index) {
         if (index > 0) ticket = TakeTurn();
         // A failed read leaves its field as it was; the loop goes on.

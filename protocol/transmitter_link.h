@@ -73,6 +73,9 @@ public:
 
     // A consistent copy of the record, for the window to show.
     DeviceParameters Parameters() const;
+    // The raw word of each register as last read; a read-all forgets the
+    // words of the one before it, so a register it could not read is empty.
+    RegisterWords Words() const;
     // The window's edits and box selections, taken into the record just
     // before a write. SetText takes the text behind a write operation's edit,
     // SetCode the selection of the signal source or gain box (-1: none).
@@ -146,6 +149,7 @@ private:
     bool m_replied = false;
     CReplyAssembler m_assembler;
     DeviceParameters m_params;
+    RegisterWords m_words;
 
     std::thread m_samplingThread;  // last: starts once everything above exists
 };
