@@ -134,6 +134,7 @@ CCalibrationReport::Table CCalibrationReport::Header() const
 CCalibrationReport::Table CCalibrationReport::Parameters() const
 {
     Table t;
+    t.heading = MainText(kTxtAsFound) + QStringLiteral(" / ") + MainText(kTxtAsLeft);
     t.columns = {MainText(kTxtParameter), MainText(kTxtRegister), MainText(kTxtAsFound), MainText(kTxtAsLeft),
                  MainText(kTxtChangedColumn)};
     // Scaled registers read with each side's own decimal places.
@@ -209,7 +210,7 @@ QString CCalibrationReport::Csv() const
     for (const QStringList& row : header.rows) out += CsvLine(row);
     for (const Table& t : {Parameters(), Writes(), Samples(), Trims()}) {
         out += QStringLiteral("\r\n");
-        if (!t.heading.isEmpty()) out += CsvLine({t.heading});
+        out += CsvLine({t.heading});
         out += CsvLine(t.columns);
         for (const QStringList& row : t.rows) out += CsvLine(row);
         if (t.rows.empty()) out += CsvLine({MainText(kTxtNone)});
@@ -226,7 +227,7 @@ QString CCalibrationReport::Html() const
         html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(esc(row[0]), esc(row[1]));
     html += QStringLiteral("</table>");
     for (const Table& t : {Parameters(), Writes(), Samples(), Trims()}) {
-        if (!t.heading.isEmpty()) html += QStringLiteral("<h3>%1</h3>").arg(esc(t.heading));
+        html += QStringLiteral("<h3 style=\"margin-top:14px\">%1</h3>").arg(esc(t.heading));
         if (t.rows.empty()) {
             html += QStringLiteral("<p>%1</p>").arg(esc(MainText(kTxtNone)));
             continue;
@@ -237,7 +238,11 @@ QString CCalibrationReport::Html() const
         html += QStringLiteral("</tr>");
         for (std::size_t i = 0; i < t.rows.size(); ++i) {
             html += t.marked[i] ? QStringLiteral("<tr bgcolor=\"#ffe8a3\">") : QStringLiteral("<tr>");
-            for (const QString& cell : t.rows[i]) html += QStringLiteral("<td>%1</td>").arg(esc(cell));
+            // The first column (a time or a name) keeps to one line.
+            for (qsizetype c = 0; c < t.rows[i].size(); ++c) {
+                html += (c == 0 ? QStringLiteral("<td nowrap>%1</td>") : QStringLiteral("<td>%1</td>"))
+                            .arg(esc(t.rows[i][c]));
+            }
             html += QStringLiteral("</tr>");
         }
         html += QStringLiteral("</table>");

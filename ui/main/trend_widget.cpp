@@ -44,7 +44,9 @@ CTrendWidget::CTrendWidget(QWidget* parent)
     m_figures->setObjectName(QStringLiteral("trendFigures"));
     m_figures->setTextFormat(Qt::RichText);
     m_figures->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_figures->setMinimumWidth(150);
     auto* side = new QVBoxLayout;
+    side->setContentsMargins(4, 4, 8, 4);
     side->addWidget(m_figures);
     side->addWidget(m_mark);
     side->addStretch();
@@ -92,6 +94,7 @@ void CTrendWidget::Redraw()
     // A few counts of room, so a still reading is a visible line and not the frame.
     const double room = std::max(3.0, (high - low) * 0.1);
     m_valueAxis->setRange(std::floor(low - room), std::ceil(high + room));
+    m_valueAxis->applyNiceNumbers();
 
     const protocol::SampleSummary recent = m_stats.Recent();
     const auto row = [](int textId, const QString& value) {

@@ -62,6 +62,7 @@ TEST(CalibrationReport, CsvListsEveryRegisterAndBothWrites)
                        "Date and time,%1\r\n"
                        "Technician,\"'=Li, Wei\"\r\n"
                        "\r\n"
+                       "As found / As left\r\n"
                        "Parameter,Register,As found,As left,Changed\r\n"
                        "Signal Source,10,K Type (3),K Type (3),\r\n"
                        "Unit,11,°C (0),°C (0),\r\n"

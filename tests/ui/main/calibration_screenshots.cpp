@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "lang/language.h"
 #include "ui/main/calibration_report.h"
 #include "ui/main/trend_widget.h"
 #include "ui/main/trim_dialog.h"
@@ -54,6 +55,16 @@ void Trend(const QDir& dir, bool settled)
     Save(trend, dir, settled ? "trend_stable.png" : "trend_unstable.png");
 }
 
+void Trim(const QDir& dir, const char* name)
+{
+    CTrimDialog trim(6000, 30000);
+    trim.Create(nullptr);
+    trim.ItemAs<QLineEdit>(CTrimDialog::IDC_ZERO_READING)->setText(QStringLiteral("4.1"));
+    trim.ItemAs<QLineEdit>(CTrimDialog::IDC_FULL_READING)->setText(QStringLiteral("19.8"));
+    trim.show();
+    Save(trim, dir, name);
+}
+
 protocol::CalibrationSession Session()
 {
     using protocol::OperationCode;
@@ -83,7 +94,7 @@ protocol::CalibrationSession Session()
     return session;
 }
 
-void Report(const QDir& dir)
+void Report(const QDir& dir, const QString& name)
 {
     const protocol::CalibrationSession session = Session();
     protocol::RegisterWords left = session.AsFound();
@@ -92,7 +103,7 @@ void Report(const QDir& dir)
     left[protocol::kFullSampleIndex] = 61036;
     left[protocol::kZeroOutputIndex] = 5847;
     const CCalibrationReport report(session, left, QStringLiteral("Li Wei"), QDateTime::currentDateTime());
-    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
     QString error;
     if (!report.Save(pdf, &error)) {
         std::printf("could not write the report: %s\n", qPrintable(error));
@@ -107,8 +118,8 @@ void Report(const QDir& dir)
                                      {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"),
                                       QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
                                       QStringLiteral("1"), QStringLiteral("-singlefile"), pdf,
-                                      dir.filePath(QStringLiteral("report_page1"))});
-    std::printf("pdftoppm %s report_page1.png\n", rc == 0 ? "wrote" : "failed on");
+                                      dir.filePath(name + QStringLiteral("_page1"))});
+    std::printf("pdftoppm %s %s_page1.png\n", rc == 0 ? "wrote" : "failed on", qPrintable(name));
 }
 
 }  // namespace
@@ -123,13 +134,14 @@ int main(int argc, char** argv)
     Trend(dir, true);
     Trend(dir, false);
 
-    CTrimDialog trim(6000, 30000);
-    trim.Create(nullptr);
-    trim.ItemAs<QLineEdit>(CTrimDialog::IDC_ZERO_READING)->setText(QStringLiteral("4.1"));
-    trim.ItemAs<QLineEdit>(CTrimDialog::IDC_FULL_READING)->setText(QStringLiteral("19.8"));
-    trim.show();
-    Save(trim, dir, "trim_dialog.png");
+    Trim(dir, "trim_dialog.png");
+    Report(dir, QStringLiteral("report"));
 
-    Report(dir);
+    // The same in Chinese. This program has a folder of its own, so the
+    // language setting it stores there touches no other program.
+    InitLanguage();
+    SetLanguage(2052);
+    Trim(dir, "trim_dialog_zh.png");
+    Report(dir, QStringLiteral("report_zh"));
     return 0;
 }
