@@ -69,7 +69,7 @@ TrimResult ComputeTrim(const TrimRequest& request) {
 }
 
 std::optional<double> ParseReading(const std::wstring& text) {
-    if (!IsDecimalNumber(text, false)) return std::nullopt;
+    if (!IsDecimalText(text, false)) return std::nullopt;
     const double value = ParseDouble(text);
     if (!std::isfinite(value)) return std::nullopt;
     return value;

@@ -19,6 +19,27 @@ std::size_t SkipDigits(const std::wstring& text, std::size_t& pos) {
     return pos - start;
 }
 
+// The whole text is one decimal number, blanks around it allowed. No hex,
+// no "inf" or "nan": those parse in C but are no value a technician types.
+bool IsDecimalNumber(const std::wstring& text, bool wholeOnly) {
+    std::size_t pos = 0;
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ++pos;
+    std::size_t digits = SkipDigits(text, pos);
+    if (!wholeOnly && pos < text.size() && text[pos] == L'.') {
+        ++pos;
+        digits += SkipDigits(text, pos);
+    }
+    if (digits == 0) return false;
+    if (!wholeOnly && pos < text.size() && (text[pos] == L'e' || text[pos] == L'E')) {
+        ++pos;
+        if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ++pos;
+        if (SkipDigits(text, pos) == 0) return false;
+    }
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    return pos == text.size();
+}
+
 std::wstring FixedText(double value, int precision) {
     char buffer[64];
     const auto end =
@@ -56,24 +77,7 @@ CheckedValue CheckInteger(const std::wstring& text, long low, long high) {
 
 }  // namespace
 
-bool IsDecimalNumber(const std::wstring& text, bool wholeOnly) {
-    std::size_t pos = 0;
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
-    if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ++pos;
-    std::size_t digits = SkipDigits(text, pos);
-    if (!wholeOnly && pos < text.size() && text[pos] == L'.') {
-        ++pos;
-        digits += SkipDigits(text, pos);
-    }
-    if (digits == 0) return false;
-    if (!wholeOnly && pos < text.size() && (text[pos] == L'e' || text[pos] == L'E')) {
-        ++pos;
-        if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) ++pos;
-        if (SkipDigits(text, pos) == 0) return false;
-    }
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
-    return pos == text.size();
-}
+bool IsDecimalText(const std::wstring& text, bool wholeOnly) { return IsDecimalNumber(text, wholeOnly); }
 
 CheckedValue CheckTypedValue(OperationCode code, const std::wstring& text, std::uint16_t decimals) {
     switch (code) {

@@ -35,7 +35,7 @@ CheckedValue CheckTypedValue(OperationCode code, const std::wstring& text, std::
 // The whole text is one decimal number, blanks around it allowed (a sign,
 // digits, and unless wholeOnly a point and an exponent). No hex, no "inf" or
 // "nan": those parse in C but are no value a technician types.
-bool IsDecimalNumber(const std::wstring& text, bool wholeOnly);
+bool IsDecimalText(const std::wstring& text, bool wholeOnly);
 
 // Signal source and gain: -1 (nothing selected) is refused.
 CheckedValue CheckSelection(int selection);
