@@ -46,7 +46,8 @@ std::vector<ParameterComparison> CalibrationSession::Compare(const RegisterWords
         row.asFound = m_asFound[static_cast<std::size_t>(index)];
         row.asLeft = asLeft[static_cast<std::size_t>(index)];
         if (row.asFound && row.asLeft)
-            row.change = *row.asFound == *row.asLeft ? ParameterChange::Same : ParameterChange::Changed;
+            row.change =
+                *row.asFound == *row.asLeft ? ParameterChange::Same : ParameterChange::Changed;
         rows.push_back(row);
     }
     return rows;

@@ -67,7 +67,8 @@ public:
     bool CompleteWrite(OperationCode code, bool success);
     void RecordSample(WallClock::time_point time, OperationCode code, std::uint16_t word,
                       const StabilityVerdict& verdict);
-    void RecordTrim(WallClock::time_point time, const TrimRequest& request, const TrimResult& result);
+    void RecordTrim(WallClock::time_point time, const TrimRequest& request,
+                    const TrimResult& result);
 
     const std::vector<SessionWrite>& Writes() const { return m_writes; }
     const std::vector<StoredSample>& Samples() const { return m_samples; }

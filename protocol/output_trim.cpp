@@ -9,8 +9,10 @@ namespace protocol {
 
 OutputTargets TargetsOf(OutputSignal signal) {
     switch (signal) {
-        case OutputSignal::Current4To20mA: return {4.0, 20.0};
-        case OutputSignal::Voltage0To10V: return {0.0, 10.0};
+        case OutputSignal::Current4To20mA:
+            return {4.0, 20.0};
+        case OutputSignal::Voltage0To10V:
+            return {0.0, 10.0};
     }
     return {4.0, 20.0};
 }
@@ -77,11 +79,16 @@ std::optional<double> ParseReading(const std::wstring& text) {
 
 std::wstring DescribeTrimProblem(TrimProblem problem) {
     switch (problem) {
-        case TrimProblem::None: return L"";
-        case TrimProblem::NotANumber: return L"a reading is not a number";
-        case TrimProblem::EqualReadings: return L"the two readings are equal";
-        case TrimProblem::ReadingsReversed: return L"the full reading is below the zero reading";
-        case TrimProblem::WordOutOfRange: return L"a new word would fall outside 0 to 65535";
+        case TrimProblem::None:
+            return L"";
+        case TrimProblem::NotANumber:
+            return L"a reading is not a number";
+        case TrimProblem::EqualReadings:
+            return L"the two readings are equal";
+        case TrimProblem::ReadingsReversed:
+            return L"the full reading is below the zero reading";
+        case TrimProblem::WordOutOfRange:
+            return L"a new word would fall outside 0 to 65535";
     }
     return L"";
 }

@@ -35,7 +35,7 @@ struct TrimRequest {
     OutputSignal signal = OutputSignal::Current4To20mA;
     std::uint16_t zeroWord = 0;  // zero and full output words now in the device
     std::uint16_t fullWord = 0;
-    double measuredZero = 0.0;   // meter readings at the zero and full input
+    double measuredZero = 0.0;  // meter readings at the zero and full input
     double measuredFull = 0.0;
 };
 

@@ -48,9 +48,9 @@ struct StabilityVerdict {
 class SampleStatistics {
 public:
     struct Rule {
-        std::chrono::milliseconds kept{60000};       // history shown in the trend
+        std::chrono::milliseconds kept{60000};         // history shown in the trend
         std::chrono::milliseconds summarySpan{10000};  // mean, deviation and drift shown
-        std::chrono::milliseconds stableSpan{5000};   // span the verdict judges
+        std::chrono::milliseconds stableSpan{5000};    // span the verdict judges
         std::size_t minSamples = 10;
         double maxStdDev = 2.0;
         double maxDriftPerMinute = 12.0;

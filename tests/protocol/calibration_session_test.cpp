@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "protocol/calibration_session.h"
+
+#include <gtest/gtest.h>
 
 namespace protocol {
 namespace {

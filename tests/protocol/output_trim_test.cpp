@@ -1,9 +1,9 @@
+#include "protocol/output_trim.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
-
-#include "protocol/output_trim.h"
 
 namespace protocol {
 namespace {
@@ -27,17 +27,18 @@ TEST(OutputTrim, TwoPointLineGivesTheNewWordsOrRefuses) {
         {V, 12000, 52000, 0.1, 9.9, None, 11592, 52408},
         {V, 1000, 2000, 0.25, 10.0, None, 974, 2000},
         {mA, 0, 65535, 3.9, 20.1, None, 405, 65130},
-        {mA, 100, 65500, 4.0, 19.0, WordOutOfRange, 0, 0},   // full would be 69860
-        {mA, 10, 60000, 4.5, 20.0, WordOutOfRange, 0, 0},    // zero would be -1925
+        {mA, 100, 65500, 4.0, 19.0, WordOutOfRange, 0, 0},  // full would be 69860
+        {mA, 10, 60000, 4.5, 20.0, WordOutOfRange, 0, 0},   // zero would be -1925
         {mA, 6000, 30000, 12.0, 12.0, EqualReadings, 0, 0},
         {V, 6000, 30000, 9.9, 0.1, ReadingsReversed, 0, 0},
         {mA, 6000, 30000, NAN, 20.0, NotANumber, 0, 0},
         {mA, 6000, 30000, 4.0, INFINITY, NotANumber, 0, 0},
     };
     for (const TrimCase& c : cases) {
-        const TrimResult result = ComputeTrim({c.signal, c.zeroWord, c.fullWord, c.measuredZero, c.measuredFull});
-        const auto shown = testing::Message() << c.zeroWord << "/" << c.fullWord << " read " << c.measuredZero
-                                              << "/" << c.measuredFull;
+        const TrimResult result =
+            ComputeTrim({c.signal, c.zeroWord, c.fullWord, c.measuredZero, c.measuredFull});
+        const auto shown = testing::Message() << c.zeroWord << "/" << c.fullWord << " read "
+                                              << c.measuredZero << "/" << c.measuredFull;
         EXPECT_EQ(c.problem, result.problem) << shown;
         EXPECT_EQ(result.ok(), DescribeTrimProblem(result.problem).empty()) << shown;
         if (result.ok()) {

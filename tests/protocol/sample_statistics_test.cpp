@@ -1,10 +1,10 @@
+#include "protocol/sample_statistics.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 #include <vector>
-
-#include "protocol/sample_statistics.h"
 
 namespace protocol {
 namespace {
@@ -23,24 +23,32 @@ struct TrendCase {
 TEST(SampleStatistics, TrendsGiveTheirFiguresAndVerdicts) {
     const auto constant = [](double) { return 1000.0; };
     const auto alternate = [](double amplitude) {
-        return [amplitude](double t) { return 1000.0 + (std::lround(t / 0.08) % 2 ? amplitude : -amplitude); };
+        return [amplitude](double t) {
+            return 1000.0 + (std::lround(t / 0.08) % 2 ? amplitude : -amplitude);
+        };
     };
     const std::vector<TrendCase> cases = {
         {"constant", constant, 12000, 80, Steadiness::Stable, 1000, 0, 0},
-        {"ramp 60/min", [](double t) { return 1000 + t; }, 12000, 80, Steadiness::Drifting, 1006.92, 2.92, 60},
-        {"ramp 6/min", [](double t) { return 1000 + 0.1 * t; }, 12000, 80, Steadiness::Stable, NAN, NAN, 6},
-        {"ramp 18/min", [](double t) { return 1000 + 0.3 * t; }, 12000, 80, Steadiness::Drifting, NAN, NAN, 18},
+        {"ramp 60/min", [](double t) { return 1000 + t; }, 12000, 80, Steadiness::Drifting, 1006.92,
+         2.92, 60},
+        {"ramp 6/min", [](double t) { return 1000 + 0.1 * t; }, 12000, 80, Steadiness::Stable, NAN,
+         NAN, 6},
+        {"ramp 18/min", [](double t) { return 1000 + 0.3 * t; }, 12000, 80, Steadiness::Drifting,
+         NAN, NAN, 18},
         {"noise +-1", alternate(1), 12000, 80, Steadiness::Stable, 1000, 1.004, NAN},
         {"noise +-4", alternate(4), 12000, 80, Steadiness::Spread, 1000, 4.016, NAN},
-        {"step 3 s ago", [](double t) { return t < 9 ? 1000.0 : 1100.0; }, 12000, 80, Steadiness::Spread, NAN, NAN, NAN},
+        {"step 3 s ago", [](double t) { return t < 9 ? 1000.0 : 1100.0; }, 12000, 80,
+         Steadiness::Spread, NAN, NAN, NAN},
         // The last 5 s are settled, though the 10 s figures still see the step.
-        {"step 6 s ago", [](double t) { return t < 6 ? 1000.0 : 1100.0; }, 12000, 80, Steadiness::Stable, 1059.52, NAN, NAN},
+        {"step 6 s ago", [](double t) { return t < 6 ? 1000.0 : 1100.0; }, 12000, 80,
+         Steadiness::Stable, 1059.52, NAN, NAN},
         {"sampling for 4 s only", constant, 4000, 80, Steadiness::TooFewSamples, 1000, 0, 0},
         {"a reading a second", constant, 12000, 1000, Steadiness::TooFewSamples, 1000, 0, 0},
     };
     for (const TrendCase& c : cases) {
         SampleStatistics stats;
-        for (int ms = 0; ms < c.lengthMs; ms += c.periodMs) stats.Add(milliseconds(ms), c.signal(ms / 1000.0));
+        for (int ms = 0; ms < c.lengthMs; ms += c.periodMs)
+            stats.Add(milliseconds(ms), c.signal(ms / 1000.0));
         const SampleSummary recent = stats.Recent();
         EXPECT_EQ(c.verdict, stats.Verdict().steadiness) << c.name;
         if (!std::isnan(c.mean)) {

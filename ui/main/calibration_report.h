@@ -11,8 +11,8 @@
 // with their times. Saved as a PDF with a CSV of the same content beside it.
 class CCalibrationReport {
 public:
-    CCalibrationReport(const protocol::CalibrationSession& session, const protocol::RegisterWords& asLeft,
-                       QString technician, QDateTime made);
+    CCalibrationReport(const protocol::CalibrationSession& session,
+                       const protocol::RegisterWords& asLeft, QString technician, QDateTime made);
 
     // Comma-separated, one section after the other, CRLF line ends (as
     // spreadsheets expect); fields quoted where they need it.

@@ -5,8 +5,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
@@ -17,10 +17,13 @@
 using namespace calibtext;
 
 CTrendWidget::CTrendWidget(QWidget* parent)
-    : QWidget(parent), m_chart(new QChart), m_series(new QLineSeries),
-      m_timeAxis(new QValueAxis), m_valueAxis(new QValueAxis), m_figures(new QLabel),
-      m_mark(new CStabilityMark)
-{
+    : QWidget(parent),
+      m_chart(new QChart),
+      m_series(new QLineSeries),
+      m_timeAxis(new QValueAxis),
+      m_valueAxis(new QValueAxis),
+      m_figures(new QLabel),
+      m_mark(new CStabilityMark) {
     setObjectName(QStringLiteral("trend"));
     m_chart->legend()->hide();
     m_chart->setMargins(QMargins(2, 2, 2, 2));
@@ -58,25 +61,21 @@ CTrendWidget::CTrendWidget(QWidget* parent)
     RefreshTexts();
 }
 
-void CTrendWidget::AddSample(std::chrono::milliseconds time, double value)
-{
+void CTrendWidget::AddSample(std::chrono::milliseconds time, double value) {
     if (m_stats.Add(time, value)) Redraw();
 }
 
-void CTrendWidget::Clear()
-{
+void CTrendWidget::Clear() {
     m_stats.Clear();
     Redraw();
 }
 
-void CTrendWidget::RefreshTexts()
-{
+void CTrendWidget::RefreshTexts() {
     m_chart->setTitle(MainText(kTxtLast60s));
     Redraw();
 }
 
-void CTrendWidget::Redraw()
-{
+void CTrendWidget::Redraw() {
     const auto& samples = m_stats.Samples();
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(samples.size()));
@@ -85,7 +84,8 @@ void CTrendWidget::Redraw()
     if (!samples.empty()) {
         low = high = samples.back().value;
         for (const protocol::TimedSample& s : samples) {
-            points.append(QPointF(std::chrono::duration<double>(s.time - samples.back().time).count(), s.value));
+            points.append(QPointF(
+                std::chrono::duration<double>(s.time - samples.back().time).count(), s.value));
             low = std::min(low, s.value);
             high = std::max(high, s.value);
         }
@@ -102,10 +102,11 @@ void CTrendWidget::Redraw()
             .arg(MainText(textId).toHtmlEscaped(), value);
     };
     const bool any = recent.count > 0;
-    m_figures->setText(QStringLiteral("<table>") +
-                       row(kTxtMean, any ? QString::number(recent.mean, 'f', 1) : QStringLiteral("–")) +
-                       row(kTxtStdDev, any ? QString::number(recent.stdDev, 'f', 2) : QStringLiteral("–")) +
-                       row(kTxtDrift, any ? QString::number(recent.driftPerMinute, 'f', 1) : QStringLiteral("–")) +
-                       QStringLiteral("</table>"));
+    m_figures->setText(
+        QStringLiteral("<table>") +
+        row(kTxtMean, any ? QString::number(recent.mean, 'f', 1) : QStringLiteral("–")) +
+        row(kTxtStdDev, any ? QString::number(recent.stdDev, 'f', 2) : QStringLiteral("–")) +
+        row(kTxtDrift, any ? QString::number(recent.driftPerMinute, 'f', 1) : QStringLiteral("–")) +
+        QStringLiteral("</table>"));
     m_mark->SetVerdict(m_stats.Verdict());
 }

@@ -14,19 +14,23 @@ using protocol::TrimProblem;
 
 namespace {
 
-QString TargetText(double value, OutputSignal signal)
-{
-    return QStringLiteral("%1 %2").arg(value).arg(signal == OutputSignal::Voltage0To10V ? "V" : "mA");
+QString TargetText(double value, OutputSignal signal) {
+    return QStringLiteral("%1 %2").arg(value).arg(signal == OutputSignal::Voltage0To10V ? "V"
+                                                                                        : "mA");
 }
 
-int ProblemTextId(TrimProblem problem)
-{
+int ProblemTextId(TrimProblem problem) {
     switch (problem) {
-    case TrimProblem::NotANumber: return kTxtNotANumber;
-    case TrimProblem::EqualReadings: return kTxtEqualReadings;
-    case TrimProblem::ReadingsReversed: return kTxtReversedReadings;
-    case TrimProblem::WordOutOfRange: return kTxtWordOutOfRange;
-    case TrimProblem::None: break;
+        case TrimProblem::NotANumber:
+            return kTxtNotANumber;
+        case TrimProblem::EqualReadings:
+            return kTxtEqualReadings;
+        case TrimProblem::ReadingsReversed:
+            return kTxtReversedReadings;
+        case TrimProblem::WordOutOfRange:
+            return kTxtWordOutOfRange;
+        case TrimProblem::None:
+            break;
     }
     return 0;
 }
@@ -34,14 +38,12 @@ int ProblemTextId(TrimProblem problem)
 }  // namespace
 
 CTrimDialog::CTrimDialog(std::uint16_t zeroWord, std::uint16_t fullWord, QWidget* parent)
-    : CDialog(kTemplate, parent), m_zeroWord(zeroWord), m_fullWord(fullWord)
-{
+    : CDialog(kTemplate, parent), m_zeroWord(zeroWord), m_fullWord(fullWord) {
     MapCommand(IDC_SEND, &CTrimDialog::OnSend);
     MapCommand(IDC_ANOTHER_ROUND, &CTrimDialog::OnAnotherRound);
 }
 
-bool CTrimDialog::OnInitDialog()
-{
+bool CTrimDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     // Units are the same in every language.
     ComboAddString(IDC_SIGNAL, QStringLiteral("4–20 mA"));
@@ -59,8 +61,7 @@ bool CTrimDialog::OnInitDialog()
     return false;
 }
 
-void CTrimDialog::RefreshTexts()
-{
+void CTrimDialog::RefreshTexts() {
     SetWindowText(MainText(kTxtTrimCaption));
     SetDlgItemText(IDC_SIGNAL_LABEL, MainText(kTxtOutput));
     SetDlgItemText(IDC_NOTE, MainText(kTxtTrimNote));
@@ -76,27 +77,24 @@ void CTrimDialog::RefreshTexts()
     if (IsBuilt()) Recompute();
 }
 
-void CTrimDialog::SetSignal(OutputSignal signal)
-{
+void CTrimDialog::SetSignal(OutputSignal signal) {
     m_signal = signal;
     if (IsBuilt()) ComboSetCurSel(IDC_SIGNAL, signal == OutputSignal::Voltage0To10V ? 1 : 0);
 }
 
-void CTrimDialog::SetCurrentWords(std::uint16_t zeroWord, std::uint16_t fullWord)
-{
+void CTrimDialog::SetCurrentWords(std::uint16_t zeroWord, std::uint16_t fullWord) {
     m_zeroWord = zeroWord;
     m_fullWord = fullWord;
     if (IsBuilt()) StartRound();
 }
 
-OutputSignal CTrimDialog::Signal() const
-{
+OutputSignal CTrimDialog::Signal() const {
     if (!IsBuilt()) return m_signal;
-    return ComboGetCurSel(IDC_SIGNAL) == 1 ? OutputSignal::Voltage0To10V : OutputSignal::Current4To20mA;
+    return ComboGetCurSel(IDC_SIGNAL) == 1 ? OutputSignal::Voltage0To10V
+                                           : OutputSignal::Current4To20mA;
 }
 
-std::optional<protocol::TrimRequest> CTrimDialog::Request() const
-{
+std::optional<protocol::TrimRequest> CTrimDialog::Request() const {
     const std::wstring zeroText = ToWString(GetDlgItemText(IDC_ZERO_READING));
     const std::wstring fullText = ToWString(GetDlgItemText(IDC_FULL_READING));
     if (QString::fromStdWString(zeroText).trimmed().isEmpty() ||
@@ -109,15 +107,13 @@ std::optional<protocol::TrimRequest> CTrimDialog::Request() const
                                  protocol::ParseReading(fullText).value_or(nan)};
 }
 
-std::optional<protocol::TrimResult> CTrimDialog::Result() const
-{
+std::optional<protocol::TrimResult> CTrimDialog::Result() const {
     const auto request = Request();
     if (!request) return std::nullopt;
     return protocol::ComputeTrim(*request);
 }
 
-void CTrimDialog::StartRound()
-{
+void CTrimDialog::StartRound() {
     m_sent = false;
     SetDlgItemText(IDC_ZERO_NOW, QString::number(m_zeroWord));
     SetDlgItemText(IDC_FULL_NOW, QString::number(m_fullWord));
@@ -129,8 +125,7 @@ void CTrimDialog::StartRound()
     Recompute();
 }
 
-void CTrimDialog::Recompute()
-{
+void CTrimDialog::Recompute() {
     const OutputSignal signal = Signal();
     const protocol::OutputTargets targets = protocol::TargetsOf(signal);
     SetDlgItemText(IDC_ZERO_TARGET, TargetText(targets.zero, signal));
@@ -149,8 +144,7 @@ void CTrimDialog::Recompute()
     EnableItem(IDC_SEND, ok);
 }
 
-void CTrimDialog::OnSend()
-{
+void CTrimDialog::OnSend() {
     const auto request = Request();
     if (!request || m_sent) return;
     const protocol::TrimResult result = protocol::ComputeTrim(*request);
@@ -169,8 +163,7 @@ void CTrimDialog::OnSend()
     if (m_onConfirm) m_onConfirm(*request, result);
 }
 
-void CTrimDialog::OnAnotherRound()
-{
+void CTrimDialog::OnAnotherRound() {
     StartRound();
     GotoDlgCtrl(IDC_ZERO_READING);
 }

@@ -40,8 +40,8 @@ public:
 
     // The owner sends result.newZeroWord and result.newFullWord (checked
     // writes of the zero and full output) and records the trim.
-    using ConfirmHandler =
-        std::function<void(const protocol::TrimRequest& request, const protocol::TrimResult& result)>;
+    using ConfirmHandler = std::function<void(const protocol::TrimRequest& request,
+                                              const protocol::TrimResult& result)>;
 
     CTrimDialog(std::uint16_t zeroWord, std::uint16_t fullWord, QWidget* parent = nullptr);
 
