@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "protocol/registers.h"
@@ -27,6 +29,9 @@ struct DeviceParameters {
 
     bool operator==(const DeviceParameters&) const = default;
 };
+
+// The raw words of registers 10..23 by index; empty where no word was read.
+using RegisterWords = std::array<std::optional<std::uint16_t>, kRegisterCount>;
 
 // Puts a read reply's word into the field of register 10 + index. Index 2
 // (register 12) and any index outside 0..13 (29 after LinkEnd) change nothing.

@@ -146,6 +146,11 @@ void CTransmitterLink::LinkEndDone() {
     m_changed.notify_all();
 }
 
+RegisterWords CTransmitterLink::Words() const {
+    std::lock_guard lock(m_mutex);
+    return m_words;
+}
+
 bool CTransmitterLink::SetText(OperationCode code, std::wstring text) {
     std::lock_guard lock(m_mutex);
     std::wstring* field = nullptr;
@@ -212,6 +217,8 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
                             m_changedFields |= 1u << m_storeIndex;
                         }
                         m_replyValue = reply.value;
+                        if (m_storeIndex >= 0 && m_storeIndex < kRegisterCount)
+                            m_words[static_cast<std::size_t>(m_storeIndex)] = *reply.value;
                     }
                     break;
                 case ReplyKind::LinkStarted:
@@ -319,6 +326,11 @@ void CTransmitterLink::VendorTask(const Turn& turn, OperationCode code) {
 void CTransmitterLink::ReadAllTask(Turn turn) {
     // User version: registers 10..17; factory version: 10..23.
     const int count = FactoryMode() ? kRegisterCount : kUserRegisterCount;
+    {
+        // Words of an earlier read-all must not pass for this one's.
+        std::lock_guard lock(m_mutex);
+        m_words = {};
+    }
     for (int index = 0; index < count && Alive(turn.connection); ++index) {
         if (index > 0) turn = TakeTurn(turn.connection);
         // A failed read leaves its field as it was; the loop goes on.

@@ -105,6 +105,9 @@ public:
     DeviceParameters Parameters() const;
     // The record and which fields read replies stored since the last call.
     ParameterUpdate TakeUpdate();
+    // The raw word of each register as last read; a read-all forgets the
+    // words of the one before it, so a register it could not read is empty.
+    RegisterWords Words() const;
     // The window's edits and box selections, taken into the record just
     // before a write. SetText takes the text behind a write operation's edit,
     // SetCode the selection of the signal source or gain box (-1: none).
@@ -214,6 +217,7 @@ private:
     CReplyAssembler m_assembler;
     DeviceParameters m_params;
     std::uint32_t m_changedFields = 0;
+    RegisterWords m_words;
 
     std::thread m_samplingThread;  // last: starts once everything above exists
 };

@@ -85,6 +85,8 @@ CheckedValue CheckInteger(const std::wstring& text, long low, long high) {
 
 }  // namespace
 
+bool IsDecimalText(const std::wstring& text, bool wholeOnly) { return IsDecimalNumber(text, wholeOnly); }
+
 CheckedValue CheckTypedValue(OperationCode code, const std::wstring& text, std::uint16_t decimals) {
     switch (code) {
         case OperationCode::WriteZeroOffset:

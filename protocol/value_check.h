@@ -33,6 +33,11 @@ struct CheckedValue {
 // are unsigned words (0..65535). The integer fields take whole numbers only.
 CheckedValue CheckTypedValue(OperationCode code, const std::wstring& text, std::uint16_t decimals);
 
+// The whole text is one decimal number, blanks around it allowed (a sign,
+// digits, and unless wholeOnly a point and an exponent). No hex, no "inf" or
+// "nan": those parse in C but are no value a technician types.
+bool IsDecimalText(const std::wstring& text, bool wholeOnly);
+
 // Signal source and gain: -1 (nothing selected) is refused.
 CheckedValue CheckSelection(int selection);
 

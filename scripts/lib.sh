@@ -12,6 +12,10 @@ CORVEXA_PACKAGES=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine64 wine
   libcli11-dev nlohmann-json3-dev libudev-dev
+  # Charts for the calibration trend; Qt6Charts' CMake package needs the
+  # Qt6OpenGL one, which Debian's qt6-charts-dev does not pull in. pdftoppm
+  # renders report pages for the screenshots.
+  qt6-charts-dev libqt6opengl6-dev poppler-utils
 )
 
 # Let ccache share objects between clones in different folders (CI builds in

@@ -72,9 +72,73 @@ constexpr const wchar_t* kStrings[] = {
 static_assert(std::size(kStrings) ==
               kLastBuiltinString - kFirstBuiltinString + 1);
 
+// The calibration assistant's texts, from 170 on.
+constexpr const wchar_t* kCalibrationStrings[] = {
+    L"Stable",  // 170
+    L"Not stable",  // 171
+    L"Mean",  // 172
+    L"Std. dev.",  // 173
+    L"Drift/min",  // 174
+    L"Waiting for 5 s of readings",  // 175
+    L"The reading was not stable",  // 176
+    L"Last 60 s",  // 177
+    L"Trim with a meter…",  // 178
+    L"Output",  // 179
+    L"Apply the zero input, read the meter and type its reading; then apply the full input and type that reading.",  // 180
+    L"Target",  // 181
+    L"Meter reading",  // 182
+    L"Word now",  // 183
+    L"New word",  // 184
+    L"Send new words",  // 185
+    L"Another round",  // 186
+    L"Close",  // 187
+    L"Type both readings",  // 188
+    L"A reading is not a number",  // 189
+    L"The two readings are equal",  // 190
+    L"The full reading is below the zero reading",  // 191
+    L"A new word would fall outside 0 to 65535",  // 192
+    L"New words sent. For another round apply the zero input again.",  // 193
+    L"Report…",  // 194
+    L"Calibration report",  // 195
+    L"Technician's name",  // 196
+    L"Port",  // 197
+    L"Date and time",  // 198
+    L"Technician",  // 199
+    L"Parameter",  // 200
+    L"Register",  // 201
+    L"As found",  // 202
+    L"As left",  // 203
+    L"Changed",  // 204
+    L"changed",  // 205
+    L"not read",  // 206
+    L"Changes",  // 207
+    L"Time",  // 208
+    L"Old value",  // 209
+    L"New value",  // 210
+    L"Result",  // 211
+    L"Succeeded",  // 212
+    L"Failed",  // 213
+    L"No answer yet",  // 214
+    L"Stored samples",  // 215
+    L"Stability",  // 216
+    L"Output trims",  // 217
+    L"Old words",  // 218
+    L"New words",  // 219
+    L"Unit",  // 220
+    L"Baud rate",  // 221
+    L"Decimal places",  // 222
+    L"Reserved",  // 223
+    L"None",  // 224
+};
+
+static_assert(std::size(kCalibrationStrings) ==
+              kLastCalibrationString - kFirstCalibrationString + 1);
+
 }  // namespace
 
 const wchar_t* LoadBuiltinString(int id) {
+  if (id >= kFirstCalibrationString && id <= kLastCalibrationString)
+    return kCalibrationStrings[id - kFirstCalibrationString];
   if (id < kFirstBuiltinString || id > kLastBuiltinString) return nullptr;
   return kStrings[id - kFirstBuiltinString];
 }

@@ -12,6 +12,9 @@ std::vector<std::pair<std::wstring, int>> RequestedTexts() {
   std::vector<std::pair<std::wstring, int>> out = {{L"Main", 102}};
   for (int id = 105; id <= 139; ++id) out.emplace_back(L"Main", id);
   for (int id = 143; id <= 155; ++id) out.emplace_back(L"Main", id);
+  for (int id = corvexa::res::kFirstCalibrationString;
+       id <= corvexa::res::kLastCalibrationString; ++id)
+    out.emplace_back(L"Main", id);
   for (int id : {102, 103, 104}) out.emplace_back(L"Login", id);
   return out;
 }

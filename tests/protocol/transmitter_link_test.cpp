@@ -56,6 +56,11 @@ TEST_P(Handshake, ReadsTheModesRegistersInOrderThenReportsOnline) {
         EXPECT_EQ(L"", p.tempComp);
         EXPECT_EQ(L"", p.fullOutput);
     }
+    // The raw words too: "30.0" alone would not tell 300 from 301 at two decimals.
+    const RegisterWords words = rig.Link().Words();
+    EXPECT_EQ(std::optional<std::uint16_t>(7), words[kReservedIndex]);
+    EXPECT_EQ(std::optional<std::uint16_t>(0xFFF6), words[kLowerLimitIndex]);
+    EXPECT_EQ(GetParam().factory, words[kFullOutputIndex].has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, Handshake,

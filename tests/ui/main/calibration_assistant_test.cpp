@@ -1,0 +1,187 @@
+// The calibration assistant's window parts on their own: the report, the
+// trim dialog and the trend's stability mark.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "ui/main/calibration_report.h"
+#include "ui/main/stability_mark.h"
+#include "ui/main/trend_widget.h"
+#include "ui/main/trim_dialog.h"
+
+using protocol::OperationCode;
+using protocol::WallClock;
+
+namespace {
+
+const WallClock::time_point kConnected{std::chrono::seconds(1'796'000'000)};
+
+QString Local(WallClock::time_point t) {
+    return QDateTime::fromSecsSinceEpoch(
+               std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count())
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// Connected with the zero offset at 30.0 (d = 1) and the zero output at
+// 6000; the offset was set to 12.5, the zero output write got no echo.
+struct TwoWriteSession {
+    protocol::CalibrationSession session;
+    protocol::RegisterWords asLeft;
+
+    TwoWriteSession() {
+        const std::uint16_t words[protocol::kRegisterCount] = {
+            3, 0, 0, 3, 1, 300, 0xFFCE, 500, 2, 250, 1000, 3333, 6000, 30000};
+        protocol::RegisterWords found;
+        for (int i = 0; i < protocol::kRegisterCount; ++i) found[i] = words[i];
+        session.Start(kConnected, L"/dev/ttyUSB0", found);
+        session.BeginWrite(kConnected + std::chrono::seconds(65), OperationCode::WriteZeroOffset,
+                           L"30.0", L"12.5");
+        session.CompleteWrite(OperationCode::WriteZeroOffset, true);
+        session.BeginWrite(kConnected + std::chrono::seconds(130), OperationCode::WriteZeroOutput,
+                           L"6000", L"5847");
+        session.CompleteWrite(OperationCode::WriteZeroOutput, false);
+        asLeft = found;
+        asLeft[protocol::kZeroOffsetIndex] = 125;
+        asLeft[protocol::kGainIndex].reset();  // its read-back failed
+    }
+};
+
+TEST(CalibrationReport, CsvListsEveryRegisterAndBothWrites) {
+    TwoWriteSession s;
+    const QDateTime made = QDateTime::fromSecsSinceEpoch(1'796'000'600);
+    const CCalibrationReport report(s.session, s.asLeft, QStringLiteral("=Li, Wei"), made);
+    const QString expected = QStringLiteral(
+                                 "Calibration report\r\n"
+                                 "Port,/dev/ttyUSB0\r\n"
+                                 "Date and time,%1\r\n"
+                                 "Technician,\"'=Li, Wei\"\r\n"
+                                 "\r\n"
+                                 "As found / As left\r\n"
+                                 "Parameter,Register,As found,As left,Changed\r\n"
+                                 "Signal Source,10,K Type (3),K Type (3),\r\n"
+                                 "Unit,11,°C (0),°C (0),\r\n"
+                                 "Reserved,12,0,0,\r\n"
+                                 "Baud rate,13,9600 (3),9600 (3),\r\n"
+                                 "Decimal places,14,1,1,\r\n"
+                                 "Null Offset,15,30.0 (300),12.5 (125),changed\r\n"
+                                 "Lower Limit,16,-50 (65486),-50 (65486),\r\n"
+                                 "Upper Limit,17,500,500,\r\n"
+                                 "Gain,18,25 (2),not read,\r\n"
+                                 "Temp.Comp,19,25.0 (250),25.0 (250),\r\n"
+                                 "Zero Sample,20,1000,1000,\r\n"
+                                 "Full Sample,21,3333,3333,\r\n"
+                                 "Zero Output,22,6000,6000,\r\n"
+                                 "Full Output,23,30000,30000,\r\n"
+                                 "\r\n"
+                                 "Changes\r\n"
+                                 "Time,Parameter,Old value,New value,Result\r\n"
+                                 "%2,Null Offset,30.0,12.5,Succeeded\r\n"
+                                 "%3,Zero Output,6000,5847,Failed\r\n"
+                                 "\r\n"
+                                 "Stored samples\r\n"
+                                 "Time,Parameter,New value,Stability,Mean,Std. dev.,Drift/min\r\n"
+                                 "None\r\n"
+                                 "\r\n"
+                                 "Output trims\r\n"
+                                 "Time,Output,Meter reading,Old words,New words\r\n"
+                                 "None\r\n")
+                                 .arg(made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                      Local(kConnected + std::chrono::seconds(65)),
+                                      Local(kConnected + std::chrono::seconds(130)));
+    EXPECT_EQ(expected.toStdString(), report.Csv().toStdString());
+}
+
+TEST(CalibrationReport, SavesAPdfOfAtLeastOnePageWithTheCsvBesideIt) {
+    TwoWriteSession s;
+    const CCalibrationReport report(s.session, s.asLeft, QStringLiteral("Li Wei"),
+                                    QDateTime::currentDateTime());
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    QString error;
+    ASSERT_TRUE(report.Save(pdf, &error)) << error.toStdString();
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    EXPECT_GE(
+        QString::fromLatin1(bytes).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b"))),
+        1);
+    QFile csv(CCalibrationReport::CsvPathFor(pdf));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        csv.readAll().startsWith("\xEF\xBB\xBF"
+                                 "Calibration report\r\n"));
+
+    // A folder that is not there: refused with the reason, nothing left behind.
+    const QString nowhere = dir.filePath(QStringLiteral("missing/report.pdf"));
+    EXPECT_FALSE(report.Save(nowhere, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(nowhere));
+}
+
+TEST(TrimDialog, TypedReadingsGiveTheNewWordsAndASentRoundStartsTheNext) {
+    CTrimDialog dlg(6000, 30000);
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> sent;
+    dlg.SetConfirmHandler([&](const protocol::TrimRequest&, const protocol::TrimResult& r) {
+        sent.emplace_back(r.newZeroWord, r.newFullWord);
+    });
+    ASSERT_TRUE(dlg.Create(nullptr));
+    const auto type = [&](int id, const char* text) {
+        dlg.ItemAs<QLineEdit>(id)->setText(QString::fromLatin1(text));
+    };
+    const auto text = [&](int id) { return dlg.GetDlgItemText(id).toStdString(); };
+    EXPECT_EQ("4 mA", text(CTrimDialog::IDC_ZERO_TARGET));
+    EXPECT_EQ("Type both readings", text(CTrimDialog::IDC_STATUS));
+    EXPECT_FALSE(dlg.Item(CTrimDialog::IDC_SEND)->isEnabled());
+
+    type(CTrimDialog::IDC_ZERO_READING, "4.1");
+    type(CTrimDialog::IDC_FULL_READING, "4.1");
+    EXPECT_EQ("The two readings are equal", text(CTrimDialog::IDC_STATUS));
+    EXPECT_FALSE(dlg.Item(CTrimDialog::IDC_SEND)->isEnabled());
+    type(CTrimDialog::IDC_FULL_READING, "19.8");
+    EXPECT_EQ("5847", text(CTrimDialog::IDC_ZERO_NEW));
+    EXPECT_EQ("30306", text(CTrimDialog::IDC_FULL_NEW));
+    EXPECT_EQ("6000", text(CTrimDialog::IDC_ZERO_NOW));
+    EXPECT_FALSE(dlg.Item(CTrimDialog::IDC_ANOTHER_ROUND)->isEnabled());
+
+    dlg.ItemAs<QPushButton>(CTrimDialog::IDC_SEND)->click();
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(5847, sent[0].first);
+    EXPECT_EQ(30306, sent[0].second);
+    EXPECT_FALSE(dlg.Item(CTrimDialog::IDC_SEND)->isEnabled());
+    EXPECT_FALSE(dlg.Item(CTrimDialog::IDC_ZERO_READING)->isEnabled());
+
+    // The second round starts from the words just sent, with 0-10 V targets.
+    dlg.ItemAs<QPushButton>(CTrimDialog::IDC_ANOTHER_ROUND)->click();
+    EXPECT_EQ("5847", text(CTrimDialog::IDC_ZERO_NOW));
+    EXPECT_EQ("", text(CTrimDialog::IDC_ZERO_READING));
+    dlg.ComboSetCurSel(CTrimDialog::IDC_SIGNAL, 1);
+    EXPECT_EQ("10 V", text(CTrimDialog::IDC_FULL_TARGET));
+    type(CTrimDialog::IDC_ZERO_READING, "0.2");
+    type(CTrimDialog::IDC_FULL_READING, "10");
+    ASSERT_TRUE(dlg.Result().has_value());
+    EXPECT_EQ(protocol::TrimProblem::None, dlg.Result()->problem);
+    EXPECT_EQ(text(CTrimDialog::IDC_ZERO_NEW), std::to_string(dlg.Result()->newZeroWord));
+    EXPECT_EQ(1, dlg.RoundsSent());
+}
+
+TEST(TrendWidget, MarkFollowsTheLastFiveSeconds) {
+    CTrendWidget trend;
+    for (int ms = 0; ms <= 6000; ms += 80) trend.AddSample(std::chrono::milliseconds(ms), 1000);
+    EXPECT_TRUE(trend.Mark().Stable());
+    EXPECT_TRUE(trend.Mark().text().contains(QStringLiteral("Stable")));
+    for (int ms = 6080; ms <= 8000; ms += 80)
+        trend.AddSample(std::chrono::milliseconds(ms), ms % 160 ? 990 : 1010);
+    EXPECT_FALSE(trend.Mark().Stable());
+    EXPECT_TRUE(trend.Mark().text().contains(QStringLiteral("Not stable")));
+    trend.Clear();
+    EXPECT_TRUE(trend.Mark().text().contains(QStringLiteral("Waiting")));
+}
+
+}  // namespace

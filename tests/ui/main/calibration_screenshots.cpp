@@ -1,0 +1,152 @@
+// Pictures of the calibration assistant for people to look at: the trend
+// with a settled and with an unsettled reading, the trim dialog with two
+// readings typed, and the first page of a report rendered by pdftoppm.
+// Written into <build>/screenshots/calibration/; nothing here is asserted.
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "lang/language.h"
+#include "ui/main/calibration_report.h"
+#include "ui/main/trend_widget.h"
+#include "ui/main/trim_dialog.h"
+
+using std::chrono::milliseconds;
+
+namespace {
+
+bool Save(QWidget& widget, const QDir& dir, const char* name) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    const bool ok = widget.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+void Trend(const QDir& dir, bool settled) {
+    CTrendWidget trend;
+    trend.resize(560, 220);
+    // 50 s of polling at about 13 readings a second: a reading that settles
+    // from a step, or one that keeps wandering like the simulator's.
+    std::uint32_t seed = 12345;
+    const auto noise = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<double>((seed >> 16) % 1000) / 1000.0 - 0.5;
+    };
+    double walk = 0;
+    for (int ms = 0; ms <= 50000; ms += 77) {
+        double value;
+        if (settled) {
+            value = 20480 + 60 * std::exp(-ms / 6000.0) + 1.6 * noise();
+        } else {
+            walk = std::clamp(walk + 6 * noise(), -8.0, 8.0);
+            value = 20480 + walk + ms / 2500.0;
+        }
+        trend.AddSample(milliseconds(ms), std::round(value));
+    }
+    trend.show();
+    Save(trend, dir, settled ? "trend_stable.png" : "trend_unstable.png");
+}
+
+void Trim(const QDir& dir, const char* name) {
+    CTrimDialog trim(6000, 30000);
+    trim.Create(nullptr);
+    trim.ItemAs<QLineEdit>(CTrimDialog::IDC_ZERO_READING)->setText(QStringLiteral("4.1"));
+    trim.ItemAs<QLineEdit>(CTrimDialog::IDC_FULL_READING)->setText(QStringLiteral("19.8"));
+    trim.show();
+    Save(trim, dir, name);
+}
+
+protocol::CalibrationSession Session() {
+    using protocol::OperationCode;
+    const auto t0 = protocol::WallClock::now() - std::chrono::minutes(20);
+    const std::uint16_t words[protocol::kRegisterCount] = {0,   0, 0,   3,     1,     300,  0,
+                                                           200, 2, 250, 20466, 61020, 6000, 30000};
+    protocol::RegisterWords found;
+    for (int i = 0; i < protocol::kRegisterCount; ++i) found[i] = words[i];
+    protocol::CalibrationSession session;
+    session.Start(t0, L"FT232R USB UART (ttyUSB0)", found);
+    session.BeginWrite(t0 + std::chrono::minutes(2), OperationCode::WriteZeroOffset, L"30.0",
+                       L"0.0");
+    session.CompleteWrite(OperationCode::WriteZeroOffset, true);
+    protocol::StabilityVerdict settled{protocol::Steadiness::Stable, {64, 20480.2, 0.8, 1.9}};
+    session.BeginWrite(t0 + std::chrono::minutes(5), OperationCode::WriteZeroSample, L"20466",
+                       L"20480");
+    session.CompleteWrite(OperationCode::WriteZeroSample, true);
+    session.RecordSample(t0 + std::chrono::minutes(5), OperationCode::WriteZeroSample, 20480,
+                         settled);
+    protocol::StabilityVerdict wandering{protocol::Steadiness::Spread, {61, 61034.5, 4.7, -8.3}};
+    session.BeginWrite(t0 + std::chrono::minutes(8), OperationCode::WriteFullSample, L"61020",
+                       L"61036");
+    session.CompleteWrite(OperationCode::WriteFullSample, true);
+    session.RecordSample(t0 + std::chrono::minutes(8), OperationCode::WriteFullSample, 61036,
+                         wandering);
+    const protocol::TrimRequest trim{protocol::OutputSignal::Current4To20mA, 6000, 30000, 4.1,
+                                     19.8};
+    const protocol::TrimResult result = protocol::ComputeTrim(trim);
+    session.BeginWrite(t0 + std::chrono::minutes(12), OperationCode::WriteZeroOutput, L"6000",
+                       L"5847");
+    session.BeginWrite(t0 + std::chrono::minutes(12), OperationCode::WriteFullOutput, L"30000",
+                       L"30306");
+    session.CompleteWrite(OperationCode::WriteZeroOutput, true);
+    session.CompleteWrite(OperationCode::WriteFullOutput, false);
+    session.RecordTrim(t0 + std::chrono::minutes(12), trim, result);
+    return session;
+}
+
+void Report(const QDir& dir, const QString& name) {
+    const protocol::CalibrationSession session = Session();
+    protocol::RegisterWords left = session.AsFound();
+    left[protocol::kZeroOffsetIndex] = 0;
+    left[protocol::kZeroSampleIndex] = 20480;
+    left[protocol::kFullSampleIndex] = 61036;
+    left[protocol::kZeroOutputIndex] = 5847;
+    const CCalibrationReport report(session, left, QStringLiteral("Li Wei"),
+                                    QDateTime::currentDateTime());
+    const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
+    QString error;
+    if (!report.Save(pdf, &error)) {
+        std::printf("could not write the report: %s\n", qPrintable(error));
+        return;
+    }
+    std::printf("wrote %s and %s\n", qPrintable(pdf),
+                qPrintable(CCalibrationReport::CsvPathFor(pdf)));
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()) {
+        std::printf("pdftoppm is not installed: no picture of the report\n");
+        return;
+    }
+    const int rc = QProcess::execute(
+        QStringLiteral("pdftoppm"),
+        {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"), QStringLiteral("-f"),
+         QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
+         QStringLiteral("-singlefile"), pdf, dir.filePath(name + QStringLiteral("_page1"))});
+    std::printf("pdftoppm %s %s_page1.png\n", rc == 0 ? "wrote" : "failed on", qPrintable(name));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QDir dir(QStringLiteral(CORVEXA_BINARY_DIR "/screenshots/calibration"));
+    dir.mkpath(QStringLiteral("."));
+
+    Trend(dir, true);
+    Trend(dir, false);
+
+    Trim(dir, "trim_dialog.png");
+    Report(dir, QStringLiteral("report"));
+
+    // The same in Chinese. This program has a folder of its own, so the
+    // language setting it stores there touches no other program.
+    InitLanguage();
+    SetLanguage(2052);
+    Trim(dir, "trim_dialog_zh.png");
+    Report(dir, QStringLiteral("report_zh"));
+    return 0;
+}

@@ -1,0 +1,320 @@
+#include "ui/main/calibration_report.h"
+
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
+#include <vector>
+
+#include "protocol/conversions.h"
+#include "protocol/registers.h"
+#include "ui/framework/textconv.h"
+#include "ui/main/calibration_text_ids.h"
+#include "ui/main/main_text.h"
+
+using namespace calibtext;
+using protocol::kRegisterCount;
+
+// One section of the report: a heading, column heads and rows; rows marked
+// are drawn highlighted in the PDF.
+struct CCalibrationReport::Table {
+    QString heading;
+    QStringList columns;
+    std::vector<QStringList> rows;
+    std::vector<bool> marked;
+
+    void Add(QStringList row, bool mark = false) {
+        rows.push_back(std::move(row));
+        marked.push_back(mark);
+    }
+};
+
+namespace {
+
+constexpr char kTimeFormat[] = "yyyy-MM-dd HH:mm:ss";
+
+QString TimeText(protocol::WallClock::time_point time) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
+    return QDateTime::fromMSecsSinceEpoch(ms.count()).toString(QLatin1String(kTimeFormat));
+}
+
+QString CsvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
+
+// A typed name or port must not turn into a formula when the CSV is opened
+// in a spreadsheet.
+QString PlainCell(const QString& text) {
+    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()))
+        return QLatin1Char('\'') + text;
+    return text;
+}
+
+QString CsvLine(const QStringList& fields) {
+    QStringList quoted;
+    for (const QString& f : fields) quoted << CsvField(f);
+    return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+}
+
+QString OutcomeText(protocol::WriteOutcome outcome) {
+    switch (outcome) {
+        case protocol::WriteOutcome::Succeeded:
+            return MainText(kTxtSucceeded);
+        case protocol::WriteOutcome::Failed:
+            return MainText(kTxtFailed);
+        case protocol::WriteOutcome::Pending:
+            break;
+    }
+    return MainText(kTxtNoAnswerYet);
+}
+
+QString PairText(const QString& zero, const QString& full) {
+    return zero + QStringLiteral(" / ") + full;
+}
+
+}  // namespace
+
+CCalibrationReport::CCalibrationReport(const protocol::CalibrationSession& session,
+                                       const protocol::RegisterWords& asLeft, QString technician,
+                                       QDateTime made)
+    : m_session(session),
+      m_asLeft(asLeft),
+      m_technician(std::move(technician)),
+      m_made(std::move(made)) {}
+
+int CCalibrationReport::ParameterTextId(int index) {
+    static constexpr int kIds[kRegisterCount] = {
+        111, kTxtUnit, kTxtReserved, kTxtBaudRate, kTxtDecimals, 113, 116,
+        115, 118,      120,          122,          123,          127, 128};
+    return index >= 0 && index < kRegisterCount ? kIds[index] : 0;
+}
+
+QString CCalibrationReport::WordText(int index, std::uint16_t word, std::uint16_t decimals) {
+    QString text;
+    switch (index) {
+        case protocol::kSignalSourceIndex:
+            if (word < protocol::kSignalSourceCount) {
+                const auto& entry = protocol::kSignalSources[word];
+                text = entry.stringNumber ? MainText(entry.stringNumber)
+                                          : QString::fromWCharArray(entry.firstFill);
+            }
+            break;
+        case protocol::kUnitIndex:
+            text = ToQString(protocol::UnitLabel(word));
+            break;
+        case protocol::kBaudCodeIndex:
+            if (word < protocol::kBaudCount)
+                text = QString::fromWCharArray(protocol::kBaudTexts[word]);
+            break;
+        case protocol::kGainIndex:
+            if (word < protocol::kGainCount)
+                text = QString::fromWCharArray(protocol::kGainTexts[word]);
+            break;
+        case protocol::kZeroOffsetIndex:
+        case protocol::kTempCompIndex:
+            text = ToQString(protocol::FormatScaled(word, decimals));
+            break;
+        case protocol::kLowerLimitIndex:
+        case protocol::kUpperLimitIndex:
+            text = ToQString(protocol::FormatSigned(word));
+            break;
+        default:
+            break;
+    }
+    const QString plain = QString::number(word);
+    if (text.isEmpty() || text == plain) return plain;
+    return QStringLiteral("%1 (%2)").arg(text, plain);
+}
+
+CCalibrationReport::Table CCalibrationReport::Header() const {
+    Table t;
+    t.heading = MainText(kTxtReportTitle);
+    t.Add({MainText(kTxtPort), PlainCell(ToQString(m_session.Port()))});
+    t.Add({MainText(kTxtDateTime), m_made.toString(QLatin1String(kTimeFormat))});
+    t.Add({MainText(kTxtTechnician), PlainCell(m_technician)});
+    return t;
+}
+
+CCalibrationReport::Table CCalibrationReport::Parameters() const {
+    Table t;
+    t.heading = MainText(kTxtAsFound) + QStringLiteral(" / ") + MainText(kTxtAsLeft);
+    t.columns = {MainText(kTxtParameter), MainText(kTxtRegister), MainText(kTxtAsFound),
+                 MainText(kTxtAsLeft), MainText(kTxtChangedColumn)};
+    // Scaled registers read with each side's own decimal places.
+    const auto decimalsOf = [](const protocol::RegisterWords& words) {
+        return words[protocol::kDecimalsIndex].value_or(0);
+    };
+    const auto cell = [](int index, const std::optional<std::uint16_t>& word,
+                         std::uint16_t decimals) {
+        return word ? WordText(index, *word, decimals) : MainText(kTxtNotRead);
+    };
+    for (const protocol::ParameterComparison& row : m_session.Compare(m_asLeft)) {
+        const bool changed = row.change == protocol::ParameterChange::Changed;
+        t.Add({MainText(ParameterTextId(row.index)),
+               QString::number(protocol::RegisterOfIndex(row.index)),
+               cell(row.index, row.asFound, decimalsOf(m_session.AsFound())),
+               cell(row.index, row.asLeft, decimalsOf(m_asLeft)),
+               changed ? MainText(kTxtChangedMark) : QString()},
+              changed);
+    }
+    return t;
+}
+
+CCalibrationReport::Table CCalibrationReport::Writes() const {
+    Table t;
+    t.heading = MainText(kTxtChanges);
+    t.columns = {MainText(kTxtTime), MainText(kTxtParameter), MainText(kTxtOldValue),
+                 MainText(kTxtNewValue), MainText(kTxtResult)};
+    for (const protocol::SessionWrite& w : m_session.Writes()) {
+        t.Add({TimeText(w.time), MainText(protocol::ResultStringNumber(w.code)),
+               ToQString(w.oldText), ToQString(w.newText), OutcomeText(w.outcome)},
+              w.outcome != protocol::WriteOutcome::Succeeded);
+    }
+    return t;
+}
+
+CCalibrationReport::Table CCalibrationReport::Samples() const {
+    Table t;
+    t.heading = MainText(kTxtStoredSamples);
+    t.columns = {MainText(kTxtTime),      MainText(kTxtParameter), MainText(kTxtNewValue),
+                 MainText(kTxtStability), MainText(kTxtMean),      MainText(kTxtStdDev),
+                 MainText(kTxtDrift)};
+    for (const protocol::StoredSample& s : m_session.Samples()) {
+        const protocol::SampleSummary& over = s.verdict.over;
+        t.Add({TimeText(s.time), MainText(protocol::ResultStringNumber(s.code)),
+               QString::number(s.word), MainText(s.verdict.stable() ? kTxtStable : kTxtNotStable),
+               QString::number(over.mean, 'f', 1), QString::number(over.stdDev, 'f', 2),
+               QString::number(over.driftPerMinute, 'f', 1)},
+              !s.verdict.stable());
+    }
+    return t;
+}
+
+CCalibrationReport::Table CCalibrationReport::Trims() const {
+    Table t;
+    t.heading = MainText(kTxtTrims);
+    t.columns = {MainText(kTxtTime), MainText(kTxtOutput), MainText(kTxtMeterReading),
+                 MainText(kTxtOldWords), MainText(kTxtNewWords)};
+    for (const protocol::TrimRecord& r : m_session.Trims()) {
+        const auto& q = r.request;
+        const QString newWords = r.result.ok()
+                                     ? PairText(QString::number(r.result.newZeroWord),
+                                                QString::number(r.result.newFullWord))
+                                     : ToQString(protocol::DescribeTrimProblem(r.result.problem));
+        t.Add({TimeText(r.time), QString::fromStdString(protocol::SignalName(q.signal)),
+               PairText(QString::number(q.measuredZero, 'f', 3),
+                        QString::number(q.measuredFull, 'f', 3)),
+               PairText(QString::number(q.zeroWord), QString::number(q.fullWord)), newWords});
+    }
+    return t;
+}
+
+QString CCalibrationReport::Csv() const {
+    QString out;
+    const Table header = Header();
+    out += CsvLine({header.heading});
+    for (const QStringList& row : header.rows) out += CsvLine(row);
+    for (const Table& t : {Parameters(), Writes(), Samples(), Trims()}) {
+        out += QStringLiteral("\r\n");
+        out += CsvLine({t.heading});
+        out += CsvLine(t.columns);
+        for (const QStringList& row : t.rows) out += CsvLine(row);
+        if (t.rows.empty()) out += CsvLine({MainText(kTxtNone)});
+    }
+    return out;
+}
+
+QString CCalibrationReport::Html() const {
+    const auto esc = [](const QString& s) { return s.toHtmlEscaped(); };
+    const Table header = Header();
+    QString html =
+        QStringLiteral("<html><body><h2>%1</h2><table cellpadding=\"2\">").arg(esc(header.heading));
+    for (const QStringList& row : header.rows)
+        html +=
+            QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(esc(row[0]), esc(row[1]));
+    html += QStringLiteral("</table>");
+    for (const Table& t : {Parameters(), Writes(), Samples(), Trims()}) {
+        html += QStringLiteral("<h3 style=\"margin-top:14px\">%1</h3>").arg(esc(t.heading));
+        if (t.rows.empty()) {
+            html += QStringLiteral("<p>%1</p>").arg(esc(MainText(kTxtNone)));
+            continue;
+        }
+        html += QStringLiteral(
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\" "
+            "style=\"border-collapse:collapse\"><tr bgcolor=\"#e6e6e6\">");
+        for (const QString& c : t.columns)
+            html += QStringLiteral("<th align=\"left\">%1</th>").arg(esc(c));
+        html += QStringLiteral("</tr>");
+        for (std::size_t i = 0; i < t.rows.size(); ++i) {
+            html +=
+                t.marked[i] ? QStringLiteral("<tr bgcolor=\"#ffe8a3\">") : QStringLiteral("<tr>");
+            // The first column (a time or a name) keeps to one line.
+            for (qsizetype c = 0; c < t.rows[i].size(); ++c) {
+                html +=
+                    (c == 0 ? QStringLiteral("<td nowrap>%1</td>") : QStringLiteral("<td>%1</td>"))
+                        .arg(esc(t.rows[i][c]));
+            }
+            html += QStringLiteral("</tr>");
+        }
+        html += QStringLiteral("</table>");
+    }
+    return html + QStringLiteral("</body></html>");
+}
+
+namespace {
+
+bool Commit(QSaveFile& file, QString* error) {
+    if (file.commit()) return true;
+    if (error) *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
+    return false;
+}
+
+bool Open(QSaveFile& file, QString* error) {
+    if (file.open(QIODevice::WriteOnly)) return true;
+    if (error) *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
+    return false;
+}
+
+}  // namespace
+
+bool CCalibrationReport::SaveCsv(const QString& path, QString* error) const {
+    QSaveFile file(path);
+    if (!Open(file, error)) return false;
+    // With the byte-order mark spreadsheets read the Chinese texts as UTF-8.
+    file.write("\xEF\xBB\xBF");
+    file.write(Csv().toUtf8());
+    return Commit(file, error);
+}
+
+bool CCalibrationReport::SavePdf(const QString& path, QString* error) const {
+    QSaveFile file(path);
+    if (!Open(file, error)) return false;
+    {
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        writer.setTitle(MainText(kTxtReportTitle));
+        writer.setCreator(QStringLiteral("Corvexa"));
+        QTextDocument doc;
+        QFont font = doc.defaultFont();
+        font.setPointSize(9);
+        doc.setDefaultFont(font);
+        doc.setHtml(Html());
+        doc.print(&writer);
+    }
+    return Commit(file, error);
+}
+
+QString CCalibrationReport::CsvPathFor(const QString& pdfPath) {
+    QString base = pdfPath;
+    if (base.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) base.chop(4);
+    return base + QStringLiteral(".csv");
+}
+
+bool CCalibrationReport::Save(const QString& pdfPath, QString* error) const {
+    return SavePdf(pdfPath, error) && SaveCsv(CsvPathFor(pdfPath), error);
+}
