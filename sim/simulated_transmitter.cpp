@@ -153,7 +153,7 @@ void SimulatedTransmitter::Send(const std::vector<std::uint8_t>& reply, const Fa
   }
   {
     std::lock_guard lock(recordMutex_);
-    replyEnds_.push_back(Clock::now());
+    replyEnds_.push_back(lastWriteAt_);
     if (replyEnds_.size() > kMaxRecorded) {
       replyEnds_.pop_front();
     }
@@ -181,7 +181,13 @@ bool SimulatedTransmitter::SendPiece(const std::vector<std::uint8_t>& piece,
     while (i + n < piece.size() && due(i + n) == due(i)) {
       ++n;
     }
-    if (!SleepUntil(due(i)) || !WriteAll(&piece[i], n)) {
+    if (!SleepUntil(due(i))) {
+      return false;
+    }
+    // Taken before the write: the program may be woken (and this thread
+    // put aside) the moment the bytes are in.
+    lastWriteAt_ = Clock::now();
+    if (!WriteAll(&piece[i], n)) {
       return false;
     }
     i += n;

@@ -135,6 +135,7 @@ class SimulatedTransmitter {
   std::vector<std::uint8_t> heldReply_;
   // Set when request bytes were seen while busy; the next request's arrival.
   std::optional<std::chrono::steady_clock::time_point> heardAt_;
+  std::chrono::steady_clock::time_point lastWriteAt_{};  // of the last reply bytes
 
   std::thread thread_;
 };
