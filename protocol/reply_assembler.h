@@ -37,6 +37,10 @@ public:
     // True while bytes of an unrecognised reply are held.
     bool HasPartial() const { return !m_pending.empty(); }
 
+    // True while a recognised reply has not yet come to its standard length
+    // (its last bytes are still on the line, or the device sent a short form).
+    bool AwaitsRest() const { return m_replyLength != 0; }
+
 private:
     void FeedByte(std::uint8_t byte, std::vector<Reply>& out);
     // True if `byte` is the next byte of the recognised reply's standard form.

@@ -198,6 +198,7 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
     {
         std::lock_guard lock(m_mutex);
         if (m_closing) return;
+        m_lastReceived = std::chrono::steady_clock::now();
         std::vector<Reply> replies;
         m_assembler.Feed(data, static_cast<std::size_t>(length), replies);
         for (const Reply& reply : replies) {
@@ -237,6 +238,7 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
             }
         }
     }
+    m_changed.notify_all();  // a request waiting for the line re-reads it
     if (startLinkStart) StartVendorTask(OperationCode::LinkStart);
     if (startReadAll) StartReadAllTask();
 }

@@ -35,6 +35,8 @@ using TransmitterEngine = SerialComImp<IComHanlder, 2048>;
 //   kind that exchange's request expects (a write only by its own echo);
 // - after an attempt timed out the line stays quiet for a guard time, and
 //   whatever arrives in it is dropped, so a late reply completes nothing;
+// - no request leaves sooner than 3.5 characters after the last byte
+//   received, nor while the rest of a recognised reply is still coming;
 // - every task belongs to one connection: once that connection is over it
 //   sends nothing more and posts nothing;
 // - replies are reassembled however the engine cuts them into chunks;
@@ -57,6 +59,9 @@ public:
         // Quiet line after a timed-out attempt: a reply up to 250 ms late,
         // its 8 ms on the wire and the engine's 50 ms read still land in it.
         std::chrono::milliseconds guard{400};
+        // Silence before every request, from the last byte received: 3.5
+        // characters at 9600 baud (35 bit times), the end of a frame on RTU.
+        std::chrono::microseconds frameGap{3646};
     };
 
     // Fields stored from read replies since the last TakeUpdate.
@@ -209,6 +214,7 @@ private:
     bool m_live = true;
     bool m_linkEndPending = false;
     std::chrono::steady_clock::time_point m_quietUntil{};
+    std::chrono::steady_clock::time_point m_lastReceived{};  // last OnReceive
     std::optional<ReplyKind> m_expect;  // kind the attempt on the line waits for
     Frame m_request{};                  // the request of that attempt
     int m_storeIndex = -1;

@@ -2,7 +2,17 @@
 // the quiet guard after it.
 #include "protocol/transmitter_link.h"
 
+#include <algorithm>
+
 namespace protocol {
+
+namespace {
+// The rest of a reply is on the wire within 6.3 ms (6 bytes); an adapter's
+// next packet (16 ms), the engine's inter-byte wait and a busy machine's
+// late threads add to that. A device that sends only the short form pays
+// this once per exchange.
+constexpr auto kRestOfReply = std::chrono::milliseconds(50);
+}  // namespace
 
 CTransmitterLink::Turn CTransmitterLink::TakeTurn(Connection connection) {
     std::lock_guard lock(m_mutex);
@@ -87,10 +97,18 @@ bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind e
     ILinkObserver* const observer = m_observer.load();
     {
         // A late reply to the last attempt may still be on its way; the
-        // LinkEnd that ends a connection does not wait for it.
+        // LinkEnd that ends a connection does not wait for it. Every request
+        // keeps the frame gap after the last byte received; the rest of a
+        // reply recognised early (cut by an adapter's packet or a read's
+        // end) gets up to kRestOfReply to come in first.
         std::unique_lock lock(m_mutex);
-        if (!turn.linkEnd) {
-            m_changed.wait_until(lock, m_quietUntil, [&] { return !MaySendLocked(turn); });
+        for (;;) {
+            auto sendAt = m_lastReceived + (m_assembler.AwaitsRest()
+                                                ? std::chrono::steady_clock::duration(kRestOfReply)
+                                                : m_timing.frameGap);
+            if (!turn.linkEnd) sendAt = std::max(sendAt, m_quietUntil);
+            if (!MaySendLocked(turn) || std::chrono::steady_clock::now() >= sendAt) break;
+            m_changed.wait_until(lock, sendAt);
         }
     }
     {

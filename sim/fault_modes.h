@@ -37,6 +37,11 @@ struct FaultModes {
   bool alterEcho = false;
   // Bytes sent in front of every reply, in the same piece.
   std::vector<std::uint8_t> strayPrefix;
+  // Deliver like a USB adapter (0: off): the bytes that are through on the
+  // wire go to the program together, once per this period (16 ms is the
+  // usual latency of an FTDI adapter), so a reply comes late and may come
+  // in two packets.
+  std::chrono::milliseconds usbPacket{0};
 };
 
 // The fault modes that act on a reply's content and timing for one request.

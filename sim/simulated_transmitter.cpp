@@ -29,7 +29,8 @@ timespec Remaining(Clock::time_point deadline) {
 SimulatedTransmitter::SimulatedTransmitter() : SimulatedTransmitter(Options{}) {}
 
 SimulatedTransmitter::SimulatedTransmitter(Options options)
-    : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+    : epoch_(Clock::now()),
+      wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       bank_(options.seed),
       pacing_(options.pacing),
       trace_(std::move(options.trace)),
@@ -72,7 +73,8 @@ void SimulatedTransmitter::Run() {
       }
       continue;
     }
-    const auto arrived = Clock::now();
+    const auto arrived = heardAt_.value_or(Clock::now());
+    heardAt_.reset();
     scanner_.Feed(buffer, static_cast<std::size_t>(n));
     while (auto request = scanner_.Next()) {
       Handle(*request, arrived);
@@ -145,24 +147,50 @@ void SimulatedTransmitter::Send(const std::vector<std::uint8_t>& reply, const Fa
     if (i > 0 && !SleepUntil(Clock::now() + faults.splitPause)) {
       return;
     }
-    if (!SendPiece(pieces[i])) {
+    if (!SendPiece(pieces[i], faults.usbPacket)) {
       return;
+    }
+  }
+  {
+    std::lock_guard lock(recordMutex_);
+    replyEnds_.push_back(lastWriteAt_);
+    if (replyEnds_.size() > kMaxRecorded) {
+      replyEnds_.pop_front();
     }
   }
 }
 
-bool SimulatedTransmitter::SendPiece(const std::vector<std::uint8_t>& piece) {
-  if (!pacing_.load()) {
-    return WriteAll(piece.data(), piece.size());
-  }
+bool SimulatedTransmitter::SendPiece(const std::vector<std::uint8_t>& piece,
+                                     std::chrono::milliseconds usbPacket) {
+  const bool pacing = pacing_.load();
   // A byte is in the program's hands once its stop bit is through, so each
-  // one is written at the end of its own byte time.
+  // one is written at the end of its own byte time; an adapter holds them
+  // until its next packet.
   const auto start = Clock::now();
-  for (std::size_t i = 0; i < piece.size(); ++i) {
-    const auto due = start + std::chrono::duration_cast<Clock::duration>(kByteTime * (i + 1));
-    if (!SleepUntil(due) || !WriteAll(&piece[i], 1)) {
+  const auto due = [&](std::size_t i) {
+    auto at = pacing ? start + std::chrono::duration_cast<Clock::duration>(kByteTime * (i + 1))
+                     : start;
+    if (usbPacket.count() > 0) {
+      const auto periods = (at - epoch_ + usbPacket - Clock::duration(1)) / usbPacket;
+      at = epoch_ + periods * std::chrono::duration_cast<Clock::duration>(usbPacket);
+    }
+    return at;
+  };
+  for (std::size_t i = 0; i < piece.size();) {
+    std::size_t n = 1;
+    while (i + n < piece.size() && due(i + n) == due(i)) {
+      ++n;
+    }
+    if (!SleepUntil(due(i))) {
       return false;
     }
+    // Taken before the write: the program may be woken (and this thread
+    // put aside) the moment the bytes are in.
+    lastWriteAt_ = Clock::now();
+    if (!WriteAll(&piece[i], n)) {
+      return false;
+    }
+    i += n;
   }
   return true;
 }
@@ -192,9 +220,15 @@ bool SimulatedTransmitter::WriteAll(const std::uint8_t* data, std::size_t length
 
 bool SimulatedTransmitter::SleepUntil(Clock::time_point deadline) {
   for (;;) {
-    pollfd fd{wake_.Get(), POLLIN, 0};
+    // The line is watched too, until a request is heard: it is read only
+    // when this one is dealt with, but its arrival counts from now.
+    pollfd fds[2] = {{wake_.Get(), POLLIN, 0}, {pty_.Master(), POLLIN, 0}};
     const timespec left = Remaining(deadline);
-    const int rc = ::ppoll(&fd, 1, &left, nullptr);
+    const int rc = ::ppoll(fds, heardAt_ ? 1 : 2, &left, nullptr);
+    if (rc > 0 && (fds[1].revents & POLLIN) != 0 && fds[0].revents == 0) {
+      heardAt_ = Clock::now();
+      continue;
+    }
     if (rc > 0) {
       return false;
     }
@@ -285,6 +319,11 @@ void SimulatedTransmitter::SetDropEvery(unsigned n) {
   faults_.dropEvery = n;
 }
 
+void SimulatedTransmitter::SetUsbPackets(std::chrono::milliseconds period) {
+  std::lock_guard lock(faultMutex_);
+  faults_.usbPacket = period;
+}
+
 void SimulatedTransmitter::SetPacing(bool on) { pacing_.store(on); }
 
 std::optional<std::uint16_t> SimulatedTransmitter::Register(std::uint16_t reg) const {
@@ -325,7 +364,13 @@ bool SimulatedTransmitter::WaitForHandled(std::size_t n, std::chrono::millisecon
 void SimulatedTransmitter::ClearFrames() {
   std::lock_guard lock(recordMutex_);
   frames_.clear();
+  replyEnds_.clear();
   frameCount_ = 0;
+}
+
+std::vector<Clock::time_point> SimulatedTransmitter::ReplyEnds() const {
+  std::lock_guard lock(recordMutex_);
+  return {replyEnds_.begin(), replyEnds_.end()};
 }
 
 std::size_t SimulatedTransmitter::SkippedBytes() const {

@@ -68,6 +68,7 @@ class SimulatedTransmitter {
   void SetCorruptCrc(bool on);
   void SetException(std::optional<std::uint8_t> code);
   void SetDropEvery(unsigned n);
+  void SetUsbPackets(std::chrono::milliseconds period);
   // On (the default), a request counts as complete only after its own wire
   // time and each reply byte is written at the end of its byte time. Off:
   // the reply (or each piece) is written at once, as fast as the pty goes.
@@ -91,13 +92,19 @@ class SimulatedTransmitter {
   bool WaitForHandled(std::size_t n, std::chrono::milliseconds timeout) const;
   void ClearFrames();
   std::size_t SkippedBytes() const;
+  // When the last byte of each reply went to the program (glued replies
+  // count once), in order; kept and cleared with the frames. A request that
+  // came while the simulator was busy (answering, or waiting to) is on
+  // record with the time it was first seen on the line, so the silence
+  // between a reply and the next request can be measured.
+  std::vector<std::chrono::steady_clock::time_point> ReplyEnds() const;
 
  private:
   void Run();
   void Handle(const protocol::Frame& request, std::chrono::steady_clock::time_point arrived);
   void Send(const std::vector<std::uint8_t>& reply, const FaultModes& faults,
             std::chrono::steady_clock::time_point arrived);
-  bool SendPiece(const std::vector<std::uint8_t>& piece);
+  bool SendPiece(const std::vector<std::uint8_t>& piece, std::chrono::milliseconds usbPacket);
   bool WriteAll(const std::uint8_t* data, std::size_t length);
   // False when the simulator is stopping; true once `deadline` has passed.
   bool SleepUntil(std::chrono::steady_clock::time_point deadline);
@@ -105,6 +112,7 @@ class SimulatedTransmitter {
   bool WaitMaster(short events, std::chrono::steady_clock::time_point deadline);
 
   PseudoTerminal pty_;
+  const std::chrono::steady_clock::time_point epoch_;  // the adapter's packet clock
   UniqueFd wake_;
   RegisterBank bank_;
   std::atomic<bool> pacing_;
@@ -116,6 +124,7 @@ class SimulatedTransmitter {
   mutable std::mutex recordMutex_;
   mutable std::condition_variable recordChanged_;
   std::deque<ReceivedFrame> frames_;
+  std::deque<std::chrono::steady_clock::time_point> replyEnds_;
   std::size_t frameCount_ = 0;
   std::size_t handled_ = 0;
   std::size_t skipped_ = 0;
@@ -124,6 +133,9 @@ class SimulatedTransmitter {
   RequestScanner scanner_;
   std::uint64_t requestCount_ = 0;
   std::vector<std::uint8_t> heldReply_;
+  // Set when request bytes were seen while busy; the next request's arrival.
+  std::optional<std::chrono::steady_clock::time_point> heardAt_;
+  std::chrono::steady_clock::time_point lastWriteAt_{};  // of the last reply bytes
 
   std::thread thread_;
 };

@@ -1,5 +1,7 @@
 #include "link_rig.h"
 
+#include "protocol/link_port.h"
+
 namespace protocol::testing {
 
 void QueueSink::PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -52,8 +54,8 @@ LinkRig::LinkRig(bool factory, CTransmitterLink::Timing timing, bool startReader
     : m_sim(std::make_unique<corvexa::sim::SimulatedTransmitter>(SteadyDevice())),
       m_engine("", 9600, serial::Timeout(), serial::eightbits, serial::parity_none,
                serial::stopbits_one, serial::flowcontrol_none) {
-    // The program's line: 9600 8N1, 50 ms total read and write time-outs.
-    m_engine.SetParams(m_sim->SlavePath(), 9600, serial::Timeout::Total(50), serial::eightbits,
+    // The program's line: 9600 8N1 with the link's time-outs.
+    m_engine.SetParams(m_sim->SlavePath(), 9600, LinkPortTimeout(), serial::eightbits,
                        serial::parity_none, serial::stopbits_one, serial::flowcontrol_none);
     m_engine.Open();
     if (startReader) m_engine.Start();

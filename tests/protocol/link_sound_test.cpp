@@ -44,6 +44,39 @@ TEST(LinkReassembly, RepliesSplitAtEveryOffsetNeedNoRetry) {
     }
 }
 
+struct Trickle {
+    const char* name;
+    std::size_t pieces;  // 0: the reply in one write
+    std::chrono::milliseconds pause;
+};
+
+class LinkLineGap : public ::testing::TestWithParam<Trickle> {};
+
+// The device answers at once (no wire time), so only the link keeps the line
+// quiet; a trickled reply is recognised before its last bytes are in.
+TEST_P(LinkLineGap, EachRequestGoesOnceAndThreeAndAHalfCharactersAfterTheLastReplyByte) {
+    LinkRig rig(false);
+    rig.Sim().SetPacing(false);
+    rig.Sim().SetSplitPieces(GetParam().pieces, GetParam().pause);
+    ASSERT_TRUE(rig.Connect());
+
+    const auto frames = rig.Sim().Frames();
+    const auto ends = rig.Sim().ReplyEnds();
+    EXPECT_EQ(2u + 8u, frames.size()) << "not one attempt may be repeated";
+    ASSERT_EQ(frames.size(), ends.size());
+    for (std::size_t k = 1; k < frames.size(); ++k) {
+        EXPECT_GE(frames[k].at - ends[k - 1], std::chrono::microseconds(3646))
+            << "request " << k << " after "
+            << std::chrono::duration<double, std::milli>(frames[k].at - ends[k - 1]).count()
+            << " ms";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, LinkLineGap,
+                         ::testing::Values(Trickle{"FastWhole", 0, 0ms},
+                                           Trickle{"OneBytePer3Ms", 8, 3ms}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(LinkReassembly, EveryReplyInOneChunkIsHandledAndGarbageSkipped) {
     LinkRig rig(true, {}, /*startReader=*/false);
     ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteLowerLimit, 7));

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "protocol/link_port.h"
 #include "protocol/registers.h"
 #include "res/resources.h"
 #include "ui/framework/dialog.h"
@@ -84,7 +85,7 @@ void CConnectionPanel::Connect()
     // Tasks of the last connection end here, before any byte can reach the new port.
     m_link.BeginConnection();
     // The baud box is never read: the transmitter always talks at 9600.
-    m_engine.SetParams(name.toLocal8Bit().toStdString(), 9600, serial::Timeout::Total(50),
+    m_engine.SetParams(name.toLocal8Bit().toStdString(), 9600, protocol::LinkPortTimeout(),
                        serial::eightbits, serial::parity_none, serial::stopbits_one,
                        serial::flowcontrol_none);
     // An empty name gives a port object that never opens, yet Open reports
