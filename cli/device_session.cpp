@@ -1,6 +1,7 @@
 #include "cli/device_session.h"
 
 #include "cli/trace_log.h"
+#include "protocol/link_port.h"
 #include "serial/port_access.h"
 
 namespace cli {
@@ -37,8 +38,8 @@ DeviceSession::~DeviceSession() { End(); }
 
 std::optional<std::string> DeviceSession::Open(bool& problemIsPort) {
     problemIsPort = true;
-    // The window's line: 9600 8N1, 50 ms total read and write time-outs.
-    m_engine.SetParams(m_port, 9600, serial::Timeout::Total(50), serial::eightbits,
+    // The window's line and time-outs.
+    m_engine.SetParams(m_port, 9600, protocol::LinkPortTimeout(), serial::eightbits,
                        serial::parity_none, serial::stopbits_one, serial::flowcontrol_none);
     if (!m_engine.Open()) {
         const auto failure = m_engine.LastOpenFailure();

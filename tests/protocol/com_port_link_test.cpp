@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/link_port.h"
 #include "protocol/messages.h"
 #include "protocol/transmitter_link.h"
 
@@ -64,7 +65,7 @@ protected:
     void SetUp() override {
         const char* port = std::getenv("CORVEXA_TEST_PORT");
         ASSERT_NE(port, nullptr) << "CORVEXA_TEST_PORT names no port (scripts/wine-tests sets it)";
-        m_engine.SetParams(port, 9600, serial::Timeout::Total(50), serial::eightbits,
+        m_engine.SetParams(port, 9600, protocol::LinkPortTimeout(), serial::eightbits,
                            serial::parity_none, serial::stopbits_one, serial::flowcontrol_none);
         ASSERT_TRUE(m_engine.Open());
         ASSERT_TRUE(m_engine.Start());
