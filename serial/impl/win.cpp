@@ -217,6 +217,7 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
     const ULONGLONG start = ::GetTickCount64();
     DWORD got = 0;
     if (!::ReadFile(fd_.get(), buffer, static_cast<DWORD>(size), &got, nullptr)) {
+        lineLost_ = true;
         // A removed adapter fails every read at once; taking the time-out
         // anyway keeps a reading loop from spinning a core.
         const ULONGLONG budget = ReadBudgetMs(timeout_, size);

@@ -11,7 +11,8 @@ using Groups = CLanguageTestAccess::Groups;
 std::vector<std::pair<std::wstring, int>> RequestedTexts() {
   std::vector<std::pair<std::wstring, int>> out = {{L"Main", 102}};
   for (int id = 105; id <= 139; ++id) out.emplace_back(L"Main", id);
-  for (int id = 143; id <= 155; ++id) out.emplace_back(L"Main", id);
+  for (int id = 143; id <= 169; ++id) out.emplace_back(L"Main", id);
+  for (int id = 190; id <= 194; ++id) out.emplace_back(L"Main", id);
   for (int id : {102, 103, 104}) out.emplace_back(L"Login", id);
   return out;
 }
@@ -53,8 +54,9 @@ TEST(ShippedPacks, ChinesePackTranslatesEveryRequestedText) {
     const auto it = zh.at(group).find(id);
     ASSERT_NE(it, zh.at(group).end()) << id;
     EXPECT_FALSE(it->second.empty()) << id;
-    // Ids 102 keep the product name; all others must not be left English.
-    if (id != 102) {
+    // Ids 102 keep the product name, 162 and 193 are bare patterns; all
+    // others must not be left English.
+    if (id != 102 && id != 162 && id != 193) {
       EXPECT_NE(it->second, corvexa::res::LoadBuiltinString(id)) << id;
     }
   }
@@ -63,6 +65,7 @@ TEST(ShippedPacks, ChinesePackTranslatesEveryRequestedText) {
   EXPECT_EQ(zh.at(L"Main").at(119), L"该参数及用于浮球液位");
   EXPECT_EQ(zh.at(L"Main").at(139), L"输入密码");
   EXPECT_EQ(zh.at(L"Login").at(104), L"工厂版");
+  EXPECT_EQ(zh.at(L"Main").at(114), L"零点偏移用于物理量修正：输出值=测量值+零点偏移值");
 }
 
 }  // namespace
