@@ -16,6 +16,8 @@ constexpr std::uint32_t UM_READ_PROGRESS = kWmUser + 1301;
 constexpr std::uint32_t UM_NO_ANSWER = kWmUser + 1302;
 // (0, 0): the port failed under the connection (adapter pulled, line hung up).
 constexpr std::uint32_t UM_PORT_LOST = kWmUser + 1303;
+// (register index 10 or 11, 0): a sampling read got no reply.
+constexpr std::uint32_t UM_SAMPLE_MISSED = kWmUser + 1304;
 
 // Second parameter of UM_READ_PROGRESS: how many registers the read-all
 // reads, and whether this one answered.

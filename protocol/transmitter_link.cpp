@@ -363,13 +363,16 @@ void CTransmitterLink::SamplingThread() {
             connection = m_connection;
         }
         // Register 20 is the zero sample, 21 the full sample.
-        if (zero) {
-            Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kZeroSampleIndex)),
-                     ReplyKind::RegisterValue, kZeroSampleIndex);
+        // A sample that got no reply is reported, so the window does not
+        // pass off the last one as current.
+        if (zero && !Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kZeroSampleIndex)),
+                              ReplyKind::RegisterValue, kZeroSampleIndex)) {
+            Post(connection, UM_SAMPLE_MISSED, kZeroSampleIndex, 0);
         }
-        if (m_fullSampling.load()) {
-            Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kFullSampleIndex)),
-                     ReplyKind::RegisterValue, kFullSampleIndex);
+        if (m_fullSampling.load() &&
+            !Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kFullSampleIndex)),
+                      ReplyKind::RegisterValue, kFullSampleIndex)) {
+            Post(connection, UM_SAMPLE_MISSED, kFullSampleIndex, 0);
         }
         Post(connection, UM_VALUES_CHANGED, 0, 0);
     }

@@ -10,8 +10,7 @@ using Groups = CLanguageTestAccess::Groups;
 
 std::vector<std::pair<std::wstring, int>> RequestedTexts() {
   std::vector<std::pair<std::wstring, int>> out = {{L"Main", 102}};
-  for (int id = 105; id <= 139; ++id) out.emplace_back(L"Main", id);
-  for (int id = 143; id <= 169; ++id) out.emplace_back(L"Main", id);
+  for (int id = 105; id <= 169; ++id) out.emplace_back(L"Main", id);
   for (int id = 190; id <= 194; ++id) out.emplace_back(L"Main", id);
   for (int id : {102, 103, 104}) out.emplace_back(L"Login", id);
   return out;
