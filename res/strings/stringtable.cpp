@@ -76,7 +76,7 @@ constexpr const wchar_t* kStrings[] = {
     L"Cannot open %1: %2",
     L"The transmitter did not answer on %1 at 9600 baud, 8N1. Check the wiring, the transmitter's power supply and that this is the port it is connected to.",
     L"Reading parameters %1 of %2",
-    L"Device is online, but %1 of %2 parameters did not answer",  // 165
+    L"Online; %1 of %2 parameters did not answer",  // 165
     L"no answer",
     L"The port %1 was lost (adapter pulled or line hung up). The device is offline.",
     L"no reading",

@@ -1,6 +1,7 @@
 #include "ui/main/connection_panel.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -46,9 +47,20 @@ CConnectionPanel::CConnectionPanel(CDialog& dlg, protocol::TransmitterEngine& en
 
 CConnectionPanel::~CConnectionPanel() = default;
 
-void CConnectionPanel::InstallPortBox()
+void CConnectionPanel::InstallControls()
 {
     m_dlg.SubclassDlgItem(IDC_PORT, new CPortBox([this] { FillPortBox(); }));
+    // The status line says more than "online" now: up to three lines
+    // beside the lamp, centred on the connect button.
+    auto* status = m_dlg.ItemAs<QLabel>(IDC_STATUS);
+    const QWidget* button = m_dlg.Item(IDC_CONNECT);
+    if (status != nullptr && button != nullptr) {
+        status->setWordWrap(true);
+        status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        const int height = 3 * status->fontMetrics().lineSpacing();
+        status->setGeometry(status->x(), button->y() + (button->height() - height) / 2,
+                            status->width(), height);
+    }
 }
 
 void CConnectionPanel::WatchPorts(std::unique_ptr<CPortMonitor> monitor)

@@ -32,8 +32,9 @@ public:
     // Where the system's ports come from (tests hand in a fake machine).
     void SetPortLister(PortLister lister) { m_listPorts = std::move(lister); }
 
-    // Once the controls exist: the port box that refreshes when opened.
-    void InstallPortBox();
+    // Once the controls exist: the port box that refreshes when opened, and
+    // a status line with room for two lines.
+    void InstallControls();
     // Lists the ports again; the selected port stays selected while present.
     void FillPortBox();
     // Refreshes the port box whenever `monitor` reports a port came or went.

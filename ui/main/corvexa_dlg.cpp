@@ -143,7 +143,7 @@ bool CCorvexaDlg::OnInitDialog()
         m_mask->hide();
     }
 
-    m_connection.InstallPortBox();
+    m_connection.InstallControls();
     m_connection.FillPortBox();
     if (m_options.portMonitor)
         m_connection.WatchPorts(m_options.portMonitor());

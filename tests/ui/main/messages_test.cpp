@@ -193,13 +193,16 @@ class Progress : public InLanguage {};
 TEST_P(Progress, ReadAllCountsUpAndNamesTheRegistersThatDidNotAnswer)
 {
     // One attempt each: a retry would take the late reply of the last one.
-    protocol::CTransmitterLink::Timing once = Quick();
+    protocol::CTransmitterLink::Timing once;
     once.attempts = 1;
+    once.attempt = 200ms;
+    once.guard = 250ms;
     MainWindowHarness h({.timing = once});
-    // Register 15 (zero offset) answers only after its exchange gave up.
+    // Register 15 (zero offset) answers only after its exchange gave up,
+    // inside the quiet guard that follows.
     corvexa::sim::FaultModes faults;
     faults.slowRegister = 15;
-    faults.slowDelay = 150ms;
+    faults.slowDelay = 300ms;
     h.Sim().SetFaults(faults);
     h.ChooseVersion();
     h.Click(IDC_CONNECT);
