@@ -186,6 +186,9 @@ void CTransmitterLink::Shutdown(std::chrono::milliseconds pause) {
 
 void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t length) {
     if (data == nullptr || length <= 0) return;
+    if (ILinkObserver* observer = m_observer.load()) {
+        observer->OnReceived(data, static_cast<std::size_t>(length));
+    }
     bool startLinkStart = false;
     bool startReadAll = false;
     {
@@ -209,6 +212,7 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
                         if (m_storeIndex >= 0 && m_storeIndex < kRegisterCount) {
                             m_changedFields |= 1u << m_storeIndex;
                         }
+                        m_replyValue = reply.value;
                     }
                     break;
                 case ReplyKind::LinkStarted:

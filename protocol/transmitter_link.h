@@ -12,6 +12,7 @@
 
 #include "protocol/device_parameters.h"
 #include "protocol/frames.h"
+#include "protocol/link_observer.h"
 #include "protocol/messages.h"
 #include "protocol/registers.h"
 #include "protocol/reply_assembler.h"
@@ -110,6 +111,10 @@ public:
     bool SetText(OperationCode code, std::wstring text);
     bool SetCode(OperationCode code, int selection);
 
+    // Reports the traffic to `observer` (null: nobody). Set it before the
+    // first task starts; the observer must outlive this object.
+    void SetObserver(ILinkObserver* observer) { m_observer.store(observer); }
+
     // Sampling buttons.
     void SetZeroSampling(bool on) { m_zeroSampling.store(on); }
     void SetFullSampling(bool on) { m_fullSampling.store(on); }
@@ -166,7 +171,7 @@ private:
     bool Exchange(const Turn& turn, const Frame& frame, ReplyKind expect, int storeIndex = -1,
                   int markIndex = -1);
     // One attempt: quiet line, send, wait. False: no reply.
-    bool Attempt(const Turn& turn, const Frame& frame, ReplyKind expect, bool& stop);
+    bool Attempt(const Turn& turn, const Frame& frame, ReplyKind expect, int attempt, bool& stop);
     void LinkEndDone();
     // Posts only while the connection is current and live.
     void Post(Connection connection, std::uint32_t msg, std::uintptr_t wParam,
@@ -184,6 +189,7 @@ private:
     std::atomic<bool> m_zeroSampling{false};
     std::atomic<bool> m_fullSampling{false};
     std::atomic<bool> m_stopFlag{false};
+    std::atomic<ILinkObserver*> m_observer{nullptr};
 
     CEvent m_replyEvent{false, false};  // auto-reset: set when the awaited reply came
     CEvent m_stopEvent{true, false};    // manual-reset: wakes SamplingThread for good
@@ -208,6 +214,7 @@ private:
     Frame m_request{};                  // the request of that attempt
     int m_storeIndex = -1;
     bool m_replied = false;
+    std::optional<std::uint16_t> m_replyValue;  // the word of the awaited read reply
     CReplyAssembler m_assembler;
     DeviceParameters m_params;
     std::uint32_t m_changedFields = 0;

@@ -65,14 +65,26 @@ bool CTransmitterLink::Exchange(const Turn& turn, const Frame& frame, ReplyKind 
     } endTurn{this};
 
     bool stop = false;
-    for (int attempt = 0; attempt < m_timing.attempts && !stop; ++attempt) {
-        if (Attempt(turn, frame, expect, stop)) return true;
+    bool replied = false;
+    int attempt = 0;
+    while (attempt < m_timing.attempts && !stop && !replied) {
+        ++attempt;
+        replied = Attempt(turn, frame, expect, attempt, stop);
     }
-    return false;
+    if (ILinkObserver* observer = m_observer.load()) {
+        ExchangeOutcome outcome{frame, replied, attempt, std::nullopt};
+        if (replied) {
+            std::lock_guard lock(m_mutex);
+            outcome.value = m_replyValue;
+        }
+        observer->OnExchangeEnded(outcome);
+    }
+    return replied;
 }
 
 bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind expect,
-                               bool& stop) {
+                               int attempt, bool& stop) {
+    ILinkObserver* const observer = m_observer.load();
     {
         // A late reply to the last attempt may still be on its way; the
         // LinkEnd that ends a connection does not wait for it.
@@ -95,9 +107,11 @@ bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind e
             m_expect = expect;
             m_request = frame;
             m_replied = false;
+            m_replyValue.reset();
         }
         m_engine.Write(frame.data(), static_cast<int32_t>(frame.size()));  // failure = time-out
     }
+    if (observer) observer->OnSent(frame, attempt);
     if (turn.linkEnd) LinkEndDone();
 
     const auto deadline = std::chrono::steady_clock::now() + m_timing.attempt;
@@ -106,19 +120,22 @@ bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind e
             deadline - std::chrono::steady_clock::now());
         const bool signalled =
             left.count() > 0 && m_replyEvent.Wait(static_cast<uint32_t>(left.count()));
-        std::lock_guard lock(m_mutex);
-        if (m_replied && !SupersededLocked(turn)) return true;
-        // A new connection or the end of the link cuts the attempt short; an
-        // ended connection lets it run out, so no request collides with a
-        // reply still on its way.
-        if (SupersededLocked(turn)) {
-            stop = true;
-            return false;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_replied && !SupersededLocked(turn)) return true;
+            // A new connection or the end of the link cuts the attempt short;
+            // an ended connection lets it run out, so no request collides
+            // with a reply still on its way.
+            if (SupersededLocked(turn)) {
+                stop = true;
+                return false;
+            }
+            if (signalled) continue;
+            m_expect.reset();
+            m_quietUntil = std::chrono::steady_clock::now() + m_timing.guard;
+            stop = !MaySendLocked(turn);
         }
-        if (signalled) continue;
-        m_expect.reset();
-        m_quietUntil = std::chrono::steady_clock::now() + m_timing.guard;
-        stop = !MaySendLocked(turn);
+        if (observer) observer->OnTimedOut(frame, attempt);
         return false;
     }
 }

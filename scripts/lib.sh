@@ -3,13 +3,14 @@
 CORVEXA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages the project needs: building and testing, looking at real
-# windows, fuzzing, and cross-compiling the Windows platform files.
+# windows, fuzzing, and building the Windows programs and running them under
+# Wine.
 CORVEXA_PACKAGES=(
   build-essential cmake ninja-build qt6-base-dev libqt6test6 qt6-qpa-plugins
   libxerces-c-dev liblzma-dev libgtest-dev xz-utils fonts-noto-cjk ccache
   xvfb xdotool imagemagick
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix wine64 wine
   libcli11-dev nlohmann-json3-dev libudev-dev
 )
 

@@ -14,4 +14,10 @@ IOException::IOException(const std::string& file, int32_t line, const std::strin
       message_("IO Exception: " + description + ", file " + file + ", line " + std::to_string(line) +
                ".") {}
 
+IOException::IOException(const std::string& file, int32_t line, const std::string& description,
+                         int32_t errorNumber)
+    : IOException(file, line, description) {
+    errno_ = errorNumber;
+}
+
 }  // namespace serial

@@ -31,6 +31,10 @@ private:
 class IOException : public std::exception {
 public:
     IOException(const std::string& file, int32_t line, const std::string& description);
+    // The same, keeping the system's error number (errno, GetLastError) so
+    // that a caller can say why an open failed; the message is unchanged.
+    IOException(const std::string& file, int32_t line, const std::string& description,
+                int32_t errorNumber);
     const char* what() const noexcept override { return message_.c_str(); }
 
     const std::string& file() const { return file_; }

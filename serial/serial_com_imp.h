@@ -79,6 +79,18 @@ public:
         return true;
     }
 
+    // Why the last Open failed: the port's message and the system's error
+    // number (errno, GetLastError; 0 when there was none). Both empty after
+    // an Open that succeeded.
+    struct OpenFailure {
+        std::string message;
+        int32_t errorNumber = 0;
+    };
+    OpenFailure LastOpenFailure() const {
+        std::lock_guard lock(mutex_);
+        return lastOpenFailure_;
+    }
+
     // The receive thread sees either the old or the new handler, never a mix.
     void SetHandler(THandler* handler) { handler_->exchange(handler); }
 
@@ -96,12 +108,22 @@ public:
             old.reset();
         }
         std::shared_ptr<serial::Serial> port;
+        OpenFailure failure;
         try {
             port = std::make_shared<serial::Serial>(settings.port, settings.baudrate,
                                                     settings.timeout, settings.bytesize,
                                                     settings.parity, settings.stopbits,
                                                     settings.flowcontrol);
-        } catch (const std::exception&) {
+        } catch (const serial::IOException& e) {
+            failure = OpenFailure{e.what(), e.errorNumber()};
+        } catch (const std::exception& e) {
+            failure = OpenFailure{e.what(), 0};
+        }
+        {
+            std::lock_guard lock(mutex_);
+            lastOpenFailure_ = failure;
+        }
+        if (!port) {
             if (THandler* handler = handler_->load()) {
                 handler->OnOpen(nullptr, -1);
             }
@@ -314,7 +336,8 @@ private:
     std::shared_ptr<HandlerSlot> handler_ = std::make_shared<HandlerSlot>(nullptr);
     std::thread thread_;
     std::shared_ptr<Receiver> receiver_;
-    mutable std::mutex mutex_;  // guards port_ and settings_
+    mutable std::mutex mutex_;  // guards port_, settings_ and lastOpenFailure_
     std::shared_ptr<serial::Serial> port_;
     Settings settings_;
+    OpenFailure lastOpenFailure_;
 };

@@ -6,6 +6,10 @@
 
 // A signal one thread raises and others wait for, with a time-out.
 //
+// On Windows it is a kernel event object: a thread killed by TerminateThread
+// while it waits leaves nothing behind, where a killed waiter of a run-time
+// condition variable leaves that variable unusable (destroying it hangs).
+//
 // Auto-reset: a successful Wait consumes the signal, so one Set releases
 // exactly one waiter (or the next thread to wait). Manual-reset: the signal
 // stays until Reset and releases every waiter.
@@ -24,9 +28,17 @@ public:
     // Returns true if the event was signalled.
     bool Wait(uint32_t timeoutMs);
 
+#ifdef _WIN32
+    ~CEvent();
+#endif
+
 private:
+#ifdef _WIN32
+    void* m_event;  // HANDLE
+#else
     std::mutex m_mutex;
     std::condition_variable m_cond;
     const bool m_manualReset;
     bool m_signalled;
+#endif
 };

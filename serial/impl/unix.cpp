@@ -21,6 +21,10 @@ namespace {
 constexpr const char* kSourceFile = "serial/impl/unix.cpp";
 
 #define SERIAL_THROW_IO(description) throw IOException(kSourceFile, __LINE__, (description))
+// Open failures keep errno: the caller tells the user why (no such port,
+// no permission, busy).
+#define SERIAL_THROW_OPEN(description, err) \
+    throw IOException(kSourceFile, __LINE__, (description), (err))
 
 int sysOpen(const char* path, int flags) { return ::open(path, flags); }
 int sysClose(int fd) { return ::close(fd); }
@@ -138,18 +142,19 @@ void Serial::SerialImpl::open() {
     if (fd.get() < 0) {
         const int err = errno;
         if (err == ENOENT) {
-            SERIAL_THROW_IO("Specified port, " + port_ + ", does not exist.");
+            SERIAL_THROW_OPEN("Specified port, " + port_ + ", does not exist.", err);
         }
-        SERIAL_THROW_IO("Unknown error opening the serial port: " + std::to_string(err));
+        SERIAL_THROW_OPEN("Unknown error opening the serial port: " + std::to_string(err), err);
     }
     // Exclusive use: root ignores TIOCEXCL, so the lock is what keeps a
     // second opener out. A held lock reads as EBUSY, like TIOCEXCL's refusal.
     if (gCalls.flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         const int err = errno == EWOULDBLOCK ? EBUSY : errno;
-        SERIAL_THROW_IO("Unknown error opening the serial port: " + std::to_string(err));
+        SERIAL_THROW_OPEN("Unknown error opening the serial port: " + std::to_string(err), err);
     }
     if (gCalls.setExclusive(fd.get()) != 0) {
-        SERIAL_THROW_IO("Unknown error opening the serial port: " + std::to_string(errno));
+        const int err = errno;
+        SERIAL_THROW_OPEN("Unknown error opening the serial port: " + std::to_string(err), err);
     }
 
     fd_.reset(fd.release());

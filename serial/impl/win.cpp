@@ -28,6 +28,11 @@ const wchar_t kDevicePrefix[] = L"\\\\.\\";
     throw IOException(kSourceFile, line, description);
 }
 
+// Open failures keep GetLastError, so the caller can say why.
+[[noreturn]] void RaiseOpen(int32_t line, const std::string& description, DWORD err) {
+    throw IOException(kSourceFile, line, description, static_cast<int32_t>(err));
+}
+
 // Each byte widened as a signed char, as the name was always converted.
 std::wstring Widen(const std::string& narrow) {
     std::wstring wide;
@@ -102,10 +107,11 @@ void Serial::SerialImpl::open() {
     if (!fd_.valid()) {
         const DWORD err = ::GetLastError();
         if (err == ERROR_FILE_NOT_FOUND) {
-            RaiseIo(kLineNotFound, "Specified port, " + Narrow(port_) + ", does not exist.");
+            RaiseOpen(kLineNotFound, "Specified port, " + Narrow(port_) + ", does not exist.", err);
         }
-        RaiseIo(kLineOpenError,
-                "Unknown error opening the serial port: " + std::to_string(static_cast<unsigned long>(err)));
+        RaiseOpen(kLineOpenError,
+                  "Unknown error opening the serial port: " + std::to_string(static_cast<unsigned long>(err)),
+                  err);
     }
     try {
         reconfigurePort();
@@ -190,12 +196,25 @@ void Serial::SerialImpl::reconfigurePort() {
 }
 
 void Serial::SerialImpl::close() {
-    if (!isOpen_) {
+    // The flag goes first: a read or write that gets its lock after this
+    // point refuses to run instead of using a handle that is being closed
+    // (whose value the system may already have given to another object).
+    if (!isOpen_.exchange(false)) {
         return;
     }
     if (fd_.valid()) {
-        // Let a read or write in progress on another thread finish (it
-        // ends within its time-out) before the handle value is given back.
+        // A read waiting for its time-out is ended now rather than kept
+        // until then; whatever it had read is still returned. Synchronous
+        // I/O is cancelled through the thread that waits in it.
+        ::CancelIoEx(fd_.get(), nullptr);
+        if (const DWORD reader = readerThread_.load(); reader != 0) {
+            if (HANDLE thread = ::OpenThread(THREAD_TERMINATE, FALSE, reader)) {
+                ::CancelSynchronousIo(thread);
+                ::CloseHandle(thread);
+            }
+        }
+        // Let a read or write in progress on another thread finish before
+        // the handle value is given back.
         readLock();
         writeLock();
         const bool closed = fd_.reset();
@@ -203,11 +222,13 @@ void Serial::SerialImpl::close() {
         writeUnlock();
         readUnlock();
         if (!closed) {
+            // The handle is still ours: the port stays open, and a later
+            // close can try again.
+            isOpen_ = true;
             RaiseIo(kLineClose,
                     "Error while closing serial port: " + std::to_string(static_cast<unsigned long>(err)));
         }
     }
-    isOpen_ = false;
 }
 
 size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
@@ -216,7 +237,13 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
     }
     const ULONGLONG start = ::GetTickCount64();
     DWORD got = 0;
-    if (!::ReadFile(fd_.get(), buffer, static_cast<DWORD>(size), &got, nullptr)) {
+    readerThread_ = ::GetCurrentThreadId();
+    const BOOL ok = ::ReadFile(fd_.get(), buffer, static_cast<DWORD>(size), &got, nullptr);
+    readerThread_ = 0;
+    if (!ok) {
+        if (::GetLastError() == ERROR_OPERATION_ABORTED || !isOpen_) {
+            return got;  // ended by close(), which waits for this lock
+        }
         lineLost_ = true;
         // A removed adapter fails every read at once; taking the time-out
         // anyway keeps a reading loop from spinning a core.

@@ -78,6 +78,8 @@ private:
     FlowControl flowcontrol_;
     WinHandle readMutex_;
     WinHandle writeMutex_;
+    // The thread inside ReadFile, 0 when none: close() cancels its wait.
+    std::atomic<DWORD> readerThread_{0};
 };
 
 // "COM3" becomes \\.\COM3; a name that already has the prefix is kept.

@@ -2,6 +2,7 @@
 
 #include <setupapi.h>
 
+#include <cstddef>
 #include <cwchar>
 #include <string>
 
@@ -118,16 +119,19 @@ void ListPortsSetupApi(std::vector<SSerInfo>& ports) {
     if (set.get() == INVALID_HANDLE_VALUE) {
         RaiseWithCode(L"SetupDiGetClassDevs failed.", ::GetLastError());
     }
-    // One detail buffer for all devices. Its size field is the record's
-    // fixed part, which differs between 32-bit (6) and 64-bit (8) builds.
-    union {
-        SP_DEVICE_INTERFACE_DETAIL_DATA_W record;
-        BYTE bytes[kDetailBufferBytes];
-    } detail{};
+    ListComPortInterfaces(set.get(), ports);
+}
+
+void ListComPortInterfaces(HDEVINFO set, std::vector<SSerInfo>& ports) {
+    // Reused for every device, grown when a path does not fit: interface
+    // paths have no useful upper bound (Bluetooth ports run past 128
+    // characters). The size field is the record's fixed part, which differs
+    // between 32-bit (6) and 64-bit (8) builds.
+    std::vector<BYTE> detail(kDetailBufferBytes);
     for (DWORD index = 0;; ++index) {
         SP_DEVICE_INTERFACE_DATA interfaceData{};
         interfaceData.cbSize = sizeof interfaceData;
-        if (!::SetupDiEnumDeviceInterfaces(set.get(), nullptr, &kComPortInterface, index,
+        if (!::SetupDiEnumDeviceInterfaces(set, nullptr, &kComPortInterface, index,
                                            &interfaceData)) {
             const DWORD err = ::GetLastError();
             if (err == ERROR_NO_MORE_ITEMS) {
@@ -135,26 +139,33 @@ void ListPortsSetupApi(std::vector<SSerInfo>& ports) {
             }
             RaiseWithCode(L"SetupDiEnumDeviceInterfaces failed.", err);
         }
-        detail.record.cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+        DWORD needed = 0;
+        ::SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &needed, nullptr);
+        if (needed > detail.size()) {
+            detail.resize(needed);
+        }
+        auto* record = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(detail.data());
+        record->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof device;
-        if (!::SetupDiGetDeviceInterfaceDetailW(set.get(), &interfaceData, &detail.record,
-                                                kDetailBufferBytes, nullptr, &device)) {
+        if (!::SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, record,
+                                                static_cast<DWORD>(detail.size()), nullptr,
+                                                &device)) {
             RaiseWithCode(L"SetupDiGetDeviceInterfaceDetail failed.", ::GetLastError());
         }
-        detail.bytes[kDetailBufferBytes - 1] = 0;
-        detail.bytes[kDetailBufferBytes - 2] = 0;
+        const size_t pathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
+        const size_t pathChars = (detail.size() - pathOffset) / sizeof(wchar_t);
+        const std::wstring devicePath(record->DevicePath,
+                                      wcsnlen(record->DevicePath, pathChars));
 
         std::wstring friendlyName, description, location;
-        const bool haveFriendly = ReadProperty(set.get(), device, SPDRP_FRIENDLYNAME, friendlyName);
+        const bool haveFriendly = ReadProperty(set, device, SPDRP_FRIENDLYNAME, friendlyName);
         const bool haveDescription =
-            haveFriendly && ReadProperty(set.get(), device, SPDRP_DEVICEDESC, description);
-        const bool haveLocation =
-            ReadProperty(set.get(), device, SPDRP_LOCATION_INFORMATION, location);
+            haveFriendly && ReadProperty(set, device, SPDRP_DEVICEDESC, description);
+        const bool haveLocation = ReadProperty(set, device, SPDRP_LOCATION_INFORMATION, location);
         const bool isUsb = haveLocation && location.compare(0, 3, L"USB") == 0;
         if (haveFriendly && haveDescription) {
-            ports.push_back(
-                SSerInfo{detail.record.DevicePath, std::wstring(), friendlyName, isUsb, description});
+            ports.push_back(SSerInfo{devicePath, std::wstring(), friendlyName, isUsb, description});
         }
     }
 }

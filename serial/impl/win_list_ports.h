@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <setupapi.h>
 
 #include <vector>
 
@@ -10,6 +11,10 @@
 void ListPortsSetupApi(std::vector<SSerInfo>& ports);  // current systems
 void ListPortsProbe(std::vector<SSerInfo>& ports);     // oldest NT family
 void ListPortsRegistry(std::vector<SSerInfo>& ports);  // oldest consumer systems
+
+// The COM port interfaces of one device set, in its order (the work of the
+// setup-interface way, given its set).
+void ListComPortInterfaces(HDEVINFO set, std::vector<SSerInfo>& ports);
 
 // The device entries under one hardware key of HKLM\Enum.
 void ReadRegistryPortEntries(HKEY key, bool isUsb, std::vector<SSerInfo>& ports);

@@ -1,8 +1,10 @@
 // Port hot-plug on Windows: a message-only window on a thread of its own
 // registers for the COM port device interface and turns WM_DEVICECHANGE
 // arrivals and removals into a manual-reset event that the caller watches.
-#include <dbt.h>
+// clang-format off
 #include <windows.h>
+#include <dbt.h>  // needs the types of windows.h
+// clang-format on
 
 #include <atomic>
 #include <thread>

@@ -68,6 +68,15 @@ TEST(Conversions, IntegerTextStopsAtFirstNonDigit) {
 
 // A GUI toolkit sets LC_NUMERIC from the environment; with a decimal comma
 // the C library would read "12.5" as 12 and print "12,5".
+#ifdef _WIN32
+bool SwitchToDecimalCommaLocale() {
+    for (const char* name : {"German_Germany.1252", "de-DE", "German", "French"}) {
+        if (std::setlocale(LC_NUMERIC, name) != nullptr) return true;
+    }
+    return false;
+}
+void ForgetBuiltLocales() {}
+#else
 bool SwitchToDecimalCommaLocale() {
     for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"}) {
         if (std::setlocale(LC_NUMERIC, name) != nullptr) return true;
@@ -86,6 +95,8 @@ bool SwitchToDecimalCommaLocale() {
     setenv("LOCPATH", dir.c_str(), 1);
     return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
 }
+void ForgetBuiltLocales() { unsetenv("LOCPATH"); }
+#endif
 
 TEST(Conversions, DecimalPointIsIndependentOfProcessLocale) {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
@@ -95,7 +106,7 @@ TEST(Conversions, DecimalPointIsIndependentOfProcessLocale) {
     const std::uint16_t word = ScaledTextToWord(L"12.5", 1);
     const std::wstring shown = FormatScaled(125, 1);
     std::setlocale(LC_NUMERIC, saved.c_str());
-    unsetenv("LOCPATH");
+    ForgetBuiltLocales();
     ASSERT_STREQ("1,5", probe);  // the locale really uses a comma
     EXPECT_EQ(125, word);
     EXPECT_EQ(L"12.5", shown);

@@ -36,24 +36,11 @@ TEST(WorkerManagerInstance, ThreadsAskingAtOnceGetOneManager) {
 
 }  // namespace
 
-#include <cerrno>
-
 #include "test_support.h"
 #include "threads/event.h"
 #include "threads/ws_thread.h"
 
 namespace {
-
-std::atomic<int> g_creates{0};
-
-// Lets the first thread through (the worker) and fails the second (the
-// manager the worker asks for).
-int CreateAllButSecond(pthread_t* t, const pthread_attr_t* a,
-                       void* (*f)(void*), void* arg) {
-    if (++g_creates == 2)
-        return EAGAIN;
-    return pthread_create(t, a, f, arg);
-}
 
 struct STaskGate {
     CEvent release{true, false};
@@ -79,8 +66,10 @@ TEST(WorkerWithoutManager, RunsItsTaskAndIsCollectedOnceAManagerExists) {
     });
     STaskGate gate;
     {
-        threads_test::CPosixCallsOverride calls;
-        calls.Calls().create = &CreateAllButSecond;
+        // The first thread (the worker) starts; the second (the manager
+        // the worker asks for) cannot.
+        threads_test::CThreadCallsOverride calls;
+        calls.FailCreation(2);
         ASSERT_NE(CreateWorker(new STaskRecord{&gate, &RunWhenReleased, 0},
                                false),
                   nullptr);
@@ -89,7 +78,7 @@ TEST(WorkerWithoutManager, RunsItsTaskAndIsCollectedOnceAManagerExists) {
     }
     // The task ran although the manager could not be started.
     EXPECT_EQ(reports.load(), 1);
-    EXPECT_EQ(reported, L"Resource temporarily unavailable");
+    EXPECT_EQ(reported, threads_test::CThreadCallsOverride::CreationFailureText());
     EXPECT_EQ(CThread::NamedLockUsers(L"CWorkerThreadsMan"), 0);
 
     gate.release.Set();

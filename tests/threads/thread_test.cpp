@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -12,7 +11,7 @@
 #include "threads/event.h"
 #include "threads/impl/thread_handle.h"
 
-using threads_test::CPosixCallsOverride;
+using threads_test::CThreadCallsOverride;
 using threads_test::Eventually;
 
 namespace {
@@ -241,7 +240,7 @@ TEST_P(ThreadTerminate, EndsAWaitingThreadWithTheGivenCode) {
     p.Terminate(GetParam().exitCode, GetParam().noRaise);
     EXPECT_FALSE(p.IsRunning());
     EXPECT_EQ(p.GetExitCode(), GetParam().exitCode);
-    EXPECT_TRUE(p.log->unwound);
+    EXPECT_EQ(p.log->unwound, threads_test::kKillUnwindsTheStack);
     EXPECT_FALSE(p.log->returned);
     EXPECT_EQ(p.log->terminatedWith, GetParam().exitCode);
     EXPECT_EQ(p.GetStatus(), CThread::StatusStopped);
@@ -272,7 +271,7 @@ TEST(Thread, DestroyingARunningThreadEndsIt) {
     ASSERT_TRUE(p->entered.Wait(10000));
     auto log = p->log;
     delete p;
-    EXPECT_TRUE(log->unwound);
+    EXPECT_EQ(log->unwound, threads_test::kKillUnwindsTheStack);
     EXPECT_FALSE(log->returned);
     EXPECT_EQ(log->terminatedWith, 0);
     EXPECT_EQ(CThread::NamedLockUsers(L"DestroyProbe"), 0);
@@ -285,16 +284,16 @@ TEST(Thread, DestroyingARunningThreadEndsIt) {
 namespace {
 
 TEST(ThreadFailures, CreationFailureRaisesTypeOneWithTheSystemText) {
-    CPosixCallsOverride calls;
-    calls.Calls().create = [](pthread_t*, const pthread_attr_t*,
-                              void* (*)(void*), void*) { return EAGAIN; };
+    CThreadCallsOverride calls;
+    calls.FailCreation();
     CProbe p(L"NoThreadProbe");
     try {
         p.Start();
         FAIL() << "Start did not raise";
     } catch (const CThreadException& e) {
         EXPECT_EQ(e.GetType(), 1);
-        EXPECT_EQ(e.GetMessage(), L"Resource temporarily unavailable");
+        EXPECT_EQ(e.GetMessage(), CThreadCallsOverride::CreationFailureText());
+        EXPECT_FALSE(e.GetMessage().empty());
     }
     EXPECT_FALSE(p.IsRunning());
     EXPECT_EQ(p.GetStatus(), CThread::StatusStopped);
@@ -303,8 +302,8 @@ TEST(ThreadFailures, CreationFailureRaisesTypeOneWithTheSystemText) {
 }
 
 TEST(ThreadFailures, FailedKillRaisesTypeThreeUnlessSuppressed) {
-    CPosixCallsOverride calls;
-    calls.Calls().cancel = [](pthread_t) { return ESRCH; };
+    CThreadCallsOverride calls;
+    calls.FailKill();
     CProbe p(L"StubbornProbe");
     p.Start();
     try {
@@ -312,7 +311,8 @@ TEST(ThreadFailures, FailedKillRaisesTypeThreeUnlessSuppressed) {
         FAIL() << "Terminate did not raise";
     } catch (const CThreadException& e) {
         EXPECT_EQ(e.GetType(), 3);
-        EXPECT_EQ(e.GetMessage(), L"No such process");
+        EXPECT_EQ(e.GetMessage(), CThreadCallsOverride::KillFailureText());
+        EXPECT_FALSE(e.GetMessage().empty());
     }
     // The raise leaves the thread as it was, still owned by the object.
     EXPECT_TRUE(p.IsRunning());
@@ -322,10 +322,19 @@ TEST(ThreadFailures, FailedKillRaisesTypeThreeUnlessSuppressed) {
     EXPECT_EQ(p.GetExitCode(), 42);
 }
 
+#ifdef _WIN32
+TEST(ThreadFailures, SystemTextForUnknownAndKnownCodes) {
+    const std::wstring known = threads_impl::SystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_FALSE(known.empty());
+    EXPECT_NE(known.back(), L'\n');
+    EXPECT_EQ(threads_impl::SystemErrorText(0x3FFFFFFF), L"");
+}
+#else
 TEST(ThreadFailures, SystemTextForUnknownAndKnownCodes) {
     EXPECT_EQ(threads_impl::SystemErrorText(ENOMEM), L"Cannot allocate memory");
     EXPECT_EQ(threads_impl::SystemErrorText(999999), L"Unknown error 999999");
 }
+#endif
 
 // A body that has done its work but not yet returned, held there by a
 // plain flag (no wait at which a kill could take it).

@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cerrno>
 
 #include "test_support.h"
 #include "threads/event.h"
 
-using threads_test::CPosixCallsOverride;
+using threads_test::CThreadCallsOverride;
 using threads_test::Eventually;
 
 namespace {
@@ -100,15 +99,14 @@ TEST(Worker, WorkerThatCannotStartReportsAndDoesNotRunItsTask) {
     });
     std::atomic<int> runs{0};
     {
-        CPosixCallsOverride calls;
-        calls.Calls().create = [](pthread_t*, const pthread_attr_t*,
-                                  void* (*)(void*), void*) { return EAGAIN; };
+        CThreadCallsOverride calls;
+        calls.FailCreation();
         // The worker owns the record and frees it with itself; a leak here
         // shows up under LeakSanitizer.
         EXPECT_EQ(CreateWorker(Task(&Count, &runs), false), nullptr);
     }
     SetThreadErrorReporter(nullptr);
-    EXPECT_EQ(reported, L"Resource temporarily unavailable");
+    EXPECT_EQ(reported, CThreadCallsOverride::CreationFailureText());
     EXPECT_EQ(runs.load(), 0);
     EXPECT_EQ(CThread::NamedLockUsers(L"CWSThread"), 0);
     EXPECT_EQ(Manager().ThreadCount(), 0u);
@@ -146,10 +144,14 @@ TEST(WorkerManager, PausedManagerDeletesNothingUntilContinued) {
     EXPECT_TRUE(Eventually(AllWorkersCollected));
 }
 
-TEST(WorkerManager, TenThousandTasksLeaveTheThreadCountWhereItStarted) {
+TEST(WorkerManager, ThousandsOfTasksLeaveTheThreadCountWhereItStarted) {
     ASSERT_TRUE(Eventually(AllWorkersCollected));
     const std::size_t before = threads_test::ProcessThreadCount();
+#ifdef _WIN32
+    constexpr int kTasks = 1000;  // a Wine thread takes some 7 ms to come and go
+#else
     constexpr int kTasks = 10000;
+#endif
     constexpr int kBurst = 50;
     std::atomic<int> runs{0};
     for (int launched = 0; launched < kTasks; launched += kBurst) {

@@ -29,6 +29,7 @@ namespace {
 constexpr qint64 kLinkEndBoundMs = 1500;
 constexpr int kLinkEndPollMs = 10;
 
+constexpr int kPortLabelText = 105;
 constexpr int kNoAnswerText = 163;
 constexpr int kPortLostText = 167;
 
@@ -156,8 +157,14 @@ void CConnectionPanel::Connect()
     // success for it; only a port that is really open counts.
     if (!m_engine.Open() || !m_engine.IsOpen()) {
         // The window stays offline, and says why.
-        const SOpenProblem problem = DiagnoseOpen(name.toStdString(), 0, "port not open");
-        ShowNotice(PortLabel(), OpenFailureText(PortLabel(), problem));
+        const auto failure = m_engine.LastOpenFailure();
+        SOpenProblem problem =
+            DiagnoseOpen(name.toLocal8Bit().toStdString(), failure.errorNumber, failure.message);
+        // No entry at all: named by the port label's own word.
+        const QString label = name.isEmpty() ? MainText(kPortLabelText) : PortLabel();
+        if (name.isEmpty())
+            problem.kind = SOpenProblem::Kind::NoSuchPort;
+        ShowNotice(label, OpenFailureText(label, problem));
         return;
     }
     m_engine.Start();

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "serial/port_access.h"
 #include "ui/main/main_text.h"
 
 namespace {
@@ -17,29 +18,35 @@ constexpr int kOtherText = 162;
 
 }  // namespace
 
-SOpenProblem DiagnoseOpen(const std::string& /*devicePath*/, int errorNumber,
+SOpenProblem DiagnoseOpen(const std::string& devicePath, int errorNumber,
                           const std::string& message)
 {
     SOpenProblem problem;
-    switch (errorNumber) {
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
+    // The terminal calls a serial port answers are refused by anything else.
+    if (errorNumber == ENOTTY) {
+        problem.kind = SOpenProblem::Kind::NotSerial;
+        return problem;
+    }
+    const serial::OpenDiagnosis diagnosis =
+        serial::DiagnoseOpenFailure(devicePath, errorNumber, message);
+    problem.group = QString::fromLocal8Bit(diagnosis.group.c_str());
+    problem.holder = QString::fromLocal8Bit(diagnosis.holder.c_str());
+    switch (diagnosis.problem) {
+        case serial::OpenProblem::NoSuchPort:
             problem.kind = SOpenProblem::Kind::NoSuchPort;
             break;
-        case EACCES:
-        case EPERM:
+        case serial::OpenProblem::NoPermission:
             problem.kind = SOpenProblem::Kind::NoPermission;
             break;
-        case EBUSY:
+        case serial::OpenProblem::Busy:
             problem.kind = SOpenProblem::Kind::Busy;
             break;
-        case ENOTTY:
-            problem.kind = SOpenProblem::Kind::NotSerial;
-            break;
-        default:
-            problem.reason = QString::fromLocal8Bit(errorNumber != 0 ? std::strerror(errorNumber)
-                                                                     : message.c_str());
+        case serial::OpenProblem::Other:
+            problem.kind = SOpenProblem::Kind::Other;
+            // The system's own words for the number; the port's message
+            // when there is none.
+            problem.reason = QString::fromLocal8Bit(
+                errorNumber != 0 ? std::strerror(errorNumber) : message.c_str());
             break;
     }
     return problem;

@@ -7,6 +7,7 @@
 #include <errno.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -99,6 +100,7 @@ struct SOpenCase {
     const char* path;
     int text;
     void (*inject)(serial::unix_sys::Calls& calls);
+    bool held = false;  // another open port holds the claim
 };
 
 const SOpenCase kOpenCases[] = {
@@ -108,6 +110,7 @@ const SOpenCase kOpenCases[] = {
     // the serial layer's seam; the device and its group are real.
     {"no_permission", nullptr, 157,
      [](serial::unix_sys::Calls& c) { c.open = [](const char*, int) { return errno = EACCES, -1; }; }},
+    {"busy", nullptr, 159, nullptr, true},
 };
 
 class OpenFailure : public InLanguage {};
@@ -122,6 +125,12 @@ TEST_P(OpenFailure, SaysWhyAndStaysOffline)
         const QString label = c.path != nullptr ? QStringLiteral("ttyX")
                                                 : QString::fromStdString(h.Sim().SlavePath());
         QString expected = MainText(c.text).arg(label);
+        std::unique_ptr<serial::Serial> holder;
+        if (c.held) {
+            holder = std::make_unique<serial::Serial>(h.Sim().SlavePath(), 9600, serial::Timeout::Total(50));
+            // The holder is named by process number and command name.
+            expected = MainText(159).arg(label, QStringLiteral("%1 (ui_main_tests)").arg(::getpid()));
+        }
         if (c.text == 157) {
             const QString group = GroupOf(h.Sim().SlavePath());
             expected = group.isEmpty() || group == QLatin1String("root")

@@ -1,0 +1,75 @@
+#include "cli/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "cli/parameters.h"
+#include "cli/port_runner.h"
+
+namespace cli {
+
+std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
+    CLI::App app{"Reads, writes, samples, saves and restores two-wire transmitters on serial "
+                 "ports, talking to them as the Corvexa window does.\n"
+                 "Exit status: 0 done, 2 bad command line or a refused value (nothing sent), "
+                 "3 a port could not be opened, 4 the device did not answer, 5 a write was "
+                 "not confirmed.",
+                 "corvexa-cli"};
+    app.require_subcommand(1);
+    // Options of the program also work after the command.
+    app.fallthrough();
+    app.add_option("--port", line.ports,
+                   "serial port to use (a path like /dev/ttyUSB0, or COM3); give it several "
+                   "times to work on several devices at once");
+    app.add_flag("--factory", line.factory, "read registers 10-23 instead of 10-17");
+    app.add_flag("--json", line.json, "print JSON, one object per line, instead of tables");
+    app.add_option("--trace", line.trace, "write every frame, reply, time-out and retry to FILE");
+    app.add_flag("--simulate", line.simulate, "also use the built-in simulated transmitter as a port");
+
+    app.add_subcommand("ports", "list the serial ports: path, name, stable by-id path, USB, busy or free");
+    app.add_subcommand("read", "read the parameters: registers 10-17, or 10-23 with --factory");
+
+    auto* write = app.add_subcommand(
+        "write", "write parameters in the order given; each is checked before anything is sent");
+    write->add_option("NAME=VALUE", line.assignments,
+                      "parameter and value, e.g. zero-offset=2.5 signal-source=PT100 gain=25; "
+                      "the names: " + WritableNames() +
+                          ". Signal source and gain take the text the window shows (PT100, K, "
+                          "Float Level; the factor 12.5) or code:N")
+        ->required();
+    write->add_flag("--force", line.force, "send a lower limit that is not below the upper limit");
+
+    auto* sample = app.add_subcommand("sample", "poll the zero (20) or full (21) sample register, one line each");
+    sample->add_option("WHICH", line.which, "zero or full")
+        ->required()
+        ->check(CLI::IsMember({"zero", "full"}));
+    sample->add_option("--count", line.count, "how many readings (default 10)")
+        ->check(CLI::Range(1, 1000000));
+
+    auto* backup = app.add_subcommand(
+        "backup", "read registers 10-23 and save them as JSON (time, port, shown values); "
+                  "{port} in FILE is replaced by the port's name");
+    backup->add_option("FILE", line.file, "file to write")->required();
+
+    auto* restore = app.add_subcommand(
+        "restore", "write the configuration registers (10, 15-19) that differ from FILE, then "
+                   "read back and compare");
+    restore->add_option("FILE", line.file, "a file made by backup")->required();
+    restore->add_flag("--with-calibration", line.withCalibration, "also registers 20-23");
+    restore->add_flag("--dry-run", line.dryRun, "show what would be written and write nothing");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) {
+            app.exit(e);
+            return kExitOk;
+        }
+        std::fprintf(stderr, "corvexa-cli: %s; see corvexa-cli --help\n", e.what());
+        return kExitUsage;
+    }
+    line.command = app.get_subcommands().front()->get_name();
+    return std::nullopt;
+}
+
+}  // namespace cli

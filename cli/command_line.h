@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct CommandLine {
+    std::vector<std::string> ports;
+    bool factory = false;
+    bool json = false;
+    std::string trace;
+    bool simulate = false;
+
+    std::string command;  // ports, read, write, sample, backup, restore
+    std::vector<std::string> assignments;  // write
+    bool force = false;                    // write
+    std::string which;                     // sample: zero or full
+    int count = 10;                        // sample
+    std::string file;                      // backup, restore
+    bool withCalibration = false;          // restore
+    bool dryRun = false;                   // restore
+};
+
+// Fills `line` from the arguments. Returns the exit status when the
+// program is done already: 0 after --help, 2 after a mistake (reported on
+// stderr in one line).
+std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line);
+
+}  // namespace cli

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/port_runner.h"
+
+namespace cli {
+
+// `simulated`: the path of the --simulate transmitter, if any.
+int RunPorts(const RunSettings& settings, const std::string& simulated);
+int RunRead(const RunSettings& settings);
+int RunWrite(const RunSettings& settings, const std::vector<std::string>& assignments, bool force);
+int RunSample(const RunSettings& settings, const std::string& which, int count);
+int RunBackup(const RunSettings& settings, const std::string& file);
+int RunRestore(const RunSettings& settings, const std::string& file, bool withCalibration,
+               bool dryRun);
+
+// The read-all of a session as JSON ("registers", "parameters", "failed")
+// and as an aligned table; shared by read and backup.
+nlohmann::ordered_json RegistersJson(const RegisterWords& words, int count);
+nlohmann::ordered_json ParametersJson(const RegisterWords& words, int count);
+std::vector<int> FailedRegisters(const RegisterWords& words, int count);
+std::string RegistersTable(const std::string& port, const RegisterWords& words, int count);
+
+// Left-aligned columns separated by two blanks.
+std::string AlignedTable(const std::vector<std::vector<std::string>>& rows);
+
+}  // namespace cli

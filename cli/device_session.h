@@ -1,0 +1,102 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/parameters.h"
+#include "protocol/link_observer.h"
+#include "protocol/messages.h"
+#include "protocol/transmitter_link.h"
+
+namespace cli {
+
+class TraceLog;
+
+// One transmitter on one port, talked to as the window does: the engine on
+// the port, the link on the engine, ConnectRequest + LinkStart and the
+// read-all they bring, writes, the sampling poll and LinkEnd at the end.
+// Used from one thread; the link's threads report back through the sink
+// and the observer.
+class DeviceSession final : private protocol::IMessageSink, private protocol::ILinkObserver {
+public:
+    // Called before each read of a read-all: register, n of m.
+    using ReadProgress = std::function<void(int reg, int n, int of)>;
+
+    DeviceSession(std::string port, bool factory, TraceLog* trace);
+    // Says LinkEnd if the device ever answered, then closes the port.
+    ~DeviceSession();
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    const std::string& Port() const { return m_port; }
+    void SetReadProgress(ReadProgress progress) { m_progress = std::move(progress); }
+
+    // Opens the port; on failure the reason in one line, with what to do.
+    std::optional<std::string> Open(bool& problemIsPort);
+
+    // The handshake and the read-all it starts. False when the device did
+    // not answer the handshake; single reads that failed show in Words().
+    bool Connect();
+    // Another read-all on the open link (after writes, to compare).
+    bool ReadAgain();
+    // Registers 10..23 as the last read-all left them.
+    RegisterWords Words() const;
+    int RegistersRead() const;  // how many a read-all asks for: 8 or 14
+
+    struct WriteOutcome {
+        bool ok = false;
+        int attempts = 0;
+    };
+    WriteOutcome Write(protocol::OperationCode code, std::uint16_t word);
+
+    // Polls register 20 (zero) or 21 (full) `count` times; `each` gets the
+    // time since the first poll and the word (empty: no answer).
+    void Sample(bool zero, int count,
+                const std::function<void(std::chrono::milliseconds, std::optional<std::uint16_t>)>& each);
+
+    // LinkEnd, waited for; then the port closes. Also done by the destructor.
+    void End();
+
+private:
+    enum class Phase { Idle, ReadAll, Sampling };
+
+    void PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void OnSent(const protocol::Frame& request, int attempt) override;
+    void OnReceived(const std::uint8_t* data, std::size_t length) override;
+    void OnTimedOut(const protocol::Frame& request, int attempt) override;
+    void OnExchangeEnded(const protocol::ExchangeOutcome& outcome) override;
+
+    bool WaitForReadAll(std::size_t onlineBefore);
+    // Waits for the outcome of an exchange with this request sent after
+    // `endedBefore` outcomes.
+    std::optional<protocol::ExchangeOutcome> WaitForOutcome(const protocol::Frame& request,
+                                                            std::size_t endedBefore,
+                                                            std::chrono::seconds limit);
+
+    const std::string m_port;
+    const bool m_factory;
+    TraceLog* const m_trace;
+    ReadProgress m_progress;
+
+    protocol::TransmitterEngine m_engine;
+    std::unique_ptr<protocol::CTransmitterLink> m_link;
+    bool m_ended = false;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Phase m_phase = Phase::Idle;
+    RegisterWords m_words;
+    std::size_t m_online = 0;  // UM_DEVICE_ONLINE messages
+    std::vector<protocol::ExchangeOutcome> m_outcomes;
+    bool m_answered = false;  // the device answered at least once
+    std::function<void(std::optional<std::uint16_t>)> m_sampleTaken;
+};
+
+}  // namespace cli

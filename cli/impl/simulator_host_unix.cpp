@@ -1,0 +1,19 @@
+#include <exception>
+
+#include "cli/simulator_host.h"
+#include "sim/simulated_transmitter.h"
+
+namespace cli {
+
+std::shared_ptr<void> StartSimulator(std::string& path, std::string& error) {
+    try {
+        auto simulator = std::make_shared<corvexa::sim::SimulatedTransmitter>();
+        path = simulator->SlavePath();
+        return simulator;
+    } catch (const std::exception& e) {
+        error = std::string("cannot start the simulated transmitter: ") + e.what();
+    }
+    return nullptr;
+}
+
+}  // namespace cli

@@ -1,0 +1,64 @@
+#include <memory>
+#include <optional>
+
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/simulator_host.h"
+#include "cli/trace_log.h"
+
+int main(int argc, char** argv) {
+    using namespace cli;
+    CommandLine line;
+    if (const std::optional<int> done = ParseCommandLine(argc, argv, line)) return *done;
+
+    Console console;
+    std::vector<std::string> ports = line.ports;
+    std::shared_ptr<void> simulator;
+    std::string simulated;
+    if (line.simulate) {
+        std::string error;
+        simulator = StartSimulator(simulated, error);
+        if (!simulator) {
+            console.Error(error);
+            return kExitPort;
+        }
+        ports.push_back(simulated);
+    }
+
+    std::unique_ptr<TraceLog> trace;
+    if (!line.trace.empty()) {
+        trace = std::make_unique<TraceLog>(line.trace);
+        if (!trace->error().empty()) {
+            console.Error(trace->error());
+            return kExitUsage;
+        }
+    }
+
+    RunSettings settings;
+    settings.ports = ports;
+    settings.factory = line.factory;
+    settings.json = line.json;
+    settings.trace = trace.get();
+    settings.console = &console;
+
+    if (line.command == "ports") return RunPorts(settings, simulated);
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        for (std::size_t j = i + 1; j < ports.size(); ++j) {
+            if (ports[i] == ports[j]) {
+                console.Error("port " + ports[i] + " is given twice; give each port once");
+                return kExitUsage;
+            }
+        }
+    }
+    if (ports.empty()) {
+        console.Error("no port given; add --port PATH (see corvexa-cli ports) or --simulate");
+        return kExitUsage;
+    }
+    if (line.command == "read") return RunRead(settings);
+    if (line.command == "write") return RunWrite(settings, line.assignments, line.force);
+    if (line.command == "sample") return RunSample(settings, line.which, line.count);
+    // Backups hold and restores compare all of registers 10..23.
+    settings.factory = true;
+    if (line.command == "backup") return RunBackup(settings, line.file);
+    return RunRestore(settings, line.file, line.withCalibration, line.dryRun);
+}

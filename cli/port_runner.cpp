@@ -1,0 +1,59 @@
+#include "cli/port_runner.h"
+
+#include <thread>
+
+namespace cli {
+
+namespace {
+
+int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
+           const std::function<int(DeviceSession&)>& job) {
+    Console& console = *settings.console;
+    const std::string& port = settings.ports[slot];
+    DeviceSession session(port, settings.factory, settings.trace);
+    if (showProgress && console.ShowsProgress()) {
+        session.SetReadProgress([&console, slot, port](int reg, int n, int of) {
+            console.SetProgress(slot, port + ": register " + std::to_string(reg) + " (" +
+                                          std::to_string(n) + " of " + std::to_string(of) + ")");
+        });
+    }
+    bool portProblem = false;
+    if (const auto problem = session.Open(portProblem)) {
+        console.Error(*problem);
+        return portProblem ? kExitPort : kExitNoAnswer;
+    }
+    if (!session.Connect()) {
+        console.Error(port +
+                      ": the device did not answer the connect request; check the cable, "
+                      "the power and that this is the transmitter's port");
+        return kExitNoAnswer;
+    }
+    return job(session);
+}
+
+}  // namespace
+
+int RunOnPorts(const RunSettings& settings, bool showProgress,
+               const std::function<int(DeviceSession&)>& job) {
+    std::vector<int> codes(settings.ports.size(), kExitOk);
+    std::vector<std::thread> threads;
+    for (std::size_t slot = 0; slot < settings.ports.size(); ++slot) {
+        threads.emplace_back([&, slot] { codes[slot] = RunOne(settings, slot, showProgress, job); });
+    }
+    for (std::thread& t : threads) t.join();
+    settings.console->ClearProgress();
+    for (int code : codes) {
+        if (code != kExitOk) return code;
+    }
+    return kExitOk;
+}
+
+std::string RegisterList(const std::vector<int>& registers) {
+    std::string text = registers.size() == 1 ? "register " : "registers ";
+    for (std::size_t i = 0; i < registers.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + std::to_string(registers[i]);
+    }
+    return text;
+}
+
+}  // namespace cli

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "cli/device_session.h"
+
+namespace cli {
+
+// Exit status of the program.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitUsage = 2,          // bad command line or a refused value; nothing was sent
+    kExitPort = 3,           // a port could not be opened
+    kExitNoAnswer = 4,       // the device did not answer
+    kExitNotConfirmed = 5,   // a write was not confirmed
+};
+
+struct RunSettings {
+    std::vector<std::string> ports;
+    bool factory = false;
+    bool json = false;
+    TraceLog* trace = nullptr;
+    Console* console = nullptr;
+};
+
+// Runs `job` on every port at once, one thread each, on a session that is
+// open and connected (handshake and read-all done). Port and handshake
+// failures are reported here. Returns the exit status: 0 when every port
+// succeeded, else the code of the first port (in the order given) that failed.
+// `showProgress`: the read-all's progress on a terminal.
+int RunOnPorts(const RunSettings& settings, bool showProgress,
+               const std::function<int(DeviceSession&)>& job);
+
+// "registers 12, 13" for a message.
+std::string RegisterList(const std::vector<int>& registers);
+
+}  // namespace cli

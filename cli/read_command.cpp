@@ -1,0 +1,90 @@
+#include <algorithm>
+
+#include "cli/commands.h"
+
+namespace cli {
+
+std::string AlignedTable(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::size_t> widths;
+    // Display width: UTF-8 continuation bytes take no column ("°C").
+    auto width = [](const std::string& s) {
+        return static_cast<std::size_t>(
+            std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+    };
+    for (const auto& row : rows) {
+        if (widths.size() < row.size()) widths.resize(row.size(), 0);
+        for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], width(row[i]));
+    }
+    std::string text;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size()) line.append(widths[i] - width(row[i]) + 2, ' ');
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+nlohmann::ordered_json RegistersJson(const RegisterWords& words, int count) {
+    nlohmann::ordered_json registers = nlohmann::ordered_json::object();
+    for (int i = 0; i < count; ++i) {
+        if (words[static_cast<std::size_t>(i)]) {
+            registers[std::to_string(protocol::RegisterOfIndex(i))] = *words[static_cast<std::size_t>(i)];
+        }
+    }
+    return registers;
+}
+
+nlohmann::ordered_json ParametersJson(const RegisterWords& words, int count) {
+    nlohmann::ordered_json parameters = nlohmann::ordered_json::object();
+    for (int i = 0; i < count; ++i) {
+        if (i == protocol::kReservedIndex) continue;
+        parameters[Parameters()[static_cast<std::size_t>(i)].name] = ShownJson(i, words);
+    }
+    return parameters;
+}
+
+std::vector<int> FailedRegisters(const RegisterWords& words, int count) {
+    std::vector<int> failed;
+    for (int i = 0; i < count; ++i) {
+        if (!words[static_cast<std::size_t>(i)]) failed.push_back(protocol::RegisterOfIndex(i));
+    }
+    return failed;
+}
+
+std::string RegistersTable(const std::string& port, const RegisterWords& words, int count) {
+    std::vector<std::vector<std::string>> rows{{"register", "parameter", "value", "raw"}};
+    for (int i = 0; i < count; ++i) {
+        const auto word = words[static_cast<std::size_t>(i)];
+        rows.push_back({std::to_string(protocol::RegisterOfIndex(i)),
+                        Parameters()[static_cast<std::size_t>(i)].name,
+                        word ? ShownText(i, words) : "(no answer)",
+                        word ? std::to_string(*word) : "-"});
+    }
+    return port + "\n" + AlignedTable(rows);
+}
+
+int RunRead(const RunSettings& settings) {
+    return RunOnPorts(settings, true, [&](DeviceSession& session) {
+        const RegisterWords words = session.Words();
+        const int count = session.RegistersRead();
+        const std::vector<int> failed = FailedRegisters(words, count);
+        if (settings.json) {
+            nlohmann::ordered_json out{{"port", session.Port()},
+                               {"registers", RegistersJson(words, count)},
+                               {"parameters", ParametersJson(words, count)},
+                               {"failed", failed}};
+            settings.console->Print(out.dump());
+        } else {
+            settings.console->Print(RegistersTable(session.Port(), words, count));
+        }
+        if (failed.empty()) return kExitOk;
+        settings.console->Error(session.Port() + ": " + RegisterList(failed) +
+                                " did not answer; read again, and check the cable if it repeats");
+        return kExitNoAnswer;
+    });
+}
+
+}  // namespace cli

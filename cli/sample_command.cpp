@@ -1,0 +1,39 @@
+#include <cstdio>
+
+#include "cli/commands.h"
+
+namespace cli {
+
+int RunSample(const RunSettings& settings, const std::string& which, int count) {
+    const bool zero = which == "zero";
+    const int index = zero ? protocol::kZeroSampleIndex : protocol::kFullSampleIndex;
+    const std::string name = Parameters()[static_cast<std::size_t>(index)].name;
+    const int reg = protocol::RegisterOfIndex(index);
+    return RunOnPorts(settings, false, [&](DeviceSession& session) {
+        int missed = 0;
+        session.Sample(zero, count, [&](std::chrono::milliseconds at, std::optional<std::uint16_t> word) {
+            if (!word) ++missed;
+            if (settings.json) {
+                settings.console->Print(nlohmann::ordered_json{{"port", session.Port()},
+                                                       {"time_ms", at.count()},
+                                                       {"register", reg},
+                                                       {"value", word ? nlohmann::ordered_json(*word)
+                                                                      : nlohmann::ordered_json(nullptr)}}
+                                            .dump());
+            } else {
+                char line[160];
+                std::snprintf(line, sizeof line, "%s  %7lld ms  %s  %s", session.Port().c_str(),
+                              static_cast<long long>(at.count()), name.c_str(),
+                              word ? std::to_string(*word).c_str() : "(no answer)");
+                settings.console->Print(line);
+            }
+        });
+        if (missed == 0) return kExitOk;
+        settings.console->Error(session.Port() + ": " + std::to_string(missed) + " of " +
+                                std::to_string(count) + " readings of register " +
+                                std::to_string(reg) + " got no answer; check the cable");
+        return kExitNoAnswer;
+    });
+}
+
+}  // namespace cli
