@@ -83,9 +83,9 @@ constexpr const wchar_t* kStrings[] = {
     L"Not stored: no fresh reading came from the device",
 };
 
-// Index = id - 190: the main window's status and menu texts.
+// Index = id - 230: the main window's status and menu texts.
 constexpr const wchar_t* kMoreStrings[] = {
-    L"Waiting for the transmitter to answer…",  // 190
+    L"Waiting for the transmitter to answer…",  // 230
     L"Sending…",
     L"About Corvexa…",
     L"USB %1:%2",

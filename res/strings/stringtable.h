@@ -1,6 +1,6 @@
 #pragma once
 
-// The program's own numbered texts (101-169, 190-194). They are the last resort of
+// The program's own numbered texts (101-169, 230-234). They are the last resort of
 // every text lookup, so each id a window asks for must exist here.
 namespace corvexa::res {
 
@@ -9,7 +9,7 @@ const wchar_t* LoadBuiltinString(int id);
 
 inline constexpr int kFirstBuiltinString = 101;
 inline constexpr int kLastBuiltinString = 169;
-inline constexpr int kFirstMoreString = 190;
-inline constexpr int kLastMoreString = 194;
+inline constexpr int kFirstMoreString = 230;
+inline constexpr int kLastMoreString = 234;
 
 }  // namespace corvexa::res

@@ -17,7 +17,7 @@ TEST(BuiltinFallback, WindowTextsComeFromTheTableWhenNoPackIsLoaded) {
             L"Zero offset is used for physical quantity correction: output value = "
             L"measured value + zero offset value");
   EXPECT_EQ(GetResString(L"Main", 164, L"x"), L"Reading parameters %1 of %2");
-  EXPECT_EQ(GetResString(L"Main", 192, L"x"), L"About Corvexa\u2026");
+  EXPECT_EQ(GetResString(L"Main", 232, L"x"), L"About Corvexa\u2026");
 }
 
 TEST(BuiltinFallback, IdsOutsideTheTableYieldTheDefault) {

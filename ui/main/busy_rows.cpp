@@ -8,7 +8,7 @@ using namespace mainwnd;
 
 namespace {
 
-constexpr int kSendingText = 191;
+constexpr int kSendingText = 231;
 
 struct SRow {
     int code;

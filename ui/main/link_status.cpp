@@ -10,7 +10,7 @@ constexpr int kOnlineText = 109;
 constexpr int kOfflineText = 110;
 constexpr int kReadingText = 164;
 constexpr int kOnlineWithGapsText = 165;
-constexpr int kWaitingText = 190;
+constexpr int kWaitingText = 230;
 
 }  // namespace
 

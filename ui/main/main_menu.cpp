@@ -15,7 +15,7 @@ constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr int kLanguageText = 140;
 constexpr int kChineseText = 141;
 constexpr int kEnglishText = 142;
-constexpr int kAboutText = 192;
+constexpr int kAboutText = 232;
 
 const QString kLanguageMenu = QStringLiteral("language");
 

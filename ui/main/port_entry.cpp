@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr int kUsbIdText = 193;
-constexpr int kSerialNumberText = 194;
+constexpr int kUsbIdText = 233;
+constexpr int kSerialNumberText = 234;
 
 }  // namespace
 

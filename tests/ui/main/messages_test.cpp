@@ -161,7 +161,7 @@ TEST_P(LinkEnds, SilentTransmitterClosesThePortAndSaysWhatToCheck)
     h.Sim().SetSilent(true);
     h.ChooseVersion();
     h.Click(IDC_CONNECT);
-    EXPECT_EQ(h.Text(IDC_STATUS), MainText(190));  // waiting, not "online"
+    EXPECT_EQ(h.Text(IDC_STATUS), MainText(230));  // waiting, not "online"
     h.SnapshotNextBox(Shot("no_answer", GetParam()));
     ASSERT_TRUE(h.WaitForBox(1, 3000));
     const QString port = QString::fromStdString(h.Sim().SlavePath());
@@ -261,7 +261,7 @@ TEST_P(Progress, AWriteKeepsItsRowBusyWhileTheOthersStayUsable)
     h.SetText(IDC_LOWER, QStringLiteral("-20"));
     h.SetText(IDC_UPPER, QStringLiteral("400"));
     h.Click(IDC_LOWER_SET);
-    EXPECT_EQ(h.Text(IDC_LOWER_SET), MainText(191));
+    EXPECT_EQ(h.Text(IDC_LOWER_SET), MainText(231));
     EXPECT_FALSE(h.Enabled(IDC_LOWER_SET));
     EXPECT_TRUE(h.Enabled(IDC_UPPER_SET));
     h.Click(IDC_UPPER_SET);  // queues behind the first
