@@ -108,6 +108,7 @@ void CTransmitterLink::BeginConnection() {
         ++m_connection;
         m_live = true;
         m_linkEndPending = false;
+        m_lossReported = false;
         m_quietUntil = {};
         m_assembler = CReplyAssembler();
     }
@@ -243,6 +244,13 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
     if (startReadAll) StartReadAllTask();
 }
 
+void CTransmitterLink::OnError(serial::Serial*, int32_t) {
+    std::lock_guard lock(m_mutex);
+    if (m_closing || !m_live || m_lossReported) return;
+    m_lossReported = true;
+    m_sink.PostToWindow(UM_PORT_LOST, 0, 0);
+}
+
 bool CTransmitterLink::Launch(TaskKind kind, OperationCode code, std::uint16_t value) {
     std::unique_lock lock(m_mutex);
     // Between EndConnection and the next BeginConnection nothing may start
@@ -320,8 +328,13 @@ void CTransmitterLink::RunTask(const TaskArgs& args) {
 
 void CTransmitterLink::VendorTask(const Turn& turn, OperationCode code) {
     const VendorCommand command = *VendorCommandOf(code);
-    Exchange(turn, VendorFrame(command), AnswerTo(command));
+    const bool answered = Exchange(turn, VendorFrame(command), AnswerTo(command));
     if (turn.linkEnd) LinkEndDone();  // written, or never will be
+    // A handshake step that ran out of attempts leaves nothing to wait for;
+    // the window says so and closes the port.
+    if (!answered && command != VendorCommand::LinkEnd) {
+        Post(turn.connection, UM_NO_ANSWER, static_cast<std::uintptr_t>(code), 0);
+    }
     Pause(m_timing.taskPause);
 }
 
@@ -336,8 +349,10 @@ void CTransmitterLink::ReadAllTask(Turn turn) {
     for (int index = 0; index < count && Alive(turn.connection); ++index) {
         if (index > 0) turn = TakeTurn(turn.connection);
         // A failed read leaves its field as it was; the loop goes on.
-        Exchange(turn, ReadRequest(RegisterOfIndex(index)), ReplyKind::RegisterValue, index,
-                 index);
+        const bool answered = Exchange(turn, ReadRequest(RegisterOfIndex(index)),
+                                       ReplyKind::RegisterValue, index, index);
+        Post(turn.connection, UM_READ_PROGRESS, static_cast<std::uintptr_t>(index),
+             ReadProgressParam(count, answered));
     }
     Pause(m_timing.taskPause);
     Post(turn.connection, UM_VALUES_CHANGED, 0, 0);
@@ -366,13 +381,16 @@ void CTransmitterLink::SamplingThread() {
             connection = m_connection;
         }
         // Register 20 is the zero sample, 21 the full sample.
-        if (zero) {
-            Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kZeroSampleIndex)),
-                     ReplyKind::RegisterValue, kZeroSampleIndex);
+        // A sample that got no reply is reported, so the window does not
+        // pass off the last one as current.
+        if (zero && !Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kZeroSampleIndex)),
+                              ReplyKind::RegisterValue, kZeroSampleIndex)) {
+            Post(connection, UM_SAMPLE_MISSED, kZeroSampleIndex, 0);
         }
-        if (m_fullSampling.load()) {
-            Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kFullSampleIndex)),
-                     ReplyKind::RegisterValue, kFullSampleIndex);
+        if (m_fullSampling.load() &&
+            !Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kFullSampleIndex)),
+                      ReplyKind::RegisterValue, kFullSampleIndex)) {
+            Post(connection, UM_SAMPLE_MISSED, kFullSampleIndex, 0);
         }
         Post(connection, UM_VALUES_CHANGED, 0, 0);
     }

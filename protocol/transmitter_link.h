@@ -139,6 +139,9 @@ public:
 
     // Engine receive thread: one chunk as read from the port.
     void OnReceive(serial::Serial* port, const uint8_t* data, int32_t length) override;
+    // Engine receive thread: a read failed or the line went away. The live
+    // connection reports UM_PORT_LOST once.
+    void OnError(serial::Serial* port, int32_t code) override;
 
 private:
     enum class TaskKind { Vendor, ReadAll, Write };
@@ -213,6 +216,7 @@ private:
     Connection m_connection = 1;
     bool m_live = true;
     bool m_linkEndPending = false;
+    bool m_lossReported = false;  // UM_PORT_LOST went out for this connection
     std::chrono::steady_clock::time_point m_quietUntil{};
     std::chrono::steady_clock::time_point m_lastReceived{};  // last OnReceive
     std::optional<ReplyKind> m_expect;  // kind the attempt on the line waits for

@@ -12,6 +12,11 @@ struct SSerInfo {
     std::wstring friendlyName;  // shown to users; ends in "(<port name>)"
     bool isUsb = false;
     std::wstring description;
+    // USB adapters only, where the system tells them; empty otherwise.
+    std::wstring stableName{};    // a path that survives re-plugging (/dev/serial/by-id/...)
+    std::wstring usbVendorId{};   // four hex digits, e.g. 0403
+    std::wstring usbProductId{};  // e.g. 6001
+    std::wstring serialNumber{};  // the adapter's own serial number
 };
 
 // Raised when the ports cannot be listed; carries the wide error text.

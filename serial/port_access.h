@@ -14,6 +14,11 @@ struct OpenDiagnosis {
     // /dev/ttyUSB0 (group dialout): join the group with `sudo usermod -aG
     // dialout $USER`, then log in again".
     std::string text;
+    // For a front end that words it itself, where the system tells them:
+    // the group owning the device (NoPermission) and the program holding
+    // it, e.g. "1234 (minicom)" (Busy).
+    std::string group{};
+    std::string holder{};
 };
 
 // From the error number an open reported (errno, GetLastError) and the

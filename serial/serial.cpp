@@ -55,6 +55,8 @@ Serial::~Serial() = default;
 
 bool Serial::isOpen() const { return pimpl_->isOpen(); }
 
+bool Serial::lineLost() const { return pimpl_->lineLost(); }
+
 void Serial::close() { pimpl_->close(); }
 
 size_t Serial::read(uint8_t* buffer, size_t size) {

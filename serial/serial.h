@@ -59,6 +59,9 @@ public:
     Serial& operator=(const Serial&) = delete;
 
     bool isOpen() const;
+    // True once a read found the line gone (hung up, adapter pulled, the
+    // platform failing the read); such reads still return without raising.
+    bool lineLost() const;
     void close();
     size_t read(uint8_t* buffer, size_t size);
     size_t write(const uint8_t* data, size_t size);

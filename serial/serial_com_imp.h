@@ -32,7 +32,8 @@ public:
     virtual void OnThreadStart(serial::Serial* /*port*/) {}
     // Receive thread: once after its loop ended.
     virtual void OnThreadExit(serial::Serial* /*port*/) {}
-    // Receive thread: a read raised (-1) or found the port closed (-2).
+    // Receive thread: a read raised or found the line gone (-1), or found
+    // the port closed (-2).
     virtual void OnError(serial::Serial* /*port*/, int32_t /*code*/) {}
 
 protected:
@@ -291,9 +292,11 @@ private:
                 if (THandler* handler = receiver->currentHandler()) {
                     handler->OnReceive(port, buffer.get(), n);
                 }
-            } else if (n < 0) {
+            } else if (n < 0 || port->lineLost()) {
+                // A line that went away (adapter pulled, hang-up) reads as
+                // nothing without raising; it is a failed read all the same.
                 if (THandler* handler = receiver->currentHandler()) {
-                    handler->OnError(port, n);
+                    handler->OnError(port, n < 0 ? n : -1);
                 }
             }
         }

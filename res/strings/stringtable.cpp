@@ -12,7 +12,7 @@ constexpr const wchar_t* kStrings[] = {
     L"User Version",
     L"Factory Version",
     L"COM",  // 105
-    L"Band Rate",
+    L"Baud Rate",
     L"Connect Device",
     L"Disconnect Device",
     L"Device is online",
@@ -20,7 +20,7 @@ constexpr const wchar_t* kStrings[] = {
     L"Signal Source",
     L"This parameter is used for the temperature transmitter",
     L"Null Offset",
-    L"Zero offset is used for physical quantity correction, output value - "
+    L"Zero offset is used for physical quantity correction: output value = "
     L"measured value + zero offset value",
     L"Upper Limit",  // 115
     L"Lower Limit",
@@ -67,10 +67,35 @@ constexpr const wchar_t* kStrings[] = {
     L"Not sent: out of range. It takes %1 to %2",
     L"Not sent: nothing selected",
     L"The lower limit is at or above the upper limit. Send it anyway?",  // 155
+    L"Cannot open %1: there is no such port. Check that the adapter is plugged in and choose the port again.",  // 156
+    L"Cannot open %1: permission denied. The port belongs to the group %2; add your user to it with: sudo usermod -aG %2 $USER, then log out and in again.",
+    L"Cannot open %1: permission denied. Ask for read and write access to the port.",
+    L"Cannot open %1: it is in use by %2. Close that program and try again.",
+    L"Cannot open %1: it is in use by another program. Close that program and try again.",  // 160
+    L"Cannot open %1: it is not a serial port.",
+    L"Cannot open %1: %2",
+    L"The transmitter did not answer on %1 at 9600 baud, 8N1. Check the wiring, the transmitter's power supply and that this is the port it is connected to.",
+    L"Reading parameters %1 of %2",
+    L"Online; %1 of %2 parameters did not answer",  // 165
+    L"no answer",
+    L"The port %1 was lost (adapter pulled or line hung up). The device is offline.",
+    L"no reading",
+    L"Not stored: no fresh reading came from the device",
+};
+
+// Index = id - 230: the main window's status and menu texts.
+constexpr const wchar_t* kMoreStrings[] = {
+    L"Waiting for the transmitter to answer…",  // 230
+    L"Sending…",
+    L"About Corvexa…",
+    L"USB %1:%2",
+    L"Serial number %1",
 };
 
 static_assert(std::size(kStrings) ==
               kLastBuiltinString - kFirstBuiltinString + 1);
+static_assert(std::size(kMoreStrings) ==
+              kLastMoreString - kFirstMoreString + 1);
 
 // The calibration assistant's texts, from 170 on.
 constexpr const wchar_t* kCalibrationStrings[] = {
@@ -139,6 +164,8 @@ static_assert(std::size(kCalibrationStrings) ==
 const wchar_t* LoadBuiltinString(int id) {
   if (id >= kFirstCalibrationString && id <= kLastCalibrationString)
     return kCalibrationStrings[id - kFirstCalibrationString];
+  if (id >= kFirstMoreString && id <= kLastMoreString)
+    return kMoreStrings[id - kFirstMoreString];
   if (id < kFirstBuiltinString || id > kLastBuiltinString) return nullptr;
   return kStrings[id - kFirstBuiltinString];
 }

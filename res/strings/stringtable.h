@@ -1,6 +1,6 @@
 #pragma once
 
-// The program's own numbered texts (101-151, 170-224). They are the last resort of
+// The program's own numbered texts (101-169, 170-224, 230-234). They are the last resort of
 // every text lookup, so each id a window asks for must exist here.
 namespace corvexa::res {
 
@@ -8,9 +8,12 @@ namespace corvexa::res {
 const wchar_t* LoadBuiltinString(int id);
 
 inline constexpr int kFirstBuiltinString = 101;
-inline constexpr int kLastBuiltinString = 155;
+inline constexpr int kLastBuiltinString = 169;
 // The calibration assistant's texts (trend, trim dialog, report).
 inline constexpr int kFirstCalibrationString = 170;
 inline constexpr int kLastCalibrationString = 224;
+// The main window's status, menu and port texts.
+inline constexpr int kFirstMoreString = 230;
+inline constexpr int kLastMoreString = 234;
 
 }  // namespace corvexa::res

@@ -105,6 +105,21 @@ std::wstring ErrorText(const std::string& what, int err) {
     return FromUtf8(what) + L" (err=" + FromUtf8(code) + L")";
 }
 
+// The link in <devDir>/serial/by-id that leads to the tty `name`; udev
+// makes these relative ("../../ttyUSB0").
+std::string StableNameIn(const std::string& devDir, const std::string& name) {
+    std::error_code ec;
+    const fs::path byId = fs::path(devDir) / "serial" / "by-id";
+    for (fs::directory_iterator link(byId, ec), end; !ec && link != end; link.increment(ec)) {
+        std::error_code linkError;
+        const fs::path target = fs::read_symlink(link->path(), linkError);
+        if (!linkError && target.filename() == name) {
+            return link->path().string();
+        }
+    }
+    return {};
+}
+
 // The same exclusive claim serial::Serial makes, released at once.
 bool CanOpenExclusively(const SSerInfo& port) {
     const std::string path = ToUtf8(port.devicePath);
@@ -161,6 +176,10 @@ void ListSerialPortsIn(std::vector<SSerInfo>& ports, bool dropBusy, const std::s
             if (description.empty()) {
                 description = "USB Serial Port";
             }
+            info.usbVendorId = FromUtf8(ReadAttribute(usbDevice / "idVendor"));
+            info.usbProductId = FromUtf8(ReadAttribute(usbDevice / "idProduct"));
+            info.serialNumber = FromUtf8(ReadAttribute(usbDevice / "serial"));
+            info.stableName = FromUtf8(StableNameIn(devDir, name));
         } else {
             description = "Communications Port";
         }

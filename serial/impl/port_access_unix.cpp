@@ -96,10 +96,16 @@ std::string OpenerOf(const std::string& path) {
     return {};
 }
 
-// "process 1234 (minicom)", preferring the holder of the lock.
-std::string HolderOf(const std::string& path) {
+// The process holding the port, preferring the holder of the lock; empty
+// when none is found.
+std::string HolderPid(const std::string& path) {
     std::string pid = FlockHolder(path);
     if (pid.empty()) pid = OpenerOf(path);
+    return pid;
+}
+
+// "process 1234 (minicom)".
+std::string HolderText(const std::string& pid) {
     if (pid.empty()) return "another program";
     if (pid == std::to_string(::getpid())) return "this program";
     return "process " + CommandName(pid);
@@ -121,16 +127,21 @@ OpenDiagnosis DiagnoseOpenFailure(const std::string& port, int32_t errorNumber,
             const std::string group = GroupOf(path);
             if (group.empty() || group == "root") {
                 return {OpenProblem::NoPermission,
-                        "permission denied on " + path + "; ask for read and write access to it"};
+                        "permission denied on " + path + "; ask for read and write access to it",
+                        group};
             }
             return {OpenProblem::NoPermission,
                     "permission denied on " + path + " (group " + group +
                         "): join the group with `sudo usermod -aG " + group +
-                        " $USER`, then log in again"};
+                        " $USER`, then log in again",
+                    group};
         }
         case EBUSY: {
-            return {OpenProblem::Busy, "port busy: " + path + " is in use by " + HolderOf(path) +
-                                           "; close that program and try again"};
+            const std::string pid = HolderPid(path);
+            return {OpenProblem::Busy,
+                    "port busy: " + path + " is in use by " + HolderText(pid) +
+                        "; close that program and try again",
+                    {}, pid.empty() ? std::string() : CommandName(pid)};
         }
         default: break;
     }

@@ -342,6 +342,7 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
             // pulled, pty master closed). Take the whole time-out anyway so
             // a caller reading in a loop does not spin a core; with no
             // total time-out, return at once with what was read.
+            lineLost_ = true;
             idleUntil(deadline);
             return got;
         }
@@ -359,6 +360,7 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
         }
         // EIO, ENXIO, or end of file: same as a hang-up above. The platform
         // failure is not raised; the bytes already read are returned.
+        lineLost_ = true;
         idleUntil(deadline);
         return got;
     }

@@ -43,6 +43,7 @@ public:
     void open();
     void close();
     bool isOpen() const { return isOpen_.load(); }
+    bool lineLost() const { return lineLost_.load(); }
     void setTimeout(const Timeout& timeout) { timeout_ = timeout; }
     void reconfigurePort();
 
@@ -62,6 +63,8 @@ private:
     std::string port_;
     UniqueFd fd_;
     std::atomic<bool> isOpen_{false};
+    // Set by a read that found the line hung up or failing at the platform.
+    std::atomic<bool> lineLost_{false};
     Timeout timeout_;
     uint32_t baudrate_;
     Parity parity_;

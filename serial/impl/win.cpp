@@ -244,6 +244,7 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
         if (::GetLastError() == ERROR_OPERATION_ABORTED || !isOpen_) {
             return got;  // ended by close(), which waits for this lock
         }
+        lineLost_ = true;
         // A removed adapter fails every read at once; taking the time-out
         // anyway keeps a reading loop from spinning a core.
         const ULONGLONG budget = ReadBudgetMs(timeout_, size);

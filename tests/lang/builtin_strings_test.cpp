@@ -12,10 +12,16 @@ TEST(BuiltinFallback, WindowTextsComeFromTheTableWhenNoPackIsLoaded) {
             L"300Ω signal should be given when full sampling");
   EXPECT_EQ(GetResString(L"Main", 151, L"x"), L"Float Level");
   EXPECT_EQ(GetResString(L"Main", 154, L"x"), L"Not sent: nothing selected");
+  EXPECT_EQ(GetResString(L"Main", 106, L"x"), L"Baud Rate");
+  EXPECT_EQ(GetResString(L"Main", 114, L"x"),
+            L"Zero offset is used for physical quantity correction: output value = "
+            L"measured value + zero offset value");
+  EXPECT_EQ(GetResString(L"Main", 164, L"x"), L"Reading parameters %1 of %2");
+  EXPECT_EQ(GetResString(L"Main", 232, L"x"), L"About Corvexa\u2026");
 }
 
 TEST(BuiltinFallback, IdsOutsideTheTableYieldTheDefault) {
-  for (int id : {0, 100, 156, 999, -1}) {
+  for (int id : {0, 100, 225, 229, 235, 999, -1}) {
     EXPECT_EQ(GetResString(L"Main", id, L"x"), L"x") << id;
   }
 }

@@ -10,11 +10,11 @@ using Groups = CLanguageTestAccess::Groups;
 
 std::vector<std::pair<std::wstring, int>> RequestedTexts() {
   std::vector<std::pair<std::wstring, int>> out = {{L"Main", 102}};
-  for (int id = 105; id <= 139; ++id) out.emplace_back(L"Main", id);
-  for (int id = 143; id <= 155; ++id) out.emplace_back(L"Main", id);
+  for (int id = 105; id <= 169; ++id) out.emplace_back(L"Main", id);
   for (int id = corvexa::res::kFirstCalibrationString;
        id <= corvexa::res::kLastCalibrationString; ++id)
     out.emplace_back(L"Main", id);
+  for (int id = 230; id <= 234; ++id) out.emplace_back(L"Main", id);
   for (int id : {102, 103, 104}) out.emplace_back(L"Login", id);
   return out;
 }
@@ -56,8 +56,9 @@ TEST(ShippedPacks, ChinesePackTranslatesEveryRequestedText) {
     const auto it = zh.at(group).find(id);
     ASSERT_NE(it, zh.at(group).end()) << id;
     EXPECT_FALSE(it->second.empty()) << id;
-    // Ids 102 keep the product name; all others must not be left English.
-    if (id != 102) {
+    // Ids 102 keep the product name, 162 and 233 are bare patterns; all
+    // others must not be left English.
+    if (id != 102 && id != 162 && id != 233) {
       EXPECT_NE(it->second, corvexa::res::LoadBuiltinString(id)) << id;
     }
   }
@@ -66,6 +67,7 @@ TEST(ShippedPacks, ChinesePackTranslatesEveryRequestedText) {
   EXPECT_EQ(zh.at(L"Main").at(119), L"该参数及用于浮球液位");
   EXPECT_EQ(zh.at(L"Main").at(139), L"输入密码");
   EXPECT_EQ(zh.at(L"Login").at(104), L"工厂版");
+  EXPECT_EQ(zh.at(L"Main").at(114), L"零点偏移用于物理量修正：输出值=测量值+零点偏移值");
 }
 
 }  // namespace

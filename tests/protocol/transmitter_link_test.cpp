@@ -16,6 +16,19 @@ std::vector<Frame> HandshakeFrames(int reads) {
     return frames;
 }
 
+// What a read-all of `count` registers posts: its progress register by
+// register, then the values and going online.
+std::vector<Posted> ReadAllMessages(int count, bool answered) {
+    std::vector<Posted> out;
+    for (int index = 0; index < count; ++index) {
+        out.push_back({UM_READ_PROGRESS, static_cast<std::uintptr_t>(index),
+                       ReadProgressParam(count, answered)});
+    }
+    out.push_back({UM_VALUES_CHANGED, 0, 0});
+    out.push_back({UM_DEVICE_ONLINE, 0, 1});
+    return out;
+}
+
 // Device values chosen so that every conversion shows: signed limits,
 // a scaled offset, an unsigned output above 0x7FFF.
 void LoadDevice(corvexa::sim::SimulatedTransmitter& sim) {
@@ -36,8 +49,7 @@ TEST_P(Handshake, ReadsTheModesRegistersInOrderThenReportsOnline) {
     ASSERT_TRUE(rig.Connect());
 
     EXPECT_EQ(HandshakeFrames(GetParam().reads), rig.Frames());
-    EXPECT_EQ((std::vector<Posted>{{UM_VALUES_CHANGED, 0, 0}, {UM_DEVICE_ONLINE, 0, 1}}),
-              rig.Sink().Messages());
+    EXPECT_EQ(ReadAllMessages(GetParam().reads, true), rig.Sink().Messages());
 
     const DeviceParameters p = rig.Link().Parameters();
     EXPECT_EQ(4, p.signalSource);
@@ -99,10 +111,36 @@ TEST(TransmitterLink, ReadAllWithoutAnswersStillReportsOnline) {
     DeviceParameters before = rig.Link().Parameters();
     ASSERT_TRUE(rig.Link().StartReadAllTask());
     ASSERT_TRUE(rig.Sink().WaitFor(UM_DEVICE_ONLINE, 1, 5s));
-    EXPECT_EQ((std::vector<Posted>{{UM_VALUES_CHANGED, 0, 0}, {UM_DEVICE_ONLINE, 0, 1}}),
-              rig.Sink().Messages());
+    EXPECT_EQ(ReadAllMessages(8, false), rig.Sink().Messages());
     EXPECT_EQ(8u * 3u, rig.Frames().size());
     EXPECT_EQ(before, rig.Link().Parameters());
+}
+
+// Each handshake step that runs out of attempts is reported with its code,
+// LinkEnd never; a lost line is reported once per connection.
+TEST(TransmitterLink, ReportsASilentHandshakeAndALostPortOnce) {
+    CTransmitterLink::Timing quick;
+    quick.attempt = 20ms;
+    quick.guard = 30ms;
+    LinkRig rig(false, quick);
+    rig.Sim().SetSilent(true);
+    for (OperationCode code : {OperationCode::ConnectRequest, OperationCode::LinkStart}) {
+        rig.Sink().Clear();
+        ASSERT_TRUE(rig.Link().StartVendorTask(code));
+        ASSERT_TRUE(rig.Sink().WaitFor(UM_NO_ANSWER, 1, 2s));
+        EXPECT_EQ((std::vector<Posted>{{UM_NO_ANSWER, static_cast<std::uintptr_t>(code), 0}}),
+                  rig.Sink().Messages());
+    }
+    rig.Sink().Clear();
+    rig.Link().OnError(nullptr, -1);
+    rig.Link().OnError(nullptr, -1);
+    rig.Link().BeginConnection();
+    rig.Link().OnError(nullptr, -1);
+    ASSERT_TRUE(rig.Link().EndConnection());
+    rig.Link().OnError(nullptr, -1);  // the connection is over: nothing to lose
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(2u, rig.Sink().Count(UM_PORT_LOST));
+    EXPECT_EQ(0u, rig.Sink().Count(UM_NO_ANSWER));  // LinkEnd's silence is no news
 }
 
 TEST(TransmitterLink, UnsolicitedConnectAnswerStillLeadsToFullReadAll) {

@@ -8,76 +8,21 @@
 #include <gtest/gtest.h>
 
 #include "serial/impl/list_ports_unix.h"
+#include "serial/port_monitor.h"
 #include "serial/serial.h"
+#include "tests/serial/fake_sysfs.h"
 #include "tests/serial/pty_pair.h"
 
 namespace fs = std::filesystem;
+using serial_test::FakeSystem;
 
 namespace {
 
-// A throw-away folder with a fake /sys and /dev inside.
-class FakeSystem {
-public:
-    FakeSystem() {
-        char pattern[] = "/tmp/corvexa-sysfs-XXXXXX";
-        root_ = ::mkdtemp(pattern);
-        fs::create_directories(ttyClass());
-        fs::create_directories(dev());
-    }
-    ~FakeSystem() { fs::remove_all(root_); }
-
-    std::string ttyClass() const { return (root_ / "sys/class/tty").string(); }
-    std::string dev() const { return (root_ / "dev").string(); }
-
-    // A device folder under sys/devices bound to a driver.
-    fs::path device(const std::string& path, const std::string& driver) {
-        const fs::path dir = root_ / "sys/devices" / path;
-        fs::create_directories(dir);
-        const fs::path drv = root_ / "sys/bus/drivers" / driver;
-        fs::create_directories(drv);
-        fs::create_directory_symlink(drv, dir / "driver");
-        return dir;
-    }
-    // A device folder no driver claims.
-    fs::path bareDevice(const std::string& path) {
-        const fs::path dir = root_ / "sys/devices" / path;
-        fs::create_directories(dir);
-        return dir;
-    }
-    // Marks a folder as a USB device with an optional product string.
-    void usbDevice(const std::string& path, const std::string& product) {
-        const fs::path dir = root_ / "sys/devices" / path;
-        fs::create_directories(dir);
-        write(dir / "idVendor", "0403\n");
-        write(dir / "idProduct", "6001\n");
-        if (!product.empty()) {
-            write(dir / "product", product + "\n");
-        }
-    }
-    // The class entry of a tty, linked to its device when it has one.
-    void tty(const std::string& name, const fs::path& device, const char* type = nullptr) {
-        const fs::path dir = fs::path(ttyClass()) / name;
-        fs::create_directories(dir);
-        if (!device.empty()) {
-            fs::create_directory_symlink(device, dir / "device");
-        }
-        if (type != nullptr) {
-            write(dir / "type", std::string(type) + "\n");
-        }
-    }
-    void devNode(const std::string& name, const std::string& target) {
-        fs::create_symlink(target, fs::path(dev()) / name);
-    }
-
-private:
-    static void write(const fs::path& file, const std::string& text) { std::ofstream(file) << text; }
-    fs::path root_;
-};
-
 // The four kinds of port a PC shows, plus ttys that are not ports.
 void BuildTypicalMachine(FakeSystem& sys) {
-    sys.usbDevice("pci0000:00/usb1/1-1", "FT232R USB UART");
+    sys.usbDevice("pci0000:00/usb1/1-1", "FT232R USB UART", "A50285BI");
     sys.tty("ttyUSB0", sys.device("pci0000:00/usb1/1-1/1-1:1.0/ttyUSB0", "ftdi_sio"));
+    sys.byIdLink("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
     sys.usbDevice("pci0000:00/usb1/1-2", "");
     sys.tty("ttyACM0", sys.device("pci0000:00/usb1/1-2/1-2:1.0", "cdc_acm"));
     const fs::path uarts = sys.device("platform/serial8250", "serial8250");
@@ -93,15 +38,21 @@ TEST(ListPorts, FakeSysfsGivesSortedRealPorts) {
     std::vector<SSerInfo> ports{SSerInfo{L"stale", L"", L"", false, L""}};
     ListSerialPortsIn(ports, false, sys.ttyClass(), sys.dev());
 
+    const std::wstring byId = fs::path(sys.dev()).wstring() + L"/serial/by-id/";
     struct Expected {
         const wchar_t* name;
         const wchar_t* friendly;
         bool usb;
         const wchar_t* description;
+        std::wstring stableName;
+        const wchar_t* vendor;
+        const wchar_t* product;
+        const wchar_t* serialNumber;
     } expected[] = {
-        {L"ttyACM0", L"USB Serial Port (ttyACM0)", true, L"USB Serial Port"},
-        {L"ttyS0", L"Communications Port (ttyS0)", false, L"Communications Port"},
-        {L"ttyUSB0", L"FT232R USB UART (ttyUSB0)", true, L"FT232R USB UART"},
+        {L"ttyACM0", L"USB Serial Port (ttyACM0)", true, L"USB Serial Port", L"", L"0403", L"6001", L""},
+        {L"ttyS0", L"Communications Port (ttyS0)", false, L"Communications Port", L"", L"", L"", L""},
+        {L"ttyUSB0", L"FT232R USB UART (ttyUSB0)", true, L"FT232R USB UART",
+         byId + L"usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", L"0403", L"6001", L"A50285BI"},
     };
     ASSERT_EQ(ports.size(), std::size(expected));
     for (size_t i = 0; i < ports.size(); ++i) {
@@ -111,6 +62,10 @@ TEST(ListPorts, FakeSysfsGivesSortedRealPorts) {
         EXPECT_EQ(ports[i].friendlyName, expected[i].friendly);
         EXPECT_EQ(ports[i].isUsb, expected[i].usb);
         EXPECT_EQ(ports[i].description, expected[i].description);
+        EXPECT_EQ(ports[i].stableName, expected[i].stableName);
+        EXPECT_EQ(ports[i].usbVendorId, expected[i].vendor);
+        EXPECT_EQ(ports[i].usbProductId, expected[i].product);
+        EXPECT_EQ(ports[i].serialNumber, expected[i].serialNumber);
     }
 }
 
@@ -210,6 +165,17 @@ TEST(PostProcessing, DropBusyKeepsOrderOfTheRest) {
     std::vector<SSerInfo> all = {SSerInfo{L"a", L"COM2", L"", false, L""}};
     PostProcessPorts(all, false, free);
     EXPECT_EQ(all.size(), 1u);
+}
+
+// The real udev monitor: a descriptor to watch, and taking news never
+// blocks when there is none (the window calls it from its event loop).
+TEST(PortMonitor, GivesADescriptorAndTakesNothingWithoutNews) {
+    std::unique_ptr<CPortMonitor> monitor = CreatePortMonitor();
+    if (!monitor) {
+        GTEST_SKIP() << "no udev netlink socket on this machine";
+    }
+    EXPECT_GE(monitor->WaitHandle(), 0);
+    EXPECT_FALSE(monitor->TakeChanges());
 }
 
 }  // namespace

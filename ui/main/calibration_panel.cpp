@@ -4,7 +4,10 @@
 #include "ui/framework/dialog.h"
 #include "ui/framework/textconv.h"
 #include "ui/framework/updownctrl.h"
+#include "ui/main/busy_rows.h"
 #include "ui/main/checked_write.h"
+#include "ui/main/field_marks.h"
+#include "ui/main/notice.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
 #include "ui/main/spin_step.h"
@@ -12,6 +15,12 @@
 
 using namespace mainwnd;
 using protocol::OperationCode;
+
+namespace {
+
+constexpr int kNotFreshText = 169;
+
+}  // namespace
 
 // What distinguishes the zero from the full sample: its button, the other
 // kind's button, the awaited register index, its text and its store code.
@@ -26,8 +35,9 @@ struct CCalibrationPanel::SSampleKind {
 };
 
 CCalibrationPanel::CCalibrationPanel(CDialog& dlg, protocol::CTransmitterLink& link,
-                                     protocol::DeviceParameters& params)
-    : m_dlg(dlg), m_link(link), m_params(params)
+                                     protocol::DeviceParameters& params, CBusyRows& busy,
+                                     CFieldMarks& marks)
+    : m_dlg(dlg), m_link(link), m_params(params), m_busy(busy), m_marks(marks)
 {
 }
 
@@ -57,15 +67,33 @@ void CCalibrationPanel::ToggleSampling(const SSampleKind& kind)
         return;
     }
     m_dlg.EnableItem(kind.otherButton, true);
+    // A sample the device did not confirm lately is no calibration point:
+    // sampling ends, nothing is stored.
+    if (m_marks.NoReading(kind.registerIndex)) {
+        ShowNotice(MainText(protocol::ResultStringNumber(kind.store)), MainText(kNotFreshText));
+        return;
+    }
     // Stores the value shown at the press, which is what the technician
     // accepted; a sampling reply that comes after it changes nothing sent.
     SendText(kind.store, m_params.*kind.field);
 }
 
+void CCalibrationPanel::SampleMissed(int index)
+{
+    if (index == protocol::kZeroSampleIndex)
+        m_params.zeroSample.clear();
+    else if (index == protocol::kFullSampleIndex)
+        m_params.fullSample.clear();
+    else
+        return;
+    m_marks.MarkNoReading(index);
+}
+
 void CCalibrationPanel::SendText(OperationCode code, const std::wstring& text)
 {
     if (const std::optional<std::uint16_t> word = CheckedTypedWord(code, text, 0))
-        m_link.StartWriteTask(code, *word);
+        if (m_link.StartWriteTask(code, *word))
+            m_busy.Begin(static_cast<int>(code));
 }
 
 void CCalibrationPanel::OnZeroSample()

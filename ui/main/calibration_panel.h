@@ -3,14 +3,16 @@
 #include "protocol/device_parameters.h"
 #include "protocol/transmitter_link.h"
 
+class CBusyRows;
 class CDialog;
+class CFieldMarks;
 
 // Input calibration (watch the raw zero or full sample, then store it) and
 // output trimming (step the raw zero and full output words, then set them).
 class CCalibrationPanel {
 public:
     CCalibrationPanel(CDialog& dlg, protocol::CTransmitterLink& link,
-                      protocol::DeviceParameters& params);
+                      protocol::DeviceParameters& params, CBusyRows& busy, CFieldMarks& marks);
 
     // Spin ranges and buddies; once the controls exist.
     void InitSpins();
@@ -19,6 +21,8 @@ public:
     void OnFullSample();
     void OnZeroOutputSet();
     void OnFullOutputSet();
+    // A sampling read of register index 10 or 11 got no reply.
+    void SampleMissed(int index);
     // Up-down "position about to change" with step delta; 0 lets it proceed.
     long OnZeroOutputSpin(int delta);
     long OnFullOutputSpin(int delta);
@@ -32,4 +36,6 @@ private:
     CDialog& m_dlg;
     protocol::CTransmitterLink& m_link;
     protocol::DeviceParameters& m_params;
+    CBusyRows& m_busy;
+    CFieldMarks& m_marks;
 };

@@ -1,5 +1,7 @@
 #include "ui/main/connection_panel.h"
 
+#include <QComboBox>
+#include <QLabel>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -11,7 +13,11 @@
 #include "ui/framework/textconv.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
+#include "ui/main/notice.h"
+#include "ui/main/open_failure.h"
+#include "ui/main/port_box.h"
 #include "ui/main/port_entry.h"
+#include "ui/main/port_watch.h"
 #include "ui/main/text_refresh.h"
 
 using namespace mainwnd;
@@ -24,33 +30,87 @@ namespace {
 constexpr qint64 kLinkEndBoundMs = 1500;
 constexpr int kLinkEndPollMs = 10;
 
+constexpr int kPortLabelText = 105;
+constexpr int kNoAnswerText = 163;
+constexpr int kPortLostText = 167;
+
+void ListSystemPorts(std::vector<SSerInfo>& ports)
+{
+    ListSerialPorts(ports, false);
+}
+
 }  // namespace
 
 CConnectionPanel::CConnectionPanel(CDialog& dlg, protocol::TransmitterEngine& engine,
                                    protocol::CTransmitterLink& link)
-    : m_dlg(dlg), m_engine(engine), m_link(link)
+    : m_dlg(dlg), m_engine(engine), m_link(link), m_listPorts(ListSystemPorts)
 {
+}
+
+CConnectionPanel::~CConnectionPanel() = default;
+
+void CConnectionPanel::InstallControls()
+{
+    m_dlg.SubclassDlgItem(IDC_PORT, new CPortBox([this] { FillPortBox(); }));
+    // The status line says more than "online" now: up to three lines
+    // beside the lamp, centred on the connect button.
+    auto* status = m_dlg.ItemAs<QLabel>(IDC_STATUS);
+    const QWidget* button = m_dlg.Item(IDC_CONNECT);
+    if (status != nullptr && button != nullptr) {
+        status->setWordWrap(true);
+        status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        const int height = 3 * status->fontMetrics().lineSpacing();
+        status->setGeometry(status->x(), button->y() + (button->height() - height) / 2,
+                            status->width(), height);
+    }
+}
+
+void CConnectionPanel::WatchPorts(std::unique_ptr<CPortMonitor> monitor)
+{
+    m_watch = std::make_unique<CPortWatch>(std::move(monitor), &m_dlg, [this] { FillPortBox(); });
 }
 
 void CConnectionPanel::FillPortBox()
 {
     std::vector<SSerInfo> system;
     try {
-        ListSerialPorts(system, false);
+        m_listPorts(system);
     } catch (const CSerialListException& e) {
         // The ports found before the failure are still worth offering.
         std::fprintf(stderr, "corvexa: %s\n", e.what());
     }
+    ShowPorts(system);
+}
+
+void CConnectionPanel::ShowPorts(const std::vector<SSerInfo>& system)
+{
+    // The selection follows its port, not its place in the list.
+    const int selected = m_dlg.ComboGetCurSel(IDC_PORT);
+    std::wstring selectedPath;
+    if (selected >= 0 && static_cast<size_t>(selected) < m_ports.size())
+        selectedPath = m_ports[static_cast<size_t>(selected)].devicePath;
+    const bool hadList = !m_ports.empty();
+
     m_ports = m_extraPorts;
     m_ports.insert(m_ports.end(), system.begin(), system.end());
 
+    auto* box = m_dlg.ItemAs<QComboBox>(IDC_PORT);
     m_dlg.ComboResetContent(IDC_PORT);
+    int select = hadList ? -1 : 0;
     for (size_t i = 0; i < m_ports.size(); ++i) {
+        const SSerInfo& port = m_ports[i];
         const int pos = static_cast<int>(i);
-        m_dlg.ComboInsertString(IDC_PORT, pos, PortBoxEntry(ToQString(m_ports[i].friendlyName)));
+        m_dlg.ComboInsertString(IDC_PORT, pos, PortBoxEntry(ToQString(port.friendlyName)));
         m_dlg.ComboSetItemData(IDC_PORT, pos, pos);
+        if (box != nullptr)
+            box->setItemData(pos, PortToolTip(port), Qt::ToolTipRole);
+        if (hadList && port.devicePath == selectedPath)
+            select = pos;
     }
-    m_dlg.ComboSetCurSel(IDC_PORT, 0);
+    // A port that went away leaves the first entry selected.
+    if (select < 0 && !m_ports.empty())
+        select = 0;
+    m_dlg.ComboSetCurSel(IDC_PORT, select);
 }
 
 void CConnectionPanel::FillBaudBox(std::uint16_t baudCode)
@@ -71,17 +131,23 @@ bool CConnectionPanel::OnConnectButton()
     return false;
 }
 
+QString CConnectionPanel::PortLabel() const
+{
+    return PortBoxEntry(ToQString(m_portInUse.friendlyName));
+}
+
 void CConnectionPanel::Connect()
 {
     FinishPendingClose();
-    m_selectedPort = m_dlg.ComboGetCurSel(IDC_PORT);
+    const int selected = m_dlg.ComboGetCurSel(IDC_PORT);
     // The entry's own port, not a name parsed back out of the box text: a
     // product name may hold parentheses of its own.
     const int port =
-        m_selectedPort >= 0 ? static_cast<int>(m_dlg.ComboGetItemData(IDC_PORT, m_selectedPort)) : -1;
-    const QString name = port >= 0 && port < static_cast<int>(m_ports.size())
-                             ? ToQString(m_ports[static_cast<size_t>(port)].devicePath)
-                             : QString();
+        selected >= 0 ? static_cast<int>(m_dlg.ComboGetItemData(IDC_PORT, selected)) : -1;
+    m_portInUse = port >= 0 && port < static_cast<int>(m_ports.size())
+                      ? m_ports[static_cast<size_t>(port)]
+                      : SSerInfo();
+    const QString name = ToQString(m_portInUse.devicePath);
     // Tasks of the last connection end here, before any byte can reach the new port.
     m_link.BeginConnection();
     // The baud box is never read: the transmitter always talks at 9600.
@@ -90,11 +156,23 @@ void CConnectionPanel::Connect()
                        serial::flowcontrol_none);
     // An empty name gives a port object that never opens, yet Open reports
     // success for it; only a port that is really open counts.
-    if (!m_engine.Open() || !m_engine.IsOpen())
-        return;  // absent, busy or empty: the window stays offline, silently
+    if (!m_engine.Open() || !m_engine.IsOpen()) {
+        // The window stays offline, and says why.
+        const auto failure = m_engine.LastOpenFailure();
+        SOpenProblem problem =
+            DiagnoseOpen(name.toLocal8Bit().toStdString(), failure.errorNumber, failure.message);
+        // No entry at all: named by the port label's own word.
+        const QString label = name.isEmpty() ? MainText(kPortLabelText) : PortLabel();
+        if (name.isEmpty())
+            problem.kind = SOpenProblem::Kind::NoSuchPort;
+        ShowNotice(label, OpenFailureText(label, problem));
+        return;
+    }
     m_engine.Start();
     m_dlg.SetDlgItemText(IDC_CONNECT, MainText(CTextRefresh::ConnectTextId(true)));
     m_connected = true;
+    m_status.SetWaiting();
+    ShowStatus();
     m_link.StartVendorTask(protocol::OperationCode::ConnectRequest);
 }
 
@@ -105,10 +183,37 @@ void CConnectionPanel::Disconnect()
     m_closePending = true;
     m_closeWait.start();
     WaitForLinkEnd();
+    GoOffline();
+}
+
+void CConnectionPanel::GoOffline()
+{
     m_dlg.SetDlgItemText(IDC_CONNECT, MainText(CTextRefresh::ConnectTextId(false)));
-    m_dlg.SetDlgItemText(IDC_STATUS, MainText(CTextRefresh::StatusTextId(false)));
+    m_status.SetOffline();
+    ShowStatus();
     SetLamp(IDB_OFFLINE);
     m_connected = false;
+}
+
+void CConnectionPanel::HandshakeFailed()
+{
+    if (!m_connected)
+        return;
+    Disconnect();
+    ShowNotice(PortLabel(), MainText(kNoAnswerText).arg(PortLabel()));
+}
+
+void CConnectionPanel::PortLost()
+{
+    if (!m_connected)
+        return;
+    // Nothing can reach the device any more: no LinkEnd to wait for.
+    m_link.EndConnection();
+    m_closePending = true;
+    FinishPendingClose();
+    GoOffline();
+    FillPortBox();
+    ShowNotice(PortLabel(), MainText(kPortLostText).arg(PortLabel()));
 }
 
 void CConnectionPanel::WaitForLinkEnd()
@@ -130,10 +235,24 @@ void CConnectionPanel::FinishPendingClose()
     m_engine.Stop(protocol::TransmitterEngine::kInfinite);
 }
 
+void CConnectionPanel::RegisterRead(int index, int count, bool answered)
+{
+    if (!m_connected)
+        return;
+    m_status.RegisterRead(index, count, answered);
+    ShowStatus();
+}
+
 void CConnectionPanel::GoOnline()
 {
-    m_dlg.SetDlgItemText(IDC_STATUS, MainText(CTextRefresh::StatusTextId(true)));
+    m_status.SetOnline();
+    ShowStatus();
     SetLamp(IDB_ONLINE);
+}
+
+void CConnectionPanel::ShowStatus()
+{
+    m_dlg.SetDlgItemText(IDC_STATUS, m_status.Text());
 }
 
 void CConnectionPanel::SetLamp(int bitmapId)

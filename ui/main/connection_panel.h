@@ -1,52 +1,85 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QString>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "protocol/transmitter_link.h"
 #include "serial/list_ports.h"
+#include "serial/port_monitor.h"
+#include "ui/main/link_status.h"
 
 class CDialog;
+class CPortWatch;
 
 // Port box, baud box, connect button, lamp and status text. Knows whether
-// the port is open (`connected`); the device's coming online is reported
-// to it by the window.
+// the port is open (`connected`) and what the status line says; tells the
+// technician why a port did not open, why the link ended, and keeps the
+// port list in step with the machine.
 class CConnectionPanel {
 public:
+    using PortLister = std::function<void(std::vector<SSerInfo>&)>;
+
     CConnectionPanel(CDialog& dlg, protocol::TransmitterEngine& engine,
                      protocol::CTransmitterLink& link);
+    ~CConnectionPanel();
 
     // Ports listed before the system's own (the simulated transmitter, ports
     // given on the command line).
     void SetExtraPorts(std::vector<SSerInfo> ports) { m_extraPorts = std::move(ports); }
+    // Where the system's ports come from (tests hand in a fake machine).
+    void SetPortLister(PortLister lister) { m_listPorts = std::move(lister); }
 
+    // Once the controls exist: the port box that refreshes when opened, and
+    // a status line with room for two lines.
+    void InstallControls();
+    // Lists the ports again; the selected port stays selected while present.
     void FillPortBox();
+    // Refreshes the port box whenever `monitor` reports a port came or went.
+    void WatchPorts(std::unique_ptr<CPortMonitor> monitor);
     void FillBaudBox(std::uint16_t baudCode);
 
     // Connect button. Returns true when the port was closed by this click,
     // so the window can take the parameter controls away.
     bool OnConnectButton();
+    // The read-all's progress, and its end.
+    void RegisterRead(int index, int count, bool answered);
     void GoOnline();
+    // The handshake got no answer: offline, port closed, and why.
+    void HandshakeFailed();
+    // The port failed under the connection: offline at once, and why.
+    void PortLost();
     void SetLamp(int bitmapId);
     int LampBitmap() const { return m_lamp; }
 
     bool Connected() const { return m_connected; }
+    const CLinkStatus& Status() const { return m_status; }
+    void ShowStatus();
     // Closes the port if a disconnect left it open for LinkEnd to leave.
     void FinishPendingClose();
 
 private:
     void Connect();
     void Disconnect();
+    void GoOffline();
     void WaitForLinkEnd();
+    void ShowPorts(const std::vector<SSerInfo>& system);
+    // The entry text of the port in use (or selected), for message titles.
+    QString PortLabel() const;
 
     CDialog& m_dlg;
     protocol::TransmitterEngine& m_engine;
     protocol::CTransmitterLink& m_link;
     std::vector<SSerInfo> m_extraPorts;
     std::vector<SSerInfo> m_ports;
-    int m_selectedPort = -1;
+    PortLister m_listPorts;
+    std::unique_ptr<CPortWatch> m_watch;
+    SSerInfo m_portInUse;
     bool m_connected = false;
     bool m_closePending = false;
     QElapsedTimer m_closeWait;
+    CLinkStatus m_status;
     int m_lamp = 131;  // the template shows the offline lamp
 };

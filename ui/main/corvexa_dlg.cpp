@@ -47,12 +47,16 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
       m_engine(MakeEngine()),
       m_link(std::make_unique<protocol::CTransmitterLink>(
           *m_engine, static_cast<protocol::IMessageSink&>(*this), m_options.timing)),
+      m_busy(*this),
+      m_marks(*this),
       m_connection(*this, *m_engine, *m_link),
-      m_parameters(*this, *m_link, m_params),
-      m_calibration(*this, *m_link, m_params),
+      m_parameters(*this, *m_link, m_params, m_busy, m_marks),
+      m_calibration(*this, *m_link, m_params, m_busy, m_marks),
       m_texts(*this)
 {
     m_connection.SetExtraPorts(m_options.extraPorts);
+    if (m_options.listPorts)
+        m_connection.SetPortLister(m_options.listPorts);
     m_parameters.BindEdits();
     MapHandlers();
 }
@@ -63,6 +67,10 @@ void CCorvexaDlg::MapHandlers()
     MapMessage(protocol::UM_VALUES_CHANGED, &CCorvexaDlg::OnValuesChanged);
     MapMessage(protocol::UM_WRITE_RESULT, &CCorvexaDlg::OnWriteResult);
     MapMessage(protocol::UM_DEVICE_ONLINE, &CCorvexaDlg::OnDeviceOnline);
+    MapMessage(protocol::UM_READ_PROGRESS, &CCorvexaDlg::OnReadProgress);
+    MapMessage(protocol::UM_NO_ANSWER, &CCorvexaDlg::OnNoAnswer);
+    MapMessage(protocol::UM_PORT_LOST, &CCorvexaDlg::OnPortLost);
+    MapMessage(protocol::UM_SAMPLE_MISSED, &CCorvexaDlg::OnSampleMissed);
     MapMessage(WM_SYSCOMMAND, &CCorvexaDlg::OnSysCommand);
 
     MapCommand(IDC_CONNECT, &CCorvexaDlg::OnConnect);
@@ -135,7 +143,10 @@ bool CCorvexaDlg::OnInitDialog()
         m_mask->hide();
     }
 
+    m_connection.InstallControls();
     m_connection.FillPortBox();
+    if (m_options.portMonitor)
+        m_connection.WatchPorts(m_options.portMonitor());
     m_connection.FillBaudBox(m_params.baudCode);
     m_parameters.FillBoxes();
     m_calibration.InitSpins();
@@ -171,12 +182,19 @@ void CCorvexaDlg::RefreshTexts()
     state.signalSource = m_params.signalSource;
     state.factoryMode = factoryMode != 0;
     m_texts.Refresh(state);
+    // The state the window is really in, in the new language.
+    m_connection.ShowStatus();
+    m_busy.Reapply();
+    m_marks.Reapply();
+    if (m_menuBar != nullptr)
+        CMainMenu::Retranslate(*m_menuBar);
 }
 
 void CCorvexaDlg::EnableParameterControls(bool enable)
 {
     for (int id : kParameterControls)
         EnableItem(id, enable);
+    m_busy.Reapply();
 }
 
 LRESULT CCorvexaDlg::OnShowMain(WPARAM, LPARAM)
@@ -201,8 +219,52 @@ LRESULT CCorvexaDlg::OnValuesChanged(WPARAM, LPARAM)
 
 LRESULT CCorvexaDlg::OnWriteResult(WPARAM code, LPARAM success)
 {
+    m_busy.End(static_cast<int>(code), m_connection.Status().Current() == CLinkStatus::State::Online);
     m_parameters.ShowWriteResult(static_cast<int>(code), success != 0);
     return 0;
+}
+
+LRESULT CCorvexaDlg::OnReadProgress(WPARAM index, LPARAM progress)
+{
+    if (!m_connection.Connected())
+        return 0;
+    const bool answered = protocol::ReadProgressAnswered(progress);
+    m_connection.RegisterRead(static_cast<int>(index), protocol::ReadProgressCount(progress), answered);
+    if (!answered)
+        m_parameters.NoAnswer(static_cast<int>(index));
+    return 0;
+}
+
+LRESULT CCorvexaDlg::OnNoAnswer(WPARAM, LPARAM)
+{
+    if (!m_connection.Connected())
+        return 0;
+    GoneOffline();
+    m_connection.HandshakeFailed();
+    return 0;
+}
+
+LRESULT CCorvexaDlg::OnPortLost(WPARAM, LPARAM)
+{
+    if (!m_connection.Connected())
+        return 0;
+    GoneOffline();
+    m_connection.PortLost();
+    return 0;
+}
+
+LRESULT CCorvexaDlg::OnSampleMissed(WPARAM index, LPARAM)
+{
+    if (m_connection.Connected())
+        m_calibration.SampleMissed(static_cast<int>(index));
+    return 0;
+}
+
+void CCorvexaDlg::GoneOffline()
+{
+    // No result comes for a write of a connection that is over.
+    m_busy.Clear();
+    EnableParameterControls(false);
 }
 
 LRESULT CCorvexaDlg::OnDeviceOnline(WPARAM, LPARAM)
@@ -230,8 +292,13 @@ void CCorvexaDlg::OnConnect()
 {
     if (!m_engine)
         return;
-    if (m_connection.OnConnectButton())
-        EnableParameterControls(false);
+    if (m_connection.OnConnectButton()) {
+        GoneOffline();
+        return;
+    }
+    // A new connection: the marks of the last read-all are history.
+    if (m_connection.Connected())
+        m_marks.ClearAll();
 }
 
 void CCorvexaDlg::OnLanguage(std::uint16_t langId)

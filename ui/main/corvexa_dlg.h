@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -8,9 +9,12 @@
 #include "protocol/messages.h"
 #include "protocol/transmitter_link.h"
 #include "serial/list_ports.h"
+#include "serial/port_monitor.h"
 #include "ui/framework/dialog.h"
+#include "ui/main/busy_rows.h"
 #include "ui/main/calibration_panel.h"
 #include "ui/main/connection_panel.h"
+#include "ui/main/field_marks.h"
 #include "ui/main/parameter_panel.h"
 #include "ui/main/text_refresh.h"
 
@@ -31,6 +35,10 @@ public:
         // Time LinkEnd gets at exit before the port is closed.
         std::chrono::milliseconds exitPause{2000};
         protocol::CTransmitterLink::Timing timing{};
+        // The system's ports and the news of ports coming and going; tests
+        // hand in a fake machine.
+        CConnectionPanel::PortLister listPorts{};
+        std::function<std::unique_ptr<CPortMonitor>()> portMonitor{CreatePortMonitor};
     };
 
     explicit CCorvexaDlg(QWidget* parent = nullptr);
@@ -65,14 +73,21 @@ private:
     LRESULT OnValuesChanged(WPARAM, LPARAM);
     LRESULT OnWriteResult(WPARAM code, LPARAM success);
     LRESULT OnDeviceOnline(WPARAM, LPARAM);
+    LRESULT OnReadProgress(WPARAM index, LPARAM progress);
+    LRESULT OnNoAnswer(WPARAM, LPARAM);
+    LRESULT OnPortLost(WPARAM, LPARAM);
+    LRESULT OnSampleMissed(WPARAM index, LPARAM);
     LRESULT OnSysCommand(WPARAM id, LPARAM);
     void OnConnect();
+    void GoneOffline();
     void OnLanguage(std::uint16_t langId);
 
     SOptions m_options;
     protocol::DeviceParameters m_params;
     std::unique_ptr<protocol::TransmitterEngine> m_engine;
     std::unique_ptr<protocol::CTransmitterLink> m_link;
+    CBusyRows m_busy;
+    CFieldMarks m_marks;
     CConnectionPanel m_connection;
     CParameterPanel m_parameters;
     CCalibrationPanel m_calibration;

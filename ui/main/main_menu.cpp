@@ -2,6 +2,8 @@
 
 #include <QMenuBar>
 
+#include "ui/main/main_text.h"
+
 #include "res/strings/stringtable.h"
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
@@ -9,6 +11,13 @@
 namespace {
 
 constexpr UINT WM_SYSCOMMAND = 0x0112;
+
+constexpr int kLanguageText = 140;
+constexpr int kChineseText = 141;
+constexpr int kEnglishText = 142;
+constexpr int kAboutText = 232;
+
+const QString kLanguageMenu = QStringLiteral("language");
 
 }  // namespace
 
@@ -18,9 +27,10 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
     bar->setObjectName(QStringLiteral("menubar"));
     bar->setNativeMenuBar(false);
 
-    QMenu* language = bar->addMenu(QStringLiteral("语言"));
-    QAction* chinese = language->addAction(QStringLiteral("中文"));
-    QAction* english = language->addAction(QStringLiteral("英文"));
+    QMenu* language = bar->addMenu(QString());
+    language->setObjectName(kLanguageMenu);
+    QAction* chinese = language->addAction(QString());
+    QAction* english = language->addAction(QString());
     chinese->setObjectName(QString::number(mainwnd::ID_LANG_CHINESE));
     english->setObjectName(QString::number(mainwnd::ID_LANG_ENGLISH));
     QObject::connect(chinese, &QAction::triggered, &dlg,
@@ -28,15 +38,17 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
     QObject::connect(english, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_LANG_ENGLISH); });
 
-    // The program's own string 101, not a pack text; no entry when empty.
+    // The program offers the about box only while its own string 101 is
+    // there; the entry's words follow the language.
     const wchar_t* about = corvexa::res::LoadBuiltinString(101);
     if (about != nullptr && *about != L'\0') {
-        QAction* item = bar->addAction(QString::fromWCharArray(about));
+        QAction* item = bar->addAction(QString());
         item->setObjectName(QString::number(mainwnd::IDM_ABOUTBOX));
         QObject::connect(item, &QAction::triggered, &dlg,
                          [&dlg] { dlg.SendMessage(WM_SYSCOMMAND, mainwnd::IDM_ABOUTBOX); });
     }
 
+    Retranslate(*bar);
     const int height = bar->sizeHint().height();
     for (QObject* child : dlg.children()) {
         auto* w = qobject_cast<QWidget*>(child);
@@ -46,4 +58,16 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
     bar->setGeometry(0, 0, dlg.width(), height);
     dlg.setFixedSize(dlg.width(), dlg.height() + height);
     return bar;
+}
+
+void CMainMenu::Retranslate(QMenuBar& bar)
+{
+    if (auto* language = bar.findChild<QMenu*>(kLanguageMenu))
+        language->setTitle(MainText(kLanguageText));
+    const std::pair<int, int> items[] = {{mainwnd::ID_LANG_CHINESE, kChineseText},
+                                         {mainwnd::ID_LANG_ENGLISH, kEnglishText},
+                                         {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText}};
+    for (auto [command, text] : items)
+        if (auto* action = bar.findChild<QAction*>(QString::number(command)))
+            action->setText(MainText(text));
 }

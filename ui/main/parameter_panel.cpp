@@ -5,7 +5,9 @@
 #include "ui/dialogs/dlgcustommsgbox.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/textconv.h"
+#include "ui/main/busy_rows.h"
 #include "ui/main/checked_write.h"
+#include "ui/main/field_marks.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
 
@@ -13,8 +15,9 @@ using namespace mainwnd;
 using protocol::OperationCode;
 
 CParameterPanel::CParameterPanel(CDialog& dlg, protocol::CTransmitterLink& link,
-                                 protocol::DeviceParameters& params)
-    : m_dlg(dlg), m_link(link), m_params(params)
+                                 protocol::DeviceParameters& params, CBusyRows& busy,
+                                 CFieldMarks& marks)
+    : m_dlg(dlg), m_link(link), m_params(params), m_busy(busy), m_marks(marks)
 {
 }
 
@@ -65,7 +68,7 @@ constexpr SEditField kEditFields[] = {
 
 }  // namespace
 
-void CParameterPanel::ShowValues()
+std::uint32_t CParameterPanel::ShowValues()
 {
     // A sampling pass brings only its sample: a spin step or an edit typed
     // but not sent yet must survive it.
@@ -93,6 +96,28 @@ void CParameterPanel::ShowValues()
         m_params.unit = v.unit;
         ShowUnit();
     }
+    for (int index = 0; index < protocol::kRegisterCount; ++index)
+        if (update.Changed(index))
+            m_marks.Clear(index);
+    return update.changed;
+}
+
+void CParameterPanel::NoAnswer(int index)
+{
+    if (index == protocol::kSignalSourceIndex)
+        m_params.signalSource = 0xFFFF;
+    else if (index == protocol::kGainIndex)
+        m_params.gain = 0xFFFF;
+    for (const SEditField& f : kEditFields)
+        if (f.index == index)
+            (m_params.*f.field).clear();
+    m_marks.MarkNoAnswer(index);
+}
+
+void CParameterPanel::Started(OperationCode code, bool started)
+{
+    if (started)
+        m_busy.Begin(static_cast<int>(code));
 }
 
 void CParameterPanel::ShowUnit()
@@ -111,7 +136,7 @@ void CParameterPanel::WriteText(OperationCode code, const std::wstring& text)
                                                                        : m_params.lowerLimit;
     if (!ConfirmLimits(code, *word, other))
         return;
-    m_link.StartWriteTask(code, *word);
+    Started(code, m_link.StartWriteTask(code, *word));
 }
 
 void CParameterPanel::WriteSelection(OperationCode code, int boxId, std::uint16_t& field)
@@ -119,7 +144,7 @@ void CParameterPanel::WriteSelection(OperationCode code, int boxId, std::uint16_
     const int selection = m_dlg.ComboGetCurSel(boxId);
     field = protocol::SelectionToWord(selection);
     if (const std::optional<std::uint16_t> word = CheckedSelectionWord(code, selection))
-        m_link.StartWriteTask(code, *word);
+        Started(code, m_link.StartWriteTask(code, *word));
 }
 
 void CParameterPanel::OnSignalSource()

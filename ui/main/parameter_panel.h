@@ -5,7 +5,9 @@
 #include "protocol/device_parameters.h"
 #include "protocol/transmitter_link.h"
 
+class CBusyRows;
 class CDialog;
+class CFieldMarks;
 
 // The six parameters the user changes one at a time, and the view of the
 // whole parameter record in the window's controls.
@@ -13,14 +15,18 @@ class CParameterPanel {
 public:
     // params is the window's copy of the record, bound to the edits.
     CParameterPanel(CDialog& dlg, protocol::CTransmitterLink& link,
-                    protocol::DeviceParameters& params);
+                    protocol::DeviceParameters& params, CBusyRows& busy, CFieldMarks& marks);
 
     void BindEdits();
     void FillBoxes();
 
     // The fields read replies stored since the last call -> the record and
     // their controls. Nothing else: an edit not sent yet keeps its text.
-    void ShowValues();
+    // Returns which fields were stored (bit = register index).
+    std::uint32_t ShowValues();
+    // A register of the read-all did not answer: its field is emptied in
+    // the record and marked in the window.
+    void NoAnswer(int index);
 
     // Modify buttons.
     void OnSignalSource();
@@ -41,7 +47,11 @@ private:
     void WriteSelection(protocol::OperationCode code, int boxId, std::uint16_t& field);
     void ShowUnit();
 
+    void Started(protocol::OperationCode code, bool started);
+
     CDialog& m_dlg;
     protocol::CTransmitterLink& m_link;
     protocol::DeviceParameters& m_params;
+    CBusyRows& m_busy;
+    CFieldMarks& m_marks;
 };

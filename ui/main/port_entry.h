@@ -7,3 +7,10 @@
 // Without "(" the text before the first ")" is taken; a ")" missing after
 // the "(" gives an empty entry.
 QString PortBoxEntry(const QString& friendlyName);
+
+struct SSerInfo;
+
+// The entry's tooltip: what tells one adapter from another. The stable
+// name, "USB vendor:product" and the serial number, each on its own line
+// where the system knows it; otherwise the description and the device path.
+QString PortToolTip(const SSerInfo& port);

@@ -4,12 +4,14 @@
 // person can look at every dialog the tests showed.
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
 
 inline void SaveSnapshot(QWidget* w, const QString& name) {
-  const QString dir = QStringLiteral(CORVEXA_BINARY_DIR "/screenshots");
-  QDir().mkpath(dir);
-  w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+  // A name may carry a sub-folder ("issue12/port_lost_en").
+  const QString file = QStringLiteral(CORVEXA_BINARY_DIR "/screenshots/") + name + QStringLiteral(".png");
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  w->grab().save(file);
 }

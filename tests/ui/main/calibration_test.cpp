@@ -40,7 +40,8 @@ TEST(Calibration, ZeroSamplingFollowsTheDeviceAndStoresTheShownValue)
     // The device moves on; the technician stores what the screen shows.
     const QString shown = h.Text(IDC_ZERO_SAMPLE);
     h.Click(IDC_ZERO_SAMPLE_BTN);
-    EXPECT_EQ(h.Text(IDC_ZERO_SAMPLE_BTN), QStringLiteral("Read"));
+    // Busy until the store's result; the other kind is free again at once.
+    EXPECT_EQ(h.Text(IDC_ZERO_SAMPLE_BTN), QStringLiteral("Sending\u2026"));
     EXPECT_TRUE(h.Enabled(IDC_FULL_SAMPLE_BTN));
     const std::uint16_t stored = static_cast<std::uint16_t>(shown.toInt());
     EXPECT_TRUE(h.WaitForFrame(FrameOf({0x01, 0x06, 0x00, 0x14,
@@ -48,6 +49,7 @@ TEST(Calibration, ZeroSamplingFollowsTheDeviceAndStoresTheShownValue)
                                         static_cast<std::uint8_t>(stored & 0xFF)})));
     ASSERT_TRUE(h.WaitForBox(1));
     EXPECT_EQ(h.Boxes()[0].title, QStringLiteral("Zero Sample"));
+    EXPECT_EQ(h.Text(IDC_ZERO_SAMPLE_BTN), QStringLiteral("Read"));
 }
 
 TEST(Calibration, FullSamplingDisablesTheZeroButtonAndStoresRegister21)

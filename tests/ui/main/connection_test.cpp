@@ -59,7 +59,7 @@ TEST(MainWindowConnection, GoesOnlineOnlyAfterTheLastReadWithTheDeviceValues)
     // Port open, handshake running: nothing online yet.
     EXPECT_TRUE(h.Dlg().Connected());
     EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("Disconnect Device"));
-    EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("Device is offline"));
+    EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("Waiting for the transmitter to answer\u2026"));
     EXPECT_EQ(h.Dlg().LampBitmap(), IDB_OFFLINE);
 
     // Watch every state the window passes through on the way.

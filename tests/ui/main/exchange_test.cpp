@@ -37,8 +37,11 @@ TEST(WindowConnections, ReadAllOfTheLastConnectionNeverLightsTheLampOfTheNext)
     // Without its own handshake the new connection never goes online, however
     // long the old read-all would have taken to run out.
     EXPECT_FALSE(MainWindowHarness::WaitFor([&] { return h.Dlg().LampBitmap() == IDB_ONLINE; }, 3000));
-    for (const auto& frame : h.Frames())
-        EXPECT_EQ(frame, kConnectRequest);
+    // Only its own handshake went out; once that gave up, LinkEnd closed it.
+    const auto frames = h.Frames();
+    for (size_t i = 0; i < frames.size(); ++i)
+        EXPECT_TRUE(frames[i] == kConnectRequest || (frames[i] == kLinkEnd && i + 1 == frames.size()))
+            << i;
 }
 
 TEST(WindowConnections, LinkEndReachesTheDeviceWhileAWriteToASilentDeviceIsOnTheLine)

@@ -1,6 +1,7 @@
 // Texts of the main window and the language commands of its menu.
 
 #include <QAction>
+#include <QMenu>
 #include <QMenuBar>
 #include <gtest/gtest.h>
 
@@ -38,16 +39,24 @@ protected:
     MainWindowHarness h;
 };
 
-TEST_F(Language, MenuOffersTheTwoLanguagesAndTheAboutBox)
+TEST_F(Language, MenuOffersTheTwoLanguagesAndTheAboutBoxInTheLoadedLanguage)
 {
     auto* bar = h.Dlg().findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
-    QStringList texts;
-    for (QAction* a : bar->findChildren<QAction*>())
-        texts << a->text();
-    EXPECT_TRUE(texts.contains(QStringLiteral("中文")));
-    EXPECT_TRUE(texts.contains(QStringLiteral("英文")));
-    EXPECT_TRUE(texts.contains(QStringLiteral("关于 Corvexa(&A)...")));
+    auto texts = [&] {
+        QStringList all;
+        for (QMenu* m : bar->findChildren<QMenu*>())
+            all << m->title();
+        for (QAction* a : bar->findChildren<QAction*>())
+            all << a->text();
+        return all;
+    };
+    for (const char* text : {"Language", "Simplified Chinese", "English", "About Corvexa…"})
+        EXPECT_TRUE(texts().contains(QString::fromUtf8(text))) << text;
+    Trigger(h.Dlg(), ID_LANG_CHINESE);
+    for (const char* text : {"语言", "中文", "英文", "关于 Corvexa…"})
+        EXPECT_TRUE(texts().contains(QString::fromUtf8(text))) << text;
+    EXPECT_FALSE(texts().contains(QStringLiteral("Language")));
     Trigger(h.Dlg(), IDM_ABOUTBOX);
     EXPECT_EQ(h.AboutBoxes(), 1);
 }

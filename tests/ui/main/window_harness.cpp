@@ -40,6 +40,8 @@ MainWindowHarness::MainWindowHarness(Config config) : m_config(config)
     options.extraPorts.push_back(SimulatorPort(m_sim->SlavePath(), config.portLabel));
     options.exitPause = config.exitPause;
     options.timing = config.timing;
+    options.listPorts = config.listPorts;
+    options.portMonitor = config.portMonitor;
     m_dlg = std::make_unique<CCorvexaDlg>(std::move(options));
     // Modeless, so the test keeps the event loop; the modal run only adds
     // exec() around the same initialisation.
@@ -74,6 +76,10 @@ void MainWindowHarness::CatchDialogs()
             if (!m_boxShot) {
                 SaveSnapshot(box, QStringLiteral("main_result_box"));
                 m_boxShot = true;
+            }
+            if (!m_nextBoxShot.isEmpty()) {
+                SaveSnapshot(box, m_nextBoxShot);
+                m_nextBoxShot.clear();
             }
             box->EndDialog(m_boxAnswer);
         } else if (auto* about = dynamic_cast<CAboutDlg*>(w)) {

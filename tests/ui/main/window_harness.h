@@ -31,6 +31,10 @@ public:
         protocol::CTransmitterLink::Timing timing{};
         // The simulator's entry reads "<portLabel> (<pty path>)".
         std::wstring portLabel = L"Simulated transmitter";
+        // The machine's ports after the simulator's (none unless given), and
+        // the news of ports coming and going (none unless given).
+        CConnectionPanel::PortLister listPorts = [](std::vector<SSerInfo>& ports) { ports.clear(); };
+        std::function<std::unique_ptr<CPortMonitor>()> portMonitor{};
     };
 
     explicit MainWindowHarness(Config config);
@@ -39,6 +43,9 @@ public:
 
     CCorvexaDlg& Dlg() { return *m_dlg; }
     corvexa::sim::SimulatedTransmitter& Sim() { return *m_sim; }
+    // The simulator goes away with its pseudo-terminal: the program's port
+    // hangs up, as when an adapter is pulled. Sim() is gone after this.
+    void VanishPort() { m_sim.reset(); }
 
     // Picks the version in the start dialog (the factory one through the
     // password dialog) and waits until the window shows.
@@ -70,6 +77,8 @@ public:
     bool WaitForFrame(const protocol::Frame& frame, int timeoutMs = 5000);
 
     void Snapshot(const QString& name);
+    // The next result box caught is saved under this name too.
+    void SnapshotNextBox(const QString& name) { m_nextBoxShot = name; }
 
 private:
     void CatchDialogs();
@@ -80,6 +89,7 @@ private:
     QTimer m_catcher;
     std::vector<SBox> m_boxes;
     bool m_boxShot = false;
+    QString m_nextBoxShot;
     int m_boxAnswer = IDOK;
     int m_aboutBoxes = 0;
 };

@@ -1,0 +1,116 @@
+#include "ui/main/field_marks.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPalette>
+
+#include "protocol/registers.h"
+#include "ui/framework/dialog.h"
+#include "ui/main/control_ids.h"
+#include "ui/main/main_text.h"
+
+using namespace mainwnd;
+
+namespace {
+
+constexpr int kNoAnswerText = 166;
+constexpr int kNoReadingText = 168;
+
+struct SFieldControl {
+    int index;
+    int control;
+};
+
+constexpr SFieldControl kFields[] = {
+    {protocol::kSignalSourceIndex, IDC_SOURCE}, {protocol::kZeroOffsetIndex, IDC_OFFSET},
+    {protocol::kLowerLimitIndex, IDC_LOWER},    {protocol::kUpperLimitIndex, IDC_UPPER},
+    {protocol::kGainIndex, IDC_GAIN},           {protocol::kTempCompIndex, IDC_TEMP},
+    {protocol::kZeroSampleIndex, IDC_ZERO_SAMPLE}, {protocol::kFullSampleIndex, IDC_FULL_SAMPLE},
+    {protocol::kZeroOutputIndex, IDC_ZERO_OUT}, {protocol::kFullOutputIndex, IDC_FULL_OUT},
+};
+
+// A register that did not answer is a fault: red. A sample without a fresh
+// reading is only out of date: grey.
+void SetPlaceholder(QWidget* w, const QString& text, const QColor& color)
+{
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::PlaceholderText, color);
+    w->setPalette(palette);
+    w->setToolTip(text);
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->setPlaceholderText(text);
+    else if (auto* box = qobject_cast<QComboBox*>(w))
+        box->setPlaceholderText(text);
+}
+
+}  // namespace
+
+int CFieldMarks::ControlOf(int index)
+{
+    for (const SFieldControl& f : kFields)
+        if (f.index == index)
+            return f.control;
+    return 0;
+}
+
+void CFieldMarks::MarkNoAnswer(int index)
+{
+    const int control = ControlOf(index);
+    if (control == 0)
+        return;
+    m_noAnswer |= 1u << index;
+    m_noReading &= ~(1u << index);
+    if (qobject_cast<QComboBox*>(m_dlg.Item(control)) != nullptr)
+        m_dlg.ComboSetCurSel(control, -1);
+    else
+        m_dlg.SetDlgItemText(control, QString());
+    Show(index, kNoAnswerText);
+}
+
+void CFieldMarks::MarkNoReading(int index)
+{
+    const int control = ControlOf(index);
+    if (control == 0)
+        return;
+    m_noReading |= 1u << index;
+    m_noAnswer &= ~(1u << index);
+    m_dlg.SetDlgItemText(control, QString());
+    Show(index, kNoReadingText);
+}
+
+void CFieldMarks::Show(int index, int textId)
+{
+    QWidget* w = m_dlg.Item(ControlOf(index));
+    if (w == nullptr)
+        return;
+    const QColor color = textId == kNoAnswerText ? QColor(Qt::red)
+                                                 : w->palette().color(QPalette::Disabled, QPalette::Text);
+    SetPlaceholder(w, MainText(textId), color);
+}
+
+void CFieldMarks::Clear(int index)
+{
+    if (!Marked(index))
+        return;
+    m_noAnswer &= ~(1u << index);
+    m_noReading &= ~(1u << index);
+    if (QWidget* w = m_dlg.Item(ControlOf(index)))
+        SetPlaceholder(w, QString(), QGuiApplication::palette().color(QPalette::PlaceholderText));
+}
+
+void CFieldMarks::ClearAll()
+{
+    for (const SFieldControl& f : kFields)
+        Clear(f.index);
+}
+
+void CFieldMarks::Reapply()
+{
+    for (const SFieldControl& f : kFields) {
+        if (m_noAnswer >> f.index & 1u)
+            Show(f.index, kNoAnswerText);
+        else if (m_noReading >> f.index & 1u)
+            Show(f.index, kNoReadingText);
+    }
+}
