@@ -17,11 +17,13 @@ using langtest::WriteBytes;
 
 namespace {
 
-// ThreadSanitizer keeps shadow memory for every byte the parser touches, a
-// few times the memory itself; the bound still tells a refusal from the
-// gigabytes an unchecked pack takes.
+// The sanitizers keep shadow memory, redzones and freed blocks for every
+// allocation, a few times the memory itself; the bound still tells a refusal
+// from the gigabytes an unchecked pack takes.
 #if defined(__SANITIZE_THREAD__)
 constexpr long kMemoryBoundMiB = 600;
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr long kMemoryBoundMiB = 300;
 #else
 constexpr long kMemoryBoundMiB = 100;
 #endif
