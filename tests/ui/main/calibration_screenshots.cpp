@@ -1,5 +1,5 @@
-// Pictures of the calibration assistant for people to look at: the trend
-// with a settled and with an unsettled reading, the trim dialog with two
+// Pictures of the calibration assistant for people to look at: the factory
+// window's trend with a settled and with an unsettled reading, the trim dialog with two
 // readings typed, and the first page of a report rendered by pdftoppm.
 // Written into <build>/screenshots/calibration/; nothing here is asserted.
 
@@ -14,8 +14,9 @@
 
 #include "lang/language.h"
 #include "ui/main/calibration_report.h"
-#include "ui/main/trend_widget.h"
+#include "ui/main/control_ids.h"
 #include "ui/main/trim_dialog.h"
+#include "window_harness.h"
 
 using std::chrono::milliseconds;
 
@@ -28,29 +29,32 @@ bool Save(QWidget& widget, const QDir& dir, const char* name) {
     return ok;
 }
 
+// The factory window sampling the zero input for 8 s: a reading that
+// settles from a step, or one that keeps wandering by several counts.
 void Trend(const QDir& dir, bool settled) {
-    CTrendWidget trend;
-    trend.resize(560, 220);
-    // 50 s of polling at about 13 readings a second: a reading that settles
-    // from a step, or one that keeps wandering like the simulator's.
+    mainwnd_test::MainWindowHarness h;
+    h.Sim().SetRegister(20, 20540);
+    h.ChooseVersion();
+    if (!h.ConnectAndWaitOnline()) {
+        std::printf("the window did not come online: no trend picture\n");
+        return;
+    }
+    h.Click(mainwnd::IDC_ZERO_SAMPLE_BTN);
     std::uint32_t seed = 12345;
     const auto noise = [&seed] {
         seed = seed * 1103515245u + 12345u;
         return static_cast<double>((seed >> 16) % 1000) / 1000.0 - 0.5;
     };
-    double walk = 0;
-    for (int ms = 0; ms <= 50000; ms += 77) {
-        double value;
-        if (settled) {
-            value = 20480 + 60 * std::exp(-ms / 6000.0) + 1.6 * noise();
-        } else {
-            walk = std::clamp(walk + 6 * noise(), -8.0, 8.0);
-            value = 20480 + walk + ms / 2500.0;
-        }
-        trend.AddSample(milliseconds(ms), std::round(value));
+    for (int ms = 0; ms <= 8000; ms += 100) {
+        const double value = settled ? 20480 + 60 * std::exp(-ms / 600.0)
+                                     : 20480 + 14 * noise() + ms / 400.0;
+        h.Sim().SetRegister(20, static_cast<std::uint16_t>(std::lround(value)));
+        mainwnd_test::MainWindowHarness::WaitFor([] { return false; }, 100);
     }
-    trend.show();
-    Save(trend, dir, settled ? "trend_stable.png" : "trend_unstable.png");
+    h.Snapshot(settled ? QStringLiteral("calibration/trend_stable")
+                       : QStringLiteral("calibration/trend_unstable"));
+    std::printf("wrote %s\n", qPrintable(dir.filePath(settled ? "trend_stable.png"
+                                                              : "trend_unstable.png")));
 }
 
 void Trim(const QDir& dir, const char* name) {
