@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
@@ -22,11 +23,42 @@ using std::chrono::milliseconds;
 
 namespace {
 
+void RenderFirstPage(const QDir& dir, const QString& name);
+
 bool Save(QWidget& widget, const QDir& dir, const char* name) {
     const QString path = dir.filePath(QString::fromLatin1(name));
     const bool ok = widget.grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
     return ok;
+}
+
+// The rest of the session in the same window: the settled zero sample is
+// stored, the outputs trimmed with the meter dialog, then Report... writes
+// the PDF whose first page is rendered.
+void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir) {
+    using mainwnd_test::MainWindowHarness;
+    h.Click(mainwnd::IDC_ZERO_SAMPLE_BTN);
+    h.WaitForBox(1);
+    h.Click(mainwnd::IDC_TRIM_METER);
+    CTrimDialog* trim = h.Dlg().Assistant().TrimDialog();
+    trim->ItemAs<QLineEdit>(CTrimDialog::IDC_ZERO_READING)->setText(QStringLiteral("4.1"));
+    trim->ItemAs<QLineEdit>(CTrimDialog::IDC_FULL_READING)->setText(QStringLiteral("19.8"));
+    Save(*trim, dir, "trim_dialog_window.png");
+    trim->ItemAs<QPushButton>(CTrimDialog::IDC_SEND)->click();
+    h.WaitForBox(3);
+    h.Dlg().Assistant().SetReportPrompts(
+        {[] { return std::optional<QString>(QStringLiteral("Li Wei")); },
+         [&dir](const QString&) { return dir.filePath(QStringLiteral("report_window.pdf")); }});
+    // The name is asked once and then kept; this program's own folder holds it.
+    SetTextSetting("Calibration", "Technician", L"");
+    h.Dlg().SendMessage(WM_COMMAND, mainwnd::ID_CALIBRATION_REPORT);
+    h.WaitForBox(4);
+    if (h.Dlg().Assistant().LastReportPath().isEmpty()) {
+        std::printf("the window wrote no report: %s\n", qPrintable(h.Boxes().back().message));
+        return;
+    }
+    std::printf("wrote %s\n", qPrintable(h.Dlg().Assistant().LastReportPath()));
+    RenderFirstPage(dir, QStringLiteral("report_window"));
 }
 
 // The factory window sampling the zero input for 8 s: a reading that
@@ -46,15 +78,16 @@ void Trend(const QDir& dir, bool settled) {
         return static_cast<double>((seed >> 16) % 1000) / 1000.0 - 0.5;
     };
     for (int ms = 0; ms <= 8000; ms += 100) {
-        const double value = settled ? 20480 + 60 * std::exp(-ms / 600.0)
-                                     : 20480 + 14 * noise() + ms / 400.0;
+        const double value =
+            settled ? 20480 + 60 * std::exp(-ms / 600.0) : 20480 + 14 * noise() + ms / 400.0;
         h.Sim().SetRegister(20, static_cast<std::uint16_t>(std::lround(value)));
         mainwnd_test::MainWindowHarness::WaitFor([] { return false; }, 100);
     }
     h.Snapshot(settled ? QStringLiteral("calibration/trend_stable")
                        : QStringLiteral("calibration/trend_unstable"));
-    std::printf("wrote %s\n", qPrintable(dir.filePath(settled ? "trend_stable.png"
-                                                              : "trend_unstable.png")));
+    std::printf("wrote %s\n",
+                qPrintable(dir.filePath(settled ? "trend_stable.png" : "trend_unstable.png")));
+    if (settled) TrimAndReport(h, dir);
 }
 
 void Trim(const QDir& dir, const char* name) {
@@ -120,6 +153,11 @@ void Report(const QDir& dir, const QString& name) {
     }
     std::printf("wrote %s and %s\n", qPrintable(pdf),
                 qPrintable(CCalibrationReport::CsvPathFor(pdf)));
+    RenderFirstPage(dir, name);
+}
+
+void RenderFirstPage(const QDir& dir, const QString& name) {
+    const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
     if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()) {
         std::printf("pdftoppm is not installed: no picture of the report\n");
         return;
