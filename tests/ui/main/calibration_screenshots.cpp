@@ -1,6 +1,8 @@
 // Pictures of the calibration assistant for people to look at: the factory
-// window's trend with a settled and with an unsettled reading, the trim dialog with two
-// readings typed, and the first page of a report rendered by pdftoppm.
+// window's trend with a settled and with an unsettled reading, the trim
+// dialog with two readings typed, and the first page of a report (one made
+// through the window's Report... and made-up ones in both languages)
+// rendered by pdftoppm.
 // Written into <build>/screenshots/calibration/; nothing here is asserted.
 
 #include <QApplication>
@@ -19,8 +21,6 @@
 #include "ui/main/trim_dialog.h"
 #include "window_harness.h"
 
-using std::chrono::milliseconds;
-
 namespace {
 
 void RenderFirstPage(const QDir& dir, const QString& name);
@@ -36,7 +36,6 @@ bool Save(QWidget& widget, const QDir& dir, const char* name) {
 // stored, the outputs trimmed with the meter dialog, then Report... writes
 // the PDF whose first page is rendered.
 void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir) {
-    using mainwnd_test::MainWindowHarness;
     h.Click(mainwnd::IDC_ZERO_SAMPLE_BTN);
     h.WaitForBox(1);
     h.Click(mainwnd::IDC_TRIM_METER);

@@ -46,6 +46,8 @@ TEST(CalibrationWindow, SamplingFeedsTheTrendAndAnUnstableStoreSaysSo) {
         << h.Boxes()[0].message.toStdString();
     ASSERT_EQ(assistant.Session().Samples().size(), 1u);
     EXPECT_EQ(assistant.Session().Samples()[0].word, 1234);
+    // The write's old value is the point read at connect, not a live reading.
+    EXPECT_EQ(assistant.Session().Writes()[0].oldText, L"1000");
 
     // A store of the other kind after a settled reading carries no note:
     // other writes never do.
