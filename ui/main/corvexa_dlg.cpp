@@ -227,7 +227,7 @@ LRESULT CCorvexaDlg::OnShowMain(WPARAM, LPARAM)
 
 LRESULT CCorvexaDlg::OnValuesChanged(WPARAM, LPARAM)
 {
-    m_assistant.ValuesShown(m_parameters.ShowValues());
+    ShowValues();
     return 0;
 }
 

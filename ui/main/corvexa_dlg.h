@@ -47,7 +47,7 @@ public:
     ~CCorvexaDlg() override;
 
     void RefreshTexts();
-    void ShowValues() { m_parameters.ShowValues(); }
+    void ShowValues() { m_assistant.ValuesShown(m_parameters.ShowValues()); }
     void EnableParameterControls(bool enable);
     void SetLamp(int bitmapId) { m_connection.SetLamp(bitmapId); }
 
