@@ -35,19 +35,21 @@ bool Save(QWidget& widget, const QDir& dir, const char* name) {
 // The rest of the session in the same window: the settled zero sample is
 // stored, the outputs trimmed with the meter dialog, then Report... writes
 // the PDF whose first page is rendered.
-void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir) {
+void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir, const QString& suffix) {
     h.Click(mainwnd::IDC_ZERO_SAMPLE_BTN);
     h.WaitForBox(1);
     h.Click(mainwnd::IDC_TRIM_METER);
     CTrimDialog* trim = h.Dlg().Assistant().TrimDialog();
     trim->ItemAs<QLineEdit>(CTrimDialog::IDC_ZERO_READING)->setText(QStringLiteral("4.1"));
     trim->ItemAs<QLineEdit>(CTrimDialog::IDC_FULL_READING)->setText(QStringLiteral("19.8"));
-    Save(*trim, dir, "trim_dialog_window.png");
+    Save(*trim, dir, qPrintable(QStringLiteral("trim_dialog_window%1.png").arg(suffix)));
     trim->ItemAs<QPushButton>(CTrimDialog::IDC_SEND)->click();
     h.WaitForBox(3);
     h.Dlg().Assistant().SetReportPrompts(
         {[] { return std::optional<QString>(QStringLiteral("Li Wei")); },
-         [&dir](const QString&) { return dir.filePath(QStringLiteral("report_window.pdf")); }});
+         [&](const QString&) {
+             return dir.filePath(QStringLiteral("report_window%1.pdf").arg(suffix));
+         }});
     // The name is asked once and then kept; this program's own folder holds it.
     SetTextSetting("Calibration", "Technician", L"");
     h.Dlg().SendMessage(WM_COMMAND, mainwnd::ID_CALIBRATION_REPORT);
@@ -57,12 +59,12 @@ void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir) {
         return;
     }
     std::printf("wrote %s\n", qPrintable(h.Dlg().Assistant().LastReportPath()));
-    RenderFirstPage(dir, QStringLiteral("report_window"));
+    RenderFirstPage(dir, QStringLiteral("report_window") + suffix);
 }
 
 // The factory window sampling the zero input for 8 s: a reading that
 // settles from a step, or one that keeps wandering by several counts.
-void Trend(const QDir& dir, bool settled) {
+void Trend(const QDir& dir, bool settled, const QString& suffix = QString()) {
     mainwnd_test::MainWindowHarness h;
     h.Sim().SetRegister(20, 20540);
     h.ChooseVersion();
@@ -82,11 +84,11 @@ void Trend(const QDir& dir, bool settled) {
         h.Sim().SetRegister(20, static_cast<std::uint16_t>(std::lround(value)));
         mainwnd_test::MainWindowHarness::WaitFor([] { return false; }, 100);
     }
-    h.Snapshot(settled ? QStringLiteral("calibration/trend_stable")
-                       : QStringLiteral("calibration/trend_unstable"));
-    std::printf("wrote %s\n",
-                qPrintable(dir.filePath(settled ? "trend_stable.png" : "trend_unstable.png")));
-    if (settled) TrimAndReport(h, dir);
+    const QString name =
+        (settled ? QStringLiteral("trend_stable") : QStringLiteral("trend_unstable")) + suffix;
+    h.Snapshot(QStringLiteral("calibration/") + name);
+    std::printf("wrote %s.png\n", qPrintable(dir.filePath(name)));
+    if (settled) TrimAndReport(h, dir, suffix);
 }
 
 void Trim(const QDir& dir, const char* name) {
@@ -189,5 +191,6 @@ int main(int argc, char** argv) {
     SetLanguage(2052);
     Trim(dir, "trim_dialog_zh.png");
     Report(dir, QStringLiteral("report_zh"));
+    Trend(dir, true, QStringLiteral("_zh"));
     return 0;
 }
