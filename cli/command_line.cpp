@@ -46,6 +46,17 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     sample->add_option("--count", line.count, "how many readings (default 10)")
         ->check(CLI::Range(1, 1000000));
 
+    auto* trim = app.add_subcommand(
+        "trim", "set the zero and full output words (22, 23) from what a meter on the output "
+                "read at the zero and at the full input");
+    trim->add_option("--zero-measured", line.zeroMeasured, "the meter's reading at the zero input")
+        ->required();
+    trim->add_option("--full-measured", line.fullMeasured, "the meter's reading at the full input")
+        ->required();
+    trim->add_option("--signal", line.signal, "4-20mA (default) or 0-10V")
+        ->check(CLI::IsMember({"4-20mA", "0-10V"}));
+    trim->add_flag("--dry-run", line.dryRun, "show the new words and write nothing");
+
     auto* backup = app.add_subcommand(
         "backup", "read registers 10-23 and save them as JSON (time, port, shown values); "
                   "{port} in FILE is replaced by the port's name");

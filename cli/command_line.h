@@ -13,14 +13,17 @@ struct CommandLine {
     std::string trace;
     bool simulate = false;
 
-    std::string command;  // ports, read, write, sample, backup, restore
+    std::string command;  // ports, read, write, sample, trim, backup, restore
     std::vector<std::string> assignments;  // write
     bool force = false;                    // write
     std::string which;                     // sample: zero or full
     int count = 10;                        // sample
     std::string file;                      // backup, restore
     bool withCalibration = false;          // restore
-    bool dryRun = false;                   // restore
+    bool dryRun = false;                   // restore, trim
+    std::string zeroMeasured;              // trim
+    std::string fullMeasured;              // trim
+    std::string signal = "4-20mA";         // trim
 };
 
 // Fills `line` from the arguments. Returns the exit status when the

@@ -12,6 +12,13 @@ int RunPorts(const RunSettings& settings, const std::string& simulated);
 int RunRead(const RunSettings& settings);
 int RunWrite(const RunSettings& settings, const std::vector<std::string>& assignments, bool force);
 int RunSample(const RunSettings& settings, const std::string& which, int count);
+struct TrimOptions {
+    std::string zero;  // meter reading at the zero input, as typed
+    std::string full;  // at the full input
+    std::string signal = "4-20mA";
+    bool dryRun = false;
+};
+int RunTrim(const RunSettings& settings, const TrimOptions& options);
 int RunBackup(const RunSettings& settings, const std::string& file);
 int RunRestore(const RunSettings& settings, const std::string& file, bool withCalibration,
                bool dryRun);

@@ -57,8 +57,11 @@ int main(int argc, char** argv) {
     if (line.command == "read") return RunRead(settings);
     if (line.command == "write") return RunWrite(settings, line.assignments, line.force);
     if (line.command == "sample") return RunSample(settings, line.which, line.count);
-    // Backups hold and restores compare all of registers 10..23.
+    // Backups hold and restores compare all of registers 10..23; the output
+    // words the trim starts from are registers 22 and 23.
     settings.factory = true;
+    if (line.command == "trim")
+        return RunTrim(settings, {line.zeroMeasured, line.fullMeasured, line.signal, line.dryRun});
     if (line.command == "backup") return RunBackup(settings, line.file);
     return RunRestore(settings, line.file, line.withCalibration, line.dryRun);
 }

@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "protocol/sample_statistics.h"
 
 namespace cli {
 
@@ -11,14 +12,18 @@ int RunSample(const RunSettings& settings, const std::string& which, int count) 
     const int reg = protocol::RegisterOfIndex(index);
     return RunOnPorts(settings, false, [&](DeviceSession& session) {
         int missed = 0;
+        // Whether the readings so far have settled, by the window's rule.
+        protocol::SampleStatistics statistics;
         session.Sample(zero, count, [&](std::chrono::milliseconds at, std::optional<std::uint16_t> word) {
             if (!word) ++missed;
+            else statistics.Add(at, *word);
             if (settings.json) {
                 settings.console->Print(nlohmann::ordered_json{{"port", session.Port()},
                                                        {"time_ms", at.count()},
                                                        {"register", reg},
                                                        {"value", word ? nlohmann::ordered_json(*word)
-                                                                      : nlohmann::ordered_json(nullptr)}}
+                                                                      : nlohmann::ordered_json(nullptr)},
+                                                       {"stable", statistics.Verdict().stable()}}
                                             .dump());
             } else {
                 char line[160];

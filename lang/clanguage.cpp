@@ -7,6 +7,7 @@
 #include "lang/pack_limits.h"
 #include "lang/platform.h"
 #include "lang/profile.h"
+#include "lang/wtext.h"
 
 namespace {
 
@@ -108,6 +109,27 @@ void CLanguage::SetLangIDSetting(uint16_t langId) {
   // Like the platform call it stands in for, a failed write is not reported.
   corvexa::lang::WritePrivateProfileString(kSection, kKey,
                                            std::to_string(langId), path);
+}
+
+std::wstring CLanguage::GetTextSetting(const std::string& section,
+                                       const std::string& key) const {
+  const std::optional<std::string> value = corvexa::lang::GetPrivateProfileText(
+      section, key, SettingsPathForReading());
+  return value ? corvexa::lang::FromUtf8(*value) : std::wstring();
+}
+
+void CLanguage::SetTextSetting(const std::string& section,
+                               const std::string& key,
+                               const std::wstring& value) {
+  const std::wstring path = SettingsPathForWriting();
+  if (path.empty()) return;
+  // A line break would end the entry early and put the rest into the file
+  // as lines of its own.
+  std::wstring line = value;
+  for (wchar_t& c : line)
+    if (c == L'\n' || c == L'\r') c = L' ';
+  corvexa::lang::WritePrivateProfileString(section, key,
+                                           corvexa::lang::ToUtf8(line), path);
 }
 
 std::wstring CLanguage::GetLangXMLNameByID(uint16_t langId) const {

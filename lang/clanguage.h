@@ -39,6 +39,11 @@ class CORVEXA_LANG_API CLanguage {
 
   uint16_t GetLangIDSetting() const;
   void SetLangIDSetting(uint16_t langId);
+  // Other one-line texts kept in the same settings file, UTF-8 encoded.
+  std::wstring GetTextSetting(const std::string& section,
+                              const std::string& key) const;
+  void SetTextSetting(const std::string& section, const std::string& key,
+                      const std::wstring& value);
 
  private:
   friend class CLanguageTestAccess;

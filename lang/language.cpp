@@ -16,6 +16,16 @@ uint16_t GetLangIDSetting() { return g_Language.GetLangIDSetting(); }
 
 void SetLangIDSetting(uint16_t langId) { g_Language.SetLangIDSetting(langId); }
 
+std::wstring GetTextSetting(const std::string& section,
+                            const std::string& key) {
+  return g_Language.GetTextSetting(section, key);
+}
+
+void SetTextSetting(const std::string& section, const std::string& key,
+                    const std::wstring& value) {
+  g_Language.SetTextSetting(section, key, value);
+}
+
 std::wstring GetResString(const std::wstring& group, int id,
                           const std::wstring& defaultText) {
   std::wstring s = g_Language.GetResString(group, id);

@@ -23,6 +23,14 @@ CORVEXA_LANG_API void SetLanguage(uint16_t langId);
 CORVEXA_LANG_API uint16_t GetLangIDSetting();
 CORVEXA_LANG_API void SetLangIDSetting(uint16_t langId);
 
+// One-line texts stored in the same settings file (McSetting.ini) as the
+// language choice; empty when none is stored.
+CORVEXA_LANG_API std::wstring GetTextSetting(const std::string& section,
+                                             const std::string& key);
+CORVEXA_LANG_API void SetTextSetting(const std::string& section,
+                                     const std::string& key,
+                                     const std::wstring& value);
+
 // Pack text of (group, id); if missing or empty the built-in text of id
 // (any group); if there is none, defaultText. Group names are case-sensitive.
 CORVEXA_LANG_API std::wstring GetResString(const std::wstring& group, int id,

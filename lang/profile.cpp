@@ -179,6 +179,17 @@ uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
   return negative ? 0u - result : result;
 }
 
+std::optional<std::string> GetPrivateProfileText(std::string_view section,
+                                                 std::string_view key,
+                                                 const std::wstring& path) {
+  std::vector<uint8_t> bytes;
+  if (sys::ReadWholeFile(path, kMaxSettingsBytes, &bytes) != sys::FileRead::kOk)
+    return std::nullopt;
+  const std::string_view content(reinterpret_cast<const char*>(bytes.data()),
+                                 bytes.size());
+  return FindProfileValue(content, section, key);
+}
+
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value,
                                const std::wstring& path) {

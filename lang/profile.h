@@ -32,6 +32,12 @@ std::string SetProfileValue(std::string_view content, std::string_view section,
 uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
                               uint32_t defaultValue, const std::wstring& path);
 
+// The value of key in section as GetPrivateProfileString gives it; nullopt
+// when the file, the section or the key is absent.
+std::optional<std::string> GetPrivateProfileText(std::string_view section,
+                                                 std::string_view key,
+                                                 const std::wstring& path);
+
 // Creates the file when missing. Returns false if it could not be written.
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value,

@@ -154,6 +154,10 @@ constexpr const wchar_t* kCalibrationStrings[] = {
     L"Decimal places",  // 222
     L"Reserved",  // 223
     L"None",  // 224
+    L"Connect to the transmitter first.",  // 225
+    L"Report saved: %1 and %2",  // 226
+    L"The report could not be saved: %1",  // 227
+    L"Reading the transmitter back for the report…",  // 228
 };
 
 static_assert(std::size(kCalibrationStrings) ==

@@ -11,7 +11,7 @@ inline constexpr int kFirstBuiltinString = 101;
 inline constexpr int kLastBuiltinString = 169;
 // The calibration assistant's texts (trend, trim dialog, report).
 inline constexpr int kFirstCalibrationString = 170;
-inline constexpr int kLastCalibrationString = 224;
+inline constexpr int kLastCalibrationString = 228;
 // The main window's status, menu and port texts.
 inline constexpr int kFirstMoreString = 230;
 inline constexpr int kLastMoreString = 234;

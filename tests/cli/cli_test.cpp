@@ -96,7 +96,14 @@ TEST(CorvexaCli, ReadShowsTheRegistersOfEachVersion) {
 }
 
 // Each write: the exit status, and the register it changed (0: none sent).
-TEST(CorvexaCli, WriteSendsCheckedValuesOnly) {
+TEST(CorvexaCli, WriteAndTrimSendCheckedValuesOnly) {
+    // Trims start from output words 6000 and 30000 (4-20 mA); a meter read
+    // 4.1 and 19.8 mA, which moves them to 5847 and 30306.
+    const std::vector<std::string> meter{"--zero-measured", "4.1", "--full-measured", "19.8"};
+    auto with = [](std::vector<std::string> args, const char* more) {
+        args.push_back(more);
+        return args;
+    };
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -104,6 +111,7 @@ TEST(CorvexaCli, WriteSendsCheckedValuesOnly) {
         std::uint16_t word;
         bool handshake;  // refused only once the device's values were known
         const char* says;
+        std::string command = "write";
     } cases[] = {
         {{"zero-offset=12.5"}, 0, 15, 125, true, ""},
         {{"signal-source=K", "gain=25"}, 0, 18, 2, true, ""},
@@ -113,15 +121,25 @@ TEST(CorvexaCli, WriteSendsCheckedValuesOnly) {
         {{"zero-offset=7000"}, 2, 0, 0, true, "zero-offset=7000 refused: out of range; it takes 0.0 to 6553.5"},
         {{"lower-limit=200"}, 2, 0, 0, true, "lower-limit=200 refused: not below upper-limit 150"},
         {{"lower-limit=200", "--force"}, 0, 16, 200, true, ""},
+        {meter, 0, 23, 30306, true, "", "trim"},
+        {with(meter, "--dry-run"), 0, 0, 0, true, "", "trim"},
+        {{"--zero-measured", "19.8", "--full-measured", "4.1"}, 2, 0, 0, false,
+         "readings 19.8 and 4.1 refused: ", "trim"},
+        {{"--zero-measured", "4,1", "--full-measured", "19.8"}, 2, 0, 0, false, "refused", "trim"},
+        {{"--zero-measured", "4", "--full-measured", "4.001"}, 2, 0, 0, true, "65535", "trim"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.front());
+        SCOPED_TRACE(c.command + " " + c.args.front() + " " + c.args.back());
         auto sim = Device();
-        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", "write"};
+        sim->SetRegister(22, 6000);
+        sim->SetRegister(23, 30000);
+        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", c.command};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const CliRun run = RunCli(args);
         EXPECT_EQ(run.status, c.status) << run.err;
-        EXPECT_EQ(Count(*sim, 0x06), c.reg ? c.args.size() - (c.args.back() == "--force") : 0u);
+        const bool trim = c.command == "trim";
+        const std::size_t writes = trim ? 2u : c.args.size() - (c.args.back() == "--force");
+        EXPECT_EQ(Count(*sim, 0x06), c.reg ? writes : 0u);
         if (!c.handshake) {
             EXPECT_EQ(sim->FrameCount(), 0u);
         }
@@ -129,8 +147,19 @@ TEST(CorvexaCli, WriteSendsCheckedValuesOnly) {
             EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
             continue;
         }
-        EXPECT_EQ(sim->Register(c.reg), c.word);
         const json out = json::parse(run.out);
+        if (trim) {
+            EXPECT_EQ(out["old"], json::parse(R"({"zero-output":6000,"full-output":30000})"));
+            EXPECT_EQ(out["new"], json::parse(R"({"zero-output":5847,"full-output":30306})"));
+            EXPECT_EQ(out["written"], c.reg != 0);
+            if (c.reg) {
+                EXPECT_EQ(sim->Register(22), 5847);
+            }
+        }
+        if (c.reg) {
+            EXPECT_EQ(sim->Register(c.reg), c.word);
+        }
+        if (trim) continue;
         EXPECT_EQ(out["results"].back()["ok"], true);
         EXPECT_EQ(out["results"].back()["attempts"], 1);
     }
@@ -243,6 +272,8 @@ TEST(CorvexaCli, SampleGivesOneReadingPerPoll) {
         const json reading = json::parse(line);
         EXPECT_EQ(reading["register"], 21);
         EXPECT_EQ(reading["value"], 4321);
+        // Three readings are too few to call the sample settled.
+        EXPECT_EQ(reading["stable"], false);
         EXPECT_GT(reading["time_ms"].get<long>(), previous);
         previous = reading["time_ms"];
     }
@@ -287,7 +318,7 @@ TEST(CorvexaCli, PortsSaysWhetherEachPortIsFree) {
 }
 
 TEST(CorvexaCli, EveryCommandHasHelp) {
-    for (const char* command : {"ports", "read", "write", "sample", "backup", "restore"}) {
+    for (const char* command : {"ports", "read", "write", "sample", "trim", "backup", "restore"}) {
         SCOPED_TRACE(command);
         const CliRun run = RunCli({command, "--help"});
         EXPECT_EQ(run.status, 0);

@@ -307,6 +307,13 @@ TEST(SettingsLocation, BesideTheProgramWhenWritable) {
   manager.SetLangIDSetting(2052);
   EXPECT_EQ(ReadBytes(program.file("McSetting.ini")), "[Localize]\nLanguage=2052\n");
   EXPECT_EQ(manager.GetLangIDSetting(), 2052);
+  // Other texts share the file; a typed line break must not add a line.
+  manager.SetTextSetting("Calibration", "Technician", L"李伟\n[Localize]");
+  EXPECT_EQ(ReadBytes(program.file("McSetting.ini")),
+            "[Localize]\nLanguage=2052\n[Calibration]\nTechnician=\xE6\x9D\x8E\xE4\xBC\x9F "
+            "[Localize]\n");
+  EXPECT_EQ(manager.GetTextSetting("Calibration", "Technician"), L"李伟 [Localize]");
+  EXPECT_EQ(manager.GetLangIDSetting(), 2052);
 }
 
 }  // namespace

@@ -61,6 +61,8 @@ void CCalibrationPanel::ToggleSampling(const SSampleKind& kind)
     (m_link.*kind.set)(on);
     m_dlg.UpdateData(true);
     m_dlg.SetDlgItemText(kind.button, MainText(CTextRefresh::SampleTextId(on)));
+    if (m_onSampling)
+        m_onSampling(kind.registerIndex, on);
     if (on) {
         m_link.SetRegisterIndex(kind.registerIndex);
         m_dlg.EnableItem(kind.otherButton, false);
@@ -92,8 +94,11 @@ void CCalibrationPanel::SampleMissed(int index)
 void CCalibrationPanel::SendText(OperationCode code, const std::wstring& text)
 {
     if (const std::optional<std::uint16_t> word = CheckedTypedWord(code, text, 0))
-        if (m_link.StartWriteTask(code, *word))
+        if (m_link.StartWriteTask(code, *word)) {
             m_busy.Begin(static_cast<int>(code));
+            if (m_onWrite)
+                m_onWrite(code, *word);
+        }
 }
 
 void CCalibrationPanel::OnZeroSample()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "protocol/device_parameters.h"
 #include "protocol/transmitter_link.h"
 
@@ -13,6 +15,16 @@ class CCalibrationPanel {
 public:
     CCalibrationPanel(CDialog& dlg, protocol::CTransmitterLink& link,
                       protocol::DeviceParameters& params, CBusyRows& busy, CFieldMarks& marks);
+
+    using SamplingListener = std::function<void(int index, bool on)>;
+    using WriteListener = std::function<void(protocol::OperationCode code, std::uint16_t word)>;
+    // Told when sampling of register index 10 or 11 starts or ends, and of
+    // every write this panel starts.
+    void SetListeners(SamplingListener sampling, WriteListener written)
+    {
+        m_onSampling = std::move(sampling);
+        m_onWrite = std::move(written);
+    }
 
     // Spin ranges and buddies; once the controls exist.
     void InitSpins();
@@ -38,4 +50,6 @@ private:
     protocol::DeviceParameters& m_params;
     CBusyRows& m_busy;
     CFieldMarks& m_marks;
+    SamplingListener m_onSampling;
+    WriteListener m_onWrite;
 };

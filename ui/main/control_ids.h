@@ -66,10 +66,17 @@ inline constexpr int IDC_FULL_OUT = 1028;
 inline constexpr int IDC_FULL_OUT_SPIN = 1060;
 inline constexpr int IDC_FULL_OUT_SET = 1029;
 
+// Calibration assistant (factory version).
+inline constexpr int IDC_TRIM_METER = 1095;
+inline constexpr int IDC_ZERO_STABILITY = 1096;
+inline constexpr int IDC_FULL_STABILITY = 1097;
+inline constexpr int IDC_TREND = 1098;
+
 // Menu commands.
 inline constexpr int ID_LANG_CHINESE = 32774;
 inline constexpr int ID_LANG_ENGLISH = 32775;
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+inline constexpr int ID_CALIBRATION_REPORT = 32780;
 
 // Bitmaps of the online lamp.
 inline constexpr int IDB_OFFLINE = 131;

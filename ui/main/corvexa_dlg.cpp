@@ -14,6 +14,7 @@
 #include "ui/dialogs/dlglogin.h"
 #include "ui/dialogs/dlgmaskprogress.h"
 #include "ui/framework/postmessage.h"
+#include "ui/framework/textconv.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_menu.h"
 
@@ -52,12 +53,19 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
       m_connection(*this, *m_engine, *m_link),
       m_parameters(*this, *m_link, m_params, m_busy, m_marks),
       m_calibration(*this, *m_link, m_params, m_busy, m_marks),
+      m_assistant(*this, *m_link, m_params, m_busy),
       m_texts(*this)
 {
     m_connection.SetExtraPorts(m_options.extraPorts);
     if (m_options.listPorts)
         m_connection.SetPortLister(m_options.listPorts);
     m_parameters.BindEdits();
+    const auto written = [this](protocol::OperationCode code, std::uint16_t word) {
+        m_assistant.WriteStarted(code, word);
+    };
+    m_parameters.SetWriteListener(written);
+    m_calibration.SetListeners(
+        [this](int index, bool on) { m_assistant.SamplingChanged(index, on); }, written);
     MapHandlers();
 }
 
@@ -88,6 +96,8 @@ void CCorvexaDlg::MapHandlers()
     MapDeltaPos(IDC_FULL_OUT_SPIN, [this](int d) { return m_calibration.OnFullOutputSpin(d); });
     MapCommand(ID_LANG_CHINESE, [this] { OnLanguage(kLangChinese); });
     MapCommand(ID_LANG_ENGLISH, [this] { OnLanguage(kLangEnglish); });
+    MapCommand(IDC_TRIM_METER, [this] { m_assistant.OnTrim(); });
+    MapCommand(ID_CALIBRATION_REPORT, [this] { m_assistant.OnReport(); });
 }
 
 CCorvexaDlg::~CCorvexaDlg()
@@ -150,6 +160,7 @@ bool CCorvexaDlg::OnInitDialog()
     m_connection.FillBaudBox(m_params.baudCode);
     m_parameters.FillBoxes();
     m_calibration.InitSpins();
+    m_assistant.InstallControls();
     EnableParameterControls(false);
     return true;
 }
@@ -182,6 +193,8 @@ void CCorvexaDlg::RefreshTexts()
     state.signalSource = m_params.signalSource;
     state.factoryMode = factoryMode != 0;
     m_texts.Refresh(state);
+    m_assistant.ShowForVersion(state.factoryMode);
+    m_assistant.RefreshTexts();
     // The state the window is really in, in the new language.
     m_connection.ShowStatus();
     m_busy.Reapply();
@@ -194,6 +207,7 @@ void CCorvexaDlg::EnableParameterControls(bool enable)
 {
     for (int id : kParameterControls)
         EnableItem(id, enable);
+    m_assistant.EnableControls(enable);
     m_busy.Reapply();
 }
 
@@ -220,7 +234,8 @@ LRESULT CCorvexaDlg::OnValuesChanged(WPARAM, LPARAM)
 LRESULT CCorvexaDlg::OnWriteResult(WPARAM code, LPARAM success)
 {
     m_busy.End(static_cast<int>(code), m_connection.Status().Current() == CLinkStatus::State::Online);
-    m_parameters.ShowWriteResult(static_cast<int>(code), success != 0);
+    const QString note = m_assistant.WriteFinished(static_cast<int>(code), success != 0);
+    m_parameters.ShowWriteResult(static_cast<int>(code), success != 0, note);
     return 0;
 }
 
@@ -264,6 +279,7 @@ void CCorvexaDlg::GoneOffline()
 {
     // No result comes for a write of a connection that is over.
     m_busy.Clear();
+    m_assistant.Disconnected();
     EnableParameterControls(false);
 }
 
@@ -275,6 +291,7 @@ LRESULT CCorvexaDlg::OnDeviceOnline(WPARAM, LPARAM)
         return 0;
     EnableParameterControls(true);
     m_connection.GoOnline();
+    m_assistant.ReadAllDone();
     return 0;
 }
 
@@ -297,8 +314,10 @@ void CCorvexaDlg::OnConnect()
         return;
     }
     // A new connection: the marks of the last read-all are history.
-    if (m_connection.Connected())
+    if (m_connection.Connected()) {
         m_marks.ClearAll();
+        m_assistant.Connected(ToWString(GetDlgItemText(IDC_PORT)));
+    }
 }
 
 void CCorvexaDlg::OnLanguage(std::uint16_t langId)

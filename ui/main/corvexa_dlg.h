@@ -12,6 +12,7 @@
 #include "serial/port_monitor.h"
 #include "ui/framework/dialog.h"
 #include "ui/main/busy_rows.h"
+#include "ui/main/calibration_assistant.h"
 #include "ui/main/calibration_panel.h"
 #include "ui/main/connection_panel.h"
 #include "ui/main/field_marks.h"
@@ -46,7 +47,7 @@ public:
     ~CCorvexaDlg() override;
 
     void RefreshTexts();
-    void ShowValues() { m_parameters.ShowValues(); }
+    void ShowValues() { m_assistant.ValuesShown(m_parameters.ShowValues()); }
     void EnableParameterControls(bool enable);
     void SetLamp(int bitmapId) { m_connection.SetLamp(bitmapId); }
 
@@ -55,6 +56,7 @@ public:
     int LampBitmap() const { return m_connection.LampBitmap(); }
     CDlgLogin* LoginDialog() const { return m_login.get(); }
     protocol::TransmitterEngine& Engine() { return *m_engine; }
+    CCalibrationAssistant& Assistant() { return m_assistant; }
 
     void setVisible(bool visible) override;
 
@@ -91,6 +93,7 @@ private:
     CConnectionPanel m_connection;
     CParameterPanel m_parameters;
     CCalibrationPanel m_calibration;
+    CCalibrationAssistant m_assistant;
     CTextRefresh m_texts;
     std::unique_ptr<CDlgLogin> m_login;
     std::unique_ptr<CDlgMaskProgress> m_mask;

@@ -2,6 +2,7 @@
 
 #include <QMenuBar>
 
+#include "ui/main/calibration_text_ids.h"
 #include "ui/main/main_text.h"
 
 #include "res/strings/stringtable.h"
@@ -38,6 +39,11 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
     QObject::connect(english, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_LANG_ENGLISH); });
 
+    QAction* report = bar->addAction(QString());
+    report->setObjectName(QString::number(mainwnd::ID_CALIBRATION_REPORT));
+    QObject::connect(report, &QAction::triggered, &dlg,
+                     [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_CALIBRATION_REPORT); });
+
     // The program offers the about box only while its own string 101 is
     // there; the entry's words follow the language.
     const wchar_t* about = corvexa::res::LoadBuiltinString(101);
@@ -66,7 +72,8 @@ void CMainMenu::Retranslate(QMenuBar& bar)
         language->setTitle(MainText(kLanguageText));
     const std::pair<int, int> items[] = {{mainwnd::ID_LANG_CHINESE, kChineseText},
                                          {mainwnd::ID_LANG_ENGLISH, kEnglishText},
-                                         {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText}};
+                                         {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText},
+                                         {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu}};
     for (auto [command, text] : items)
         if (auto* action = bar.findChild<QAction*>(QString::number(command)))
             action->setText(MainText(text));

@@ -3,8 +3,8 @@
 class CDialog;
 class QMenuBar;
 
-// The window's menu bar: the language popup (language, Chinese, English)
-// and the about entry, in the loaded language. The commands reach the
+// The window's menu bar: the language popup (language, Chinese, English),
+// the calibration report and the about entry, in the loaded language. The commands reach the
 // window as WM_COMMAND and WM_SYSCOMMAND messages, the way the platform's
 // menus deliver them.
 class CMainMenu {

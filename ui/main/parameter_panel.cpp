@@ -114,10 +114,13 @@ void CParameterPanel::NoAnswer(int index)
     m_marks.MarkNoAnswer(index);
 }
 
-void CParameterPanel::Started(OperationCode code, bool started)
+void CParameterPanel::Started(OperationCode code, std::optional<std::uint16_t> word)
 {
-    if (started)
-        m_busy.Begin(static_cast<int>(code));
+    if (!word || !m_link.StartWriteTask(code, *word))
+        return;
+    m_busy.Begin(static_cast<int>(code));
+    if (m_onWrite)
+        m_onWrite(code, *word);
 }
 
 void CParameterPanel::ShowUnit()
@@ -136,7 +139,7 @@ void CParameterPanel::WriteText(OperationCode code, const std::wstring& text)
                                                                        : m_params.lowerLimit;
     if (!ConfirmLimits(code, *word, other))
         return;
-    Started(code, m_link.StartWriteTask(code, *word));
+    Started(code, word);
 }
 
 void CParameterPanel::WriteSelection(OperationCode code, int boxId, std::uint16_t& field)
@@ -144,7 +147,7 @@ void CParameterPanel::WriteSelection(OperationCode code, int boxId, std::uint16_
     const int selection = m_dlg.ComboGetCurSel(boxId);
     field = protocol::SelectionToWord(selection);
     if (const std::optional<std::uint16_t> word = CheckedSelectionWord(code, selection))
-        Started(code, m_link.StartWriteTask(code, *word));
+        Started(code, word);
 }
 
 void CParameterPanel::OnSignalSource()
@@ -188,11 +191,14 @@ int CParameterPanel::ResultTitleId(int code)
     return protocol::ResultStringNumber(static_cast<OperationCode>(code));
 }
 
-void CParameterPanel::ShowWriteResult(int code, bool success)
+void CParameterPanel::ShowWriteResult(int code, bool success, const QString& note)
 {
     const int titleId = ResultTitleId(code);
     CDlgCustomMsgbox box;
     box.m_strTitle = titleId != 0 ? ToWString(MainText(titleId)) : std::wstring();
-    box.m_strMsg = ToWString(MainText(success ? 133 : 134));
+    QString message = MainText(success ? 133 : 134);
+    if (!note.isEmpty())
+        message += QStringLiteral("\n") + note;
+    box.m_strMsg = ToWString(message);
     box.DoModal();
 }

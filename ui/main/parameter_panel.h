@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 #include "protocol/device_parameters.h"
 #include "protocol/transmitter_link.h"
@@ -18,6 +21,11 @@ public:
                     protocol::DeviceParameters& params, CBusyRows& busy, CFieldMarks& marks);
 
     void BindEdits();
+    // Told of every write this panel starts.
+    void SetWriteListener(std::function<void(protocol::OperationCode, std::uint16_t)> listener)
+    {
+        m_onWrite = std::move(listener);
+    }
     void FillBoxes();
 
     // The fields read replies stored since the last call -> the record and
@@ -36,8 +44,9 @@ public:
     void OnGain();
     void OnTempComp();
 
-    // Outcome of a write: the timed box titled with the parameter's name.
-    void ShowWriteResult(int code, bool success);
+    // Outcome of a write: the timed box titled with the parameter's name,
+    // with `note` under the outcome when there is one.
+    void ShowWriteResult(int code, bool success, const QString& note = QString());
 
     // Name shown in the result box for an operation code; empty for others.
     static int ResultTitleId(int code);
@@ -47,11 +56,12 @@ private:
     void WriteSelection(protocol::OperationCode code, int boxId, std::uint16_t& field);
     void ShowUnit();
 
-    void Started(protocol::OperationCode code, bool started);
+    void Started(protocol::OperationCode code, std::optional<std::uint16_t> word);
 
     CDialog& m_dlg;
     protocol::CTransmitterLink& m_link;
     protocol::DeviceParameters& m_params;
     CBusyRows& m_busy;
     CFieldMarks& m_marks;
+    std::function<void(protocol::OperationCode, std::uint16_t)> m_onWrite;
 };

@@ -1,12 +1,15 @@
-// Pictures of the calibration assistant for people to look at: the trend
-// with a settled and with an unsettled reading, the trim dialog with two
-// readings typed, and the first page of a report rendered by pdftoppm.
+// Pictures of the calibration assistant for people to look at: the factory
+// window's trend with a settled and with an unsettled reading, the trim
+// dialog with two readings typed, and the first page of a report (one made
+// through the window's Report... and made-up ones in both languages)
+// rendered by pdftoppm.
 // Written into <build>/screenshots/calibration/; nothing here is asserted.
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
@@ -14,12 +17,13 @@
 
 #include "lang/language.h"
 #include "ui/main/calibration_report.h"
-#include "ui/main/trend_widget.h"
+#include "ui/main/control_ids.h"
 #include "ui/main/trim_dialog.h"
-
-using std::chrono::milliseconds;
+#include "window_harness.h"
 
 namespace {
+
+void RenderFirstPage(const QDir& dir, const QString& name);
 
 bool Save(QWidget& widget, const QDir& dir, const char* name) {
     const QString path = dir.filePath(QString::fromLatin1(name));
@@ -28,29 +32,63 @@ bool Save(QWidget& widget, const QDir& dir, const char* name) {
     return ok;
 }
 
-void Trend(const QDir& dir, bool settled) {
-    CTrendWidget trend;
-    trend.resize(560, 220);
-    // 50 s of polling at about 13 readings a second: a reading that settles
-    // from a step, or one that keeps wandering like the simulator's.
+// The rest of the session in the same window: the settled zero sample is
+// stored, the outputs trimmed with the meter dialog, then Report... writes
+// the PDF whose first page is rendered.
+void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir, const QString& suffix) {
+    h.Click(mainwnd::IDC_ZERO_SAMPLE_BTN);
+    h.WaitForBox(1);
+    h.Click(mainwnd::IDC_TRIM_METER);
+    CTrimDialog* trim = h.Dlg().Assistant().TrimDialog();
+    trim->ItemAs<QLineEdit>(CTrimDialog::IDC_ZERO_READING)->setText(QStringLiteral("4.1"));
+    trim->ItemAs<QLineEdit>(CTrimDialog::IDC_FULL_READING)->setText(QStringLiteral("19.8"));
+    Save(*trim, dir, qPrintable(QStringLiteral("trim_dialog_window%1.png").arg(suffix)));
+    trim->ItemAs<QPushButton>(CTrimDialog::IDC_SEND)->click();
+    h.WaitForBox(3);
+    h.Dlg().Assistant().SetReportPrompts(
+        {[] { return std::optional<QString>(QStringLiteral("Li Wei")); },
+         [&](const QString&) {
+             return dir.filePath(QStringLiteral("report_window%1.pdf").arg(suffix));
+         }});
+    // The name is asked once and then kept; this program's own folder holds it.
+    SetTextSetting("Calibration", "Technician", L"");
+    h.Dlg().SendMessage(WM_COMMAND, mainwnd::ID_CALIBRATION_REPORT);
+    h.WaitForBox(4);
+    if (h.Dlg().Assistant().LastReportPath().isEmpty()) {
+        std::printf("the window wrote no report: %s\n", qPrintable(h.Boxes().back().message));
+        return;
+    }
+    std::printf("wrote %s\n", qPrintable(h.Dlg().Assistant().LastReportPath()));
+    RenderFirstPage(dir, QStringLiteral("report_window") + suffix);
+}
+
+// The factory window sampling the zero input for 8 s: a reading that
+// settles from a step, or one that keeps wandering by several counts.
+void Trend(const QDir& dir, bool settled, const QString& suffix = QString()) {
+    mainwnd_test::MainWindowHarness h;
+    h.Sim().SetRegister(20, 20540);
+    h.ChooseVersion();
+    if (!h.ConnectAndWaitOnline()) {
+        std::printf("the window did not come online: no trend picture\n");
+        return;
+    }
+    h.Click(mainwnd::IDC_ZERO_SAMPLE_BTN);
     std::uint32_t seed = 12345;
     const auto noise = [&seed] {
         seed = seed * 1103515245u + 12345u;
         return static_cast<double>((seed >> 16) % 1000) / 1000.0 - 0.5;
     };
-    double walk = 0;
-    for (int ms = 0; ms <= 50000; ms += 77) {
-        double value;
-        if (settled) {
-            value = 20480 + 60 * std::exp(-ms / 6000.0) + 1.6 * noise();
-        } else {
-            walk = std::clamp(walk + 6 * noise(), -8.0, 8.0);
-            value = 20480 + walk + ms / 2500.0;
-        }
-        trend.AddSample(milliseconds(ms), std::round(value));
+    for (int ms = 0; ms <= 8000; ms += 100) {
+        const double value =
+            settled ? 20480 + 60 * std::exp(-ms / 600.0) : 20480 + 14 * noise() + ms / 400.0;
+        h.Sim().SetRegister(20, static_cast<std::uint16_t>(std::lround(value)));
+        mainwnd_test::MainWindowHarness::WaitFor([] { return false; }, 100);
     }
-    trend.show();
-    Save(trend, dir, settled ? "trend_stable.png" : "trend_unstable.png");
+    const QString name =
+        (settled ? QStringLiteral("trend_stable") : QStringLiteral("trend_unstable")) + suffix;
+    h.Snapshot(QStringLiteral("calibration/") + name);
+    std::printf("wrote %s.png\n", qPrintable(dir.filePath(name)));
+    if (settled) TrimAndReport(h, dir, suffix);
 }
 
 void Trim(const QDir& dir, const char* name) {
@@ -116,6 +154,11 @@ void Report(const QDir& dir, const QString& name) {
     }
     std::printf("wrote %s and %s\n", qPrintable(pdf),
                 qPrintable(CCalibrationReport::CsvPathFor(pdf)));
+    RenderFirstPage(dir, name);
+}
+
+void RenderFirstPage(const QDir& dir, const QString& name) {
+    const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
     if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()) {
         std::printf("pdftoppm is not installed: no picture of the report\n");
         return;
@@ -148,5 +191,6 @@ int main(int argc, char** argv) {
     SetLanguage(2052);
     Trim(dir, "trim_dialog_zh.png");
     Report(dir, QStringLiteral("report_zh"));
+    Trend(dir, true, QStringLiteral("_zh"));
     return 0;
 }

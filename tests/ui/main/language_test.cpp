@@ -1,6 +1,7 @@
 // Texts of the main window and the language commands of its menu.
 
 #include <QAction>
+#include <QChartView>
 #include <QMenu>
 #include <QMenuBar>
 #include <gtest/gtest.h>
@@ -83,6 +84,9 @@ TEST_F(Language, SwitchingWhileConnectedFollowsTheStateAndKeepsTheSelection)
     EXPECT_EQ(h.Dlg().ComboGetCurSel(IDC_SOURCE), 11);
     EXPECT_EQ(h.Dlg().ComboGetLBText(IDC_SOURCE, 3), zh(143));
     EXPECT_EQ(GetLangIDSetting(), 2052);
+    EXPECT_EQ(h.Text(IDC_TRIM_METER), zh(178));
+    EXPECT_EQ(h.Dlg().findChild<QChartView*>(QStringLiteral("trendChart"))->chart()->title(),
+              zh(177));
     h.Snapshot(QStringLiteral("main_chinese"));
 
     Trigger(h.Dlg(), ID_LANG_ENGLISH);

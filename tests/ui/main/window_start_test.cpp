@@ -48,6 +48,8 @@ TEST(MainWindowStart, UserVersionIs400By500WithTheFactoryControlsHidden)
     EXPECT_EQ(h.Dlg().frameGeometry().size(), QSize(400, 500));
     for (int id : kFactoryOnly)
         EXPECT_FALSE(h.Visible(id)) << id;
+    for (int id : {IDC_TRIM_METER, IDC_TREND, IDC_ZERO_STABILITY, IDC_FULL_STABILITY})
+        EXPECT_FALSE(h.Visible(id)) << id;
     for (int id : kCommonControls) {
         EXPECT_TRUE(h.Visible(id)) << id;
         // The whole left column fits into the small window.
@@ -72,8 +74,8 @@ TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown)
     EXPECT_EQ(factoryMode.load(), 1);
     const auto* bar = h.Dlg().findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(h.Dlg().width(), h.Dlg().Units().X(483));
-    EXPECT_EQ(h.Dlg().height(), h.Dlg().Units().Y(335) + bar->height());
+    EXPECT_EQ(h.Dlg().width(), h.Dlg().Units().X(560));
+    EXPECT_EQ(h.Dlg().height(), h.Dlg().Units().Y(430) + bar->height());
     for (int id : kFactoryOnly)
         EXPECT_TRUE(h.Visible(id)) << id;
     // No control covers another, and all lie inside the window.
@@ -81,7 +83,7 @@ TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown)
     for (QWidget* w : h.Dlg().findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (bool numeric = false; w->objectName().toInt(&numeric), numeric)
             controls.push_back(w);
-    ASSERT_EQ(controls.size(), 52u);  // every control of the template
+    ASSERT_EQ(controls.size(), 56u);  // every control of the template
     for (size_t i = 0; i < controls.size(); ++i) {
         EXPECT_TRUE(h.Dlg().rect().contains(controls[i]->geometry())) << controls[i]->objectName().toStdString();
         for (size_t j = i + 1; j < controls.size(); ++j)

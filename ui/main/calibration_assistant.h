@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "protocol/calibration_session.h"
+#include "protocol/device_parameters.h"
+#include "protocol/registers.h"
+#include "protocol/transmitter_link.h"
+
+class CBusyRows;
+class CDialog;
+class CStabilityMark;
+class CTrendWidget;
+class CTrimDialog;
+
+// The factory window's calibration assistant: the live trend and the
+// stability marks while a sample is read, the meter trim of the output
+// words, and the session record behind the as-found / as-left report.
+class CCalibrationAssistant {
+public:
+    // How the report asks the technician; tests answer without a dialog.
+    struct SReportPrompts {
+        // The technician's name; nothing when the technician cancels.
+        std::function<std::optional<QString>()> technician;
+        // Where the PDF goes, from a suggested path; empty when cancelled.
+        std::function<QString(const QString& suggested)> pdfPath;
+    };
+
+    CCalibrationAssistant(CDialog& dlg, protocol::CTransmitterLink& link,
+                          protocol::DeviceParameters& params, CBusyRows& busy);
+    ~CCalibrationAssistant();
+
+    // Once the template's controls exist: the trend and the marks take the
+    // places the template keeps for them.
+    void InstallControls();
+    void ShowForVersion(bool factory);
+    void EnableControls(bool online);
+    void RefreshTexts();
+
+    // A new connection to `port`; its first complete read-all is the as-found.
+    void Connected(std::wstring port);
+    void Disconnected();
+    // A read-all finished: the as-found of a new session, or the as-left of
+    // a report that waits for it.
+    void ReadAllDone();
+    // After the window took the fields read replies stored (bit = index).
+    void ValuesShown(std::uint32_t changed);
+    void SamplingChanged(int index, bool on);
+
+    // Every write the window starts, and its result. The result's text is
+    // the note the result box adds (empty: none).
+    void WriteStarted(protocol::OperationCode code, std::uint16_t word);
+    QString WriteFinished(int code, bool success);
+
+    void OnTrim();
+    void OnReport();
+
+    // For tests.
+    void SetReportPrompts(SReportPrompts prompts) { m_prompts = std::move(prompts); }
+    const protocol::CalibrationSession& Session() const { return m_session; }
+    CTrendWidget* Trend() const { return m_trend; }
+    CStabilityMark* Mark(int index) const;
+    CTrimDialog* TrimDialog() const { return m_trim.get(); }
+    const QString& LastReportPath() const { return m_lastReport; }
+
+private:
+    QString WordText(int index, const std::optional<std::uint16_t>& word) const;
+    void SendTrimWord(protocol::OperationCode code, std::uint16_t word);
+    void FinishReport();
+    std::optional<QString> Technician();
+
+    CDialog& m_dlg;
+    protocol::CTransmitterLink& m_link;
+    protocol::DeviceParameters& m_params;
+    CBusyRows& m_busy;
+
+    CTrendWidget* m_trend = nullptr;
+    CStabilityMark* m_zeroMark = nullptr;
+    CStabilityMark* m_fullMark = nullptr;
+    std::unique_ptr<CTrimDialog> m_trim;
+    bool m_factory = false;
+    int m_sampling = -1;  // register index being sampled, -1: none
+
+    protocol::CalibrationSession m_session;
+    std::wstring m_port;
+    bool m_awaitingAsFound = false;
+    bool m_reportWaiting = false;
+    // What the device holds as far as the window knows: read words, then
+    // the words of successful writes.
+    protocol::RegisterWords m_known{};
+    std::deque<std::pair<int, std::uint16_t>> m_pendingWords;  // code, word
+    // Sample stores whose reading was not stable, by code, until their result.
+    std::deque<int> m_unstableStores;
+    SReportPrompts m_prompts;
+    QString m_lastReport;
+};
