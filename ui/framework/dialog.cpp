@@ -20,41 +20,41 @@
 #include "ui/framework/updownctrl.h"
 
 CDialog::CDialog(int templateId, QWidget* parent)
-    : QDialog(parent), templateId_(templateId), hwnd_(corvexa::ui::RegisterWindow(this)) {
+    : QDialog(parent), m_templateId(templateId), m_hwnd(corvexa::ui::RegisterWindow(this)) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
 }
 
 CDialog::CDialog(DialogTemplate dlg, QWidget* parent) : CDialog(dlg.id, parent) {
-  inline_ = std::move(dlg);
+  m_inline = std::move(dlg);
 }
 
 CDialog::~CDialog() {
   // First thing: from here on no thread can post to this window.
-  corvexa::ui::UnregisterWindow(hwnd_);
+  corvexa::ui::UnregisterWindow(m_hwnd);
 }
 
 bool CDialog::Build() {
-  if (built_) return true;
+  if (m_built) return true;
   std::optional<DialogTemplate> dlg =
-      inline_ ? inline_ : LoadDialogTemplate(templateId_, &buildError_);
+      m_inline ? m_inline : LoadDialogTemplate(m_templateId, &m_buildError);
   if (!dlg) {
-    std::fprintf(stderr, "%s\n", buildError_.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", m_buildError.toLocal8Bit().constData());
     return false;
   }
   const QFont font = DialogFont(*dlg);
   setFont(font);
-  units_ = DialogUnits::ForFont(font);
+  m_units = DialogUnits::ForFont(font);
   setWindowTitle(dlg->caption);
-  for (auto& [id, w] : BuildControls(*dlg, units_, this)) {
-    items_.emplace(id, w);
+  for (auto& [id, w] : BuildControls(*dlg, m_units, this)) {
+    m_items.emplace(id, w);
     WireControl(id, w);
   }
-  for (const ControlTemplate& c : dlg->controls) order_.push_back(c.id);
-  setFixedSize(units_.X(dlg->size.width()), units_.Y(dlg->size.height()));
-  visibleStyle_ = (dlg->style & DS_VISIBLE) != 0;
+  for (const ControlTemplate& c : dlg->controls) m_order.push_back(c.id);
+  setFixedSize(m_units.X(dlg->size.width()), m_units.Y(dlg->size.height()));
+  m_visibleStyle = (dlg->style & DS_VISIBLE) != 0;
   setWindowFlag(Qt::WindowMinimizeButtonHint, (dlg->style & DS_MINIMIZEBOX) != 0);
-  built_ = true;
+  m_built = true;
   return true;
 }
 
@@ -66,15 +66,15 @@ void CDialog::WireControl(int id, QWidget* w) {
   }
   if (auto* spin = dynamic_cast<CUpDownCtrl*>(w)) {
     spin->SetDeltaHandler([this, id](int delta) -> LRESULT {
-      auto it = deltaPos_.find(id);
-      return it == deltaPos_.end() ? 0 : it->second(delta);
+      auto it = m_deltaPos.find(id);
+      return it == m_deltaPos.end() ? 0 : it->second(delta);
     });
   }
 }
 
 void CDialog::Init() {
   if (OnInitDialog()) {
-    for (int id : order_) {
+    for (int id : m_order) {
       QWidget* w = Item(id);
       if (w && !w->isHidden() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
         w->setFocus();
@@ -95,7 +95,7 @@ bool CDialog::Create(QWidget* parent) {
   if (parent != parentWidget()) setParent(parent, windowFlags());
   if (!Build()) return false;
   Init();
-  if (visibleStyle_) show();
+  if (m_visibleStyle) show();
   return true;
 }
 
@@ -107,8 +107,8 @@ bool CDialog::OnInitDialog() {
 }
 
 QWidget* CDialog::Item(int id) const {
-  auto it = items_.find(id);
-  return it == items_.end() ? nullptr : it->second.data();
+  auto it = m_items.find(id);
+  return it == m_items.end() ? nullptr : it->second.data();
 }
 
 void CDialog::SetDlgItemText(int id, const QString& text) {
@@ -257,7 +257,7 @@ void CDialog::SetTopMost(bool topMost) {
 }
 
 void CDialog::SetTimer(int id, int milliseconds) {
-  QTimer*& timer = timers_[id];
+  QTimer*& timer = m_timers[id];
   if (timer == nullptr) {
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this,
@@ -268,20 +268,20 @@ void CDialog::SetTimer(int id, int milliseconds) {
 }
 
 void CDialog::KillTimer(int id) {
-  auto it = timers_.find(id);
-  if (it != timers_.end()) it->second->stop();
+  auto it = m_timers.find(id);
+  if (it != m_timers.end()) it->second->stop();
 }
 
 bool CDialog::IsTimerRunning(int id) const {
-  auto it = timers_.find(id);
-  return it != timers_.end() && it->second->isActive();
+  auto it = m_timers.find(id);
+  return it != m_timers.end() && it->second->isActive();
 }
 
-void CDialog::BindText(int id, std::wstring* field) { bindings_.emplace_back(id, field); }
-void CDialog::BindText(int id, QString* field) { bindings_.emplace_back(id, field); }
+void CDialog::BindText(int id, std::wstring* field) { m_bindings.emplace_back(id, field); }
+void CDialog::BindText(int id, QString* field) { m_bindings.emplace_back(id, field); }
 
 bool CDialog::UpdateData(bool saveAndValidate) {
-  for (auto& [id, field] : bindings_) {
+  for (auto& [id, field] : m_bindings) {
     if (Item(id) == nullptr) continue;
     if (auto* w = std::get_if<std::wstring*>(&field)) {
       if (saveAndValidate) {
@@ -300,13 +300,13 @@ bool CDialog::UpdateData(bool saveAndValidate) {
   return true;
 }
 
-void CDialog::MapMessage(UINT msg, MessageHandler handler) { messages_[msg] = std::move(handler); }
-void CDialog::MapCommand(int id, CommandHandler handler) { commands_[id] = std::move(handler); }
-void CDialog::MapDeltaPos(int id, DeltaPosHandler handler) { deltaPos_[id] = std::move(handler); }
+void CDialog::MapMessage(UINT msg, MessageHandler handler) { m_messages[msg] = std::move(handler); }
+void CDialog::MapCommand(int id, CommandHandler handler) { m_commands[id] = std::move(handler); }
+void CDialog::MapDeltaPos(int id, DeltaPosHandler handler) { m_deltaPos[id] = std::move(handler); }
 
 LRESULT CDialog::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto it = messages_.find(msg);
-  if (it != messages_.end()) return it->second(wParam, lParam);
+  auto it = m_messages.find(msg);
+  if (it != m_messages.end()) return it->second(wParam, lParam);
   return DefWindowProc(msg, wParam, lParam);
 }
 
@@ -328,8 +328,8 @@ LRESULT CDialog::DefWindowProc(UINT msg, WPARAM wParam, LPARAM /*lParam*/) {
 }
 
 void CDialog::OnCommand(int id) {
-  auto it = commands_.find(id);
-  if (it != commands_.end()) {
+  auto it = m_commands.find(id);
+  if (it != m_commands.end()) {
     it->second();
   } else if (id == IDOK) {
     OnOK();
@@ -347,7 +347,7 @@ bool CDialog::SubclassDlgItem(int id, QWidget* replacement) {
   replacement->setHidden(old->isHidden());
   replacement->setEnabled(old->isEnabled());
   replacement->stackUnder(old);
-  items_[id] = replacement;
+  m_items[id] = replacement;
   delete old;
   return true;
 }
@@ -385,7 +385,7 @@ void CDialog::keyPressEvent(QKeyEvent* e) {
         focused->click();
         return;
       }
-      for (int id : order_) {
+      for (int id : m_order) {
         auto* b = ItemAs<QPushButton>(id);
         if (b && b->isDefault() && b->isVisible() && b->isEnabled()) {
           b->click();
