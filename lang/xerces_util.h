@@ -19,20 +19,20 @@ class XercesSession {
   XercesSession() {
     try {
       xercesc::XMLPlatformUtils::Initialize();
-      ok_ = true;
+      m_ok = true;
     } catch (const xercesc::XMLException&) {
-      ok_ = false;
+      m_ok = false;
     }
   }
   ~XercesSession() {
-    if (ok_) xercesc::XMLPlatformUtils::Terminate();
+    if (m_ok) xercesc::XMLPlatformUtils::Terminate();
   }
   XercesSession(const XercesSession&) = delete;
   XercesSession& operator=(const XercesSession&) = delete;
-  bool ok() const { return ok_; }
+  bool ok() const { return m_ok; }
 
  private:
-  bool ok_ = false;
+  bool m_ok = false;
 };
 
 inline std::wstring ToWide(const XMLCh* text) { return FromUtf16(text); }

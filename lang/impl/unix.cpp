@@ -27,13 +27,13 @@ class UniqueFd {
   UniqueFd(const UniqueFd&) = delete;
   UniqueFd& operator=(const UniqueFd&) = delete;
   void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
   }
-  int get() const { return fd_; }
+  int get() const { return m_fd; }
 
  private:
-  int fd_ = -1;
+  int m_fd = -1;
 };
 
 bool EndsWithNoCase(const std::wstring& name, const std::wstring& suffix) {
