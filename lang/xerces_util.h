@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "lang/wtext.h"
+#include "base/wide_text.h"
 
 namespace corvexa::lang {
 
@@ -35,8 +35,8 @@ class XercesSession {
   bool m_ok = false;
 };
 
-inline std::wstring ToWide(const XMLCh* text) { return FromUtf16(text); }
-inline std::u16string ToXml(const std::wstring& text) { return ToUtf16(text); }
+inline std::wstring ToWide(const XMLCh* text) { return base::FromUtf16(text); }
+inline std::u16string ToXml(const std::wstring& text) { return base::ToUtf16(text); }
 
 // Writes an XML library message to standard output in the local code page.
 inline void PrintXercesMessage(const XMLCh* message) {

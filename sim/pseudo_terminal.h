@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/unique_fd.h"
 #include "sim/pty_system.h"
-#include "sim/unique_fd.h"
 
 namespace corvexa::sim {
 
@@ -25,13 +25,13 @@ class PseudoTerminal {
   // now and then by the simulator's thread.
   void Sweep();
 
-  int Master() const { return m_master.Get(); }
+  int Master() const { return m_master.get(); }
   const std::string& SlavePath() const { return m_slavePath; }
 
  private:
   PtySystem m_sys;
-  UniqueFd m_master;
-  UniqueFd m_slave;
+  base::UniqueFd m_master;
+  base::UniqueFd m_slave;
   std::string m_slavePath;
   unsigned m_major = 0;
   unsigned m_minor = 0;

@@ -35,7 +35,7 @@ SimulatedTransmitter::SimulatedTransmitter(Options options)
       m_pacing(options.pacing),
       m_trace(std::move(options.trace)),
       m_faults(std::move(options.faults)) {
-  if (!m_wake.Valid()) {
+  if (!m_wake.valid()) {
     throw std::system_error(errno, std::generic_category(), "eventfd");
   }
   m_bank.SetWander(options.wander);
@@ -46,7 +46,7 @@ SimulatedTransmitter::~SimulatedTransmitter() {
   const std::uint64_t one = 1;
   // An eventfd write of 1 cannot fail short of overflow; the thread sees it
   // at its next wait, and every wait after that returns at once.
-  [[maybe_unused]] ssize_t n = ::write(m_wake.Get(), &one, sizeof one);
+  [[maybe_unused]] ssize_t n = ::write(m_wake.get(), &one, sizeof one);
   m_thread.join();
 }
 
@@ -222,7 +222,7 @@ bool SimulatedTransmitter::SleepUntil(Clock::time_point deadline) {
   for (;;) {
     // The line is watched too, until a request is heard: it is read only
     // when this one is dealt with, but its arrival counts from now.
-    pollfd fds[2] = {{m_wake.Get(), POLLIN, 0}, {m_pty.Master(), POLLIN, 0}};
+    pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_pty.Master(), POLLIN, 0}};
     const timespec left = Remaining(deadline);
     const int rc = ::ppoll(fds, m_heardAt ? 1 : 2, &left, nullptr);
     if (rc > 0 && (fds[1].revents & POLLIN) != 0 && fds[0].revents == 0) {
@@ -241,7 +241,7 @@ bool SimulatedTransmitter::SleepUntil(Clock::time_point deadline) {
 
 bool SimulatedTransmitter::WaitMaster(short events, Clock::time_point deadline) {
   for (;;) {
-    pollfd fds[2] = {{m_wake.Get(), POLLIN, 0}, {m_pty.Master(), events, 0}};
+    pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_pty.Master(), events, 0}};
     timespec left{};
     const bool forever = deadline == Clock::time_point::max();
     if (!forever) {

@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/unique_fd.h"
 #include "protocol/frames.h"
 #include "sim/fault_modes.h"
 #include "sim/pseudo_terminal.h"
 #include "sim/register_bank.h"
 #include "sim/request_scanner.h"
-#include "sim/unique_fd.h"
 
 namespace corvexa::sim {
 
@@ -113,7 +113,7 @@ class SimulatedTransmitter {
 
   PseudoTerminal m_pty;
   const std::chrono::steady_clock::time_point m_epoch;  // the adapter's packet clock
-  UniqueFd m_wake;
+  base::UniqueFd m_wake;
   RegisterBank m_bank;
   std::atomic<bool> m_pacing;
   const decltype(Options::trace) m_trace;

@@ -83,14 +83,7 @@ Calls& calls() { return gCalls; }
 const Calls& realCalls() { return kRealCalls; }
 }  // namespace unix_sys
 
-int UniqueFd::reset(int fd) {
-    int result = 0;
-    if (m_fd >= 0) {
-        result = gCalls.close(m_fd);
-    }
-    m_fd = fd;
-    return result;
-}
+int CloseThroughCalls::operator()(int fd) const { return gCalls.close(fd); }
 
 std::string MakeDevicePath(const std::string& port) {
     if (!port.empty() && port.front() == '/') {

@@ -5,31 +5,16 @@
 #include <mutex>
 #include <string>
 
+#include "base/unique_fd.h"
 #include "serial/serial.h"
 
 namespace serial {
 
-// Owns one descriptor; closes it through the system-call table.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return m_fd; }
-    int release() {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    // Returns the result of close(), 0 when nothing was held.
-    int reset(int fd = -1);
-
-private:
-    int m_fd = -1;
+// Closes through the system-call table, so tests see and can fail the close.
+struct CloseThroughCalls {
+    int operator()(int fd) const;
 };
+using UniqueFd = corvexa::base::BasicUniqueFd<CloseThroughCalls>;
 
 class Serial::SerialImpl {
 public:
