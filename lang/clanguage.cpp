@@ -43,7 +43,7 @@ void ScanLangFiles(const std::wstring& first, const std::wstring& second,
   if (!corvexa::base::EqualsAsciiNoCase(first, second)) MarkPacksIn(second);
 }
 
-void ResetLangScanForTesting() {
+void CLanguage::ForgetPackScan() {
   g_scanned = false;
   for (SLanguage* row = g_LangTable; row->wLangID != 0; ++row)
     row->bSupported = 0;

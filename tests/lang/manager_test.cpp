@@ -27,10 +27,10 @@ class Manager : public ::testing::Test {
         m_lcMessages("LC_MESSAGES", nullptr),
         m_lang("LANG", "C") {
     CLanguageTestAccess::SetProgramFolder(g_Language, m_dir.str());
-    ResetLangScanForTesting();
+    CLanguageTestAccess::ForgetPackScan();
   }
   ~Manager() override {
-    ResetLangScanForTesting();
+    CLanguageTestAccess::ForgetPackScan();
     SetLanguage(0);  // drops the texts of this test's packs
   }
 

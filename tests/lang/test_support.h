@@ -37,6 +37,7 @@ class CLanguageTestAccess {
   static int IsSupported(const CLanguage& l, uint32_t id) {
     return l.IsSupported(id);
   }
+  static void ForgetPackScan() { CLanguage::ForgetPackScan(); }
   static std::wstring XmlName(const CLanguage& l, uint16_t id) {
     return l.GetLangXMLNameByID(id);
   }

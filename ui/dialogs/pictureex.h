@@ -44,13 +44,15 @@ class CPictureEx : public QWidget, private corvexa::gif::IFrameCanvas {
   bool IsAnimating() const { return m_animator.Running(); }
   std::size_t CurrentFrame() const { return m_animator.CurrentFrame(); }
   QColor Background() const;
-  // A copy of the surface as painting would show it.
-  QImage Snapshot() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  friend class CPictureExTestPeer;
+
+  // A copy of the surface as painting would show it.
+  QImage Snapshot() const;
   bool PrepareSurface(int w, int h);
   static std::optional<QImage> Decode(const std::uint8_t* data, std::size_t size);
 
