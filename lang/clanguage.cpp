@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "lang/ascii_case.h"
+#include "base/ascii_case.h"
 #include "lang/langtable.h"
 #include "lang/pack_limits.h"
 #include "lang/platform.h"
@@ -18,10 +18,6 @@ constexpr wchar_t kSettingsFile[] = L"McSetting.ini";
 
 bool g_scanned = false;
 
-bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-  return corvexa::lang::EqualsAsciiNoCase(a, b);
-}
-
 void MarkPacksIn(const std::wstring& folder) {
   static const std::wstring kSuffix = L".lang";
   for (const corvexa::lang::sys::DirEntry& e :
@@ -29,7 +25,7 @@ void MarkPacksIn(const std::wstring& folder) {
     if (e.isDirectory) continue;
     const std::wstring base = e.name.substr(0, e.name.size() - kSuffix.size());
     for (SLanguage* row = g_LangTable; row->wLangID != 0; ++row) {
-      if (EqualNoCase(base, row->szLocale)) {
+      if (corvexa::base::EqualsAsciiNoCase(base, row->szLocale)) {
         row->bSupported = 1;
         break;
       }
@@ -45,10 +41,10 @@ void ScanLangFiles(const std::wstring& first, const std::wstring& second,
   g_scanned = true;
   MarkPacksIn(first);
   // The second folder is visited whether or not the first held anything.
-  if (!EqualNoCase(first, second)) MarkPacksIn(second);
+  if (!corvexa::base::EqualsAsciiNoCase(first, second)) MarkPacksIn(second);
 }
 
-void ResetLangScanForTesting() {
+void CLanguage::ForgetPackScan() {
   g_scanned = false;
   for (SLanguage* row = g_LangTable; row->wLangID != 0; ++row)
     row->bSupported = 0;

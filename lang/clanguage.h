@@ -48,6 +48,10 @@ class CORVEXA_LANG_API CLanguage {
  private:
   friend class CLanguageTestAccess;
 
+  // Forgets the start-up scan and every bSupported flag, so that the
+  // start-up choice can run more than once in one process.
+  static void ForgetPackScan();
+
   // 0 when the pack at path (plain XML, or a .lang container when the path
   // has no ".xml") was read into m_mapGroups, -1 otherwise.
   int LoadResStringFromXML(const std::wstring& path);
@@ -81,7 +85,3 @@ void ScanLangFiles(const std::wstring& first, const std::wstring& second,
 // The program's one manager (not exported: other modules use the free
 // functions of language.h).
 extern CLanguage g_Language;
-
-// Forgets the start-up scan and every bSupported flag, so tests can run the
-// start-up choice more than once in one process.
-void ResetLangScanForTesting();

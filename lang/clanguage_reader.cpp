@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "lang/ascii_case.h"
+#include "base/ascii_case.h"
 #include "lang/clanguage.h"
 #include "lang/mylzmapack.h"
 #include "lang/pack_limits.h"
@@ -29,8 +29,7 @@ namespace {
 constexpr size_t kBuckets = 257;
 
 bool NameEqualsNoCase(const XMLCh* name, std::u16string_view expected) {
-  return name != nullptr &&
-         corvexa::lang::EqualsAsciiNoCase(std::u16string_view(name), expected);
+  return name != nullptr && corvexa::base::EqualsAsciiNoCase(name, expected);
 }
 
 // A text id reads like wcstol with base 10 on a platform whose long is 32

@@ -1,9 +1,9 @@
 #include "lang/langtable.h"
 
-#include "lang/ascii_case.h"
-
 #include <cctype>
 #include <string_view>
+
+#include "base/ascii_case.h"
 
 SLanguage g_LangTable[corvexa::lang::kLangTableRows + 1] = {
     {14337, L"", 0, L"ar_AE", 1256, L"windows-1256"},
@@ -56,17 +56,6 @@ SLanguage g_LangTable[corvexa::lang::kLangTableRows + 1] = {
 namespace corvexa::lang {
 namespace {
 
-bool EqualNoCase(std::string_view a, const wchar_t* b) {
-  size_t i = 0;
-  for (; i < a.size(); ++i) {
-    if (b[i] == 0 || b[i] > 0x7F) return false;
-    if (AsciiLower(static_cast<unsigned char>(a[i])) !=
-        static_cast<unsigned char>(AsciiLower(b[i])))
-      return false;
-  }
-  return b[i] == 0;
-}
-
 // POSIX names whose table code differs (the table keeps some historic
 // codes: cz_CZ, jp_JP, ua_UA) or that the table lacks as written.
 struct Alias {
@@ -97,7 +86,7 @@ uint16_t LangIdFromPosixLocale(const std::string& name) {
   if (lang.empty() || full == "C" || full == "POSIX") return 0;
 
   for (const SLanguage* row = g_LangTable; row->wLangID != 0; ++row) {
-    if (EqualNoCase(full, row->szLocale)) return row->wLangID;
+    if (base::EqualsAsciiNoCase(full, row->szLocale)) return row->wLangID;
   }
   for (const Alias& a : kAliases) {
     if (full == a.posix) return a.id;
@@ -110,7 +99,7 @@ uint16_t LangIdFromPosixLocale(const std::string& name) {
     const std::wstring_view code(row->szLocale);
     const size_t sep = code.find(L'_');
     if (sep != lang.size()) continue;
-    if (EqualNoCase(lang, std::wstring(code.substr(0, sep)).c_str()))
+    if (base::EqualsAsciiNoCase(lang, code.substr(0, sep)))
       return row->wLangID;
   }
   return 0;

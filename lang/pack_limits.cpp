@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-#include "lang/wtext.h"
+#include "base/wide_text.h"
 
 namespace corvexa::lang {
 
 void ReportSkippedPack(const std::wstring& path, const char* reason) {
-  std::printf("Language pack %s skipped: %s\n", ToUtf8(path).c_str(), reason);
+  std::printf("Language pack %s skipped: %s\n", base::ToUtf8(path).c_str(), reason);
   std::fflush(stdout);
 }
 

@@ -33,16 +33,16 @@ void PackParser::startElement(const XMLElementDecl& elemDecl,
     ++depth;
   }
   if (depth > kMaxPackDepth) throw PackRefused{"elements nested too deep"};
-  nodes_ += 1 + attrCount;
-  if (nodes_ > kMaxPackNodes) throw PackRefused{"too many elements"};
+  m_nodes += 1 + attrCount;
+  if (m_nodes > kMaxPackNodes) throw PackRefused{"too many elements"};
   XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList,
                                 attrCount, isEmpty, isRoot);
 }
 
 void PackParser::docCharacters(const XMLCh* chars, XMLSize_t length,
                                bool cdataSection) {
-  text_ += length;
-  if (text_ > kMaxPackText) throw PackRefused{"too much text"};
+  m_text += length;
+  if (m_text > kMaxPackText) throw PackRefused{"too much text"};
   XercesDOMParser::docCharacters(chars, length, cdataSection);
 }
 

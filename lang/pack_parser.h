@@ -32,8 +32,8 @@ class PackParser : public xercesc::XercesDOMParser {
                    bool hasIntSubset, bool hasExtSubset) override;
 
  private:
-  std::size_t nodes_ = 0;
-  std::size_t text_ = 0;
+  std::size_t m_nodes = 0;
+  std::size_t m_text = 0;
 };
 
 }  // namespace corvexa::lang

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <vector>
 
-#include "lang/ascii_case.h"
+#include "base/ascii_case.h"
 #include "lang/platform.h"
 
 namespace corvexa::lang {
@@ -19,10 +19,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
     s.remove_suffix(1);
   return s;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return EqualsAsciiNoCase(a, b);
 }
 
 // One physical line without its terminator; begin/end are byte offsets
@@ -82,7 +78,7 @@ Found Locate(const std::vector<Line>& lines, std::string_view section,
   for (size_t i = 0; i < lines.size(); ++i) {
     if (auto name = SectionName(lines[i].text)) {
       if (inside) break;  // only the first matching section counts
-      if (EqualNoCase(*name, section)) {
+      if (base::EqualsAsciiNoCase(*name, section)) {
         inside = f.section = true;
         f.lastContentLine = i;
       }
@@ -90,7 +86,7 @@ Found Locate(const std::vector<Line>& lines, std::string_view section,
     }
     if (!inside) continue;
     if (!Trim(lines[i].text).empty()) f.lastContentLine = i;
-    if (auto k = KeyName(lines[i].text); k && EqualNoCase(*k, key)) {
+    if (auto k = KeyName(lines[i].text); k && base::EqualsAsciiNoCase(*k, key)) {
       f.hasKey = true;
       f.keyLine = i;
       break;

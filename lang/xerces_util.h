@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "lang/wtext.h"
+#include "base/wide_text.h"
 
 namespace corvexa::lang {
 
@@ -19,24 +19,24 @@ class XercesSession {
   XercesSession() {
     try {
       xercesc::XMLPlatformUtils::Initialize();
-      ok_ = true;
+      m_ok = true;
     } catch (const xercesc::XMLException&) {
-      ok_ = false;
+      m_ok = false;
     }
   }
   ~XercesSession() {
-    if (ok_) xercesc::XMLPlatformUtils::Terminate();
+    if (m_ok) xercesc::XMLPlatformUtils::Terminate();
   }
   XercesSession(const XercesSession&) = delete;
   XercesSession& operator=(const XercesSession&) = delete;
-  bool ok() const { return ok_; }
+  bool ok() const { return m_ok; }
 
  private:
-  bool ok_ = false;
+  bool m_ok = false;
 };
 
-inline std::wstring ToWide(const XMLCh* text) { return FromUtf16(text); }
-inline std::u16string ToXml(const std::wstring& text) { return ToUtf16(text); }
+inline std::wstring ToWide(const XMLCh* text) { return base::FromUtf16(text); }
+inline std::u16string ToXml(const std::wstring& text) { return base::ToUtf16(text); }
 
 // Writes an XML library message to standard output in the local code page.
 inline void PrintXercesMessage(const XMLCh* message) {

@@ -10,20 +10,20 @@ namespace serial {
 class SerialException : public std::exception {
 public:
     explicit SerialException(const std::string& description);
-    const char* what() const noexcept override { return message_.c_str(); }
+    const char* what() const noexcept override { return m_message.c_str(); }
 
 private:
-    std::string message_;
+    std::string m_message;
 };
 
 // Raised by read and write on a closed port.
 class PortNotOpenedException : public std::exception {
 public:
     explicit PortNotOpenedException(const std::string& description);
-    const char* what() const noexcept override { return message_.c_str(); }
+    const char* what() const noexcept override { return m_message.c_str(); }
 
 private:
-    std::string message_;
+    std::string m_message;
 };
 
 // Raised by a failing platform call; names the raise site so a report from
@@ -35,17 +35,17 @@ public:
     // that a caller can say why an open failed; the message is unchanged.
     IOException(const std::string& file, int32_t line, const std::string& description,
                 int32_t errorNumber);
-    const char* what() const noexcept override { return message_.c_str(); }
+    const char* what() const noexcept override { return m_message.c_str(); }
 
-    const std::string& file() const { return file_; }
-    int32_t line() const { return line_; }
-    int32_t errorNumber() const { return errno_; }
+    const std::string& file() const { return m_file; }
+    int32_t line() const { return m_line; }
+    int32_t errorNumber() const { return m_errno; }
 
 private:
-    std::string file_;
-    int32_t line_;
-    std::string message_;
-    int32_t errno_ = 0;
+    std::string m_file;
+    int32_t m_line;
+    std::string m_message;
+    int32_t m_errno = 0;
 };
 
 }  // namespace serial

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <utility>
 
-CSerialListException::CSerialListException(std::wstring text) : text_(std::move(text)) {
-    narrow_.reserve(text_.size());
-    for (wchar_t c : text_) {
-        narrow_.push_back(static_cast<uint32_t>(c) < 0x80 ? static_cast<char>(c) : '?');
+CSerialListException::CSerialListException(std::wstring text) : m_text(std::move(text)) {
+    m_narrow.reserve(m_text.size());
+    for (wchar_t c : m_text) {
+        m_narrow.push_back(static_cast<uint32_t>(c) < 0x80 ? static_cast<char>(c) : '?');
     }
 }
 

@@ -23,13 +23,13 @@ struct SSerInfo {
 class CSerialListException : public std::exception {
 public:
     explicit CSerialListException(std::wstring text);
-    const std::wstring& Text() const { return text_; }
+    const std::wstring& Text() const { return m_text; }
     // The text with every character above 0x7F replaced by '?'.
-    const char* what() const noexcept override { return narrow_.c_str(); }
+    const char* what() const noexcept override { return m_narrow.c_str(); }
 
 private:
-    std::wstring text_;
-    std::string narrow_;
+    std::wstring m_text;
+    std::string m_narrow;
 };
 
 // Empties ports and fills it in discovery order, then applies

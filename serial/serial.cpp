@@ -13,60 +13,60 @@ namespace {
 class ScopedLock {
 public:
     using Op = void (Serial::SerialImpl::*)();
-    ScopedLock(Serial::SerialImpl& impl, Op lock, Op unlock) : impl_(impl), unlock_(unlock) {
-        (impl_.*lock)();
+    ScopedLock(Serial::SerialImpl& impl, Op lock, Op unlock) : m_impl(impl), m_unlock(unlock) {
+        (m_impl.*lock)();
     }
     ~ScopedLock() noexcept(false) {
         // A failing release while another exception unwinds must not
         // terminate the program; the first error is the one to report.
-        if (std::uncaught_exceptions() > pending_) {
+        if (std::uncaught_exceptions() > m_pending) {
             try {
-                (impl_.*unlock_)();
+                (m_impl.*m_unlock)();
             } catch (...) {
             }
             return;
         }
-        (impl_.*unlock_)();
+        (m_impl.*m_unlock)();
     }
     ScopedLock(const ScopedLock&) = delete;
     ScopedLock& operator=(const ScopedLock&) = delete;
 
 private:
-    Serial::SerialImpl& impl_;
-    Op unlock_;
-    int pending_ = std::uncaught_exceptions();
+    Serial::SerialImpl& m_impl;
+    Op m_unlock;
+    int m_pending = std::uncaught_exceptions();
 };
 
 }  // namespace
 
 Serial::Serial(const std::string& port, uint32_t baudrate, Timeout timeout, ByteSize bytesize,
                Parity parity, StopBits stopbits, FlowControl flowcontrol)
-    : pimpl_(std::make_unique<SerialImpl>(port, baudrate, bytesize, parity, stopbits,
+    : m_pimpl(std::make_unique<SerialImpl>(port, baudrate, bytesize, parity, stopbits,
                                           flowcontrol)) {
     // The first pass inside the open had no time-outs yet; apply again so
-    // they reach the device. Should this raise, pimpl_ releases the device.
-    pimpl_->setTimeout(timeout);
-    if (pimpl_->isOpen()) {
-        pimpl_->reconfigurePort();
+    // they reach the device. Should this raise, m_pimpl releases the device.
+    m_pimpl->setTimeout(timeout);
+    if (m_pimpl->isOpen()) {
+        m_pimpl->reconfigurePort();
     }
 }
 
 Serial::~Serial() = default;
 
-bool Serial::isOpen() const { return pimpl_->isOpen(); }
+bool Serial::isOpen() const { return m_pimpl->isOpen(); }
 
-bool Serial::lineLost() const { return pimpl_->lineLost(); }
+bool Serial::lineLost() const { return m_pimpl->lineLost(); }
 
-void Serial::close() { pimpl_->close(); }
+void Serial::close() { m_pimpl->close(); }
 
 size_t Serial::read(uint8_t* buffer, size_t size) {
-    ScopedLock lock(*pimpl_, &SerialImpl::readLock, &SerialImpl::readUnlock);
-    return pimpl_->read(buffer, size);
+    ScopedLock lock(*m_pimpl, &SerialImpl::readLock, &SerialImpl::readUnlock);
+    return m_pimpl->read(buffer, size);
 }
 
 size_t Serial::write(const uint8_t* data, size_t size) {
-    ScopedLock lock(*pimpl_, &SerialImpl::writeLock, &SerialImpl::writeUnlock);
-    return pimpl_->write(data, size);
+    ScopedLock lock(*m_pimpl, &SerialImpl::writeLock, &SerialImpl::writeUnlock);
+    return m_pimpl->write(data, size);
 }
 
 }  // namespace serial

@@ -69,7 +69,7 @@ public:
     class SerialImpl;
 
 private:
-    std::unique_ptr<SerialImpl> pimpl_;
+    std::unique_ptr<SerialImpl> m_pimpl;
 };
 
 }  // namespace serial

@@ -56,7 +56,7 @@ public:
     SerialComImp(const std::string& port, uint32_t baudrate, serial::Timeout timeout,
                  serial::ByteSize bytesize, serial::Parity parity, serial::StopBits stopbits,
                  serial::FlowControl flowcontrol)
-        : settings_{port, baudrate, timeout, bytesize, parity, stopbits, flowcontrol} {}
+        : m_settings{port, baudrate, timeout, bytesize, parity, stopbits, flowcontrol} {}
 
     virtual ~SerialComImp() {
         // A receive thread may not outlive the engine that started it
@@ -74,8 +74,8 @@ public:
         if (IsOpen()) {
             return false;
         }
-        std::lock_guard lock(mutex_);
-        settings_ = Settings{port, baudrate, timeout, bytesize, parity, stopbits, flowcontrol};
+        std::lock_guard lock(m_mutex);
+        m_settings = Settings{port, baudrate, timeout, bytesize, parity, stopbits, flowcontrol};
         return true;
     }
 
@@ -87,20 +87,20 @@ public:
         int32_t errorNumber = 0;
     };
     OpenFailure LastOpenFailure() const {
-        std::lock_guard lock(mutex_);
-        return lastOpenFailure_;
+        std::lock_guard lock(m_mutex);
+        return m_lastOpenFailure;
     }
 
     // The receive thread sees either the old or the new handler, never a mix.
-    void SetHandler(THandler* handler) { handler_->exchange(handler); }
+    void SetHandler(THandler* handler) { m_handler->exchange(handler); }
 
     bool Open() {
         std::shared_ptr<serial::Serial> old;
         Settings settings;
         {
-            std::lock_guard lock(mutex_);
-            old = std::move(port_);
-            settings = settings_;
+            std::lock_guard lock(m_mutex);
+            old = std::move(m_port);
+            settings = m_settings;
         }
         if (old) {
             // Replaced without OnClose; the old receive thread sees it closed.
@@ -120,20 +120,20 @@ public:
             failure = OpenFailure{e.what(), 0};
         }
         {
-            std::lock_guard lock(mutex_);
-            lastOpenFailure_ = failure;
+            std::lock_guard lock(m_mutex);
+            m_lastOpenFailure = failure;
         }
         if (!port) {
-            if (THandler* handler = handler_->load()) {
+            if (THandler* handler = m_handler->load()) {
                 handler->OnOpen(nullptr, -1);
             }
             return false;
         }
         {
-            std::lock_guard lock(mutex_);
-            port_ = port;
+            std::lock_guard lock(m_mutex);
+            m_port = port;
         }
-        if (THandler* handler = handler_->load()) {
+        if (THandler* handler = m_handler->load()) {
             handler->OnOpen(port.get(), 0);
         }
         return true;
@@ -152,21 +152,21 @@ public:
         if (!port || !port->isOpen()) {
             return false;
         }
-        if (receiver_) {
-            if (receiver_->port == port && !receiver_->hasFinished()) {
+        if (m_receiver) {
+            if (m_receiver->port == port && !m_receiver->hasFinished()) {
                 return false;
             }
             // The previous connection's thread: its port is closed, so it
             // ends within one read time-out.
             retireReceiver(kInfinite);
         }
-        auto receiver = std::make_shared<Receiver>(handler_, port);
+        auto receiver = std::make_shared<Receiver>(m_handler, port);
         try {
-            thread_ = std::thread(&SerialComImp::Run, receiver);
+            m_thread = std::thread(&SerialComImp::Run, receiver);
         } catch (const std::system_error&) {
             return false;
         }
-        receiver_ = std::move(receiver);
+        m_receiver = std::move(receiver);
         return true;
     }
 
@@ -178,7 +178,7 @@ public:
         if (!closeQuietly(*port)) {
             return;
         }
-        if (THandler* handler = handler_->load()) {
+        if (THandler* handler = m_handler->load()) {
             handler->OnClose(port.get(), 0);
         }
     }
@@ -248,8 +248,8 @@ private:
     };
 
     std::shared_ptr<serial::Serial> currentPort() const {
-        std::lock_guard lock(mutex_);
-        return port_;
+        std::lock_guard lock(m_mutex);
+        return m_port;
     }
 
     static int32_t readFrom(const std::shared_ptr<serial::Serial>& port, uint8_t* buffer,
@@ -310,34 +310,34 @@ private:
     }
 
     void retireReceiver(uint32_t timeoutMs) {
-        if (!receiver_) {
+        if (!m_receiver) {
             return;
         }
         bool finished;
         {
-            std::unique_lock lock(receiver_->mutex);
-            auto done = [this] { return receiver_->finished; };
+            std::unique_lock lock(m_receiver->mutex);
+            auto done = [this] { return m_receiver->finished; };
             if (timeoutMs == kInfinite) {
-                receiver_->ended.wait(lock, done);
+                m_receiver->ended.wait(lock, done);
             } else {
-                receiver_->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
+                m_receiver->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
             }
-            finished = receiver_->finished;
+            finished = m_receiver->finished;
         }
         if (finished) {
-            thread_.join();
+            m_thread.join();
         } else {
-            receiver_->abandoned = true;
-            thread_.detach();
+            m_receiver->abandoned = true;
+            m_thread.detach();
         }
-        receiver_.reset();
+        m_receiver.reset();
     }
 
-    std::shared_ptr<HandlerSlot> handler_ = std::make_shared<HandlerSlot>(nullptr);
-    std::thread thread_;
-    std::shared_ptr<Receiver> receiver_;
-    mutable std::mutex mutex_;  // guards port_, settings_ and lastOpenFailure_
-    std::shared_ptr<serial::Serial> port_;
-    Settings settings_;
-    OpenFailure lastOpenFailure_;
+    std::shared_ptr<HandlerSlot> m_handler = std::make_shared<HandlerSlot>(nullptr);
+    std::thread m_thread;
+    std::shared_ptr<Receiver> m_receiver;
+    mutable std::mutex m_mutex;  // guards m_port, m_settings and m_lastOpenFailure
+    std::shared_ptr<serial::Serial> m_port;
+    Settings m_settings;
+    OpenFailure m_lastOpenFailure;
 };

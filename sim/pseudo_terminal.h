@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/unique_fd.h"
 #include "sim/pty_system.h"
-#include "sim/unique_fd.h"
 
 namespace corvexa::sim {
 
@@ -25,18 +25,18 @@ class PseudoTerminal {
   // now and then by the simulator's thread.
   void Sweep();
 
-  int Master() const { return master_.Get(); }
-  const std::string& SlavePath() const { return slavePath_; }
+  int Master() const { return m_master.get(); }
+  const std::string& SlavePath() const { return m_slavePath; }
 
  private:
-  PtySystem sys_;
-  UniqueFd master_;
-  UniqueFd slave_;
-  std::string slavePath_;
-  unsigned major_ = 0;
-  unsigned minor_ = 0;
-  unsigned long inode_ = 0;
-  bool wasLocked_ = false;
+  PtySystem m_sys;
+  base::UniqueFd m_master;
+  base::UniqueFd m_slave;
+  std::string m_slavePath;
+  unsigned m_major = 0;
+  unsigned m_minor = 0;
+  unsigned long m_inode = 0;
+  bool m_wasLocked = false;
 };
 
 }  // namespace corvexa::sim

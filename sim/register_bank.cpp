@@ -4,7 +4,7 @@
 
 namespace corvexa::sim {
 
-RegisterBank::RegisterBank(std::uint32_t seed) : values_(Defaults()), rng_(seed) {}
+RegisterBank::RegisterBank(std::uint32_t seed) : m_values(Defaults()), m_rng(seed) {}
 
 std::array<std::uint16_t, RegisterBank::kCount> RegisterBank::Defaults() {
   return {
@@ -29,17 +29,17 @@ std::optional<std::uint16_t> RegisterBank::Get(std::uint16_t reg) const {
   if (!Contains(reg)) {
     return std::nullopt;
   }
-  std::lock_guard lock(mutex_);
-  return values_[reg - kFirst];
+  std::lock_guard lock(m_mutex);
+  return m_values[reg - kFirst];
 }
 
 bool RegisterBank::Set(std::uint16_t reg, std::uint16_t value) {
   if (!Contains(reg)) {
     return false;
   }
-  std::lock_guard lock(mutex_);
-  values_[reg - kFirst] = value;
-  offsets_[reg - kFirst] = 0;
+  std::lock_guard lock(m_mutex);
+  m_values[reg - kFirst] = value;
+  m_offsets[reg - kFirst] = 0;
   return true;
 }
 
@@ -47,36 +47,36 @@ std::optional<std::uint16_t> RegisterBank::ReadForReply(std::uint16_t reg) {
   if (!Contains(reg)) {
     return std::nullopt;
   }
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(m_mutex);
   const std::size_t i = reg - kFirst;
-  if (!wander_ || !IsSample(reg)) {
-    return values_[i];
+  if (!m_wander || !IsSample(reg)) {
+    return m_values[i];
   }
   // A random walk of 1..3 counts a step that turns back at the bound, so
   // consecutive reads always differ yet never drift away.
   std::uniform_int_distribution<int> step(1, 3);
-  int delta = step(rng_);
-  if (rng_() & 1u) {
+  int delta = step(m_rng);
+  if (m_rng() & 1u) {
     delta = -delta;
   }
-  int next = offsets_[i] + delta;
+  int next = m_offsets[i] + delta;
   if (next > kMaxWander || next < -kMaxWander) {
-    next = offsets_[i] - delta;
+    next = m_offsets[i] - delta;
   }
-  offsets_[i] = next;
+  m_offsets[i] = next;
   // An ADC reading pins at its ends rather than wrapping round.
-  return static_cast<std::uint16_t>(std::clamp(values_[i] + next, 0, 0xFFFF));
+  return static_cast<std::uint16_t>(std::clamp(m_values[i] + next, 0, 0xFFFF));
 }
 
 void RegisterBank::SetWander(bool on) {
-  std::lock_guard lock(mutex_);
-  wander_ = on;
-  offsets_.fill(0);
+  std::lock_guard lock(m_mutex);
+  m_wander = on;
+  m_offsets.fill(0);
 }
 
 bool RegisterBank::Wander() const {
-  std::lock_guard lock(mutex_);
-  return wander_;
+  std::lock_guard lock(m_mutex);
+  return m_wander;
 }
 
 }  // namespace corvexa::sim

@@ -39,11 +39,11 @@ class RegisterBank {
  private:
   static bool IsSample(std::uint16_t reg) { return reg == 20 || reg == 21; }
 
-  mutable std::mutex mutex_;
-  std::array<std::uint16_t, kCount> values_;
-  std::array<int, kCount> offsets_{};
-  bool wander_ = true;
-  std::minstd_rand rng_;
+  mutable std::mutex m_mutex;
+  std::array<std::uint16_t, kCount> m_values;
+  std::array<int, kCount> m_offsets{};
+  bool m_wander = true;
+  std::minstd_rand m_rng;
 };
 
 }  // namespace corvexa::sim

@@ -16,32 +16,32 @@ bool CrcMatches(const std::uint8_t* frame) {
 
 void RequestScanner::Feed(const std::uint8_t* data, std::size_t length) {
   // Compact now and then so the buffer does not grow with the stream.
-  if (start_ > 0 && start_ >= buffer_.size() / 2) {
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(start_));
-    start_ = 0;
+  if (m_start > 0 && m_start >= m_buffer.size() / 2) {
+    m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(m_start));
+    m_start = 0;
   }
-  buffer_.insert(buffer_.end(), data, data + length);
+  m_buffer.insert(m_buffer.end(), data, data + length);
 }
 
 std::optional<protocol::Frame> RequestScanner::Next() {
   while (Pending() > 0) {
-    const std::uint8_t* head = buffer_.data() + start_;
+    const std::uint8_t* head = m_buffer.data() + m_start;
     if (!PlausibleStart(head[0])) {
-      ++start_;
-      ++skipped_;
+      ++m_start;
+      ++m_skipped;
       continue;
     }
     if (Pending() < protocol::kFrameLength) {
       return std::nullopt;
     }
     if (!CrcMatches(head)) {
-      ++start_;
-      ++skipped_;
+      ++m_start;
+      ++m_skipped;
       continue;
     }
     protocol::Frame frame;
     std::copy(head, head + protocol::kFrameLength, frame.begin());
-    start_ += protocol::kFrameLength;
+    m_start += protocol::kFrameLength;
     return frame;
   }
   return std::nullopt;

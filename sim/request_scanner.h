@@ -19,13 +19,13 @@ class RequestScanner {
   // The next complete request, or nullopt until more bytes arrive.
   std::optional<protocol::Frame> Next();
   // Bytes thrown away so far while looking for a request.
-  std::size_t SkippedBytes() const { return skipped_; }
-  std::size_t Pending() const { return buffer_.size() - start_; }
+  std::size_t SkippedBytes() const { return m_skipped; }
+  std::size_t Pending() const { return m_buffer.size() - m_start; }
 
  private:
-  std::vector<std::uint8_t> buffer_;
-  std::size_t start_ = 0;
-  std::size_t skipped_ = 0;
+  std::vector<std::uint8_t> m_buffer;
+  std::size_t m_start = 0;
+  std::size_t m_skipped = 0;
 };
 
 }  // namespace corvexa::sim

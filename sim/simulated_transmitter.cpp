@@ -29,25 +29,25 @@ timespec Remaining(Clock::time_point deadline) {
 SimulatedTransmitter::SimulatedTransmitter() : SimulatedTransmitter(Options{}) {}
 
 SimulatedTransmitter::SimulatedTransmitter(Options options)
-    : epoch_(Clock::now()),
-      wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      bank_(options.seed),
-      pacing_(options.pacing),
-      trace_(std::move(options.trace)),
-      faults_(std::move(options.faults)) {
-  if (!wake_.Valid()) {
+    : m_epoch(Clock::now()),
+      m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      m_bank(options.seed),
+      m_pacing(options.pacing),
+      m_trace(std::move(options.trace)),
+      m_faults(std::move(options.faults)) {
+  if (!m_wake.valid()) {
     throw std::system_error(errno, std::generic_category(), "eventfd");
   }
-  bank_.SetWander(options.wander);
-  thread_ = std::thread([this] { Run(); });
+  m_bank.SetWander(options.wander);
+  m_thread = std::thread([this] { Run(); });
 }
 
 SimulatedTransmitter::~SimulatedTransmitter() {
   const std::uint64_t one = 1;
   // An eventfd write of 1 cannot fail short of overflow; the thread sees it
   // at its next wait, and every wait after that returns at once.
-  [[maybe_unused]] ssize_t n = ::write(wake_.Get(), &one, sizeof one);
-  thread_.join();
+  [[maybe_unused]] ssize_t n = ::write(m_wake.get(), &one, sizeof one);
+  m_thread.join();
 }
 
 void SimulatedTransmitter::Run() {
@@ -58,10 +58,10 @@ void SimulatedTransmitter::Run() {
       return;
     }
     if (Clock::now() >= nextSweep) {
-      pty_.Sweep();
+      m_pty.Sweep();
       nextSweep = Clock::now() + kSweepPeriod;
     }
-    const ssize_t n = ::read(pty_.Master(), buffer, sizeof buffer);
+    const ssize_t n = ::read(m_pty.Master(), buffer, sizeof buffer);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       continue;
     }
@@ -73,37 +73,37 @@ void SimulatedTransmitter::Run() {
       }
       continue;
     }
-    const auto arrived = heardAt_.value_or(Clock::now());
-    heardAt_.reset();
-    scanner_.Feed(buffer, static_cast<std::size_t>(n));
-    while (auto request = scanner_.Next()) {
+    const auto arrived = m_heardAt.value_or(Clock::now());
+    m_heardAt.reset();
+    m_scanner.Feed(buffer, static_cast<std::size_t>(n));
+    while (auto request = m_scanner.Next()) {
       Handle(*request, arrived);
     }
-    std::lock_guard lock(recordMutex_);
-    skipped_ = scanner_.SkippedBytes();
+    std::lock_guard lock(m_recordMutex);
+    m_skipped = m_scanner.SkippedBytes();
   }
 }
 
 void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_point arrived) {
   {
-    std::lock_guard lock(recordMutex_);
-    frames_.push_back({request, arrived});
-    ++frameCount_;
-    if (frames_.size() > kMaxRecorded) {
-      frames_.pop_front();
+    std::lock_guard lock(m_recordMutex);
+    m_frames.push_back({request, arrived});
+    ++m_frameCount;
+    if (m_frames.size() > kMaxRecorded) {
+      m_frames.pop_front();
     }
-    skipped_ = scanner_.SkippedBytes();
+    m_skipped = m_scanner.SkippedBytes();
   }
-  recordChanged_.notify_all();
-  if (trace_) {
-    trace_(true, std::vector<std::uint8_t>(request.begin(), request.end()));
+  m_recordChanged.notify_all();
+  if (m_trace) {
+    m_trace(true, std::vector<std::uint8_t>(request.begin(), request.end()));
   }
 
   const FaultModes faults = Faults();
-  ++requestCount_;
-  const bool dropped = faults.dropEvery != 0 && requestCount_ % faults.dropEvery == 0;
+  ++m_requestCount;
+  const bool dropped = faults.dropEvery != 0 && m_requestCount % faults.dropEvery == 0;
   if (!dropped && !faults.silent) {
-    std::vector<std::uint8_t> reply = BuildReply(request, bank_, faults.exceptionCode);
+    std::vector<std::uint8_t> reply = BuildReply(request, m_bank, faults.exceptionCode);
     if (!reply.empty()) {
       if (faults.corruptCrc) {
         CorruptCrc(reply);
@@ -114,32 +114,32 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_po
     }
   }
   {
-    std::lock_guard lock(recordMutex_);
-    ++handled_;
+    std::lock_guard lock(m_recordMutex);
+    ++m_handled;
   }
-  recordChanged_.notify_all();
+  m_recordChanged.notify_all();
 }
 
 void SimulatedTransmitter::Send(const std::vector<std::uint8_t>& reply, const FaultModes& faults,
                                 Clock::time_point arrived) {
   // The pty hands the request over at once; on the wire its 8 bytes take
   // 8.3 ms, and a device cannot answer before its last byte is in.
-  if (pacing_.load() && !SleepUntil(arrived + kByteTime * protocol::kFrameLength)) {
+  if (m_pacing.load() && !SleepUntil(arrived + kByteTime * protocol::kFrameLength)) {
     return;
   }
   if (faults.replyDelay.count() > 0 && !SleepUntil(Clock::now() + faults.replyDelay)) {
     return;
   }
-  if (faults.glue && heldReply_.empty()) {
-    heldReply_ = reply;
+  if (faults.glue && m_heldReply.empty()) {
+    m_heldReply = reply;
     return;
   }
   // A reply held back goes out in front of this one, glue still on or not.
-  std::vector<std::uint8_t> out = std::move(heldReply_);
-  heldReply_.clear();
+  std::vector<std::uint8_t> out = std::move(m_heldReply);
+  m_heldReply.clear();
   out.insert(out.end(), reply.begin(), reply.end());
-  if (trace_) {
-    trace_(false, out);
+  if (m_trace) {
+    m_trace(false, out);
   }
 
   const auto pieces = SplitReply(out, faults);
@@ -152,17 +152,17 @@ void SimulatedTransmitter::Send(const std::vector<std::uint8_t>& reply, const Fa
     }
   }
   {
-    std::lock_guard lock(recordMutex_);
-    replyEnds_.push_back(lastWriteAt_);
-    if (replyEnds_.size() > kMaxRecorded) {
-      replyEnds_.pop_front();
+    std::lock_guard lock(m_recordMutex);
+    m_replyEnds.push_back(m_lastWriteAt);
+    if (m_replyEnds.size() > kMaxRecorded) {
+      m_replyEnds.pop_front();
     }
   }
 }
 
 bool SimulatedTransmitter::SendPiece(const std::vector<std::uint8_t>& piece,
                                      std::chrono::milliseconds usbPacket) {
-  const bool pacing = pacing_.load();
+  const bool pacing = m_pacing.load();
   // A byte is in the program's hands once its stop bit is through, so each
   // one is written at the end of its own byte time; an adapter holds them
   // until its next packet.
@@ -171,8 +171,8 @@ bool SimulatedTransmitter::SendPiece(const std::vector<std::uint8_t>& piece,
     auto at = pacing ? start + std::chrono::duration_cast<Clock::duration>(kByteTime * (i + 1))
                      : start;
     if (usbPacket.count() > 0) {
-      const auto periods = (at - epoch_ + usbPacket - Clock::duration(1)) / usbPacket;
-      at = epoch_ + periods * std::chrono::duration_cast<Clock::duration>(usbPacket);
+      const auto periods = (at - m_epoch + usbPacket - Clock::duration(1)) / usbPacket;
+      at = m_epoch + periods * std::chrono::duration_cast<Clock::duration>(usbPacket);
     }
     return at;
   };
@@ -186,7 +186,7 @@ bool SimulatedTransmitter::SendPiece(const std::vector<std::uint8_t>& piece,
     }
     // Taken before the write: the program may be woken (and this thread
     // put aside) the moment the bytes are in.
-    lastWriteAt_ = Clock::now();
+    m_lastWriteAt = Clock::now();
     if (!WriteAll(&piece[i], n)) {
       return false;
     }
@@ -197,7 +197,7 @@ bool SimulatedTransmitter::SendPiece(const std::vector<std::uint8_t>& piece,
 
 bool SimulatedTransmitter::WriteAll(const std::uint8_t* data, std::size_t length) {
   while (length > 0) {
-    const ssize_t n = ::write(pty_.Master(), data, length);
+    const ssize_t n = ::write(m_pty.Master(), data, length);
     if (n > 0) {
       data += n;
       length -= static_cast<std::size_t>(n);
@@ -222,11 +222,11 @@ bool SimulatedTransmitter::SleepUntil(Clock::time_point deadline) {
   for (;;) {
     // The line is watched too, until a request is heard: it is read only
     // when this one is dealt with, but its arrival counts from now.
-    pollfd fds[2] = {{wake_.Get(), POLLIN, 0}, {pty_.Master(), POLLIN, 0}};
+    pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_pty.Master(), POLLIN, 0}};
     const timespec left = Remaining(deadline);
-    const int rc = ::ppoll(fds, heardAt_ ? 1 : 2, &left, nullptr);
+    const int rc = ::ppoll(fds, m_heardAt ? 1 : 2, &left, nullptr);
     if (rc > 0 && (fds[1].revents & POLLIN) != 0 && fds[0].revents == 0) {
-      heardAt_ = Clock::now();
+      m_heardAt = Clock::now();
       continue;
     }
     if (rc > 0) {
@@ -241,7 +241,7 @@ bool SimulatedTransmitter::SleepUntil(Clock::time_point deadline) {
 
 bool SimulatedTransmitter::WaitMaster(short events, Clock::time_point deadline) {
   for (;;) {
-    pollfd fds[2] = {{wake_.Get(), POLLIN, 0}, {pty_.Master(), events, 0}};
+    pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_pty.Master(), events, 0}};
     timespec left{};
     const bool forever = deadline == Clock::time_point::max();
     if (!forever) {
@@ -261,121 +261,121 @@ bool SimulatedTransmitter::WaitMaster(short events, Clock::time_point deadline) 
 }
 
 FaultModes SimulatedTransmitter::Faults() const {
-  std::lock_guard lock(faultMutex_);
-  return faults_;
+  std::lock_guard lock(m_faultMutex);
+  return m_faults;
 }
 
 void SimulatedTransmitter::SetFaults(const FaultModes& faults) {
-  std::lock_guard lock(faultMutex_);
-  faults_ = faults;
+  std::lock_guard lock(m_faultMutex);
+  m_faults = faults;
 }
 
 void SimulatedTransmitter::ClearFaults() { SetFaults(FaultModes{}); }
 
 void SimulatedTransmitter::SetSilent(bool on) {
-  std::lock_guard lock(faultMutex_);
-  faults_.silent = on;
+  std::lock_guard lock(m_faultMutex);
+  m_faults.silent = on;
 }
 
 void SimulatedTransmitter::SetReplyDelay(std::chrono::milliseconds delay) {
-  std::lock_guard lock(faultMutex_);
-  faults_.replyDelay = delay;
+  std::lock_guard lock(m_faultMutex);
+  m_faults.replyDelay = delay;
 }
 
 void SimulatedTransmitter::SetSplitOffsets(std::vector<std::size_t> offsets,
                                            std::chrono::milliseconds pause) {
-  std::lock_guard lock(faultMutex_);
-  faults_.splitOffsets = std::move(offsets);
-  faults_.splitPieces = 0;
-  faults_.splitPause = pause;
+  std::lock_guard lock(m_faultMutex);
+  m_faults.splitOffsets = std::move(offsets);
+  m_faults.splitPieces = 0;
+  m_faults.splitPause = pause;
 }
 
 void SimulatedTransmitter::SetSplitPieces(std::size_t pieces, std::chrono::milliseconds pause) {
-  std::lock_guard lock(faultMutex_);
-  faults_.splitOffsets.clear();
-  faults_.splitPieces = pieces;
-  faults_.splitPause = pause;
+  std::lock_guard lock(m_faultMutex);
+  m_faults.splitOffsets.clear();
+  m_faults.splitPieces = pieces;
+  m_faults.splitPause = pause;
 }
 
 void SimulatedTransmitter::ClearSplit() { SetSplitPieces(0, std::chrono::milliseconds(0)); }
 
 void SimulatedTransmitter::SetGlue(bool on) {
-  std::lock_guard lock(faultMutex_);
-  faults_.glue = on;
+  std::lock_guard lock(m_faultMutex);
+  m_faults.glue = on;
 }
 
 void SimulatedTransmitter::SetCorruptCrc(bool on) {
-  std::lock_guard lock(faultMutex_);
-  faults_.corruptCrc = on;
+  std::lock_guard lock(m_faultMutex);
+  m_faults.corruptCrc = on;
 }
 
 void SimulatedTransmitter::SetException(std::optional<std::uint8_t> code) {
-  std::lock_guard lock(faultMutex_);
-  faults_.exceptionCode = code;
+  std::lock_guard lock(m_faultMutex);
+  m_faults.exceptionCode = code;
 }
 
 void SimulatedTransmitter::SetDropEvery(unsigned n) {
-  std::lock_guard lock(faultMutex_);
-  faults_.dropEvery = n;
+  std::lock_guard lock(m_faultMutex);
+  m_faults.dropEvery = n;
 }
 
 void SimulatedTransmitter::SetUsbPackets(std::chrono::milliseconds period) {
-  std::lock_guard lock(faultMutex_);
-  faults_.usbPacket = period;
+  std::lock_guard lock(m_faultMutex);
+  m_faults.usbPacket = period;
 }
 
-void SimulatedTransmitter::SetPacing(bool on) { pacing_.store(on); }
+void SimulatedTransmitter::SetPacing(bool on) { m_pacing.store(on); }
 
 std::optional<std::uint16_t> SimulatedTransmitter::Register(std::uint16_t reg) const {
-  return bank_.Get(reg);
+  return m_bank.Get(reg);
 }
 
 bool SimulatedTransmitter::SetRegister(std::uint16_t reg, std::uint16_t value) {
-  return bank_.Set(reg, value);
+  return m_bank.Set(reg, value);
 }
 
-void SimulatedTransmitter::SetWander(bool on) { bank_.SetWander(on); }
+void SimulatedTransmitter::SetWander(bool on) { m_bank.SetWander(on); }
 
 std::vector<ReceivedFrame> SimulatedTransmitter::Frames() const {
-  std::lock_guard lock(recordMutex_);
-  return {frames_.begin(), frames_.end()};
+  std::lock_guard lock(m_recordMutex);
+  return {m_frames.begin(), m_frames.end()};
 }
 
 std::size_t SimulatedTransmitter::FrameCount() const {
-  std::lock_guard lock(recordMutex_);
-  return frameCount_;
+  std::lock_guard lock(m_recordMutex);
+  return m_frameCount;
 }
 
 bool SimulatedTransmitter::WaitForFrames(std::size_t n, std::chrono::milliseconds timeout) const {
-  std::unique_lock lock(recordMutex_);
-  return recordChanged_.wait_for(lock, timeout, [&] { return frameCount_ >= n; });
+  std::unique_lock lock(m_recordMutex);
+  return m_recordChanged.wait_for(lock, timeout, [&] { return m_frameCount >= n; });
 }
 
 std::size_t SimulatedTransmitter::RequestsHandled() const {
-  std::lock_guard lock(recordMutex_);
-  return handled_;
+  std::lock_guard lock(m_recordMutex);
+  return m_handled;
 }
 
 bool SimulatedTransmitter::WaitForHandled(std::size_t n, std::chrono::milliseconds timeout) const {
-  std::unique_lock lock(recordMutex_);
-  return recordChanged_.wait_for(lock, timeout, [&] { return handled_ >= n; });
+  std::unique_lock lock(m_recordMutex);
+  return m_recordChanged.wait_for(lock, timeout, [&] { return m_handled >= n; });
 }
 
 void SimulatedTransmitter::ClearFrames() {
-  std::lock_guard lock(recordMutex_);
-  frames_.clear();
-  replyEnds_.clear();
-  frameCount_ = 0;
+  std::lock_guard lock(m_recordMutex);
+  m_frames.clear();
+  m_replyEnds.clear();
+  m_frameCount = 0;
 }
 
 std::vector<Clock::time_point> SimulatedTransmitter::ReplyEnds() const {
-  std::lock_guard lock(recordMutex_);
-  return {replyEnds_.begin(), replyEnds_.end()};
+  std::lock_guard lock(m_recordMutex);
+  return {m_replyEnds.begin(), m_replyEnds.end()};
 }
 
 std::size_t SimulatedTransmitter::SkippedBytes() const {
-  std::lock_guard lock(recordMutex_);
-  return skipped_;
+  std::lock_guard lock(m_recordMutex);
+  return m_skipped;
 }
 
 }  // namespace corvexa::sim

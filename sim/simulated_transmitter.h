@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/unique_fd.h"
 #include "protocol/frames.h"
 #include "sim/fault_modes.h"
 #include "sim/pseudo_terminal.h"
 #include "sim/register_bank.h"
 #include "sim/request_scanner.h"
-#include "sim/unique_fd.h"
 
 namespace corvexa::sim {
 
@@ -53,7 +53,7 @@ class SimulatedTransmitter {
   SimulatedTransmitter(const SimulatedTransmitter&) = delete;
   SimulatedTransmitter& operator=(const SimulatedTransmitter&) = delete;
 
-  const std::string& SlavePath() const { return pty_.SlavePath(); }
+  const std::string& SlavePath() const { return m_pty.SlavePath(); }
 
   // Fault modes; each takes effect from the next request on.
   void SetFaults(const FaultModes& faults);
@@ -111,33 +111,33 @@ class SimulatedTransmitter {
   // Waits for `events` on the master or for the stop signal.
   bool WaitMaster(short events, std::chrono::steady_clock::time_point deadline);
 
-  PseudoTerminal pty_;
-  const std::chrono::steady_clock::time_point epoch_;  // the adapter's packet clock
-  UniqueFd wake_;
-  RegisterBank bank_;
-  std::atomic<bool> pacing_;
-  const decltype(Options::trace) trace_;
+  PseudoTerminal m_pty;
+  const std::chrono::steady_clock::time_point m_epoch;  // the adapter's packet clock
+  base::UniqueFd m_wake;
+  RegisterBank m_bank;
+  std::atomic<bool> m_pacing;
+  const decltype(Options::trace) m_trace;
 
-  mutable std::mutex faultMutex_;
-  FaultModes faults_;
+  mutable std::mutex m_faultMutex;
+  FaultModes m_faults;
 
-  mutable std::mutex recordMutex_;
-  mutable std::condition_variable recordChanged_;
-  std::deque<ReceivedFrame> frames_;
-  std::deque<std::chrono::steady_clock::time_point> replyEnds_;
-  std::size_t frameCount_ = 0;
-  std::size_t handled_ = 0;
-  std::size_t skipped_ = 0;
+  mutable std::mutex m_recordMutex;
+  mutable std::condition_variable m_recordChanged;
+  std::deque<ReceivedFrame> m_frames;
+  std::deque<std::chrono::steady_clock::time_point> m_replyEnds;
+  std::size_t m_frameCount = 0;
+  std::size_t m_handled = 0;
+  std::size_t m_skipped = 0;
 
   // Touched by the simulator thread only.
-  RequestScanner scanner_;
-  std::uint64_t requestCount_ = 0;
-  std::vector<std::uint8_t> heldReply_;
+  RequestScanner m_scanner;
+  std::uint64_t m_requestCount = 0;
+  std::vector<std::uint8_t> m_heldReply;
   // Set when request bytes were seen while busy; the next request's arrival.
-  std::optional<std::chrono::steady_clock::time_point> heardAt_;
-  std::chrono::steady_clock::time_point lastWriteAt_{};  // of the last reply bytes
+  std::optional<std::chrono::steady_clock::time_point> m_heardAt;
+  std::chrono::steady_clock::time_point m_lastWriteAt{};  // of the last reply bytes
 
-  std::thread thread_;
+  std::thread m_thread;
 };
 
 }  // namespace corvexa::sim

@@ -15,7 +15,7 @@ struct SClassState {
     std::recursive_mutex lock;
     // Signalled whenever a wait for some thread's end has finished.
     std::condition_variable_any joinDone;
-    std::list<_THREAD_SYNCHRONICITY_TAG> namedLocks;
+    std::list<SThreadSynchronicityTag> namedLocks;
 };
 
 // Never destroyed: a worker may still be finishing while static objects
@@ -318,7 +318,7 @@ void CThread::RegisterLocked() {
             return;
         }
     }
-    _THREAD_SYNCHRONICITY_TAG entry;
+    SThreadSynchronicityTag entry;
     entry.name = m_name;
     entry.lock = std::make_unique<std::recursive_mutex>();
     entry.userCount = 1;

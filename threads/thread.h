@@ -18,7 +18,7 @@ class CThreadHandle;
 
 // One entry of the process-wide named lock list: every CThread that shares
 // locks under the same name counts as one user of the entry.
-struct _THREAD_SYNCHRONICITY_TAG {
+struct SThreadSynchronicityTag {
     std::wstring name;
     std::unique_ptr<std::recursive_mutex> lock;
     int32_t userCount = 0;
@@ -126,7 +126,7 @@ private:
     uint32_t m_lockSharing = 0;
     std::wstring m_name;
     void* m_parameter;
-    std::list<_THREAD_SYNCHRONICITY_TAG>::iterator m_lockPosition;
+    std::list<SThreadSynchronicityTag>::iterator m_lockPosition;
     bool m_hasLockPosition = false;
     std::unique_ptr<threads_impl::CThreadHandle> m_handle;
     std::unique_ptr<CEvent> m_commandEvent;

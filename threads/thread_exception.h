@@ -50,6 +50,3 @@ private:
 // restores the default.
 using ThreadErrorReporter = std::function<int(const std::wstring& text)>;
 void SetThreadErrorReporter(ThreadErrorReporter reporter);
-
-// Wide text to UTF-8, for standard error and what().
-std::string ThreadTextToUtf8(const std::wstring& text);

@@ -18,23 +18,23 @@ namespace {
 class ReplyWaiter : public IComHanlder {
 public:
     void OnReceive(serial::Serial*, const uint8_t*, int32_t length) override {
-        std::lock_guard lock(mutex_);
-        received_ += static_cast<size_t>(length);
-        changed_.notify_all();
+        std::lock_guard lock(m_mutex);
+        m_received += static_cast<size_t>(length);
+        m_changed.notify_all();
     }
     bool waitFor(size_t bytes) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(2), [&] { return received_ >= bytes; });
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(2), [&] { return m_received >= bytes; });
     }
     void reset() {
-        std::lock_guard lock(mutex_);
-        received_ = 0;
+        std::lock_guard lock(m_mutex);
+        m_received = 0;
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    size_t received_ = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_received = 0;
 };
 
 }  // namespace

@@ -9,39 +9,23 @@
 #include <cstdlib>
 #include <memory>
 
-#include "lang/ascii_case.h"
+#include "base/ascii_case.h"
+#include "base/unique_fd.h"
+#include "base/wide_text.h"
 #include "lang/langtable.h"
 #include "lang/platform.h"
-#include "lang/wtext.h"
 
 namespace corvexa::lang::sys {
+
+using base::FromUtf8;
+using base::ToUtf8;
+using base::UniqueFd;
+
 namespace {
 
 struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }
 };
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  ~UniqueFd() { reset(-1); }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_ = -1;
-};
-
-bool EndsWithNoCase(const std::wstring& name, const std::wstring& suffix) {
-  if (name.size() < suffix.size()) return false;
-  return EqualsAsciiNoCase(
-      std::wstring_view(name).substr(name.size() - suffix.size()),
-      std::wstring_view(suffix));
-}
 
 const char* NonEmptyEnv(const char* name) {
   const char* v = std::getenv(name);
@@ -92,7 +76,7 @@ std::vector<DirEntry> ListFiles(const std::wstring& folder,
   if (!dir) return out;
   while (const dirent* e = readdir(dir.get())) {
     const std::wstring name = FromUtf8(e->d_name);
-    if (!EndsWithNoCase(name, suffix)) continue;
+    if (!base::EndsWithAsciiNoCase(name, suffix)) continue;
     struct stat st {};
     const std::string full = dirName + "/" + e->d_name;
     const bool isDir = stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

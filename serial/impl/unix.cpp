@@ -83,14 +83,7 @@ Calls& calls() { return gCalls; }
 const Calls& realCalls() { return kRealCalls; }
 }  // namespace unix_sys
 
-int UniqueFd::reset(int fd) {
-    int result = 0;
-    if (fd_ >= 0) {
-        result = gCalls.close(fd_);
-    }
-    fd_ = fd;
-    return result;
-}
+int CloseThroughCalls::operator()(int fd) const { return gCalls.close(fd); }
 
 std::string MakeDevicePath(const std::string& port) {
     if (!port.empty() && port.front() == '/') {
@@ -101,13 +94,13 @@ std::string MakeDevicePath(const std::string& port) {
 
 Serial::SerialImpl::SerialImpl(const std::string& port, uint32_t baudrate, ByteSize bytesize,
                                Parity parity, StopBits stopbits, FlowControl flowcontrol)
-    : port_(port),
-      baudrate_(baudrate),
-      parity_(parity),
-      bytesize_(bytesize),
-      stopbits_(stopbits),
-      flowcontrol_(flowcontrol) {
-    if (!port_.empty()) {
+    : m_port(port),
+      m_baudrate(baudrate),
+      m_parity(parity),
+      m_bytesize(bytesize),
+      m_stopbits(stopbits),
+      m_flowcontrol(flowcontrol) {
+    if (!m_port.empty()) {
         open();
     }
 }
@@ -121,28 +114,28 @@ Serial::SerialImpl::~SerialImpl() {
 }
 
 void Serial::SerialImpl::open() {
-    if (port_.empty()) {
+    if (m_port.empty()) {
         throw std::invalid_argument("Empty port is invalid.");
     }
-    if (isOpen_) {
+    if (m_isOpen) {
         throw SerialException("Serial port already open.");
     }
-    if (wakeFd_.get() < 0) {
+    if (m_wakeFd.get() < 0) {
         const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (wake < 0) {
             SERIAL_THROW_IO("Unknown error opening the serial port: " + std::to_string(errno));
         }
-        wakeFd_.reset(wake);
+        m_wakeFd.reset(wake);
     }
 
-    const std::string path = MakeDevicePath(port_);
+    const std::string path = MakeDevicePath(m_port);
     // Non-blocking: every wait is a poll() with a deadline, never a
     // blocking read(), so close() on another thread can always end it.
     UniqueFd fd(gCalls.open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         const int err = errno;
         if (err == ENOENT) {
-            SERIAL_THROW_OPEN("Specified port, " + port_ + ", does not exist.", err);
+            SERIAL_THROW_OPEN("Specified port, " + m_port + ", does not exist.", err);
         }
         SERIAL_THROW_OPEN("Unknown error opening the serial port: " + std::to_string(err), err);
     }
@@ -157,30 +150,30 @@ void Serial::SerialImpl::open() {
         SERIAL_THROW_OPEN("Unknown error opening the serial port: " + std::to_string(err), err);
     }
 
-    fd_.reset(fd.release());
+    m_fd.reset(fd.release());
     try {
         reconfigurePort();
     } catch (...) {
         // A port that could not be configured is not kept: release it so
         // that another attempt (or program) can have it.
-        fd_.reset();
+        m_fd.reset();
         throw;
     }
-    isOpen_ = true;
+    m_isOpen = true;
 }
 
 void Serial::SerialImpl::reconfigurePort() {
-    if (fd_.get() < 0) {
+    if (m_fd.get() < 0) {
         SERIAL_THROW_IO("Invalid file descriptor, is the serial port open?");
     }
     termios2 tio{};
-    if (gCalls.getAttr(fd_.get(), &tio) != 0) {
+    if (gCalls.getAttr(m_fd.get(), &tio) != 0) {
         SERIAL_THROW_IO("Error getting the serial port state.");
     }
 
     // Checked in this order, before anything reaches the device.
     tcflag_t size = 0;
-    switch (bytesize_) {
+    switch (m_bytesize) {
         case fivebits: size = CS5; break;
         case sixbits: size = CS6; break;
         case sevenbits: size = CS7; break;
@@ -188,7 +181,7 @@ void Serial::SerialImpl::reconfigurePort() {
         default: throw std::invalid_argument("invalid char len");
     }
     bool twoStopBits = false;
-    switch (stopbits_) {
+    switch (m_stopbits) {
         case stopbits_one: twoStopBits = false; break;
         // POSIX has no 1.5 stop bits; two is the nearest a receiver accepts.
         case stopbits_one_point_five:
@@ -196,7 +189,7 @@ void Serial::SerialImpl::reconfigurePort() {
         default: throw std::invalid_argument("invalid stop bit");
     }
     tcflag_t parity = 0;
-    switch (parity_) {
+    switch (m_parity) {
         case parity_none: parity = 0; break;
         case parity_odd: parity = PARENB | PARODD; break;
         case parity_even: parity = PARENB; break;
@@ -215,8 +208,8 @@ void Serial::SerialImpl::reconfigurePort() {
 
     tio.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
     tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
-    tio.c_ispeed = baudrate_;
-    tio.c_ospeed = baudrate_;
+    tio.c_ispeed = m_baudrate;
+    tio.c_ospeed = m_baudrate;
 
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
     tio.c_cflag |= size;
@@ -228,7 +221,7 @@ void Serial::SerialImpl::reconfigurePort() {
     tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR);
     tio.c_cflag |= parity;
 
-    switch (flowcontrol_) {
+    switch (m_flowcontrol) {
         case flowcontrol_none:
             tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
             tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
@@ -252,7 +245,7 @@ void Serial::SerialImpl::reconfigurePort() {
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
 
-    if (gCalls.setAttr(fd_.get(), &tio) != 0) {
+    if (gCalls.setAttr(m_fd.get(), &tio) != 0) {
         SERIAL_THROW_IO("Error setting serial port settings.");
     }
     // The time-outs are kept by read() and write() themselves; there is
@@ -260,21 +253,21 @@ void Serial::SerialImpl::reconfigurePort() {
 }
 
 void Serial::SerialImpl::close() {
-    if (!isOpen_.exchange(false)) {
+    if (!m_isOpen.exchange(false)) {
         return;
     }
     const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t woke = ::write(wakeFd_.get(), &one, sizeof one);
+    [[maybe_unused]] const ssize_t woke = ::write(m_wakeFd.get(), &one, sizeof one);
     // Wait until no read or write is still using the descriptor; they
     // return promptly now that the wake descriptor is signalled.
-    std::scoped_lock lock(readMutex_, writeMutex_);
-    wakeFd_.reset();  // every user of it holds one of the locks
+    std::scoped_lock lock(m_readMutex, m_writeMutex);
+    m_wakeFd.reset();  // every user of it holds one of the locks
     // The exclusive flag only drops by itself at the terminal's last close;
     // when someone else still holds it open (a pty master's owner keeping
     // the slave) it would lock out our next open. A failure here changes
     // nothing that the close below does not.
-    [[maybe_unused]] const int cleared = gCalls.clearExclusive(fd_.get());
-    const int result = fd_.reset();
+    [[maybe_unused]] const int cleared = gCalls.clearExclusive(m_fd.get());
+    const int result = m_fd.reset();
     if (result != 0) {
         // Linux releases the descriptor even when close() reports an error,
         // so the port counts as closed; the error is still reported.
@@ -294,7 +287,7 @@ void Serial::SerialImpl::idleUntil(int64_t deadline) {
         if (wait == 0) {
             return;
         }
-        pollfd wake{wakeFd_.get(), POLLIN, 0};
+        pollfd wake{m_wakeFd.get(), POLLIN, 0};
         const int ready = gCalls.poll(&wake, 1, wait);
         if (ready > 0 || (ready < 0 && errno != EINTR)) {
             return;
@@ -303,7 +296,7 @@ void Serial::SerialImpl::idleUntil(int64_t deadline) {
 }
 
 size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
-    if (!isOpen_) {
+    if (!m_isOpen) {
         throw PortNotOpenedException("Serial::read");
     }
     if (size == 0) {
@@ -311,21 +304,21 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
     }
     const int64_t start = nowMs();
     const int64_t deadline =
-        deadlineFor(timeout_.readConstant, timeout_.readMultiplier, size, start);
+        deadlineFor(m_timeout.readConstant, m_timeout.readMultiplier, size, start);
     const bool interByteLimit =
-        timeout_.interByte != 0 && timeout_.interByte != Timeout::max();
+        m_timeout.interByte != 0 && m_timeout.interByte != Timeout::max();
     // All-ones inter-byte with no total limit: return what is there now.
-    const bool immediate = timeout_.interByte == Timeout::max() && deadline == kNoDeadline;
+    const bool immediate = m_timeout.interByte == Timeout::max() && deadline == kNoDeadline;
 
     size_t got = 0;
     int64_t lastByte = start;
     for (;;) {
         int wait = immediate ? 0 : remainingMs(deadline);
         if (interByteLimit && got > 0) {
-            const int gap = remainingMs(lastByte + timeout_.interByte);
+            const int gap = remainingMs(lastByte + m_timeout.interByte);
             wait = wait < 0 ? gap : std::min(wait, gap);
         }
-        pollfd fds[2] = {{fd_.get(), POLLIN, 0}, {wakeFd_.get(), POLLIN, 0}};
+        pollfd fds[2] = {{m_fd.get(), POLLIN, 0}, {m_wakeFd.get(), POLLIN, 0}};
         const int ready = gCalls.poll(fds, 2, wait);
         if (ready < 0) {
             if (errno == EINTR) {
@@ -342,11 +335,11 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
             // pulled, pty master closed). Take the whole time-out anyway so
             // a caller reading in a loop does not spin a core; with no
             // total time-out, return at once with what was read.
-            lineLost_ = true;
+            m_lineLost = true;
             idleUntil(deadline);
             return got;
         }
-        const ssize_t n = gCalls.read(fd_.get(), buffer + got, size - got);
+        const ssize_t n = gCalls.read(m_fd.get(), buffer + got, size - got);
         if (n > 0) {
             got += static_cast<size_t>(n);
             lastByte = nowMs();
@@ -360,21 +353,21 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
         }
         // EIO, ENXIO, or end of file: same as a hang-up above. The platform
         // failure is not raised; the bytes already read are returned.
-        lineLost_ = true;
+        m_lineLost = true;
         idleUntil(deadline);
         return got;
     }
 }
 
 size_t Serial::SerialImpl::write(const uint8_t* data, size_t size) {
-    if (!isOpen_) {
+    if (!m_isOpen) {
         throw PortNotOpenedException("Serial::write");
     }
     const int64_t deadline =
-        deadlineFor(timeout_.writeConstant, timeout_.writeMultiplier, size, nowMs());
+        deadlineFor(m_timeout.writeConstant, m_timeout.writeMultiplier, size, nowMs());
     size_t written = 0;
     while (written < size) {
-        const ssize_t n = gCalls.write(fd_.get(), data + written, size - written);
+        const ssize_t n = gCalls.write(m_fd.get(), data + written, size - written);
         if (n > 0) {
             written += static_cast<size_t>(n);
             continue;
@@ -390,7 +383,7 @@ size_t Serial::SerialImpl::write(const uint8_t* data, size_t size) {
         if (wait == 0) {
             return written;
         }
-        pollfd fds[2] = {{fd_.get(), POLLOUT, 0}, {wakeFd_.get(), POLLIN, 0}};
+        pollfd fds[2] = {{m_fd.get(), POLLOUT, 0}, {m_wakeFd.get(), POLLIN, 0}};
         const int ready = gCalls.poll(fds, 2, wait);
         if (ready < 0 && errno != EINTR) {
             SERIAL_THROW_IO("Error while writing to the serial port: " + std::to_string(errno));

@@ -5,31 +5,16 @@
 #include <mutex>
 #include <string>
 
+#include "base/unique_fd.h"
 #include "serial/serial.h"
 
 namespace serial {
 
-// Owns one descriptor; closes it through the system-call table.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    // Returns the result of close(), 0 when nothing was held.
-    int reset(int fd = -1);
-
-private:
-    int fd_ = -1;
+// Closes through the system-call table, so tests see and can fail the close.
+struct CloseThroughCalls {
+    int operator()(int fd) const;
 };
+using UniqueFd = corvexa::base::BasicUniqueFd<CloseThroughCalls>;
 
 class Serial::SerialImpl {
 public:
@@ -42,41 +27,41 @@ public:
 
     void open();
     void close();
-    bool isOpen() const { return isOpen_.load(); }
-    bool lineLost() const { return lineLost_.load(); }
-    void setTimeout(const Timeout& timeout) { timeout_ = timeout; }
+    bool isOpen() const { return m_isOpen.load(); }
+    bool lineLost() const { return m_lineLost.load(); }
+    void setTimeout(const Timeout& timeout) { m_timeout = timeout; }
     void reconfigurePort();
 
     size_t read(uint8_t* buffer, size_t size);
     size_t write(const uint8_t* data, size_t size);
 
-    void readLock() { readMutex_.lock(); }
-    void readUnlock() { readMutex_.unlock(); }
-    void writeLock() { writeMutex_.lock(); }
-    void writeUnlock() { writeMutex_.unlock(); }
+    void readLock() { m_readMutex.lock(); }
+    void readUnlock() { m_readMutex.unlock(); }
+    void writeLock() { m_writeMutex.lock(); }
+    void writeUnlock() { m_writeMutex.unlock(); }
 
 private:
     // Waits on the wake descriptor only, until the deadline or a close;
     // returns at once when there is no deadline.
     void idleUntil(int64_t deadlineMs);
 
-    std::string port_;
-    UniqueFd fd_;
-    std::atomic<bool> isOpen_{false};
+    std::string m_port;
+    UniqueFd m_fd;
+    std::atomic<bool> m_isOpen{false};
     // Set by a read that found the line hung up or failing at the platform.
-    std::atomic<bool> lineLost_{false};
-    Timeout timeout_;
-    uint32_t baudrate_;
-    Parity parity_;
-    ByteSize bytesize_;
-    StopBits stopbits_;
-    FlowControl flowcontrol_;
-    std::mutex readMutex_;
-    std::mutex writeMutex_;
+    std::atomic<bool> m_lineLost{false};
+    Timeout m_timeout;
+    uint32_t m_baudrate;
+    Parity m_parity;
+    ByteSize m_bytesize;
+    StopBits m_stopbits;
+    FlowControl m_flowcontrol;
+    std::mutex m_readMutex;
+    std::mutex m_writeMutex;
     // Signalled by close() so that a read or write waiting in poll() on
     // another thread returns at once instead of touching a closed (and
     // possibly reused) descriptor number.
-    UniqueFd wakeFd_;
+    UniqueFd m_wakeFd;
 };
 
 // "COM3"-style bare names live in /dev; absolute paths are used as given.

@@ -69,18 +69,18 @@ std::wstring MakeDevicePath(const std::wstring& port) {
 
 Serial::SerialImpl::SerialImpl(const std::string& port, uint32_t baudrate, ByteSize bytesize,
                                Parity parity, StopBits stopbits, FlowControl flowcontrol)
-    : port_(Widen(port)),
-      baudrate_(baudrate),
-      parity_(parity),
-      bytesize_(bytesize),
-      stopbits_(stopbits),
-      flowcontrol_(flowcontrol) {
-    if (!port_.empty()) {
+    : m_port(Widen(port)),
+      m_baudrate(baudrate),
+      m_parity(parity),
+      m_bytesize(bytesize),
+      m_stopbits(stopbits),
+      m_flowcontrol(flowcontrol) {
+    if (!m_port.empty()) {
         open();
     }
-    readMutex_.adopt(::CreateMutexA(nullptr, FALSE, nullptr));
-    writeMutex_.adopt(::CreateMutexA(nullptr, FALSE, nullptr));
-    if (!readMutex_.valid() || !writeMutex_.valid()) {
+    m_readMutex.adopt(::CreateMutexA(nullptr, FALSE, nullptr));
+    m_writeMutex.adopt(::CreateMutexA(nullptr, FALSE, nullptr));
+    if (!m_readMutex.valid() || !m_writeMutex.valid()) {
         throw std::runtime_error("Error creating serial port mutexes.");
     }
 }
@@ -94,20 +94,20 @@ Serial::SerialImpl::~SerialImpl() {
 }
 
 void Serial::SerialImpl::open() {
-    if (port_.empty()) {
+    if (m_port.empty()) {
         throw std::invalid_argument("Empty port is invalid.");
     }
-    if (isOpen_) {
+    if (m_isOpen) {
         throw SerialException("Serial port already open.");
     }
-    const std::wstring path = MakeDevicePath(port_);
+    const std::wstring path = MakeDevicePath(m_port);
     // No sharing: the port belongs to this program while it is open.
-    fd_.adopt(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    m_fd.adopt(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!fd_.valid()) {
+    if (!m_fd.valid()) {
         const DWORD err = ::GetLastError();
         if (err == ERROR_FILE_NOT_FOUND) {
-            RaiseOpen(kLineNotFound, "Specified port, " + Narrow(port_) + ", does not exist.", err);
+            RaiseOpen(kLineNotFound, "Specified port, " + Narrow(m_port) + ", does not exist.", err);
         }
         RaiseOpen(kLineOpenError,
                   "Unknown error opening the serial port: " + std::to_string(static_cast<unsigned long>(err)),
@@ -117,32 +117,32 @@ void Serial::SerialImpl::open() {
         reconfigurePort();
     } catch (...) {
         // A port that could not be configured is not kept open.
-        fd_.reset();
+        m_fd.reset();
         throw;
     }
-    isOpen_ = true;
+    m_isOpen = true;
 }
 
 void Serial::SerialImpl::reconfigurePort() {
-    if (!fd_.valid()) {
+    if (!m_fd.valid()) {
         RaiseIo(kLineInvalidHandle, "Invalid file descriptor, is the serial port open?");
     }
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
-    if (!::GetCommState(fd_.get(), &dcb)) {
+    if (!::GetCommState(m_fd.get(), &dcb)) {
         RaiseIo(kLineGetState, "Error getting the serial port state.");
     }
 
     // The named CBR_ rates equal the rates they name; others pass as is.
-    dcb.BaudRate = baudrate_;
+    dcb.BaudRate = m_baudrate;
 
     // Checked in this order, before anything reaches the device.
-    if (bytesize_ < fivebits || bytesize_ > eightbits) {
+    if (m_bytesize < fivebits || m_bytesize > eightbits) {
         throw std::invalid_argument("invalid char len");
     }
-    dcb.ByteSize = static_cast<BYTE>(bytesize_);
+    dcb.ByteSize = static_cast<BYTE>(m_bytesize);
 
-    switch (stopbits_) {
+    switch (m_stopbits) {
         case stopbits_one: dcb.StopBits = ONESTOPBIT; break;
         case stopbits_two: dcb.StopBits = TWOSTOPBITS; break;
         case stopbits_one_point_five: dcb.StopBits = ONE5STOPBITS; break;
@@ -150,12 +150,12 @@ void Serial::SerialImpl::reconfigurePort() {
     }
 
     // NOPARITY..SPACEPARITY are 0..4, the same numbers as ours.
-    if (parity_ < parity_none || parity_ > parity_space) {
+    if (m_parity < parity_none || m_parity > parity_space) {
         throw std::invalid_argument("invalid parity");
     }
-    dcb.Parity = static_cast<BYTE>(parity_);
+    dcb.Parity = static_cast<BYTE>(m_parity);
 
-    switch (flowcontrol_) {
+    switch (m_flowcontrol) {
         case flowcontrol_none:
             dcb.fOutxCtsFlow = FALSE;
             dcb.fRtsControl = RTS_CONTROL_DISABLE;
@@ -179,18 +179,18 @@ void Serial::SerialImpl::reconfigurePort() {
             break;
     }
 
-    if (!::SetCommState(fd_.get(), &dcb)) {
-        fd_.reset();
+    if (!::SetCommState(m_fd.get(), &dcb)) {
+        m_fd.reset();
         RaiseIo(kLineSetState, "Error setting serial port settings.");
     }
 
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = timeout_.interByte;
-    timeouts.ReadTotalTimeoutConstant = timeout_.readConstant;
-    timeouts.ReadTotalTimeoutMultiplier = timeout_.readMultiplier;
-    timeouts.WriteTotalTimeoutConstant = timeout_.writeConstant;
-    timeouts.WriteTotalTimeoutMultiplier = timeout_.writeMultiplier;
-    if (!::SetCommTimeouts(fd_.get(), &timeouts)) {
+    timeouts.ReadIntervalTimeout = m_timeout.interByte;
+    timeouts.ReadTotalTimeoutConstant = m_timeout.readConstant;
+    timeouts.ReadTotalTimeoutMultiplier = m_timeout.readMultiplier;
+    timeouts.WriteTotalTimeoutConstant = m_timeout.writeConstant;
+    timeouts.WriteTotalTimeoutMultiplier = m_timeout.writeMultiplier;
+    if (!::SetCommTimeouts(m_fd.get(), &timeouts)) {
         RaiseIo(kLineSetTimeouts, "Error setting timeouts.");
     }
 }
@@ -199,15 +199,15 @@ void Serial::SerialImpl::close() {
     // The flag goes first: a read or write that gets its lock after this
     // point refuses to run instead of using a handle that is being closed
     // (whose value the system may already have given to another object).
-    if (!isOpen_.exchange(false)) {
+    if (!m_isOpen.exchange(false)) {
         return;
     }
-    if (fd_.valid()) {
+    if (m_fd.valid()) {
         // A read waiting for its time-out is ended now rather than kept
         // until then; whatever it had read is still returned. Synchronous
         // I/O is cancelled through the thread that waits in it.
-        ::CancelIoEx(fd_.get(), nullptr);
-        if (const DWORD reader = readerThread_.load(); reader != 0) {
+        ::CancelIoEx(m_fd.get(), nullptr);
+        if (const DWORD reader = m_readerThread.load(); reader != 0) {
             if (HANDLE thread = ::OpenThread(THREAD_TERMINATE, FALSE, reader)) {
                 ::CancelSynchronousIo(thread);
                 ::CloseHandle(thread);
@@ -217,14 +217,14 @@ void Serial::SerialImpl::close() {
         // the handle value is given back.
         readLock();
         writeLock();
-        const bool closed = fd_.reset();
+        const bool closed = m_fd.reset();
         const DWORD err = ::GetLastError();
         writeUnlock();
         readUnlock();
         if (!closed) {
             // The handle is still ours: the port stays open, and a later
             // close can try again.
-            isOpen_ = true;
+            m_isOpen = true;
             RaiseIo(kLineClose,
                     "Error while closing serial port: " + std::to_string(static_cast<unsigned long>(err)));
         }
@@ -232,22 +232,22 @@ void Serial::SerialImpl::close() {
 }
 
 size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
-    if (!isOpen_) {
+    if (!m_isOpen) {
         throw PortNotOpenedException("Serial::read");
     }
     const ULONGLONG start = ::GetTickCount64();
     DWORD got = 0;
-    readerThread_ = ::GetCurrentThreadId();
-    const BOOL ok = ::ReadFile(fd_.get(), buffer, static_cast<DWORD>(size), &got, nullptr);
-    readerThread_ = 0;
+    m_readerThread = ::GetCurrentThreadId();
+    const BOOL ok = ::ReadFile(m_fd.get(), buffer, static_cast<DWORD>(size), &got, nullptr);
+    m_readerThread = 0;
     if (!ok) {
-        if (::GetLastError() == ERROR_OPERATION_ABORTED || !isOpen_) {
+        if (::GetLastError() == ERROR_OPERATION_ABORTED || !m_isOpen) {
             return got;  // ended by close(), which waits for this lock
         }
-        lineLost_ = true;
+        m_lineLost = true;
         // A removed adapter fails every read at once; taking the time-out
         // anyway keeps a reading loop from spinning a core.
-        const ULONGLONG budget = ReadBudgetMs(timeout_, size);
+        const ULONGLONG budget = ReadBudgetMs(m_timeout, size);
         const ULONGLONG spent = ::GetTickCount64() - start;
         if (budget > spent) {
             ::Sleep(static_cast<DWORD>(budget - spent));
@@ -257,11 +257,11 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
 }
 
 size_t Serial::SerialImpl::write(const uint8_t* data, size_t size) {
-    if (!isOpen_) {
+    if (!m_isOpen) {
         throw PortNotOpenedException("Serial::write");
     }
     DWORD written = 0;
-    if (!::WriteFile(fd_.get(), data, static_cast<DWORD>(size), &written, nullptr)) {
+    if (!::WriteFile(m_fd.get(), data, static_cast<DWORD>(size), &written, nullptr)) {
         RaiseIo(kLineWrite, "Error while writing to the serial port: " +
                                 std::to_string(static_cast<unsigned long>(::GetLastError())));
     }
@@ -269,25 +269,25 @@ size_t Serial::SerialImpl::write(const uint8_t* data, size_t size) {
 }
 
 void Serial::SerialImpl::readLock() {
-    if (::WaitForSingleObject(readMutex_.get(), INFINITE) != WAIT_OBJECT_0) {
+    if (::WaitForSingleObject(m_readMutex.get(), INFINITE) != WAIT_OBJECT_0) {
         RaiseIo(kLineClaimRead, "Error claiming read mutex.");
     }
 }
 
 void Serial::SerialImpl::readUnlock() {
-    if (!::ReleaseMutex(readMutex_.get())) {
+    if (!::ReleaseMutex(m_readMutex.get())) {
         RaiseIo(kLineReleaseRead, "Error releasing read mutex.");
     }
 }
 
 void Serial::SerialImpl::writeLock() {
-    if (::WaitForSingleObject(writeMutex_.get(), INFINITE) != WAIT_OBJECT_0) {
+    if (::WaitForSingleObject(m_writeMutex.get(), INFINITE) != WAIT_OBJECT_0) {
         RaiseIo(kLineClaimWrite, "Error claiming write mutex.");
     }
 }
 
 void Serial::SerialImpl::writeUnlock() {
-    if (!::ReleaseMutex(writeMutex_.get())) {
+    if (!::ReleaseMutex(m_writeMutex.get())) {
         RaiseIo(kLineReleaseWrite, "Error releasing write mutex.");
     }
 }

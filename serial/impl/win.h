@@ -15,29 +15,29 @@ namespace serial {
 class WinHandle {
 public:
     WinHandle() = default;
-    explicit WinHandle(HANDLE handle) : handle_(handle) {}
+    explicit WinHandle(HANDLE handle) : m_handle(handle) {}
     ~WinHandle() { reset(); }
     WinHandle(const WinHandle&) = delete;
     WinHandle& operator=(const WinHandle&) = delete;
 
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const { return m_handle; }
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
     // Closes the handle held; false when CloseHandle failed (the handle is
     // then kept, as the caller may retry).
     bool reset() {
-        if (valid() && !::CloseHandle(handle_)) {
+        if (valid() && !::CloseHandle(m_handle)) {
             return false;
         }
-        handle_ = INVALID_HANDLE_VALUE;
+        m_handle = INVALID_HANDLE_VALUE;
         return true;
     }
     void adopt(HANDLE handle) {
         reset();
-        handle_ = handle;
+        m_handle = handle;
     }
 
 private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
 };
 
 class Serial::SerialImpl {
@@ -51,9 +51,9 @@ public:
 
     void open();
     void close();
-    bool isOpen() const { return isOpen_.load(); }
-    bool lineLost() const { return lineLost_.load(); }
-    void setTimeout(const Timeout& timeout) { timeout_ = timeout; }
+    bool isOpen() const { return m_isOpen.load(); }
+    bool lineLost() const { return m_lineLost.load(); }
+    void setTimeout(const Timeout& timeout) { m_timeout = timeout; }
     void reconfigurePort();
 
     size_t read(uint8_t* buffer, size_t size);
@@ -65,21 +65,21 @@ public:
     void writeUnlock();
 
 private:
-    std::wstring port_;
-    WinHandle fd_;
-    std::atomic<bool> isOpen_{false};
+    std::wstring m_port;
+    WinHandle m_fd;
+    std::atomic<bool> m_isOpen{false};
     // Set by a read that found the line hung up or failing at the platform.
-    std::atomic<bool> lineLost_{false};
-    Timeout timeout_;
-    uint32_t baudrate_;
-    Parity parity_;
-    ByteSize bytesize_;
-    StopBits stopbits_;
-    FlowControl flowcontrol_;
-    WinHandle readMutex_;
-    WinHandle writeMutex_;
+    std::atomic<bool> m_lineLost{false};
+    Timeout m_timeout;
+    uint32_t m_baudrate;
+    Parity m_parity;
+    ByteSize m_bytesize;
+    StopBits m_stopbits;
+    FlowControl m_flowcontrol;
+    WinHandle m_readMutex;
+    WinHandle m_writeMutex;
     // The thread inside ReadFile, 0 when none: close() cancels its wait.
-    std::atomic<DWORD> readerThread_{0};
+    std::atomic<DWORD> m_readerThread{0};
 };
 
 // "COM3" becomes \\.\COM3; a name that already has the prefix is kept.

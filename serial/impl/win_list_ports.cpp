@@ -29,37 +29,37 @@ constexpr DWORD kKeyNameChars = 256;
 
 class DeviceSet {
 public:
-    explicit DeviceSet(HDEVINFO set) : set_(set) {}
+    explicit DeviceSet(HDEVINFO set) : m_set(set) {}
     ~DeviceSet() {
-        if (set_ != INVALID_HANDLE_VALUE) {
-            ::SetupDiDestroyDeviceInfoList(set_);
+        if (m_set != INVALID_HANDLE_VALUE) {
+            ::SetupDiDestroyDeviceInfoList(m_set);
         }
     }
     DeviceSet(const DeviceSet&) = delete;
     DeviceSet& operator=(const DeviceSet&) = delete;
-    HDEVINFO get() const { return set_; }
+    HDEVINFO get() const { return m_set; }
 
 private:
-    HDEVINFO set_;
+    HDEVINFO m_set;
 };
 
 class RegKey {
 public:
     RegKey() = default;
     ~RegKey() {
-        if (key_ != nullptr) {
-            ::RegCloseKey(key_);
+        if (m_key != nullptr) {
+            ::RegCloseKey(m_key);
         }
     }
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
     bool open(HKEY parent, const wchar_t* name) {
-        return ::RegOpenKeyExW(parent, name, 0, KEY_READ, &key_) == ERROR_SUCCESS;
+        return ::RegOpenKeyExW(parent, name, 0, KEY_READ, &m_key) == ERROR_SUCCESS;
     }
-    HKEY get() const { return key_; }
+    HKEY get() const { return m_key; }
 
 private:
-    HKEY key_ = nullptr;
+    HKEY m_key = nullptr;
 };
 
 // A string property into a fixed buffer, always terminated.

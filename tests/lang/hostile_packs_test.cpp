@@ -30,22 +30,22 @@ constexpr long kMemoryBoundMiB = 100;
 
 class HostilePacks : public ::testing::TestWithParam<HostileCase> {
  protected:
-  HostilePacks() : lcAll_("LC_ALL", nullptr), lang_("LANG", "C") {
-    CLanguageTestAccess::SetProgramFolder(g_Language, dir_.str());
+  HostilePacks() : m_lcAll("LC_ALL", nullptr), m_lang("LANG", "C") {
+    CLanguageTestAccess::SetProgramFolder(g_Language, m_dir.str());
   }
   ~HostilePacks() override { SetLanguage(0); }
 
-  TempDir dir_;
-  ScopedEnv lcAll_;
-  ScopedEnv lang_;
+  TempDir m_dir;
+  ScopedEnv m_lcAll;
+  ScopedEnv m_lang;
 };
 
 TEST_P(HostilePacks, SkippedWithOneLineAndTheNextPackUsed) {
   const HostileCase& c = GetParam();
-  const std::string path = dir_.lang(c.file);
+  const std::string path = m_dir.lang(c.file);
   ASSERT_TRUE(c.make(path));
   const bool plain = std::string(c.file).find(".xml") != std::string::npos;
-  if (plain) WriteBytes(dir_.lang("zh_CN.lang"), Pack(MainPack({{105, "from lang"}})));
+  if (plain) WriteBytes(m_dir.lang("zh_CN.lang"), Pack(MainPack({{105, "from lang"}})));
 
   ::testing::internal::CaptureStdout();
   const std::optional<long> grewMiB =

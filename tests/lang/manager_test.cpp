@@ -23,40 +23,40 @@ namespace {
 class Manager : public ::testing::Test {
  protected:
   Manager()
-      : lcAll_("LC_ALL", nullptr),
-        lcMessages_("LC_MESSAGES", nullptr),
-        lang_("LANG", "C") {
-    CLanguageTestAccess::SetProgramFolder(g_Language, dir_.str());
-    ResetLangScanForTesting();
+      : m_lcAll("LC_ALL", nullptr),
+        m_lcMessages("LC_MESSAGES", nullptr),
+        m_lang("LANG", "C") {
+    CLanguageTestAccess::SetProgramFolder(g_Language, m_dir.str());
+    CLanguageTestAccess::ForgetPackScan();
   }
   ~Manager() override {
-    ResetLangScanForTesting();
+    CLanguageTestAccess::ForgetPackScan();
     SetLanguage(0);  // drops the texts of this test's packs
   }
 
   std::optional<std::string> Setting() const {
-    return ReadBytes(dir_.file("McSetting.ini"));
+    return ReadBytes(m_dir.file("McSetting.ini"));
   }
 
-  TempDir dir_;
-  ScopedEnv lcAll_;
-  ScopedEnv lcMessages_;
-  ScopedEnv lang_;
+  TempDir m_dir;
+  ScopedEnv m_lcAll;
+  ScopedEnv m_lcMessages;
+  ScopedEnv m_lang;
 };
 
 TEST_F(Manager, StartupLoadsTheUsersLanguageAndStoresIt) {
   ScopedEnv locale("LANG", "zh_CN.UTF-8");
-  WriteBytes(dir_.lang("zh_CN.lang"), Pack(MainPack({{105, "串口"}})));
-  WriteBytes(dir_.lang("en_US.lang"), Pack(MainPack({{105, "Port"}})));
+  WriteBytes(m_dir.lang("zh_CN.lang"), Pack(MainPack({{105, "串口"}})));
+  WriteBytes(m_dir.lang("en_US.lang"), Pack(MainPack({{105, "Port"}})));
   InitLanguage();
   EXPECT_EQ(GetResString(L"Main", 105, L""), L"串口");
   EXPECT_EQ(Setting(), "[Localize]\nLanguage=2052\n");
 }
 
 TEST_F(Manager, LanguageWithOnlyAnXmlPackIsNotChosenAtStartupButLoadsLater) {
-  WriteBytes(dir_.file("McSetting.ini"), "[Localize]\nLanguage=1049\n");
-  WriteBytes(dir_.lang("ru_RU.xml"), MainPack({{131, "Изменить"}}));
-  WriteBytes(dir_.lang("en_US.lang"), Pack(MainPack({{131, "Change"}})));
+  WriteBytes(m_dir.file("McSetting.ini"), "[Localize]\nLanguage=1049\n");
+  WriteBytes(m_dir.lang("ru_RU.xml"), MainPack({{131, "Изменить"}}));
+  WriteBytes(m_dir.lang("en_US.lang"), Pack(MainPack({{131, "Change"}})));
   InitLanguage();
   EXPECT_EQ(GetResString(L"Main", 131, L""), L"Change");
   EXPECT_EQ(GetLangIDSetting(), 1033);
@@ -74,15 +74,15 @@ TEST_F(Manager, StartupWithoutAnyPackFallsBackToBuiltinTexts) {
 }
 
 TEST_F(Manager, PlainPackPreferredOverPackedOne) {
-  WriteBytes(dir_.lang("zh_CN.xml"), MainPack({{105, "from xml"}}));
-  WriteBytes(dir_.lang("zh_CN.lang"), Pack(MainPack({{105, "from lang"}})));
+  WriteBytes(m_dir.lang("zh_CN.xml"), MainPack({{105, "from xml"}}));
+  WriteBytes(m_dir.lang("zh_CN.lang"), Pack(MainPack({{105, "from lang"}})));
   SetLanguage(2052);
   EXPECT_EQ(GetResString(L"Main", 105, L""), L"from xml");
 }
 
 TEST_F(Manager, PackFileNames) {
-  WriteBytes(dir_.lang("zh_CN.xml"), "");
-  std::filesystem::create_directory(dir_.lang("de_DE.xml"));
+  WriteBytes(m_dir.lang("zh_CN.xml"), "");
+  std::filesystem::create_directory(m_dir.lang("de_DE.xml"));
   const struct {
     uint16_t id;
     const wchar_t* name;
@@ -95,7 +95,7 @@ TEST_F(Manager, PackFileNames) {
 }
 
 TEST_F(Manager, LookupFallsBackToBuiltinThenDefault) {
-  WriteBytes(dir_.lang("zh_CN.lang"),
+  WriteBytes(m_dir.lang("zh_CN.lang"),
              Pack(MainPack({{133, "pack text"}, {132, ""}, {999, "pack 999"}})));
   SetLanguage(2052);
   const struct {
@@ -120,13 +120,13 @@ TEST_F(Manager, LookupFallsBackToBuiltinThenDefault) {
 }
 
 TEST_F(Manager, FailedLoadLeavesBuiltinTextsAndKeepsTheSetting) {
-  WriteBytes(dir_.lang("zh_CN.lang"), Pack(MainPack({{131, "修改"}})));
+  WriteBytes(m_dir.lang("zh_CN.lang"), Pack(MainPack({{131, "修改"}})));
   SetLanguage(2052);
   ASSERT_EQ(GetResString(L"Main", 131, L""), L"修改");
   const auto stored = Setting();
   ASSERT_EQ(stored, "[Localize]\nLanguage=2052\n");
 
-  WriteBytes(dir_.lang("ru_RU.xml"), "<broken>");
+  WriteBytes(m_dir.lang("ru_RU.xml"), "<broken>");
   ::testing::internal::CaptureStdout();
   const int rc = g_Language.SetLanguage(1049);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Unexpected Exception \n");
@@ -146,11 +146,11 @@ TEST_F(Manager, FailedLoadLeavesBuiltinTextsAndKeepsTheSetting) {
 TEST_F(Manager, StoredSettingUsesTheLowSixteenBitsAndTheLocaleAsDefault) {
   ScopedEnv locale("LANG", "ru_RU.UTF-8");
   EXPECT_EQ(GetLangIDSetting(), 1049);
-  WriteBytes(dir_.file("McSetting.ini"), "[Localize]\nLanguage=133124\n");
+  WriteBytes(m_dir.file("McSetting.ini"), "[Localize]\nLanguage=133124\n");
   EXPECT_EQ(GetLangIDSetting(), 2052);  // 0x20804
-  WriteBytes(dir_.file("McSetting.ini"), "[Localize]\nLanguage=0x804\n");
+  WriteBytes(m_dir.file("McSetting.ini"), "[Localize]\nLanguage=0x804\n");
   EXPECT_EQ(GetLangIDSetting(), 2052);  // hexadecimal, as Windows reads it
-  WriteBytes(dir_.file("McSetting.ini"), "[Localize]\nLanguage=0X40fz\n");
+  WriteBytes(m_dir.file("McSetting.ini"), "[Localize]\nLanguage=0X40fz\n");
   EXPECT_EQ(GetLangIDSetting(), 1039);
   SetLangIDSetting(1031);
   EXPECT_EQ(Setting(), "[Localize]\nLanguage=1031\n");
@@ -158,13 +158,13 @@ TEST_F(Manager, StoredSettingUsesTheLowSixteenBitsAndTheLocaleAsDefault) {
 
 TEST_F(Manager, ScanCountsLangFilesOnly) {
   TempDir second;
-  WriteBytes(dir_.lang("EN_us.LANG"), "");
-  WriteBytes(dir_.lang("zh_CN.lang"), "");
-  WriteBytes(dir_.lang("de_DE.xml"), "");
-  WriteBytes(dir_.lang("xx_XX.lang"), "");
-  std::filesystem::create_directory(dir_.lang("fr_FR.lang"));
+  WriteBytes(m_dir.lang("EN_us.LANG"), "");
+  WriteBytes(m_dir.lang("zh_CN.lang"), "");
+  WriteBytes(m_dir.lang("de_DE.xml"), "");
+  WriteBytes(m_dir.lang("xx_XX.lang"), "");
+  std::filesystem::create_directory(m_dir.lang("fr_FR.lang"));
   WriteBytes(second.lang("ru_RU.lang"), "");
-  ScanLangFiles(langtest::Wide(dir_.lang("")), langtest::Wide(second.lang("")),
+  ScanLangFiles(langtest::Wide(m_dir.lang("")), langtest::Wide(second.lang("")),
                 true);
   const struct {
     uint32_t id;
@@ -198,27 +198,27 @@ TEST_F(Manager, NamesMatchWithoutCaseUnderATurkishLocale) {
   struct CtypeBack {
     ~CtypeBack() { std::setlocale(LC_CTYPE, "C"); }
   } ctypeBack;
-  WriteBytes(dir_.lang("tr_TR.lang"), Pack(MainPack({{105, "Bağlantı"}})));
+  WriteBytes(m_dir.lang("tr_TR.lang"), Pack(MainPack({{105, "Bağlantı"}})));
   SetLanguage(1055);
   ASSERT_EQ(GetResString(L"Main", 105, L""), L"Bağlantı");
   ASSERT_EQ(std::towlower(L'I'), L'\u0131');  // Turkish folding is on
 
-  WriteBytes(dir_.lang("ru_RU.xml"),
+  WriteBytes(m_dir.lang("ru_RU.xml"),
              "<L><Group name=\"Main\"><ids id=\"131\">Изменить</ids></Group></L>");
   SetLanguage(1049);
   EXPECT_EQ(GetResString(L"Main", 131, L""), L"Изменить");
-  WriteBytes(dir_.file("McSetting.ini"), "[LOCALIZE]\nLANGUAGE=1031\n");
+  WriteBytes(m_dir.file("McSetting.ini"), "[LOCALIZE]\nLANGUAGE=1031\n");
   EXPECT_EQ(GetLangIDSetting(), 1031);
-  WriteBytes(dir_.lang("IT_it.LANG"), "");
-  ScanLangFiles(langtest::Wide(dir_.lang("")), L"", true);
+  WriteBytes(m_dir.lang("IT_it.LANG"), "");
+  ScanLangFiles(langtest::Wide(m_dir.lang("")), L"", true);
   EXPECT_EQ(CLanguageTestAccess::IsSupported(g_Language, 1040), 1);
   EXPECT_EQ(corvexa::lang::LangIdFromPosixLocale("IT_IT"), 1040);
 }
 
 TEST_F(Manager, ScanRunsOnceUnlessForced) {
-  const std::wstring folder = langtest::Wide(dir_.lang(""));
+  const std::wstring folder = langtest::Wide(m_dir.lang(""));
   ScanLangFiles(folder, folder, false);
-  WriteBytes(dir_.lang("zh_CN.lang"), "");
+  WriteBytes(m_dir.lang("zh_CN.lang"), "");
   ScanLangFiles(folder, folder, false);
   EXPECT_EQ(CLanguageTestAccess::IsSupported(g_Language, 2052), 0);
   ScanLangFiles(folder, folder, true);

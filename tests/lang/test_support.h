@@ -37,6 +37,7 @@ class CLanguageTestAccess {
   static int IsSupported(const CLanguage& l, uint32_t id) {
     return l.IsSupported(id);
   }
+  static void ForgetPackScan() { CLanguage::ForgetPackScan(); }
   static std::wstring XmlName(const CLanguage& l, uint16_t id) {
     return l.GetLangXMLNameByID(id);
   }
@@ -51,25 +52,25 @@ class TempDir {
  public:
   TempDir() {
     std::string tmpl = (fs::temp_directory_path() / "corvexa-lang-XXXXXX");
-    path_ = mkdtemp(tmpl.data());
-    fs::create_directory(path_ / "lang");
+    m_path = mkdtemp(tmpl.data());
+    fs::create_directory(m_path / "lang");
   }
   ~TempDir() {
     std::error_code ec;
-    fs::remove_all(path_, ec);
+    fs::remove_all(m_path, ec);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-  std::string str() const { return path_.string(); }
+  std::string str() const { return m_path.string(); }
   std::string lang(const std::string& name) const {
-    return (path_ / "lang" / name).string();
+    return (m_path / "lang" / name).string();
   }
   std::string file(const std::string& name) const {
-    return (path_ / name).string();
+    return (m_path / name).string();
   }
 
  private:
-  fs::path path_;
+  fs::path m_path;
 };
 
 inline std::wstring Wide(const std::string& ascii) {
@@ -113,21 +114,21 @@ inline std::string MainPack(const std::map<int, std::string>& texts) {
 // Sets or clears an environment variable for the life of the object.
 class ScopedEnv {
  public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old;
+  ScopedEnv(const char* name, const char* value) : m_name(name) {
+    if (const char* old = getenv(name)) m_old = old;
     if (value) setenv(name, value, 1);
     else unsetenv(name);
   }
   ~ScopedEnv() {
-    if (old_) setenv(name_.c_str(), old_->c_str(), 1);
-    else unsetenv(name_.c_str());
+    if (m_old) setenv(m_name.c_str(), m_old->c_str(), 1);
+    else unsetenv(m_name.c_str());
   }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
-  std::string name_;
-  std::optional<std::string> old_;
+  std::string m_name;
+  std::optional<std::string> m_old;
 };
 
 }  // namespace langtest

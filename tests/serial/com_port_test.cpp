@@ -52,10 +52,10 @@ bool RunningOnWine() {
 class ComPort : public testing::Test {
 protected:
     void SetUp() override {
-        port_ = TestPort();
-        ASSERT_FALSE(port_.empty()) << "CORVEXA_TEST_PORT names no port (scripts/wine-tests sets it)";
+        m_port = TestPort();
+        ASSERT_FALSE(m_port.empty()) << "CORVEXA_TEST_PORT names no port (scripts/wine-tests sets it)";
         // What an earlier test left on the line is not this test's.
-        Serial drain(port_, 9600, Timeout::Total(100));
+        Serial drain(m_port, 9600, Timeout::Total(100));
         uint8_t buffer[2048];
         while (drain.read(buffer, sizeof buffer) > 0) {
         }
@@ -71,11 +71,11 @@ protected:
         }
         return got;
     }
-    std::string port_;
+    std::string m_port;
 };
 
 TEST_F(ComPort, ConfiguredPortExchangesFramesWithTheTransmitter) {
-    Serial port(port_, 9600, Timeout::Total(50));
+    Serial port(m_port, 9600, Timeout::Total(50));
     ASSERT_TRUE(port.isOpen());
     EXPECT_EQ(port.write(kConnectRequest.data(), kConnectRequest.size()), kConnectRequest.size());
     const Bytes connected = ReadFor(port, kConnectReplySize);
@@ -96,7 +96,7 @@ TEST_F(ComPort, ConfiguredPortExchangesFramesWithTheTransmitter) {
 // The total time-out of COMMTIMEOUTS: a read with nothing coming ends after
 // it, with 0 bytes. The figures are printed, the check is loose.
 TEST_F(ComPort, EmptyReadEndsAfterTheTotalTimeOut) {
-    Serial port(port_, 9600, Timeout::Total(50));
+    Serial port(m_port, 9600, Timeout::Total(50));
     std::vector<double> times;
     uint8_t buffer[64];
     for (int i = 0; i < 11; ++i) {
@@ -117,7 +117,7 @@ TEST_F(ComPort, EmptyReadEndsAfterTheTotalTimeOut) {
 TEST_F(ComPort, ReadEndsOnTheGapAfterAReply) {
     for (const uint32_t gap : {5u, 20u}) {
         SCOPED_TRACE(gap);
-        Serial port(port_, 9600, Timeout{gap, 1000, 0, 1000, 0});
+        Serial port(m_port, 9600, Timeout{gap, 1000, 0, 1000, 0});
         port.write(kReadRegister10.data(), kReadRegister10.size());
         const auto start = Clock::now();
         uint8_t buffer[2048];
@@ -139,9 +139,9 @@ TEST_F(ComPort, SecondOpenOfAnOpenPortFails) {
     if (RunningOnWine()) {
         GTEST_SKIP() << "Wine does not keep a second opener off a COM port";
     }
-    Serial first(port_, 9600, Timeout::Total(50));
+    Serial first(m_port, 9600, Timeout::Total(50));
     try {
-        Serial second(port_, 9600, Timeout::Total(50));
+        Serial second(m_port, 9600, Timeout::Total(50));
         FAIL() << "second open succeeded";
     } catch (const serial::IOException& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -149,7 +149,7 @@ TEST_F(ComPort, SecondOpenOfAnOpenPortFails) {
                   "..\\..\\src\\impl\\win, line 86.");
     }
     first.close();
-    Serial third(port_, 9600, Timeout::Total(50));
+    Serial third(m_port, 9600, Timeout::Total(50));
     EXPECT_TRUE(third.isOpen());
 }
 
@@ -169,7 +169,7 @@ TEST_F(ComPort, MissingPortIsNamedInTheError) {
 // time-out), nothing touches the closed handle, later calls are refused and
 // the port can be opened again.
 TEST_F(ComPort, CloseWhileAReadWaits) {
-    Serial port(port_, 9600, Timeout::Total(1000));
+    Serial port(m_port, 9600, Timeout::Total(1000));
     auto reader = std::async(std::launch::async, [&port] {
         uint8_t buffer[16];
         const auto start = Clock::now();
@@ -190,7 +190,7 @@ TEST_F(ComPort, CloseWhileAReadWaits) {
     uint8_t byte = 0;
     EXPECT_THROW(port.write(&byte, 1), serial::PortNotOpenedException);
     EXPECT_THROW(port.read(&byte, 1), serial::PortNotOpenedException);
-    Serial again(port_, 9600, Timeout::Total(50));
+    Serial again(m_port, 9600, Timeout::Total(50));
     EXPECT_TRUE(again.isOpen());
 }
 
@@ -198,7 +198,7 @@ TEST_F(ComPort, CloseWhileAReadWaits) {
 // either works or is refused, none uses the closed handle.
 TEST_F(ComPort, CallsRacingCloseAreRefusedCleanly) {
     for (int round = 0; round < 20; ++round) {
-        Serial port(port_, 9600, Timeout::Total(20));
+        Serial port(m_port, 9600, Timeout::Total(20));
         std::atomic<bool> stop{false};
         auto worker = [&](bool reading) {
             uint8_t buffer[8] = {};
@@ -226,7 +226,7 @@ TEST_F(ComPort, CallsRacingCloseAreRefusedCleanly) {
         EXPECT_TRUE(writer.get());
     }
     // Let the transmitter answer what it still has, then drop it.
-    Serial drain(port_, 9600, Timeout::Total(300));
+    Serial drain(m_port, 9600, Timeout::Total(300));
     uint8_t buffer[2048];
     while (drain.read(buffer, sizeof buffer) > 0) {
     }
@@ -238,7 +238,7 @@ TEST_F(ComPort, EngineDeliversTheReplyAndEndsItsReceiverOnStop) {
                                            serial::parity_none, serial::stopbits_one,
                                            serial::flowcontrol_none);
     engine.SetHandler(&recorder);
-    engine.SetParams(port_, 9600, Timeout::Total(50), serial::eightbits, serial::parity_none,
+    engine.SetParams(m_port, 9600, Timeout::Total(50), serial::eightbits, serial::parity_none,
                      serial::stopbits_one, serial::flowcontrol_none);
     ASSERT_TRUE(engine.Open());
     ASSERT_TRUE(engine.Start());

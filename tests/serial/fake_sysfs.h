@@ -17,27 +17,27 @@ class FakeSystem {
 public:
     FakeSystem() {
         char pattern[] = "/tmp/corvexa-sysfs-XXXXXX";
-        root_ = ::mkdtemp(pattern);
+        m_root = ::mkdtemp(pattern);
         fs::create_directories(ttyClass());
         fs::create_directories(dev());
     }
-    ~FakeSystem() { fs::remove_all(root_); }
+    ~FakeSystem() { fs::remove_all(m_root); }
 
-    std::string ttyClass() const { return (root_ / "sys/class/tty").string(); }
-    std::string dev() const { return (root_ / "dev").string(); }
+    std::string ttyClass() const { return (m_root / "sys/class/tty").string(); }
+    std::string dev() const { return (m_root / "dev").string(); }
 
     // A device folder under sys/devices bound to a driver.
     fs::path device(const std::string& path, const std::string& driver) {
-        const fs::path dir = root_ / "sys/devices" / path;
+        const fs::path dir = m_root / "sys/devices" / path;
         fs::create_directories(dir);
-        const fs::path drv = root_ / "sys/bus/drivers" / driver;
+        const fs::path drv = m_root / "sys/bus/drivers" / driver;
         fs::create_directories(drv);
         fs::create_directory_symlink(drv, dir / "driver");
         return dir;
     }
     // A device folder no driver claims.
     fs::path bareDevice(const std::string& path) {
-        const fs::path dir = root_ / "sys/devices" / path;
+        const fs::path dir = m_root / "sys/devices" / path;
         fs::create_directories(dir);
         return dir;
     }
@@ -45,7 +45,7 @@ public:
     // serial number.
     void usbDevice(const std::string& path, const std::string& product,
                    const std::string& serialNumber = "") {
-        const fs::path dir = root_ / "sys/devices" / path;
+        const fs::path dir = m_root / "sys/devices" / path;
         fs::create_directories(dir);
         write(dir / "idVendor", "0403\n");
         write(dir / "idProduct", "6001\n");
@@ -90,7 +90,7 @@ public:
 
 private:
     static void write(const fs::path& file, const std::string& text) { std::ofstream(file) << text; }
-    fs::path root_;
+    fs::path m_root;
 };
 
 }  // namespace serial_test

@@ -15,30 +15,30 @@
 namespace serial_test {
 
 PtyPair::PtyPair() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
         throw std::runtime_error("no pseudo-terminal");
     }
     char name[128];
-    if (::ptsname_r(master_, name, sizeof name) != 0) {
+    if (::ptsname_r(m_master, name, sizeof name) != 0) {
         throw std::runtime_error("no pseudo-terminal name");
     }
-    slavePath_ = name;
+    m_slavePath = name;
 }
 
 PtyPair::~PtyPair() { closeMaster(); }
 
 void PtyPair::closeMaster() {
-    if (master_ >= 0) {
-        ::close(master_);
-        master_ = -1;
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
     }
 }
 
 void PtyPair::send(const std::vector<uint8_t>& bytes) const {
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
         ASSERT_GT(n, 0) << "write to pty master failed";
         done += static_cast<size_t>(n);
     }
@@ -55,12 +55,12 @@ std::vector<uint8_t> PtyPair::receive(size_t count, int waitMs) const {
             ADD_FAILURE() << "only " << bytes.size() << " of " << count << " bytes arrived";
             break;
         }
-        pollfd fd{master_, POLLIN, 0};
+        pollfd fd{m_master, POLLIN, 0};
         if (::poll(&fd, 1, static_cast<int>(left)) <= 0) {
             continue;
         }
         uint8_t chunk[4096];
-        const ssize_t n = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
+        const ssize_t n = ::read(m_master, chunk, std::min(sizeof chunk, count - bytes.size()));
         if (n > 0) {
             bytes.insert(bytes.end(), chunk, chunk + n);
         }

@@ -15,8 +15,8 @@ public:
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
-    const std::string& slavePath() const { return slavePath_; }
-    int master() const { return master_; }
+    const std::string& slavePath() const { return m_slavePath; }
+    int master() const { return m_master; }
 
     void send(const std::vector<uint8_t>& bytes) const;
     // Collects exactly count bytes or fails the calling test after waitMs.
@@ -25,8 +25,8 @@ public:
     void closeMaster();
 
 private:
-    int master_ = -1;
-    std::string slavePath_;
+    int m_master = -1;
+    std::string m_slavePath;
 };
 
 // The line settings the slave carries, read through the master.

@@ -24,8 +24,8 @@ public:
     void OnClose(serial::Serial* port, int32_t result) override { add({"close", port, result}); }
     void OnReceive(serial::Serial* port, const uint8_t* data, int32_t length) override {
         {
-            std::lock_guard lock(mutex_);
-            bytes_.insert(bytes_.end(), data, data + length);
+            std::lock_guard lock(m_mutex);
+            m_bytes.insert(m_bytes.end(), data, data + length);
         }
         add({"receive", port, length});
         if (onReceive) {
@@ -37,8 +37,8 @@ public:
     void OnError(serial::Serial* port, int32_t code) override { add({"error", port, code}); }
 
     std::vector<Event> events() {
-        std::lock_guard lock(mutex_);
-        return events_;
+        std::lock_guard lock(m_mutex);
+        return m_events;
     }
     std::vector<std::string> names() {
         std::vector<std::string> out;
@@ -55,12 +55,12 @@ public:
         return n;
     }
     std::vector<uint8_t> bytes() {
-        std::lock_guard lock(mutex_);
-        return bytes_;
+        std::lock_guard lock(m_mutex);
+        return m_bytes;
     }
     bool waitFor(const std::function<bool()>& done, int ms = 5000) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [&] {
             lock.unlock();
             const bool result = done();
             lock.lock();
@@ -72,15 +72,15 @@ public:
 
 private:
     void add(Event e) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(e));
-        changed_.notify_all();
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(std::move(e));
+        m_changed.notify_all();
     }
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Event> events_;
-    std::vector<uint8_t> bytes_;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Event> m_events;
+    std::vector<uint8_t> m_bytes;
 };
 
 }  // namespace serial_test

@@ -20,14 +20,14 @@ const GUID kPortsClass = {
 
 class TestDeviceSet {
 public:
-    TestDeviceSet() : set_(SetupDiCreateDeviceInfoList(&kPortsClass, nullptr)) {}
+    TestDeviceSet() : m_set(SetupDiCreateDeviceInfoList(&kPortsClass, nullptr)) {}
     ~TestDeviceSet() {
-        for (SP_DEVINFO_DATA& device : devices_) {
-            SetupDiRemoveDevice(set_, &device);
+        for (SP_DEVINFO_DATA& device : m_devices) {
+            SetupDiRemoveDevice(m_set, &device);
         }
-        SetupDiDestroyDeviceInfoList(set_);
+        SetupDiDestroyDeviceInfoList(m_set);
     }
-    HDEVINFO get() const { return set_; }
+    HDEVINFO get() const { return m_set; }
 
     // A port device with one COM port interface; the reference string
     // lengthens the interface path.
@@ -35,17 +35,17 @@ public:
     const char* AddPort(const std::wstring& friendlyName, const std::wstring& reference) {
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof device;
-        if (!SetupDiCreateDeviceInfoW(set_, L"Ports", &kPortsClass, nullptr, nullptr,
+        if (!SetupDiCreateDeviceInfoW(m_set, L"Ports", &kPortsClass, nullptr, nullptr,
                                       DICD_GENERATE_ID, &device)) {
             return "SetupDiCreateDeviceInfo";
         }
-        devices_.push_back(device);
+        m_devices.push_back(device);
         const std::wstring description = L"Communications Port";
         if (!SetProperty(device, SPDRP_FRIENDLYNAME, friendlyName) ||
             !SetProperty(device, SPDRP_DEVICEDESC, description)) {
             return "SetupDiSetDeviceRegistryProperty";
         }
-        if (!SetupDiCreateDeviceInterfaceW(set_, &device, &kComPortInterface, reference.c_str(),
+        if (!SetupDiCreateDeviceInterfaceW(m_set, &device, &kComPortInterface, reference.c_str(),
                                            0, nullptr)) {
             return "SetupDiCreateDeviceInterface";
         }
@@ -55,12 +55,12 @@ public:
 private:
     bool SetProperty(SP_DEVINFO_DATA& device, DWORD property, const std::wstring& text) {
         return SetupDiSetDeviceRegistryPropertyW(
-            set_, &device, property, reinterpret_cast<const BYTE*>(text.c_str()),
+            m_set, &device, property, reinterpret_cast<const BYTE*>(text.c_str()),
             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     }
 
-    HDEVINFO set_;
-    std::vector<SP_DEVINFO_DATA> devices_;
+    HDEVINFO m_set;
+    std::vector<SP_DEVINFO_DATA> m_devices;
 };
 
 // A path longer than the usual detail buffer (Bluetooth serial ports have

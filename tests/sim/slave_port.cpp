@@ -36,36 +36,36 @@ std::string ToHex(const Bytes& bytes) {
 }
 
 SlavePort::SlavePort(const std::string& path)
-    : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
-  if (fd_ < 0) {
+    : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
+  if (m_fd < 0) {
     throw std::system_error(errno, std::generic_category(), "open " + path);
   }
   termios tio{};
-  if (::tcgetattr(fd_, &tio) != 0) {
-    ::close(fd_);
+  if (::tcgetattr(m_fd, &tio) != 0) {
+    ::close(m_fd);
     throw std::system_error(errno, std::generic_category(), "tcgetattr");
   }
   cfmakeraw(&tio);
-  if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
-    ::close(fd_);
+  if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
+    ::close(m_fd);
     throw std::system_error(errno, std::generic_category(), "tcsetattr");
   }
 }
 
-SlavePort::~SlavePort() { ::close(fd_); }
+SlavePort::~SlavePort() { ::close(m_fd); }
 
 void SlavePort::LockExclusive() {
-  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+  if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
     throw std::system_error(errno, std::generic_category(), "flock");
   }
-  if (::ioctl(fd_, TIOCEXCL) != 0) {
+  if (::ioctl(m_fd, TIOCEXCL) != 0) {
     throw std::system_error(errno, std::generic_category(), "TIOCEXCL");
   }
 }
 
 bool SlavePort::ExclusiveFlag() const {
   int on = 0;
-  if (::ioctl(fd_, TIOCGEXCL, &on) != 0) {
+  if (::ioctl(m_fd, TIOCGEXCL, &on) != 0) {
     throw std::system_error(errno, std::generic_category(), "TIOCGEXCL");
   }
   return on != 0;
@@ -74,7 +74,7 @@ bool SlavePort::ExclusiveFlag() const {
 void SlavePort::Write(const Bytes& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno != EINTR && errno != EAGAIN) {
       throw std::system_error(errno, std::generic_category(), "write");
     }
@@ -95,7 +95,7 @@ std::vector<SlavePort::TimedByte> SlavePort::ReadTimed(std::size_t n,
     if (left < 0) {
       break;
     }
-    pollfd fd{fd_, POLLIN, 0};
+    pollfd fd{m_fd, POLLIN, 0};
     const int rc = ::poll(&fd, 1, static_cast<int>(left));
     if (rc < 0 && errno == EINTR) {
       continue;
@@ -105,7 +105,7 @@ std::vector<SlavePort::TimedByte> SlavePort::ReadTimed(std::size_t n,
     }
     std::uint8_t buf[256];
     const std::size_t want = std::min(n - out.size(), sizeof buf);
-    const ssize_t got = ::read(fd_, buf, want);
+    const ssize_t got = ::read(m_fd, buf, want);
     const auto at = Clock::now();
     for (ssize_t i = 0; i < got; ++i) {
       out.push_back({buf[i], at});
@@ -115,7 +115,7 @@ std::vector<SlavePort::TimedByte> SlavePort::ReadTimed(std::size_t n,
 }
 
 bool SlavePort::WaitReadable(std::chrono::milliseconds timeout) {
-  pollfd fd{fd_, POLLIN, 0};
+  pollfd fd{m_fd, POLLIN, 0};
   return ::poll(&fd, 1, static_cast<int>(timeout.count())) == 1;
 }
 

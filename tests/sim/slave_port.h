@@ -42,7 +42,7 @@ class SlavePort {
                  std::chrono::milliseconds timeout = std::chrono::seconds(2));
 
  private:
-  int fd_ = -1;
+  int m_fd = -1;
 };
 
 }  // namespace corvexa::sim::testing

@@ -9,9 +9,9 @@ CDlgMaskProgress::CDlgMaskProgress(QWidget* parent) : CDialog(kTemplate, parent)
 
 bool CDlgMaskProgress::OnInitDialog() {
   CDialog::OnInitDialog();
-  if (picture_ == nullptr) {
-    picture_ = new CPictureEx;
-    SubclassDlgItem(kPicture, picture_);
+  if (m_picture == nullptr) {
+    m_picture = new CPictureEx;
+    SubclassDlgItem(kPicture, m_picture);
   }
   // 350 x 222 pixels, centred on the primary screen (integer halves).
   constexpr int kWidth = 350, kHeight = 222;
@@ -20,11 +20,11 @@ bool CDlgMaskProgress::OnInitDialog() {
   MoveWindow(screen.x() + (screen.width() - kWidth) / 2,
              screen.y() + (screen.height() - kHeight) / 2, kWidth, kHeight);
   SetTopMost(true);
-  picture_->setGeometry(0, 22, width(), 200);
+  m_picture->setGeometry(0, 22, width(), 200);
   // Loading resizes the control to the picture's own size, here 32 x 32;
   // if it fails the overlay stays and the control shows nothing.
-  if (picture_->LoadFromResource(kImage, QStringLiteral("Gif"))) {
-    picture_->StartDisplay();
+  if (m_picture->LoadFromResource(kImage, QStringLiteral("Gif"))) {
+    m_picture->StartDisplay();
   }
   return true;
 }

@@ -16,11 +16,11 @@ class CDlgMaskProgress : public CDialog {
   explicit CDlgMaskProgress(QWidget* parent = nullptr);
 
   // Null until the dialog is created.
-  CPictureEx* Picture() const { return picture_; }
+  CPictureEx* Picture() const { return m_picture; }
 
  protected:
   bool OnInitDialog() override;
 
  private:
-  CPictureEx* picture_ = nullptr;  // owned as a child widget
+  CPictureEx* m_picture = nullptr;  // owned as a child widget
 };

@@ -9,13 +9,13 @@ namespace corvexa::gif {
 
 bool CFrameAnimator::Start() {
   Stop();
-  if (canvas_.FrameCount() == 0) return false;
+  if (m_canvas.FrameCount() == 0) return false;
   {
-    std::lock_guard<std::mutex> guard(lock_);
-    finished_ = false;
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_finished = false;
   }
   try {
-    thread_ = std::thread(&CFrameAnimator::Run, this);
+    m_thread = std::thread(&CFrameAnimator::Run, this);
   } catch (const std::system_error&) {
     return false;  // the surface keeps what it shows
   }
@@ -23,59 +23,59 @@ bool CFrameAnimator::Start() {
 }
 
 bool CFrameAnimator::Stop() {
-  if (!thread_.joinable()) return true;
-  exit_ = true;
+  if (!m_thread.joinable()) return true;
+  m_exit = true;
   bool inTime = true;
   {
-    std::unique_lock<std::mutex> guard(lock_);
-    exitSignalled_ = true;
-    wake_.notify_all();
-    inTime = wake_.wait_for(guard, std::chrono::milliseconds(kStopWaitMs),
-                            [this] { return finished_; });
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_exitSignalled = true;
+    m_wake.notify_all();
+    inTime = m_wake.wait_for(guard, std::chrono::milliseconds(kStopWaitMs),
+                            [this] { return m_finished; });
   }
   if (!inTime) {
     std::fprintf(stderr, "picture: drawing thread still busy after %d ms, waiting on\n",
                  kStopWaitMs);
   }
   // The one place the thread is released, so it is released exactly once.
-  thread_.join();
-  std::lock_guard<std::mutex> guard(lock_);
-  exitSignalled_ = false;
-  exit_ = false;
+  m_thread.join();
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_exitSignalled = false;
+  m_exit = false;
   return inTime;
 }
 
 bool CFrameAnimator::WaitExit(std::uint32_t ms) {
-  std::unique_lock<std::mutex> guard(lock_);
-  return wake_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return exitSignalled_; });
+  std::unique_lock<std::mutex> guard(m_lock);
+  return m_wake.wait_for(guard, std::chrono::milliseconds(ms), [this] { return m_exitSignalled; });
 }
 
 void CFrameAnimator::Run() {
-  const std::size_t count = canvas_.FrameCount();
+  const std::size_t count = m_canvas.FrameCount();
   // A stopped animation resumes at the frame it was stopped on; that
   // frame's disposal is still due.
-  if (current_ >= count) current_ = 0;
-  canvas_.ApplyDisposal(current_);
-  while (!exit_) {
-    const std::size_t i = current_;
-    if (canvas_.HasPicture(i)) {
-      if (canvas_.Disposal(i) == 3) canvas_.SaveArea(i);
-      if (canvas_.RenderFrame(i)) canvas_.Invalidate();
-      if (exit_) break;
-      WaitExit(FrameWaitMs(canvas_.Delay(i)));
-      if (exit_) break;
-      canvas_.ApplyDisposal(i);
+  if (m_current >= count) m_current = 0;
+  m_canvas.ApplyDisposal(m_current);
+  while (!m_exit) {
+    const std::size_t i = m_current;
+    if (m_canvas.HasPicture(i)) {
+      if (m_canvas.Disposal(i) == 3) m_canvas.SaveArea(i);
+      if (m_canvas.RenderFrame(i)) m_canvas.Invalidate();
+      if (m_exit) break;
+      WaitExit(FrameWaitMs(m_canvas.Delay(i)));
+      if (m_exit) break;
+      m_canvas.ApplyDisposal(i);
     }
     if (i + 1 >= count) {
-      current_ = 0;
-      canvas_.ClearSurface();
+      m_current = 0;
+      m_canvas.ClearSurface();
     } else {
-      current_ = i + 1;
+      m_current = i + 1;
     }
   }
-  std::lock_guard<std::mutex> guard(lock_);
-  finished_ = true;
-  wake_.notify_all();
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_finished = true;
+  m_wake.notify_all();
 }
 
 }  // namespace corvexa::gif

@@ -36,7 +36,7 @@ class IFrameCanvas {
 
 class CFrameAnimator {
  public:
-  explicit CFrameAnimator(IFrameCanvas& canvas) : canvas_(canvas) {}
+  explicit CFrameAnimator(IFrameCanvas& canvas) : m_canvas(canvas) {}
   ~CFrameAnimator() { Stop(); }
   CFrameAnimator(const CFrameAnimator&) = delete;
   CFrameAnimator& operator=(const CFrameAnimator&) = delete;
@@ -48,10 +48,10 @@ class CFrameAnimator {
   // thread is joined even past kStopWaitMs: what it draws with must not
   // be released while it still runs. Returns false if it took that long.
   bool Stop();
-  bool Running() const { return thread_.joinable(); }
+  bool Running() const { return m_thread.joinable(); }
 
-  std::size_t CurrentFrame() const { return current_; }
-  void ResetFrame() { current_ = 0; }
+  std::size_t CurrentFrame() const { return m_current; }
+  void ResetFrame() { m_current = 0; }
 
   static constexpr int kStopWaitMs = 5000;
 
@@ -60,15 +60,15 @@ class CFrameAnimator {
   // Waits on the exit event; true when it was signalled.
   bool WaitExit(std::uint32_t ms);
 
-  IFrameCanvas& canvas_;
-  std::thread thread_;
-  std::atomic<bool> exit_{false};
-  std::atomic<std::size_t> current_{0};
+  IFrameCanvas& m_canvas;
+  std::thread m_thread;
+  std::atomic<bool> m_exit{false};
+  std::atomic<std::size_t> m_current{0};
 
-  std::mutex lock_;
-  std::condition_variable wake_;
-  bool exitSignalled_ = false;  // the manual-reset exit event
-  bool finished_ = false;
+  std::mutex m_lock;
+  std::condition_variable m_wake;
+  bool m_exitSignalled = false;  // the manual-reset exit event
+  bool m_finished = false;
 };
 
 }  // namespace corvexa::gif

@@ -42,17 +42,17 @@ class CGifParser {
 
   // "GIF87a" or "GIF89a" with a complete screen descriptor and global
   // colour table. Anything else is not parsed as a GIF.
-  bool IsGif() const { return gif_; }
-  int ScreenWidth() const { return screenWidth_; }
-  int ScreenHeight() const { return screenHeight_; }
-  std::size_t GlobalTableSize() const { return globalTable_; }
-  std::size_t Offset() const { return offset_; }
+  bool IsGif() const { return m_gif; }
+  int ScreenWidth() const { return m_screenWidth; }
+  int ScreenHeight() const { return m_screenHeight; }
+  std::size_t GlobalTableSize() const { return m_globalTable; }
+  std::size_t Offset() const { return m_offset; }
 
   // Number of graphic blocks (image descriptors or plain text extensions
   // with what leads up to them) before the first failure.
   int CountGraphicBlocks();
   // Back to the first block after the global colour table.
-  void Rewind() { offset_ = firstBlock_; }
+  void Rewind() { m_offset = m_firstBlock; }
   // Cuts the frame at the read offset; false when there is none.
   bool CutNextFrame(FrameSlice* frame);
 
@@ -66,14 +66,14 @@ class CGifParser {
   bool SkipGraphicBlock();
   std::uint16_t U16(std::size_t offset) const;
 
-  const std::uint8_t* data_;
-  std::size_t size_;
-  bool gif_ = false;
-  int screenWidth_ = 0;
-  int screenHeight_ = 0;
-  std::size_t globalTable_ = 0;
-  std::size_t firstBlock_ = 0;
-  std::size_t offset_ = 0;
+  const std::uint8_t* m_data;
+  std::size_t m_size;
+  bool m_gif = false;
+  int m_screenWidth = 0;
+  int m_screenHeight = 0;
+  std::size_t m_globalTable = 0;
+  std::size_t m_firstBlock = 0;
+  std::size_t m_offset = 0;
 };
 
 // Wait after a frame: delays below 5 hundredths mean 100 ms; otherwise

@@ -75,10 +75,10 @@ bool CPictureEx::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
   if (!parser.IsGif()) {
     std::optional<QImage> image = Decode(data, size);
     if (!image) return false;
-    still_ = *image;
-    return PrepareSurface(still_.width(), still_.height());
+    m_still = *image;
+    return PrepareSurface(m_still.width(), m_still.height());
   }
-  gif_ = true;
+  m_gif = true;
   // Before any decoding: the decoder would build images of this size.
   if (!FitsInPixels(parser.ScreenWidth(), parser.ScreenHeight(), kMaxPixels)) return false;
   const int count = parser.CountGraphicBlocks();
@@ -86,7 +86,7 @@ bool CPictureEx::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
   if (count == 1) {
     std::optional<QImage> image = Decode(data, size);
     if (!image) return false;
-    still_ = *image;
+    m_still = *image;
     return PrepareSurface(parser.ScreenWidth(), parser.ScreenHeight());
   }
   parser.Rewind();
@@ -102,10 +102,10 @@ bool CPictureEx::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
     }
     std::optional<QImage> image = Decode(slice.image.data(), slice.image.size());
     if (!image) continue;  // an undecodable frame is left out
-    frames_.push_back(FrameRecord{*image, slice.width, slice.height, slice.left, slice.top,
+    m_frames.push_back(FrameRecord{*image, slice.width, slice.height, slice.left, slice.top,
                                   slice.delay, slice.disposal});
   }
-  if (frames_.empty()) return false;
+  if (m_frames.empty()) return false;
   return PrepareSurface(parser.ScreenWidth(), parser.ScreenHeight());
 }
 
@@ -124,82 +124,82 @@ bool CPictureEx::PrepareSurface(int w, int h) {
   QImage surface(w, h, QImage::Format_ARGB32_Premultiplied);
   if (surface.isNull()) return false;  // empty or too large to allocate
   surface.fill(palette().color(QPalette::Window));
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  background_ = palette().color(QPalette::Button);
-  width_ = w;
-  height_ = h;
-  surface_ = std::move(surface);
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  m_background = palette().color(QPalette::Button);
+  m_width = w;
+  m_height = h;
+  m_surface = std::move(surface);
   return true;
 }
 
 bool CPictureEx::HasSurface() const {
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  return !surface_.isNull();
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  return !m_surface.isNull();
 }
 
 QColor CPictureEx::Background() const {
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  return background_;
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  return m_background;
 }
 
 QImage CPictureEx::Snapshot() const {
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  return surface_.copy();
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  return m_surface.copy();
 }
 
 void CPictureEx::StartDisplay() {
   if (!HasSurface()) return;
   if (IsAnimation()) {
-    animator_.Start();  // stops a running thread first
+    m_animator.Start();  // stops a running thread first
     return;
   }
   bool drawn = false;
   {
-    std::lock_guard<std::mutex> guard(surfaceLock_);
-    if (!still_.isNull()) {
-      QPainter p(&surface_);
-      p.drawImage(QRect(0, 0, width_, height_), still_);
+    std::lock_guard<std::mutex> guard(m_surfaceLock);
+    if (!m_still.isNull()) {
+      QPainter p(&m_surface);
+      p.drawImage(QRect(0, 0, m_width, m_height), m_still);
       drawn = true;
     }
   }
   // Two or more graphic blocks of which only one decoded: show that frame
   // as a still picture rather than nothing.
-  if (!drawn && frames_.size() == 1) drawn = RenderFrame(0);
+  if (!drawn && m_frames.size() == 1) drawn = RenderFrame(0);
   if (drawn) update();
 }
 
-void CPictureEx::StopAnimation() { animator_.Stop(); }
+void CPictureEx::StopAnimation() { m_animator.Stop(); }
 
 void CPictureEx::Clear() {
   StopAnimation();
   // The drawing thread has ended, so the pictures can go.
-  still_ = QImage();
-  frames_.clear();
-  gif_ = false;
-  width_ = height_ = 0;
-  animator_.ResetFrame();
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  surface_ = QImage();
-  saved_.reset();
-  background_ = Qt::white;
+  m_still = QImage();
+  m_frames.clear();
+  m_gif = false;
+  m_width = m_height = 0;
+  m_animator.ResetFrame();
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  m_surface = QImage();
+  m_saved.reset();
+  m_background = Qt::white;
 }
 
-bool CPictureEx::HasPicture(std::size_t frame) const { return !frames_[frame].picture.isNull(); }
+bool CPictureEx::HasPicture(std::size_t frame) const { return !m_frames[frame].picture.isNull(); }
 
 static QRect FrameRect(const CPictureEx::FrameRecord& f) { return QRect(f.left, f.top, f.width, f.height); }
 
 void CPictureEx::SaveArea(std::size_t frame) {
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  const QImage area = surface_.copy(FrameRect(frames_[frame]));
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  const QImage area = m_surface.copy(FrameRect(m_frames[frame]));
   if (area.isNull()) {
-    saved_.reset();
+    m_saved.reset();
   } else {
-    saved_ = area;
+    m_saved = area;
   }
 }
 
 bool CPictureEx::RenderFrame(std::size_t frame) {
-  const FrameRecord& f = frames_[frame];
+  const FrameRecord& f = m_frames[frame];
   if (f.picture.isNull()) return false;
   const QRect target = FrameRect(f);
   // The decoder gives each frame at its place on the logical screen; only
@@ -208,9 +208,9 @@ bool CPictureEx::RenderFrame(std::size_t frame) {
   const QRect source = f.picture.rect().contains(target) && f.picture.size() != target.size()
                            ? target
                            : f.picture.rect();
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  if (surface_.isNull()) return false;
-  QPainter p(&surface_);
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  if (m_surface.isNull()) return false;
+  QPainter p(&m_surface);
   p.drawImage(target, f.picture, source);
   return true;
 }
@@ -221,24 +221,24 @@ void CPictureEx::Invalidate() {
 }
 
 void CPictureEx::ApplyDisposal(std::size_t frame) {
-  const FrameRecord& f = frames_[frame];
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  if (surface_.isNull()) return;
+  const FrameRecord& f = m_frames[frame];
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  if (m_surface.isNull()) return;
   if (f.disposal == 2) {
-    QPainter p(&surface_);
+    QPainter p(&m_surface);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.fillRect(FrameRect(f), background_);
-  } else if (f.disposal == 3 && saved_) {
-    QPainter p(&surface_);
+    p.fillRect(FrameRect(f), m_background);
+  } else if (f.disposal == 3 && m_saved) {
+    QPainter p(&m_surface);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(f.left, f.top, *saved_);
-    saved_.reset();
+    p.drawImage(f.left, f.top, *m_saved);
+    m_saved.reset();
   }
 }
 
 void CPictureEx::ClearSurface() {
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  surface_.fill(background_);
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  m_surface.fill(m_background);
 }
 
 void CPictureEx::paintEvent(QPaintEvent* event) {
@@ -247,10 +247,10 @@ void CPictureEx::paintEvent(QPaintEvent* event) {
   // cover (all of the control while it has none) is painted here, or it
   // would show whatever the backing store held: black, usually.
   QRegion uncovered(event->rect());
-  std::lock_guard<std::mutex> guard(surfaceLock_);
-  if (!surface_.isNull()) {
-    p.drawImage(QPoint(0, 0), surface_, QRect(0, 0, width_, height_));
-    uncovered -= QRect(0, 0, width_, height_);
+  std::lock_guard<std::mutex> guard(m_surfaceLock);
+  if (!m_surface.isNull()) {
+    p.drawImage(QPoint(0, 0), m_surface, QRect(0, 0, m_width, m_height));
+    uncovered -= QRect(0, 0, m_width, m_height);
   }
   for (const QRect& r : uncovered) p.fillRect(r, palette().color(backgroundRole()));
 }

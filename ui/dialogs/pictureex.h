@@ -35,48 +35,50 @@ class CPictureEx : public QWidget, private corvexa::gif::IFrameCanvas {
   void StartDisplay();
   void StopAnimation();
   void Clear();
-  bool IsAnimation() const { return gif_ && frames_.size() > 1; }
+  bool IsAnimation() const { return m_gif && m_frames.size() > 1; }
 
   // State for callers and tests.
-  QSize PictureSize() const { return QSize(width_, height_); }
+  QSize PictureSize() const { return QSize(m_width, m_height); }
   bool HasSurface() const;
-  const std::vector<FrameRecord>& Frames() const { return frames_; }
-  bool IsAnimating() const { return animator_.Running(); }
-  std::size_t CurrentFrame() const { return animator_.CurrentFrame(); }
+  const std::vector<FrameRecord>& Frames() const { return m_frames; }
+  bool IsAnimating() const { return m_animator.Running(); }
+  std::size_t CurrentFrame() const { return m_animator.CurrentFrame(); }
   QColor Background() const;
-  // A copy of the surface as painting would show it.
-  QImage Snapshot() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  friend class CPictureExTestPeer;
+
+  // A copy of the surface as painting would show it.
+  QImage Snapshot() const;
   bool PrepareSurface(int w, int h);
   static std::optional<QImage> Decode(const std::uint8_t* data, std::size_t size);
 
   // IFrameCanvas, called from the drawing thread.
-  std::size_t FrameCount() const override { return frames_.size(); }
+  std::size_t FrameCount() const override { return m_frames.size(); }
   bool HasPicture(std::size_t frame) const override;
-  std::uint32_t Delay(std::size_t frame) const override { return frames_[frame].delay; }
-  int Disposal(std::size_t frame) const override { return frames_[frame].disposal; }
+  std::uint32_t Delay(std::size_t frame) const override { return m_frames[frame].delay; }
+  int Disposal(std::size_t frame) const override { return m_frames[frame].disposal; }
   void SaveArea(std::size_t frame) override;
   bool RenderFrame(std::size_t frame) override;
   void Invalidate() override;
   void ApplyDisposal(std::size_t frame) override;
   void ClearSurface() override;
 
-  int width_ = 0;
-  int height_ = 0;
-  bool gif_ = false;
-  QImage still_;
-  std::vector<FrameRecord> frames_;  // not changed while the thread runs
+  int m_width = 0;
+  int m_height = 0;
+  bool m_gif = false;
+  QImage m_still;
+  std::vector<FrameRecord> m_frames;  // not changed while the thread runs
 
   // The surface is drawn on by the drawing thread and copied by painting;
   // this lock keeps the two apart.
-  mutable std::mutex surfaceLock_;
-  QImage surface_;
-  std::optional<QImage> saved_;  // area under a disposal-3 frame
-  QColor background_ = Qt::white;
+  mutable std::mutex m_surfaceLock;
+  QImage m_surface;
+  std::optional<QImage> m_saved;  // area under a disposal-3 frame
+  QColor m_background = Qt::white;
 
-  corvexa::gif::CFrameAnimator animator_{*this};
+  corvexa::gif::CFrameAnimator m_animator{*this};
 };

@@ -47,17 +47,17 @@ class CDialog : public QDialog {
   // Modeless creation with the given parent (owner); shown only if the
   // template says VISIBLE. Returns false if the template cannot be built.
   bool Create(QWidget* parent);
-  bool IsBuilt() const { return built_; }
+  bool IsBuilt() const { return m_built; }
   // Why the last build failed.
-  const QString& BuildError() const { return buildError_; }
+  const QString& BuildError() const { return m_buildError; }
 
   // Ends a modal run with result, or hides a modeless dialog.
   void EndDialog(int result);
 
   // Handle for PostMessage; valid from construction to destruction.
-  HWND GetSafeHwnd() const { return hwnd_; }
-  int TemplateId() const { return templateId_; }
-  const DialogUnits& Units() const { return units_; }
+  HWND GetSafeHwnd() const { return m_hwnd; }
+  int TemplateId() const { return m_templateId; }
+  const DialogUnits& Units() const { return m_units; }
 
   // Controls by id; null when there is none.
   QWidget* Item(int id) const;
@@ -156,20 +156,20 @@ class CDialog : public QDialog {
   void Init();
   void WireControl(int id, QWidget* w);
 
-  int templateId_;
-  std::optional<DialogTemplate> inline_;
-  bool visibleStyle_ = false;
-  HWND hwnd_;
-  bool built_ = false;
-  QString buildError_;
-  DialogUnits units_;
-  std::map<int, QPointer<QWidget>> items_;
-  std::vector<int> order_;  // control ids in template (tab) order
-  std::unordered_map<UINT, MessageHandler> messages_;
-  std::unordered_map<int, CommandHandler> commands_;
-  std::unordered_map<int, DeltaPosHandler> deltaPos_;
-  std::map<int, QTimer*> timers_;
-  std::vector<std::pair<int, std::variant<std::wstring*, QString*>>> bindings_;
+  int m_templateId;
+  std::optional<DialogTemplate> m_inline;
+  bool m_visibleStyle = false;
+  HWND m_hwnd;
+  bool m_built = false;
+  QString m_buildError;
+  DialogUnits m_units;
+  std::map<int, QPointer<QWidget>> m_items;
+  std::vector<int> m_order;  // control ids in template (tab) order
+  std::unordered_map<UINT, MessageHandler> m_messages;
+  std::unordered_map<int, CommandHandler> m_commands;
+  std::unordered_map<int, DeltaPosHandler> m_deltaPos;
+  std::map<int, QTimer*> m_timers;
+  std::vector<std::pair<int, std::variant<std::wstring*, QString*>>> m_bindings;
 };
 
 // The dialog class the main window derives from has this name on its

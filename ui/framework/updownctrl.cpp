@@ -4,38 +4,38 @@
 #include <algorithm>
 
 CUpDownCtrl::CUpDownCtrl(QWidget* parent)
-    : QWidget(parent), up_(new QToolButton(this)), down_(new QToolButton(this)) {
-  up_->setArrowType(Qt::UpArrow);
-  down_->setArrowType(Qt::DownArrow);
-  for (QToolButton* b : {up_, down_}) {
+    : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
+  m_up->setArrowType(Qt::UpArrow);
+  m_down->setArrowType(Qt::DownArrow);
+  for (QToolButton* b : {m_up, m_down}) {
     b->setAutoRepeat(true);
     b->setFocusPolicy(Qt::NoFocus);
   }
-  connect(up_, &QToolButton::clicked, this, [this] { Step(true); });
-  connect(down_, &QToolButton::clicked, this, [this] { Step(false); });
+  connect(m_up, &QToolButton::clicked, this, [this] { Step(true); });
+  connect(m_down, &QToolButton::clicked, this, [this] { Step(false); });
 }
 
 void CUpDownCtrl::SetRange(int lower, int upper) {
-  lower_ = lower;
-  upper_ = upper;
-  SetPos(pos_);
+  m_lower = lower;
+  m_upper = upper;
+  SetPos(m_pos);
 }
 
 void CUpDownCtrl::SetPos(int pos) {
-  pos_ = std::clamp(pos, std::min(lower_, upper_), std::max(lower_, upper_));
+  m_pos = std::clamp(pos, std::min(m_lower, m_upper), std::max(m_lower, m_upper));
 }
 
 void CUpDownCtrl::Step(bool up) {
-  const int towardsUpper = upper_ >= lower_ ? 1 : -1;
+  const int towardsUpper = m_upper >= m_lower ? 1 : -1;
   const int delta = up ? towardsUpper : -towardsUpper;
-  if (handler_ && handler_(delta) != 0) {
+  if (m_handler && m_handler(delta) != 0) {
     return;
   }
-  SetPos(pos_ + delta);
+  SetPos(m_pos + delta);
 }
 
 void CUpDownCtrl::resizeEvent(QResizeEvent*) {
   const int half = height() / 2;
-  up_->setGeometry(0, 0, width(), half);
-  down_->setGeometry(0, half, width(), height() - half);
+  m_up->setGeometry(0, 0, width(), half);
+  m_down->setGeometry(0, half, width(), height() - half);
 }

@@ -21,29 +21,29 @@ class CUpDownCtrl : public QWidget {
 
   // Windows' default range is 100 (lower) to 0 (upper).
   void SetRange(int lower, int upper);
-  int Lower() const { return lower_; }
-  int Upper() const { return upper_; }
-  int Pos() const { return pos_; }
+  int Lower() const { return m_lower; }
+  int Upper() const { return m_upper; }
+  int Pos() const { return m_pos; }
   void SetPos(int pos);
-  void SetBuddy(QWidget* buddy) { buddy_ = buddy; }
-  QWidget* Buddy() const { return buddy_; }
-  void SetDeltaHandler(DeltaHandler handler) { handler_ = std::move(handler); }
+  void SetBuddy(QWidget* buddy) { m_buddy = buddy; }
+  QWidget* Buddy() const { return m_buddy; }
+  void SetDeltaHandler(DeltaHandler handler) { m_handler = std::move(handler); }
 
   // What a click on an arrow does.
   void Step(bool up);
 
-  QToolButton* UpButton() const { return up_; }
-  QToolButton* DownButton() const { return down_; }
+  QToolButton* UpButton() const { return m_up; }
+  QToolButton* DownButton() const { return m_down; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  int lower_ = 100;
-  int upper_ = 0;
-  int pos_ = 0;
-  QWidget* buddy_ = nullptr;
-  DeltaHandler handler_;
-  QToolButton* up_;
-  QToolButton* down_;
+  int m_lower = 100;
+  int m_upper = 0;
+  int m_pos = 0;
+  QWidget* m_buddy = nullptr;
+  DeltaHandler m_handler;
+  QToolButton* m_up;
+  QToolButton* m_down;
 };

@@ -54,7 +54,6 @@ public:
     // For tests and the application: what the handlers left behind.
     bool Connected() const { return m_connection.Connected(); }
     int LampBitmap() const { return m_connection.LampBitmap(); }
-    CDlgLogin* LoginDialog() const { return m_login.get(); }
     protocol::TransmitterEngine& Engine() { return *m_engine; }
     CCalibrationAssistant& Assistant() { return m_assistant; }
 

@@ -25,22 +25,22 @@ struct Frame {
 // for a number of steps.
 class FakeCanvas : public corvexa::gif::IFrameCanvas {
  public:
-  explicit FakeCanvas(std::vector<Frame> frames) : frames_(std::move(frames)) {}
+  explicit FakeCanvas(std::vector<Frame> frames) : m_frames(std::move(frames)) {}
 
-  std::size_t FrameCount() const override { return frames_.size(); }
-  bool HasPicture(std::size_t i) const override { return frames_[i].picture; }
-  std::uint32_t Delay(std::size_t i) const override { return frames_[i].delay; }
-  int Disposal(std::size_t i) const override { return frames_[i].disposal; }
+  std::size_t FrameCount() const override { return m_frames.size(); }
+  bool HasPicture(std::size_t i) const override { return m_frames[i].picture; }
+  std::uint32_t Delay(std::size_t i) const override { return m_frames[i].delay; }
+  int Disposal(std::size_t i) const override { return m_frames[i].disposal; }
   void SaveArea(std::size_t i) override { Log("save" + std::to_string(i)); }
   bool RenderFrame(std::size_t i) override {
-    const int now = ++active_;
-    if (now > maxActive_) maxActive_ = now;
+    const int now = ++m_active;
+    if (now > m_maxActive) m_maxActive = now;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    --active_;
-    inRender_ = true;
-    if (renderStall_.count() > 0) std::this_thread::sleep_for(renderStall_);
+    --m_active;
+    m_inRender = true;
+    if (m_renderStall.count() > 0) std::this_thread::sleep_for(m_renderStall);
     Log("draw" + std::to_string(i));
-    inRender_ = false;
+    m_inRender = false;
     return true;
   }
   void Invalidate() override {}
@@ -48,36 +48,36 @@ class FakeCanvas : public corvexa::gif::IFrameCanvas {
   void ClearSurface() override { Log("clear"); }
 
   bool WaitFor(std::size_t steps, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, limit, [&] { return log_.size() >= steps; });
+    std::unique_lock<std::mutex> guard(m_lock);
+    return m_changed.wait_for(guard, limit, [&] { return m_log.size() >= steps; });
   }
   std::vector<std::string> Log() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return log_;
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_log;
   }
   std::vector<std::thread::id> Threads() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return threads_;
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_threads;
   }
 
-  std::chrono::milliseconds renderStall_{0};
-  std::atomic<bool> inRender_{false};
-  std::atomic<int> active_{0};
-  std::atomic<int> maxActive_{0};
+  std::chrono::milliseconds m_renderStall{0};
+  std::atomic<bool> m_inRender{false};
+  std::atomic<int> m_active{0};
+  std::atomic<int> m_maxActive{0};
 
  private:
   void Log(std::string what) {
-    std::lock_guard<std::mutex> guard(lock_);
-    log_.push_back(std::move(what));
-    threads_.push_back(std::this_thread::get_id());
-    changed_.notify_all();
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_log.push_back(std::move(what));
+    m_threads.push_back(std::this_thread::get_id());
+    m_changed.notify_all();
   }
 
-  std::vector<Frame> frames_;
-  mutable std::mutex lock_;
-  std::condition_variable changed_;
-  std::vector<std::string> log_;
-  std::vector<std::thread::id> threads_;
+  std::vector<Frame> m_frames;
+  mutable std::mutex m_lock;
+  std::condition_variable m_changed;
+  std::vector<std::string> m_log;
+  std::vector<std::thread::id> m_threads;
 };
 
 std::vector<std::string> Prefix(const std::vector<std::string>& v, std::size_t n) {
@@ -128,7 +128,7 @@ TEST(FrameAnimator, StartWhileRunningReplacesTheThread) {
   animator.Stop();
   // The second thread drew on, and never did two threads draw at once.
   EXPECT_GE(canvas.Log().size(), before + 3);
-  EXPECT_EQ(canvas.maxActive_, 1);
+  EXPECT_EQ(canvas.m_maxActive, 1);
 }
 
 TEST(FrameAnimator, StopAndDestructionWithoutAThreadAreHarmless) {
@@ -149,12 +149,12 @@ TEST(FrameAnimator, StopWaitsPastTheBoundForABusyThread) {
   // A render that outlasts the 5000 ms bound: Stop reports it, but returns
   // only once the thread has ended, so nothing it uses is freed under it.
   FakeCanvas canvas({{0, 0}, {0, 0}});
-  canvas.renderStall_ = std::chrono::milliseconds(6000);
+  canvas.m_renderStall = std::chrono::milliseconds(6000);
   CFrameAnimator animator(canvas);
   ASSERT_TRUE(animator.Start());
-  while (!canvas.inRender_) std::this_thread::yield();
+  while (!canvas.m_inRender) std::this_thread::yield();
   EXPECT_FALSE(animator.Stop());
-  EXPECT_FALSE(canvas.inRender_);
+  EXPECT_FALSE(canvas.m_inRender);
   EXPECT_FALSE(animator.Running());
 }
 

@@ -4,6 +4,7 @@
 #include "res/resources.h"
 #include "tests/peak_memory.h"
 #include "tests/ui/dialogs/gifbuilder.h"
+#include "tests/ui/dialogs/picture_test_peer.h"
 #include "tests/ui/framework/snapshot.h"
 #include "ui/dialogs/dlgmaskprogress.h"
 #include "ui/dialogs/pictureex.h"
@@ -42,7 +43,7 @@ TEST(Picture, BusyImageShowsStillAtItsOwnSize) {
   EXPECT_EQ(picture.size(), QSize(32, 32));
   picture.StartDisplay();
   EXPECT_FALSE(picture.IsAnimating());
-  const QImage shown = picture.Snapshot();
+  const QImage shown = CPictureExTestPeer::Snapshot(picture);
   EXPECT_EQ(shown.pixelColor(0, 0), QColor(Qt::white));
   // Some pixel is a grey mark: equal channels, darker than white.
   bool grey = false;
@@ -111,7 +112,7 @@ TEST(Picture, UndecodableFrameIsLeftOutAndTheOtherShownStill) {
   ASSERT_EQ(picture.Frames().size(), 1u);
   EXPECT_FALSE(picture.IsAnimation());
   picture.StartDisplay();
-  EXPECT_EQ(picture.Snapshot().pixelColor(4, 4), QColor(Qt::red));
+  EXPECT_EQ(CPictureExTestPeer::Snapshot(picture).pixelColor(4, 4), QColor(Qt::red));
 }
 
 TEST(Picture, AnimationComposesFramesOnTheSurface) {
@@ -120,11 +121,11 @@ TEST(Picture, AnimationComposesFramesOnTheSurface) {
   picture.show();
   picture.StartDisplay();
   ASSERT_TRUE(picture.IsAnimating());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return picture.Snapshot().pixelColor(0, 0) == Qt::red; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return CPictureExTestPeer::Snapshot(picture).pixelColor(0, 0) == Qt::red; }, 5000));
   picture.StopAnimation();  // cuts the 10 s wait short
   EXPECT_FALSE(picture.IsAnimating());
   EXPECT_EQ(picture.CurrentFrame(), 0u);
-  const QImage frame0 = picture.Snapshot();
+  const QImage frame0 = CPictureExTestPeer::Snapshot(picture);
   EXPECT_EQ(frame0.pixelColor(4, 4), QColor(Qt::red));
   SaveSnapshot(&picture, QStringLiteral("picture_frame0"));
 }
@@ -135,8 +136,8 @@ TEST(Picture, DisposalTwoClearsTheFrameAreaAndTheLoopWrapsWithAClear) {
   picture.StartDisplay();
   // After frame 1 (green, disposal 2) the loop clears the surface and
   // draws frame 0 again; in between frame 1's area is background.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return picture.Snapshot().pixelColor(4, 4) == Qt::green; }, 5000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return picture.Snapshot().pixelColor(4, 4) == Qt::red; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return CPictureExTestPeer::Snapshot(picture).pixelColor(4, 4) == Qt::green; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return CPictureExTestPeer::Snapshot(picture).pixelColor(4, 4) == Qt::red; }, 5000));
   picture.StopAnimation();
   EXPECT_NE(picture.Background(), QColor(Qt::white));  // the button face once prepared
 }
@@ -203,7 +204,7 @@ TEST(Picture, TinyFramesOfAHugeScreenKeepOnlyTheirRectangles) {
     EXPECT_LT(*grewMiB, 60);
   }
   picture.StartDisplay();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return picture.Snapshot().pixelColor(100, 50) == Qt::red; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return CPictureExTestPeer::Snapshot(picture).pixelColor(100, 50) == Qt::red; }, 5000));
   picture.StopAnimation();
 }
 

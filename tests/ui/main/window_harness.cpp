@@ -94,7 +94,7 @@ void MainWindowHarness::CatchDialogs()
 
 void MainWindowHarness::ChooseVersion()
 {
-    CDlgLogin* login = m_dlg->LoginDialog();
+    CDlgLogin* login = Login();
     login->SendMessage(WM_COMMAND, m_config.factory ? CDlgLogin::kFactoryButton
                                                     : CDlgLogin::kUserButton, 0);
     WaitFor([this] { return m_dlg->isVisible(); });

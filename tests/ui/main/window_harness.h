@@ -12,6 +12,7 @@
 
 #include "protocol/frames.h"
 #include "sim/simulated_transmitter.h"
+#include "ui/dialogs/dlglogin.h"
 #include "ui/main/corvexa_dlg.h"
 
 namespace mainwnd_test {
@@ -42,6 +43,8 @@ public:
     ~MainWindowHarness();
 
     CCorvexaDlg& Dlg() { return *m_dlg; }
+    // The start dialog, a child of the main window while it exists.
+    CDlgLogin* Login() const { return m_dlg->findChild<CDlgLogin*>(); }
     corvexa::sim::SimulatedTransmitter& Sim() { return *m_sim; }
     // The simulator goes away with its pseudo-terminal: the program's port
     // hangs up, as when an adapter is pulled. Sim() is gone after this.

@@ -27,8 +27,8 @@ TEST(MainWindowStart, HiddenBehindTheStartDialogUntilAVersionIsChosen)
     MainWindowHarness h({.factory = false});
     MainWindowHarness::WaitFor([] { return false; }, 50);
     EXPECT_FALSE(h.Dlg().isVisible());
-    ASSERT_NE(h.Dlg().LoginDialog(), nullptr);
-    EXPECT_TRUE(h.Dlg().LoginDialog()->isVisible());
+    ASSERT_NE(h.Login(), nullptr);
+    EXPECT_TRUE(h.Login()->isVisible());
     EXPECT_EQ(MainWindow(), &h.Dlg());
     // Template texts until the first refresh.
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("设备断开连接"));
@@ -43,7 +43,7 @@ TEST(MainWindowStart, UserVersionIs400By500WithTheFactoryControlsHidden)
     MainWindowHarness h({.factory = false});
     h.ChooseVersion();
     ASSERT_TRUE(h.Dlg().isVisible());
-    EXPECT_FALSE(h.Dlg().LoginDialog()->isVisible());
+    EXPECT_FALSE(h.Login()->isVisible());
     EXPECT_EQ(factoryMode.load(), 0);
     EXPECT_EQ(h.Dlg().frameGeometry().size(), QSize(400, 500));
     for (int id : kFactoryOnly)
@@ -129,10 +129,10 @@ TEST(MainWindowStart, ClosingTheStartDialogClosesTheHiddenWindow)
     MainWindowHarness h;
     bool finished = false;
     QObject::connect(&h.Dlg(), &QDialog::finished, [&] { finished = true; });
-    h.Dlg().LoginDialog()->close();
+    h.Login()->close();
     EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return finished; }));
     EXPECT_FALSE(h.Dlg().isVisible());
-    EXPECT_FALSE(h.Dlg().LoginDialog()->isVisible());
+    EXPECT_FALSE(h.Login()->isVisible());
 }
 
 }  // namespace
