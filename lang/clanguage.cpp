@@ -7,7 +7,7 @@
 #include "lang/pack_limits.h"
 #include "lang/platform.h"
 #include "lang/profile.h"
-#include "lang/wtext.h"
+#include "base/wide_text.h"
 
 namespace {
 
@@ -111,7 +111,7 @@ std::wstring CLanguage::GetTextSetting(const std::string& section,
                                        const std::string& key) const {
   const std::optional<std::string> value = corvexa::lang::GetPrivateProfileText(
       section, key, SettingsPathForReading());
-  return value ? corvexa::lang::FromUtf8(*value) : std::wstring();
+  return value ? corvexa::base::FromUtf8(*value) : std::wstring();
 }
 
 void CLanguage::SetTextSetting(const std::string& section,
@@ -125,7 +125,7 @@ void CLanguage::SetTextSetting(const std::string& section,
   for (wchar_t& c : line)
     if (c == L'\n' || c == L'\r') c = L' ';
   corvexa::lang::WritePrivateProfileString(section, key,
-                                           corvexa::lang::ToUtf8(line), path);
+                                           corvexa::base::ToUtf8(line), path);
 }
 
 std::wstring CLanguage::GetLangXMLNameByID(uint16_t langId) const {
