@@ -16,6 +16,8 @@
 #include "ui/framework/postmessage.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_menu.h"
+#include "ui/main/traffic_ids.h"
+#include "ui/main/traffic_window.h"
 
 static_assert(UM_SHOW_MAIN == protocol::UM_SHOW_MAIN, "one number for the start dialog's message");
 
@@ -58,6 +60,11 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
     if (m_options.listPorts)
         m_connection.SetPortLister(m_options.listPorts);
     m_parameters.BindEdits();
+    if (m_options.trace) {
+        m_traffic.SetLineSink(
+            [trace = m_options.trace](const protocol::TrafficEntry& entry) { trace->Write(entry); });
+    }
+    m_link->SetObserver(&m_traffic);
     MapHandlers();
 }
 
@@ -88,6 +95,16 @@ void CCorvexaDlg::MapHandlers()
     MapDeltaPos(IDC_FULL_OUT_SPIN, [this](int d) { return m_calibration.OnFullOutputSpin(d); });
     MapCommand(ID_LANG_CHINESE, [this] { OnLanguage(kLangChinese); });
     MapCommand(ID_LANG_ENGLISH, [this] { OnLanguage(kLangEnglish); });
+    MapCommand(trafficwnd::ID_VIEW_TRAFFIC, [this] { ShowTraffic(); });
+}
+
+void CCorvexaDlg::ShowTraffic()
+{
+    if (m_trafficWindow == nullptr)
+        m_trafficWindow = new CTrafficWindow(m_traffic, this);
+    m_trafficWindow->show();
+    m_trafficWindow->raise();
+    m_trafficWindow->activateWindow();
 }
 
 CCorvexaDlg::~CCorvexaDlg()
@@ -188,6 +205,8 @@ void CCorvexaDlg::RefreshTexts()
     m_marks.Reapply();
     if (m_menuBar != nullptr)
         CMainMenu::Retranslate(*m_menuBar);
+    if (m_trafficWindow != nullptr)
+        m_trafficWindow->Retranslate();
 }
 
 void CCorvexaDlg::EnableParameterControls(bool enable)

@@ -7,6 +7,7 @@
 #include "res/strings/stringtable.h"
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/traffic_ids.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ constexpr int kLanguageText = 140;
 constexpr int kChineseText = 141;
 constexpr int kEnglishText = 142;
 constexpr int kAboutText = 232;
+constexpr int kTrafficText = 240;
 
 const QString kLanguageMenu = QStringLiteral("language");
 
@@ -37,6 +39,11 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_LANG_CHINESE); });
     QObject::connect(english, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_LANG_ENGLISH); });
+
+    QAction* traffic = bar->addAction(QString());
+    traffic->setObjectName(QString::number(trafficwnd::ID_VIEW_TRAFFIC));
+    QObject::connect(traffic, &QAction::triggered, &dlg,
+                     [&dlg] { dlg.SendMessage(WM_COMMAND, trafficwnd::ID_VIEW_TRAFFIC); });
 
     // The program offers the about box only while its own string 101 is
     // there; the entry's words follow the language.
@@ -66,7 +73,8 @@ void CMainMenu::Retranslate(QMenuBar& bar)
         language->setTitle(MainText(kLanguageText));
     const std::pair<int, int> items[] = {{mainwnd::ID_LANG_CHINESE, kChineseText},
                                          {mainwnd::ID_LANG_ENGLISH, kEnglishText},
-                                         {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText}};
+                                         {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText},
+                                         {trafficwnd::ID_VIEW_TRAFFIC, kTrafficText}};
     for (auto [command, text] : items)
         if (auto* action = bar.findChild<QAction*>(QString::number(command)))
             action->setText(MainText(text));
