@@ -101,6 +101,15 @@ CTrafficWindow::CTrafficWindow(const protocol::CTrafficRecord& record, QWidget* 
     connect(m_copy, &QPushButton::clicked, this, [this] { CopySelected(); });
     connect(m_save, &QPushButton::clicked, this, [this] { Save(); });
     connect(m_timer, &QTimer::timeout, this, [this] { Update(); });
+    // Follow the line while the newest row is in view; a user who scrolls
+    // up to read stays where he is until he scrolls back down.
+    QScrollBar* bar = m_table->verticalScrollBar();
+    connect(bar, &QAbstractSlider::actionTriggered, this,
+            [this, bar] { m_follow = bar->sliderPosition() >= bar->maximum(); });
+    connect(bar, &QAbstractSlider::rangeChanged, this, [this, bar](int, int max) {
+        if (m_follow)
+            bar->setValue(max);
+    });
     m_timer->start(kPollMs);
 
     resize(digit * 110, 480);
@@ -127,10 +136,8 @@ void CTrafficWindow::SetPaused(bool paused) {
 void CTrafficWindow::Update() {
     ShowCounters();
     if (m_paused) return;
-    // Follow the line only while the newest row is in view.
-    QScrollBar* bar = m_table->verticalScrollBar();
-    const bool atEnd = bar->value() >= bar->maximum();
-    if (m_model->Poll() > 0 && atEnd) m_table->scrollToBottom();
+    if (m_model->Poll() > 0 && m_follow)
+        m_table->scrollToBottom();
     m_rows->setText(MainText(kRowsText)
                         .arg(m_model->rowCount())
                         .arg(static_cast<qulonglong>(m_record.Capacity())));

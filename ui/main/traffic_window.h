@@ -47,4 +47,5 @@ private:
     QTableView* m_table;
     QTimer* m_timer;
     bool m_paused = false;
+    bool m_follow = true;
 };
