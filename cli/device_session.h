@@ -65,6 +65,8 @@ public:
     // LinkEnd, waited for; then the port closes. Also done by the destructor.
     void End();
 
+    // A refusal of the tool's own, on the trace with the traffic.
+    void NoteRefused(const std::string& words) { m_record.NoteEvent(words, true); }
     // Everything this session sent and received.
     const protocol::CTrafficRecord& Traffic() const { return m_record; }
 

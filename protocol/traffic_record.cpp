@@ -179,6 +179,10 @@ void CTrafficRecord::OnExchangeEnded(const ExchangeOutcome& outcome) {
                  Clock::now());
 }
 
+void CTrafficRecord::NoteEvent(const std::string& meaning, bool error) {
+    Append({TrafficDirection::Event, {}, meaning, error});
+}
+
 void CTrafficRecord::OnPortLost() {
     Append({TrafficDirection::Event, {}, "port lost: the line went away or cannot be read", true});
 }

@@ -39,6 +39,9 @@ public:
     // empty) goes into its entry.
     void BeginConnection(const std::string& port);
 
+    // An event in the front end's own words (a value it refused...).
+    void NoteEvent(const std::string& meaning, bool error);
+
     // Entries after `sequence` still in the ring, oldest first.
     Entries Since(std::uint64_t sequence) const;
     std::uint64_t LastSequence() const;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <memory>
@@ -132,9 +133,13 @@ TEST(CorvexaCli, WriteSendsCheckedValuesOnly) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.front());
         auto sim = Device();
-        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", "write"};
+        const std::string trace = TempPath("-write-trace.txt");
+        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", "--trace", trace, "write"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const CliRun run = RunCli(args);
+        std::ifstream in(trace);
+        const std::string traced{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::remove(trace.c_str());
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_EQ(Count(*sim, 0x06), c.reg ? c.args.size() - (c.args.back() == "--force") : 0u);
         if (!c.handshake) {
@@ -142,6 +147,10 @@ TEST(CorvexaCli, WriteSendsCheckedValuesOnly) {
         }
         if (c.status != 0) {
             EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+            // Refused once the device was heard: the trace says so with the traffic.
+            if (c.handshake) {
+                EXPECT_NE(traced.find(std::string(" -- | ") + c.says), std::string::npos) << traced;
+            }
             continue;
         }
         EXPECT_EQ(sim->Register(c.reg), c.word);
