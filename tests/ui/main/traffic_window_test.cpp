@@ -46,9 +46,26 @@ void Settle(int ms) {
 }
 
 TEST(TrafficWindow, FollowsSamplingAndPausesClearsCopiesAndSaves) {
-    MainWindowHarness h;
+    const QString tracePath = QDir::temp().filePath(
+        QStringLiteral("corvexa_trace_%1.txt").arg(QCoreApplication::applicationPid()));
+    QFile::remove(tracePath);
+    MainWindowHarness::Config config;
+    config.trace = std::make_shared<protocol::CTraceFile>(tracePath.toStdString());
+    MainWindowHarness h(config);
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
+    {
+        // --trace: the same entries as text, one a line.
+        QFile trace(tracePath);
+        ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(trace.readAll());
+        trace.remove();
+        EXPECT_TRUE(
+            text.contains(QStringLiteral(" TX FF 8F FF FF FF FF 40 5F | connect request\n")));
+        EXPECT_TRUE(text.contains(
+            QStringLiteral(" TX 01 03 00 17 00 01 34 0E | read register 23 (Full Output)\n")))
+            << text.toStdString();
+    }
     EXPECT_EQ(h.Dlg().TrafficWindow(), nullptr);
 
     auto* open =
