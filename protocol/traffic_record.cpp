@@ -170,11 +170,13 @@ void CTrafficRecord::OnTimedOut(const Frame&, int attempt, int attempts) {
 
 void CTrafficRecord::OnExchangeEnded(const ExchangeOutcome& outcome) {
     if (outcome.ok) return;  // its reply already says so
+    // Fewer attempts than allowed: the connection ended under it.
+    const std::string attempts =
+        std::to_string(outcome.attempts) + (outcome.attempts == 1 ? " attempt" : " attempts");
     std::lock_guard lock(m_mutex);
     AppendLocked({TrafficDirection::Event,
                   {},
-                  "gave up after " + std::to_string(outcome.attempts) +
-                      " attempts: " + m_meaning.Request(outcome.request),
+                  "no reply after " + attempts + ": " + m_meaning.Request(outcome.request),
                   true},
                  Clock::now());
 }

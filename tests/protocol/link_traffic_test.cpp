@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                 return std::thread();
             },
             {"-- | no reply, attempt 1 of 3", "write register 16 = 10; late reply, discarded",
-             "-- | no reply, attempt 3 of 3", "-- | gave up after 3 attempts: write register 16"},
+             "-- | no reply, attempt 3 of 3", "-- | no reply after 3 attempts: write register 16"},
             {3, 0, 3, 2, 3, 0}},
         FaultCase{"StrayBytesBeforeEachReply",
                   [](LinkRig& rig) {
