@@ -109,7 +109,9 @@ class LinkTrafficFaults : public ::testing::TestWithParam<FaultCase> {};
 TEST_P(LinkTrafficFaults, EachFaultLeavesItsEntries) {
     const FaultCase& c = GetParam();
     CTransmitterLink::Timing quick;
-    quick.attempt = 100ms;
+    // Long enough for a loaded machine; a late reply comes 200 ms into
+    // the 400 ms guard.
+    quick.attempt = 300ms;
     LinkRig rig(false, quick);
     CTrafficRecord record;
     rig.Link().SetObserver(&record);
@@ -119,7 +121,7 @@ TEST_P(LinkTrafficFaults, EachFaultLeavesItsEntries) {
     if (later.joinable()) later.join();
     ASSERT_TRUE(ended);
     // Late replies of the last attempt land in its guard time.
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(400ms);
     rig.DestroyLink();
 
     const auto lines = Lines(record);
@@ -158,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
             [](LinkRig& rig) {
                 auto faults = rig.Sim().Faults();
                 faults.slowRegister = 16;
-                faults.slowDelay = 150ms;
+                faults.slowDelay = 500ms;
                 rig.Sim().SetFaults(faults);
                 return std::thread();
             },
