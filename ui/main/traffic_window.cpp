@@ -107,8 +107,7 @@ CTrafficWindow::CTrafficWindow(const protocol::CTrafficRecord& record, QWidget* 
     connect(bar, &QAbstractSlider::actionTriggered, this,
             [this, bar] { m_follow = bar->sliderPosition() >= bar->maximum(); });
     connect(bar, &QAbstractSlider::rangeChanged, this, [this, bar](int, int max) {
-        if (m_follow)
-            bar->setValue(max);
+        if (m_follow) bar->setValue(max);
     });
     m_timer->start(kPollMs);
 
@@ -136,8 +135,7 @@ void CTrafficWindow::SetPaused(bool paused) {
 void CTrafficWindow::Update() {
     ShowCounters();
     if (m_paused) return;
-    if (m_model->Poll() > 0 && m_follow)
-        m_table->scrollToBottom();
+    if (m_model->Poll() > 0 && m_follow) m_table->scrollToBottom();
     m_rows->setText(MainText(kRowsText)
                         .arg(m_model->rowCount())
                         .arg(static_cast<qulonglong>(m_record.Capacity())));
