@@ -74,6 +74,13 @@ int CCorvexaApp::Run()
     }
     for (const std::string& path : m_options.ports)
         windowOptions.extraPorts.push_back(PortRecord(path));
+    if (!m_options.trace.empty()) {
+        windowOptions.trace = std::make_shared<protocol::CTraceFile>(m_options.trace);
+        if (!windowOptions.trace->Error().empty()) {
+            std::fprintf(stderr, "corvexa: %s\n", windowOptions.trace->Error().c_str());
+            return 2;
+        }
+    }
 
     {
         // The simulator outlives the window, so LinkEnd at exit is answered.

@@ -11,19 +11,23 @@ SOptions ParseOptions(const std::vector<std::string>& args)
             opts.help = true;
         } else if (a == "--version") {
             opts.version = true;
-        } else if (a == "--port") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                opts.error = "option --port needs a path";
-                return opts;
-            }
-            opts.ports.push_back(args[++i]);
-        } else if (a.rfind("--port=", 0) == 0) {
-            std::string path = a.substr(7);
+        } else if (a == "--port" || a.rfind("--port=", 0) == 0 || a == "--trace" ||
+                   a.rfind("--trace=", 0) == 0) {
+            // Both take a path, as the next argument or after '='.
+            const bool port = a.rfind("--port", 0) == 0;
+            std::string path;
+            if (a.find('=') != std::string::npos)
+                path = a.substr(a.find('=') + 1);
+            else if (i + 1 < args.size())
+                path = args[++i];
             if (path.empty()) {
-                opts.error = "option --port needs a path";
+                opts.error = port ? "option --port needs a path" : "option --trace needs a file";
                 return opts;
             }
-            opts.ports.push_back(path);
+            if (port)
+                opts.ports.push_back(path);
+            else
+                opts.trace = path;
         } else {
             opts.error = "unknown option: " + a;
             return opts;
@@ -42,6 +46,8 @@ std::string UsageText(const std::string& program)
            "                in the port box\n"
            "  --port PATH   add PATH to the port box (repeatable), e.g. a\n"
            "                virtual serial port made with socat\n"
+           "  --trace FILE  append every frame, reply, time-out and retry to\n"
+           "                FILE, one line each, for a support engineer\n"
            "  --help        show this text and exit\n"
            "  --version     show the version and exit\n";
 }

@@ -8,6 +8,7 @@
 struct SOptions {
     bool simulate = false;            // run the simulated transmitter in-process
     std::vector<std::string> ports;   // extra ports the system does not list
+    std::string trace;                // non-empty: append the traffic to this file
     bool help = false;
     bool version = false;
     std::string error;                // non-empty: the line to print, exit 2

@@ -38,6 +38,11 @@ DeviceSession::~DeviceSession() { End(); }
 
 std::optional<std::string> DeviceSession::Open(bool& problemIsPort) {
     problemIsPort = true;
+    if (m_trace) {
+        m_record.SetLineSink(
+            [this](const protocol::TrafficEntry& entry) { m_trace->Write(m_port, entry); });
+    }
+    m_record.BeginConnection(m_port);
     // The window's line and time-outs.
     m_engine.SetParams(m_port, 9600, protocol::LinkPortTimeout(), serial::eightbits,
                        serial::parity_none, serial::stopbits_one, serial::flowcontrol_none);
@@ -210,11 +215,8 @@ void DeviceSession::PostToWindow(std::uint32_t msg, std::uintptr_t, std::intptr_
     m_changed.notify_all();
 }
 
-void DeviceSession::OnSent(const protocol::Frame& request, int attempt) {
-    if (m_trace) {
-        m_trace->Line(m_port, "-> " + TraceLog::Hex(request.data(), request.size()) + " (attempt " +
-                                  std::to_string(attempt) + ")");
-    }
+void DeviceSession::OnSent(const protocol::Frame& request, int attempt, int attempts) {
+    m_record.OnSent(request, attempt, attempts);
     if (attempt == 1 && IsRead(request) && m_progress) {
         bool readAll;
         {
@@ -226,19 +228,18 @@ void DeviceSession::OnSent(const protocol::Frame& request, int attempt) {
     }
 }
 
-void DeviceSession::OnReceived(const std::uint8_t* data, std::size_t length) {
-    if (m_trace) m_trace->Line(m_port, "<- " + TraceLog::Hex(data, length));
+void DeviceSession::OnReceivedRuns(const std::vector<protocol::ReceivedRun>& runs) {
+    m_record.OnReceivedRuns(runs);
 }
 
-void DeviceSession::OnTimedOut(const protocol::Frame&, int attempt) {
-    if (m_trace) m_trace->Line(m_port, "no reply in time (attempt " + std::to_string(attempt) + ")");
+void DeviceSession::OnTimedOut(const protocol::Frame& request, int attempt, int attempts) {
+    m_record.OnTimedOut(request, attempt, attempts);
 }
+
+void DeviceSession::OnPortLost() { m_record.OnPortLost(); }
 
 void DeviceSession::OnExchangeEnded(const protocol::ExchangeOutcome& outcome) {
-    if (m_trace) {
-        m_trace->Line(m_port, std::string(outcome.ok ? "answered" : "failed") + " after " +
-                                  std::to_string(outcome.attempts) + " attempt(s)");
-    }
+    m_record.OnExchangeEnded(outcome);
     {
         std::lock_guard lock(m_mutex);
         m_outcomes.push_back(outcome);

@@ -13,6 +13,7 @@
 #include "cli/parameters.h"
 #include "protocol/link_observer.h"
 #include "protocol/messages.h"
+#include "protocol/traffic_record.h"
 #include "protocol/transmitter_link.h"
 
 namespace cli {
@@ -64,14 +65,21 @@ public:
     // LinkEnd, waited for; then the port closes. Also done by the destructor.
     void End();
 
+    // A refusal of the tool's own, on the trace with the traffic.
+    void NoteRefused(const std::string& words) { m_record.NoteEvent(words, true); }
+    // Everything this session sent and received.
+    const protocol::CTrafficRecord& Traffic() const { return m_record; }
+
 private:
     enum class Phase { Idle, ReadAll, Sampling };
 
     void PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
-    void OnSent(const protocol::Frame& request, int attempt) override;
-    void OnReceived(const std::uint8_t* data, std::size_t length) override;
-    void OnTimedOut(const protocol::Frame& request, int attempt) override;
+    // The record sees everything; the session watches progress and outcomes.
+    void OnSent(const protocol::Frame& request, int attempt, int attempts) override;
+    void OnReceivedRuns(const std::vector<protocol::ReceivedRun>& runs) override;
+    void OnTimedOut(const protocol::Frame& request, int attempt, int attempts) override;
     void OnExchangeEnded(const protocol::ExchangeOutcome& outcome) override;
+    void OnPortLost() override;
 
     bool WaitForReadAll(std::size_t onlineBefore);
     // Waits for the outcome of an exchange with this request sent after
@@ -83,6 +91,7 @@ private:
     const std::string m_port;
     const bool m_factory;
     TraceLog* const m_trace;
+    protocol::CTrafficRecord m_record;
     ReadProgress m_progress;
 
     protocol::TransmitterEngine m_engine;

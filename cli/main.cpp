@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
             console.Error(trace->error());
             return kExitUsage;
         }
+        trace->SetNamePorts(ports.size() > 1);
     }
 
     RunSettings settings;

@@ -1,31 +1,27 @@
 #pragma once
 
-#include <chrono>
-#include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <string>
 
+#include "protocol/trace_file.h"
+#include "protocol/traffic_entry.h"
+
 namespace cli {
 
-// The --trace file: every request, chunk, time-out and exchange outcome of
-// every port, one line each with the time since the start.
+// The --trace file that the traffic records of all ports append to, one
+// line per entry. With several ports each meaning starts with its port.
 class TraceLog {
 public:
     // Empty error() on success.
     explicit TraceLog(const std::string& path);
-    ~TraceLog();
-    TraceLog(const TraceLog&) = delete;
-    TraceLog& operator=(const TraceLog&) = delete;
 
-    const std::string& error() const { return m_error; }
-    void Line(const std::string& port, const std::string& text);
-    static std::string Hex(const std::uint8_t* data, std::size_t length);
+    const std::string& error() const { return m_file.Error(); }
+    void SetNamePorts(bool name) { m_namePorts = name; }
+    void Write(const std::string& port, const protocol::TrafficEntry& entry);
 
 private:
-    std::FILE* m_file = nullptr;
-    std::string m_error;
-    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    protocol::CTraceFile m_file;
+    bool m_namePorts = false;
     std::mutex m_mutex;
 };
 

@@ -72,6 +72,7 @@ int RunWrite(const RunSettings& settings, const std::vector<std::string>& argume
             return kExitNoAnswer;
         }
         if (std::string refused = CheckAgainstDevice(assignments, words, force); !refused.empty()) {
+            session.NoteRefused(refused + "; nothing was written");
             settings.console->Error(session.Port() + ": " + refused + "; nothing was written");
             return kExitUsage;
         }

@@ -3,8 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "protocol/frames.h"
+#include "protocol/registers.h"
 
 namespace protocol {
 
@@ -17,16 +20,42 @@ struct ExchangeOutcome {
     std::optional<std::uint16_t> value;
 };
 
+// A run of received bytes as the reply assembler saw it.
+struct ReceivedRun {
+    enum class Kind {
+        Reply,       // a recognised reply (and as much of its rest as came with it)
+        Rest,        // the rest of a reply recognised in an earlier chunk
+        Unexpected,  // bytes that started no reply and were skipped
+    };
+    Kind kind = Kind::Unexpected;
+    std::vector<std::uint8_t> bytes;
+    Reply reply{};          // Kind::Reply only
+    bool awaited = false;   // the reply completed the exchange on the line
+    bool inGuard = false;   // it came in the quiet time after a time-out
+    std::optional<Frame> request;  // the request on the line when it came
+};
+
 // Sees the traffic of a transmitter link as it happens: every request sent,
 // every chunk received, every time-out and how each exchange ended. Called
 // on the link's worker threads and the engine's receive thread, without the
 // link's lock held; must be quick and must not call back into the link.
 class ILinkObserver {
 public:
-    virtual void OnSent(const Frame& /*request*/, int /*attempt*/) {}
+    // `attempt` of `attempts`; called just before the request is written.
+    virtual void OnSent(const Frame& /*request*/, int /*attempt*/, int /*attempts*/) {}
     virtual void OnReceived(const std::uint8_t* /*data*/, std::size_t /*length*/) {}
-    virtual void OnTimedOut(const Frame& /*request*/, int /*attempt*/) {}
+    // The chunk just reported, as runs; bytes of a reply not yet recognised
+    // come in a later call.
+    virtual void OnReceivedRuns(const std::vector<ReceivedRun>& /*runs*/) {}
+    virtual void OnTimedOut(const Frame& /*request*/, int /*attempt*/, int /*attempts*/) {}
     virtual void OnExchangeEnded(const ExchangeOutcome& /*outcome*/) {}
+    // A new connection (the port is about to open).
+    virtual void OnConnectionBegun() {}
+    // The engine reported the port gone or unreadable.
+    virtual void OnPortLost() {}
+    // A typed value the link was asked to note as refused (nothing was sent).
+    virtual void OnRefused(OperationCode /*code*/, const std::wstring& /*text*/,
+                           const std::wstring& /*reason*/) {}
 
 protected:
     ~ILinkObserver() = default;

@@ -36,7 +36,49 @@ bool IsVendorAnswer(ReplyKind kind) {
 }  // namespace
 
 void CReplyAssembler::Feed(const std::uint8_t* data, std::size_t length, std::vector<Reply>& out) {
+    Feed(data, length, out, nullptr);
+}
+
+void CReplyAssembler::Feed(const std::uint8_t* data, std::size_t length, std::vector<Reply>& out,
+                           std::vector<ReceivedRun>* runs) {
+    m_runs = runs;
     for (std::size_t i = 0; i < length; ++i) FeedByte(data[i], out);
+    m_runs = nullptr;
+}
+
+void CReplyAssembler::Skip(std::uint8_t byte) {
+    if (m_runs == nullptr) return;
+    if (m_runs->empty() || m_runs->back().kind != ReceivedRun::Kind::Unexpected) {
+        m_runs->push_back(ReceivedRun{});
+    }
+    m_runs->back().bytes.push_back(byte);
+}
+
+void CReplyAssembler::TakeRest(std::uint8_t byte) {
+    if (m_runs == nullptr) return;
+    if (m_runs->empty() || m_runs->back().kind == ReceivedRun::Kind::Unexpected) {
+        ReceivedRun rest;
+        rest.kind = ReceivedRun::Kind::Rest;
+        m_runs->push_back(rest);
+    }
+    m_runs->back().bytes.push_back(byte);
+}
+
+void CReplyAssembler::AddReply(const Reply& reply) {
+    if (m_runs == nullptr) return;
+    ReceivedRun run;
+    run.kind = ReceivedRun::Kind::Reply;
+    run.bytes = m_pending;
+    run.reply = reply;
+    m_runs->push_back(std::move(run));
+}
+
+void CReplyAssembler::UntakeRest(std::size_t count) {
+    if (m_runs == nullptr || m_runs->empty()) return;
+    auto& bytes = m_runs->back().bytes;
+    if (m_runs->back().kind == ReceivedRun::Kind::Unexpected || bytes.size() < count) return;
+    bytes.resize(bytes.size() - count);
+    if (bytes.empty()) m_runs->pop_back();
 }
 
 void CReplyAssembler::DropPartial() { m_pending.clear(); }
@@ -57,6 +99,7 @@ bool CReplyAssembler::ContinuesReply(std::uint8_t byte) const {
 void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
     if (m_replyLength != 0) {
         if (ContinuesReply(byte)) {
+            TakeRest(byte);
             m_reply.push_back(byte);
             if (m_reply.size() == m_replyLength) m_replyLength = 0;
             return;
@@ -66,6 +109,7 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
         m_replyLength = 0;
         if (IsVendorAnswer(m_replyKind) && m_reply.size() > 2) {
             const std::vector<std::uint8_t> swallowed(m_reply.begin() + 2, m_reply.end());
+            UntakeRest(swallowed.size());
             for (std::uint8_t b : swallowed) FeedByte(b, out);
             FeedByte(byte, out);
             return;
@@ -76,11 +120,15 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
     while (!m_pending.empty()) {
         if (m_pending.size() == 1) {
             // Every known reply starts with 01 or FF.
-            if (m_pending[0] != kStation && m_pending[0] != kVendorStation) m_pending.clear();
+            if (m_pending[0] != kStation && m_pending[0] != kVendorStation) {
+                Skip(m_pending[0]);
+                m_pending.clear();
+            }
             return;
         }
         const ReplyKind kind = ClassifyHeader(m_pending[0], m_pending[1]);
         if (kind == ReplyKind::Other) {
+            Skip(m_pending[0]);
             m_pending.erase(m_pending.begin());
             continue;
         }
@@ -91,24 +139,28 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
                                 m_pending.size() > kByteCountAt &&
                                 m_pending[kByteCountAt] != kOneRegisterBytes;
         if (wrongCount) {
+            Skip(m_pending[0]);
             m_pending.erase(m_pending.begin());
             continue;
         }
         if (m_pending.size() < BytesToRecognise(kind)) return;
         if (kind == ReplyKind::WriteEcho) {
             if (!CrcClosesFrame(m_pending)) {
+                Skip(m_pending[0]);
                 m_pending.erase(m_pending.begin());
                 continue;
             }
             Reply echo{ReplyKind::WriteEcho, {}, Frame{}};
             std::copy(m_pending.begin(), m_pending.end(), echo.echo->begin());
             out.push_back(echo);
+            AddReply(echo);
             m_pending.clear();
             continue;
         }
 
         const Reply reply = ClassifyReply(m_pending.data(), m_pending.size());
         out.push_back(reply);
+        AddReply(reply);
         m_reply = m_pending;
         m_replyKind = kind;
         m_replyLength = StandardLength(kind);

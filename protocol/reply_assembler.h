@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "protocol/frames.h"
+#include "protocol/link_observer.h"
 
 namespace protocol {
 
@@ -29,6 +30,13 @@ public:
     // Appends the replies recognised in `data` to `out`, in order. Never
     // yields ReplyKind::Other.
     void Feed(const std::uint8_t* data, std::size_t length, std::vector<Reply>& out);
+    // The same, and also says which bytes made which reply and which were
+    // skipped (`runs` gets kind, bytes and, for a reply, the reply itself).
+    void Feed(const std::uint8_t* data, std::size_t length, std::vector<Reply>& out,
+              std::vector<ReceivedRun>* runs);
+
+    // The bytes DropPartial would forget.
+    const std::vector<std::uint8_t>& Partial() const { return m_pending; }
 
     // Forgets the bytes of a reply not yet recognised. The rest of a
     // recognised reply is still swallowed when it comes.
@@ -45,6 +53,13 @@ private:
     void FeedByte(std::uint8_t byte, std::vector<Reply>& out);
     // True if `byte` is the next byte of the recognised reply's standard form.
     bool ContinuesReply(std::uint8_t byte) const;
+    void Skip(std::uint8_t byte);
+    void TakeRest(std::uint8_t byte);
+    void AddReply(const Reply& reply);
+    // FF padding taken as rest that turned out to start the next reply.
+    void UntakeRest(std::size_t count);
+
+    std::vector<ReceivedRun>* m_runs = nullptr;  // during one Feed only
 
     // Head of a reply not yet recognised (at most 7 bytes).
     std::vector<std::uint8_t> m_pending;

@@ -114,6 +114,7 @@ void CTransmitterLink::BeginConnection() {
     }
     m_changed.notify_all();
     m_replyEvent.Set();  // an exchange of the old connection stops waiting now
+    if (ILinkObserver* observer = m_observer.load()) observer->OnConnectionBegun();
 }
 
 bool CTransmitterLink::EndConnection() {
@@ -191,9 +192,9 @@ void CTransmitterLink::Shutdown(std::chrono::milliseconds pause) {
 
 void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t length) {
     if (data == nullptr || length <= 0) return;
-    if (ILinkObserver* observer = m_observer.load()) {
-        observer->OnReceived(data, static_cast<std::size_t>(length));
-    }
+    ILinkObserver* const observer = m_observer.load();
+    if (observer) observer->OnReceived(data, static_cast<std::size_t>(length));
+    std::vector<ReceivedRun> runs;
     bool startLinkStart = false;
     bool startReadAll = false;
     {
@@ -201,11 +202,20 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
         if (m_closing) return;
         m_lastReceived = std::chrono::steady_clock::now();
         std::vector<Reply> replies;
-        m_assembler.Feed(data, static_cast<std::size_t>(length), replies);
+        m_assembler.Feed(data, static_cast<std::size_t>(length), replies,
+                         observer != nullptr ? &runs : nullptr);
+        auto run = runs.begin();
         for (const Reply& reply : replies) {
             // A write is answered by its own request's 8 bytes, nothing else.
             const bool awaited = m_expect == reply.kind && !m_replied &&
                                  (reply.kind != ReplyKind::WriteEcho || reply.echo == m_request);
+            while (run != runs.end() && run->kind != ReceivedRun::Kind::Reply) ++run;
+            if (run != runs.end()) {
+                run->awaited = awaited;
+                run->inGuard = !m_expect && m_lastReceived < m_quietUntil;
+                if (m_expect) run->request = m_request;
+                ++run;
+            }
             switch (reply.kind) {
                 case ReplyKind::ConnectAccepted:
                     startLinkStart = true;
@@ -240,15 +250,24 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
         }
     }
     m_changed.notify_all();  // a request waiting for the line re-reads it
+    if (observer && !runs.empty()) observer->OnReceivedRuns(runs);
     if (startLinkStart) StartVendorTask(OperationCode::LinkStart);
     if (startReadAll) StartReadAllTask();
 }
 
 void CTransmitterLink::OnError(serial::Serial*, int32_t) {
-    std::lock_guard lock(m_mutex);
-    if (m_closing || !m_live || m_lossReported) return;
-    m_lossReported = true;
-    m_sink.PostToWindow(UM_PORT_LOST, 0, 0);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closing || !m_live || m_lossReported) return;
+        m_lossReported = true;
+        m_sink.PostToWindow(UM_PORT_LOST, 0, 0);
+    }
+    if (ILinkObserver* observer = m_observer.load()) observer->OnPortLost();
+}
+
+void CTransmitterLink::ReportRefused(OperationCode code, const std::wstring& text,
+                                     const std::wstring& reason) {
+    if (ILinkObserver* observer = m_observer.load()) observer->OnRefused(code, text, reason);
 }
 
 bool CTransmitterLink::Launch(TaskKind kind, OperationCode code, std::uint16_t value) {

@@ -123,6 +123,10 @@ public:
     // first task starts; the observer must outlive this object.
     void SetObserver(ILinkObserver* observer) { m_observer.store(observer); }
 
+    // A typed value the front end refused (nothing was sent): reported to
+    // the observer with the words of the refusal.
+    void ReportRefused(OperationCode code, const std::wstring& text, const std::wstring& reason);
+
     // Sampling buttons.
     void SetZeroSampling(bool on) { m_zeroSampling.store(on); }
     void SetFullSampling(bool on) { m_fullSampling.store(on); }

@@ -112,6 +112,7 @@ bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind e
         }
     }
     {
+        std::vector<ReceivedRun> droppedRuns;
         std::lock_guard send(m_sendMutex);
         {
             std::lock_guard lock(m_mutex);
@@ -120,6 +121,11 @@ bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind e
                 return false;
             }
             // Nothing that came before this request may complete it.
+            if (observer && m_assembler.HasPartial()) {
+                ReceivedRun dropped;
+                dropped.bytes = m_assembler.Partial();
+                droppedRuns.push_back(std::move(dropped));
+            }
             m_assembler.DropPartial();
             m_replyEvent.Reset();
             m_expect = expect;
@@ -127,9 +133,13 @@ bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind e
             m_replied = false;
             m_replyValue.reset();
         }
+        // Reported before the write, so that its reply never comes first.
+        if (observer) {
+            if (!droppedRuns.empty()) observer->OnReceivedRuns(droppedRuns);
+            observer->OnSent(frame, attempt, m_timing.attempts);
+        }
         m_engine.Write(frame.data(), static_cast<int32_t>(frame.size()));  // failure = time-out
     }
-    if (observer) observer->OnSent(frame, attempt);
     if (turn.linkEnd) LinkEndDone();
 
     const auto deadline = std::chrono::steady_clock::now() + m_timing.attempt;
@@ -153,7 +163,7 @@ bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind e
             m_quietUntil = std::chrono::steady_clock::now() + m_timing.guard;
             stop = !MaySendLocked(turn);
         }
-        if (observer) observer->OnTimedOut(frame, attempt);
+        if (observer) observer->OnTimedOut(frame, attempt, m_timing.attempts);
         return false;
     }
 }

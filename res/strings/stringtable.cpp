@@ -163,9 +163,35 @@ constexpr const wchar_t* kCalibrationStrings[] = {
 static_assert(std::size(kCalibrationStrings) ==
               kLastCalibrationString - kFirstCalibrationString + 1);
 
+// Index = id - 240: the traffic window.
+constexpr const wchar_t* kTrafficStrings[] = {
+    L"Traffic",  // 240
+    L"Pause",
+    L"Resume",
+    L"Clear",
+    L"Copy",
+    L"Save…",  // 245
+    L"Time",
+    L"Dir.",
+    L"Bytes",
+    L"Meaning",
+    L"Requests %1   Replies %2   Time-outs %3   Retries %4   Late replies discarded %5   Unexpected bytes %6",  // 250
+    L"Reply time min / median / max: %1 / %2 / %3 ms",
+    L"Text files (*.txt)",
+    L"CSV files (*.csv)",
+    L"Save traffic",
+    L"%1 entries (the last %2 are kept)",  // 255
+    L"The file could not be written: %1",
+};
+
+static_assert(std::size(kTrafficStrings) ==
+              kLastTrafficString - kFirstTrafficString + 1);
+
 }  // namespace
 
 const wchar_t* LoadBuiltinString(int id) {
+  if (id >= kFirstTrafficString && id <= kLastTrafficString)
+    return kTrafficStrings[id - kFirstTrafficString];
   if (id >= kFirstCalibrationString && id <= kLastCalibrationString)
     return kCalibrationStrings[id - kFirstCalibrationString];
   if (id >= kFirstMoreString && id <= kLastMoreString)

@@ -1,6 +1,6 @@
 #pragma once
 
-// The program's own numbered texts (101-169, 170-224, 230-234). They are the last resort of
+// The program's own numbered texts (101-169, 170-224, 230-234, 240-256). They are the last resort of
 // every text lookup, so each id a window asks for must exist here.
 namespace corvexa::res {
 
@@ -15,5 +15,8 @@ inline constexpr int kLastCalibrationString = 228;
 // The main window's status, menu and port texts.
 inline constexpr int kFirstMoreString = 230;
 inline constexpr int kLastMoreString = 234;
+// The traffic window's texts.
+inline constexpr int kFirstTrafficString = 240;
+inline constexpr int kLastTrafficString = 256;
 
 }  // namespace corvexa::res

@@ -10,12 +10,15 @@ namespace {
 TEST(Options, RecognisedFlags)
 {
     const SOptions o = ParseOptions({"--simulate", "--port", "/dev/pts/7",
-                                     "--port=/tmp/vcom", "--version", "--help"});
+                                     "--port=/tmp/vcom", "--version", "--help",
+                                     "--trace", "/tmp/t.txt"});
     EXPECT_TRUE(o.error.empty());
     EXPECT_TRUE(o.simulate);
     EXPECT_TRUE(o.version);
     EXPECT_TRUE(o.help);
     EXPECT_EQ(o.ports, (std::vector<std::string>{"/dev/pts/7", "/tmp/vcom"}));
+    EXPECT_EQ(o.trace, "/tmp/t.txt");
+    EXPECT_EQ(ParseOptions({"--trace=/tmp/u.txt"}).trace, "/tmp/u.txt");
 }
 
 TEST(Options, NoArgumentsMeansPlainStart)
@@ -35,6 +38,8 @@ TEST(Options, MistakesAreReportedNotIgnored)
         {{"--port"}, "option --port needs a path"},
         {{"--port="}, "option --port needs a path"},
         {{"--port", ""}, "option --port needs a path"},
+        {{"--trace"}, "option --trace needs a file"},
+        {{"--trace="}, "option --trace needs a file"},
         {{"--simulate", "--bogus"}, "unknown option: --bogus"},
         {{"/dev/ttyUSB0"}, "unknown option: /dev/ttyUSB0"},
     };

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <regex>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -78,12 +80,26 @@ TEST(CorvexaCli, ReadShowsTheRegistersOfEachVersion) {
             EXPECT_EQ(p["full-output"], *sim->Register(23));
         }
         EXPECT_EQ(out["failed"], json::array());
-        // Handshake, the reads, LinkEnd: every one on the trace.
+        // Handshake, the reads, LinkEnd: every one on the trace, one line
+        // each: UTC time, ms since the connection began, direction, bytes, meaning.
         std::ifstream in(trace);
-        std::stringstream text;
-        text << in.rdbuf();
-        EXPECT_NE(text.str().find("-> FF 8F FF FF FF FF 40 5F (attempt 1)"), std::string::npos);
-        EXPECT_NE(text.str().find("-> FF BB FF FF FF FF F1 9B (attempt 1)"), std::string::npos);
+        const std::regex format(
+            R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z \+\d+\.\d{3} (TX|RX|--)( [0-9A-F]{2})* \| .+)");
+        std::string line, text;
+        while (std::getline(in, line)) {
+            EXPECT_TRUE(std::regex_match(line, format)) << line;
+            text += line + "\n";
+        }
+        for (const char* expected : {
+                 " TX FF 8F FF FF FF FF 40 5F | connect request\n",
+                 " RX FF F8 FF FF FF FF ",
+                 " | connect accepted\n",
+                 " TX 01 03 00 0F 00 01 B4 09 | read register 15 (Null Offset)\n",
+                 " | read register 15 \u2192 25 = Null Offset 2.5 \u00B0C\n",
+                 " TX FF BB FF FF FF FF F1 9B | link end\n",
+             }) {
+            EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+        }
         std::remove(trace.c_str());
         EXPECT_EQ(Count(*sim, 0x03), static_cast<std::size_t>(c.registers));
 
@@ -133,9 +149,13 @@ TEST(CorvexaCli, WriteAndTrimSendCheckedValuesOnly) {
         auto sim = Device();
         sim->SetRegister(22, 6000);
         sim->SetRegister(23, 30000);
-        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", c.command};
+        const std::string trace = TempPath("-write-trace.txt");
+        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", "--trace", trace, c.command};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const CliRun run = RunCli(args);
+        std::ifstream in(trace);
+        const std::string traced{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::remove(trace.c_str());
         EXPECT_EQ(run.status, c.status) << run.err;
         const bool trim = c.command == "trim";
         const std::size_t writes = trim ? 2u : c.args.size() - (c.args.back() == "--force");
@@ -145,6 +165,10 @@ TEST(CorvexaCli, WriteAndTrimSendCheckedValuesOnly) {
         }
         if (c.status != 0) {
             EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+            // Refused once the device was heard: the trace says so with the traffic.
+            if (c.handshake) {
+                EXPECT_NE(traced.find(std::string(" -- | ") + c.says), std::string::npos) << traced;
+            }
             continue;
         }
         const json out = json::parse(run.out);

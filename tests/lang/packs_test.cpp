@@ -15,6 +15,9 @@ std::vector<std::pair<std::wstring, int>> RequestedTexts() {
        id <= corvexa::res::kLastCalibrationString; ++id)
     out.emplace_back(L"Main", id);
   for (int id = 230; id <= 234; ++id) out.emplace_back(L"Main", id);
+  for (int id = corvexa::res::kFirstTrafficString;
+       id <= corvexa::res::kLastTrafficString; ++id)
+    out.emplace_back(L"Main", id);
   for (int id : {102, 103, 104}) out.emplace_back(L"Login", id);
   return out;
 }

@@ -17,6 +17,8 @@
 #include "ui/framework/textconv.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_menu.h"
+#include "ui/main/traffic_ids.h"
+#include "ui/main/traffic_window.h"
 
 static_assert(UM_SHOW_MAIN == protocol::UM_SHOW_MAIN, "one number for the start dialog's message");
 
@@ -66,6 +68,11 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
     m_parameters.SetWriteListener(written);
     m_calibration.SetListeners(
         [this](int index, bool on) { m_assistant.SamplingChanged(index, on); }, written);
+    if (m_options.trace) {
+        m_traffic.SetLineSink(
+            [trace = m_options.trace](const protocol::TrafficEntry& entry) { trace->Write(entry); });
+    }
+    m_link->SetObserver(&m_traffic);
     MapHandlers();
 }
 
@@ -98,6 +105,16 @@ void CCorvexaDlg::MapHandlers()
     MapCommand(ID_LANG_ENGLISH, [this] { OnLanguage(kLangEnglish); });
     MapCommand(IDC_TRIM_METER, [this] { m_assistant.OnTrim(); });
     MapCommand(ID_CALIBRATION_REPORT, [this] { m_assistant.OnReport(); });
+    MapCommand(trafficwnd::ID_VIEW_TRAFFIC, [this] { ShowTraffic(); });
+}
+
+void CCorvexaDlg::ShowTraffic()
+{
+    if (m_trafficWindow == nullptr)
+        m_trafficWindow = new CTrafficWindow(m_traffic, this);
+    m_trafficWindow->show();
+    m_trafficWindow->raise();
+    m_trafficWindow->activateWindow();
 }
 
 CCorvexaDlg::~CCorvexaDlg()
@@ -201,6 +218,8 @@ void CCorvexaDlg::RefreshTexts()
     m_marks.Reapply();
     if (m_menuBar != nullptr)
         CMainMenu::Retranslate(*m_menuBar);
+    if (m_trafficWindow != nullptr)
+        m_trafficWindow->Retranslate();
 }
 
 void CCorvexaDlg::EnableParameterControls(bool enable)

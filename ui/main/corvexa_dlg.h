@@ -7,6 +7,8 @@
 
 #include "protocol/device_parameters.h"
 #include "protocol/messages.h"
+#include "protocol/trace_file.h"
+#include "protocol/traffic_record.h"
 #include "protocol/transmitter_link.h"
 #include "serial/list_ports.h"
 #include "serial/port_monitor.h"
@@ -21,6 +23,7 @@
 
 class CDlgLogin;
 class CDlgMaskProgress;
+class CTrafficWindow;
 class QMenuBar;
 
 // The program's only main window. It owns the communication engine and the
@@ -40,6 +43,8 @@ public:
         // hand in a fake machine.
         CConnectionPanel::PortLister listPorts{};
         std::function<std::unique_ptr<CPortMonitor>()> portMonitor{CreatePortMonitor};
+        // Where the traffic is appended as text (--trace); null: nowhere.
+        std::shared_ptr<protocol::CTraceFile> trace;
     };
 
     explicit CCorvexaDlg(QWidget* parent = nullptr);
@@ -56,6 +61,9 @@ public:
     int LampBitmap() const { return m_connection.LampBitmap(); }
     protocol::TransmitterEngine& Engine() { return *m_engine; }
     CCalibrationAssistant& Assistant() { return m_assistant; }
+    const protocol::CTrafficRecord& Traffic() const { return m_traffic; }
+    // The traffic window, opened (and kept) by the menu; null until then.
+    CTrafficWindow* TrafficWindow() const { return m_trafficWindow; }
 
     void setVisible(bool visible) override;
 
@@ -82,8 +90,11 @@ private:
     void OnConnect();
     void GoneOffline();
     void OnLanguage(std::uint16_t langId);
+    void ShowTraffic();
 
     SOptions m_options;
+    // Outlives the link, which reports to it.
+    protocol::CTrafficRecord m_traffic;
     protocol::DeviceParameters m_params;
     std::unique_ptr<protocol::TransmitterEngine> m_engine;
     std::unique_ptr<protocol::CTransmitterLink> m_link;
@@ -97,6 +108,7 @@ private:
     std::unique_ptr<CDlgLogin> m_login;
     std::unique_ptr<CDlgMaskProgress> m_mask;
     QMenuBar* m_menuBar = nullptr;
+    CTrafficWindow* m_trafficWindow = nullptr;  // a child: goes with the window
     // The window stays hidden until a version has been chosen; a modal run
     // would otherwise show it right away.
     bool m_mayShow = false;

@@ -8,6 +8,7 @@
 #include "res/strings/stringtable.h"
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/traffic_ids.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ constexpr int kLanguageText = 140;
 constexpr int kChineseText = 141;
 constexpr int kEnglishText = 142;
 constexpr int kAboutText = 232;
+constexpr int kTrafficText = 240;
 
 const QString kLanguageMenu = QStringLiteral("language");
 
@@ -43,6 +45,11 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
     report->setObjectName(QString::number(mainwnd::ID_CALIBRATION_REPORT));
     QObject::connect(report, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_CALIBRATION_REPORT); });
+
+    QAction* traffic = bar->addAction(QString());
+    traffic->setObjectName(QString::number(trafficwnd::ID_VIEW_TRAFFIC));
+    QObject::connect(traffic, &QAction::triggered, &dlg,
+                     [&dlg] { dlg.SendMessage(WM_COMMAND, trafficwnd::ID_VIEW_TRAFFIC); });
 
     // The program offers the about box only while its own string 101 is
     // there; the entry's words follow the language.
@@ -73,7 +80,8 @@ void CMainMenu::Retranslate(QMenuBar& bar)
     const std::pair<int, int> items[] = {{mainwnd::ID_LANG_CHINESE, kChineseText},
                                          {mainwnd::ID_LANG_ENGLISH, kEnglishText},
                                          {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText},
-                                         {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu}};
+                                         {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu},
+                                         {trafficwnd::ID_VIEW_TRAFFIC, kTrafficText}};
     for (auto [command, text] : items)
         if (auto* action = bar.findChild<QAction*>(QString::number(command)))
             action->setText(MainText(text));

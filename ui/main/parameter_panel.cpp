@@ -2,6 +2,7 @@
 
 #include "protocol/conversions.h"
 #include "protocol/registers.h"
+#include "protocol/value_check.h"
 #include "ui/dialogs/dlgcustommsgbox.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/textconv.h"
@@ -133,8 +134,11 @@ void CParameterPanel::ShowUnit()
 void CParameterPanel::WriteText(OperationCode code, const std::wstring& text)
 {
     const std::optional<std::uint16_t> word = CheckedTypedWord(code, text, m_params.decimals);
-    if (!word)
+    if (!word) {
+        m_link.ReportRefused(code, text,
+                             protocol::DescribeProblem(protocol::CheckTypedValue(code, text, m_params.decimals)));
         return;
+    }
     const std::wstring& other = code == OperationCode::WriteLowerLimit ? m_params.upperLimit
                                                                        : m_params.lowerLimit;
     if (!ConfirmLimits(code, *word, other))

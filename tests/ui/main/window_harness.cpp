@@ -42,6 +42,7 @@ MainWindowHarness::MainWindowHarness(Config config) : m_config(config)
     options.timing = config.timing;
     options.listPorts = config.listPorts;
     options.portMonitor = config.portMonitor;
+    options.trace = config.trace;
     m_dlg = std::make_unique<CCorvexaDlg>(std::move(options));
     // Modeless, so the test keeps the event loop; the modal run only adds
     // exec() around the same initialisation.

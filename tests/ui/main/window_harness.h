@@ -36,6 +36,7 @@ public:
         // the news of ports coming and going (none unless given).
         CConnectionPanel::PortLister listPorts = [](std::vector<SSerInfo>& ports) { ports.clear(); };
         std::function<std::unique_ptr<CPortMonitor>()> portMonitor{};
+        std::shared_ptr<protocol::CTraceFile> trace{};  // --trace
     };
 
     explicit MainWindowHarness(Config config);

@@ -1,0 +1,210 @@
+#include "protocol/traffic_meaning.h"
+
+#include <array>
+
+#include "protocol/conversions.h"
+
+namespace protocol {
+
+namespace {
+
+// The window's English texts, so that a trace reads like the screen.
+constexpr std::array<const char*, kRegisterCount> kRegisterNames = {
+    "Signal Source", "Unit",        "Reserved",    "Baud Rate",   "Decimals",
+    "Null Offset",   "Lower Limit", "Upper Limit", "Gain",        "Temp.Comp",
+    "Zero Sample",   "Full Sample", "Zero Output", "Full Output",
+};
+
+constexpr std::array<const char*, kSignalSourceCount> kSourceNames = {
+    "PT100",  "PT1000", "CU50",   "K Type",   "S Type",  "R Type",  "B Type",      "N Type",
+    "E Type", "J Type", "T Type", "WRe3/255", "WRe5/26", "WRe5/20", "Float Level",
+};
+
+// Modbus exception codes the device may answer with.
+std::string ExceptionName(std::uint8_t code) {
+    switch (code) {
+        case 1:
+            return "illegal function";
+        case 2:
+            return "illegal address";
+        case 3:
+            return "illegal value";
+        case 4:
+            return "device failure";
+        default:
+            return "unknown";
+    }
+}
+
+std::string TwoDigitHex(std::uint8_t byte) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[byte >> 4], kDigits[byte & 0x0F]};
+}
+
+std::uint16_t Word(const std::uint8_t* at) {
+    return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
+}
+
+std::string VendorMeaning(ReplyKind kind) {
+    switch (kind) {
+        case ReplyKind::ConnectAccepted:
+            return "connect accepted";
+        case ReplyKind::LinkStarted:
+            return "link started";
+        case ReplyKind::LinkEnded:
+            return "link ended";
+        default:
+            return "";
+    }
+}
+
+}  // namespace
+
+std::string ToUtf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t wc : text) {
+        const auto c = static_cast<std::uint32_t>(wc);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string RegisterName(std::uint16_t reg) {
+    if (reg < kFirstRegister || reg >= kFirstRegister + kRegisterCount) return {};
+    return kRegisterNames[reg - kFirstRegister];
+}
+
+std::string CTrafficMeaning::Value(std::uint16_t reg, std::uint16_t word) const {
+    const std::string unit = m_unit == 0xFFFF ? std::string() : ToUtf8(UnitLabel(m_unit));
+    const auto withUnit = [&](const std::wstring& number) {
+        return unit.empty() ? ToUtf8(number) : ToUtf8(number) + " " + unit;
+    };
+    switch (static_cast<int>(reg) - kFirstRegister) {
+        case kSignalSourceIndex:
+            return word < kSourceNames.size() ? kSourceNames[word] : "code " + std::to_string(word);
+        case kUnitIndex: {
+            const std::string label = ToUtf8(UnitLabel(word));
+            return label.empty() ? "code " + std::to_string(word) : label;
+        }
+        case kBaudCodeIndex:
+            return word < kBaudTexts.size() ? ToUtf8(kBaudTexts[word])
+                                            : "code " + std::to_string(word);
+        case kGainIndex:
+            return word < kGainTexts.size() ? ToUtf8(kGainTexts[word])
+                                            : "code " + std::to_string(word);
+        case kZeroOffsetIndex:
+        case kTempCompIndex:
+            return withUnit(FormatScaled(word, m_decimals));
+        case kLowerLimitIndex:
+        case kUpperLimitIndex:
+            return withUnit(FormatSigned(word));
+        default:
+            return ToUtf8(FormatUnsigned(word));
+    }
+}
+
+std::string CTrafficMeaning::Request(const Frame& request) const {
+    for (auto command :
+         {VendorCommand::ConnectRequest, VendorCommand::LinkStart, VendorCommand::LinkEnd}) {
+        if (request != VendorFrame(command)) continue;
+        switch (command) {
+            case VendorCommand::ConnectRequest:
+                return "connect request";
+            case VendorCommand::LinkStart:
+                return "link start";
+            case VendorCommand::LinkEnd:
+                return "link end";
+        }
+    }
+    const std::uint16_t reg = Word(&request[2]);
+    const std::string name = RegisterName(reg);
+    const std::string named = name.empty() ? "" : " (" + name + ")";
+    if (request[0] == kStation && request[1] == kReadHolding) {
+        return "read register " + std::to_string(reg) + named;
+    }
+    if (request[0] == kStation && request[1] == kWriteSingle) {
+        const std::uint16_t word = Word(&request[4]);
+        return "write register " + std::to_string(reg) + " = " + std::to_string(word) +
+               (name.empty() ? "" : " (" + name + " " + Value(reg, word) + ")");
+    }
+    return "request";
+}
+
+std::string CTrafficMeaning::Run(const ReceivedRun& run) {
+    if (run.kind == ReceivedRun::Kind::Rest) return "rest of the reply";
+    if (run.kind == ReceivedRun::Kind::Unexpected) {
+        const auto& b = run.bytes;
+        // An exception reply (function | 0x80) is no reply this link waits for.
+        if (b.size() >= 3 && b[0] == kStation &&
+            (b[1] == (kReadHolding | 0x80) || b[1] == (kWriteSingle | 0x80))) {
+            return "exception " + TwoDigitHex(b[2]) + " " + ExceptionName(b[2]);
+        }
+        return "unexpected bytes, no reply";
+    }
+
+    std::string text;
+    const Reply& reply = run.reply;
+    const std::uint16_t reg = run.request ? Word(&(*run.request)[2]) : 0;
+    switch (reply.kind) {
+        case ReplyKind::RegisterValue: {
+            const std::uint16_t word = reply.value.value_or(0);
+            if (run.awaited && run.request) {
+                text = "read register " + std::to_string(reg) + " \u2192 " + std::to_string(word);
+                const std::string name = RegisterName(reg);
+                if (!name.empty()) text += " = " + name + " " + Value(reg, word);
+                if (reg == kFirstRegister + kDecimalsIndex) m_decimals = word;
+                if (reg == kFirstRegister + kUnitIndex) m_unit = word;
+            } else {
+                text = "register value " + std::to_string(word);
+            }
+            break;
+        }
+        case ReplyKind::WriteEcho: {
+            const Frame& echo = *reply.echo;
+            text = "write register " + std::to_string(Word(&echo[2])) + " = " +
+                   std::to_string(Word(&echo[4]));
+            if (run.awaited) text += ", echo ok";
+            break;
+        }
+        default:
+            text = VendorMeaning(reply.kind);
+            break;
+    }
+    if (run.awaited) return text;
+    if (run.inGuard) return text + "; late reply, discarded";
+    if (reply.kind == ReplyKind::WriteEcho && run.request) {
+        return text + "; echo differs from the request, discarded";
+    }
+    return text + "; not awaited, discarded";
+}
+
+std::string CTrafficMeaning::TimedOut(int attempt, int attempts) {
+    return "no reply, attempt " + std::to_string(attempt) + " of " + std::to_string(attempts);
+}
+
+std::string CTrafficMeaning::Retry(int attempt, int attempts) {
+    return "retry, attempt " + std::to_string(attempt) + " of " + std::to_string(attempts);
+}
+
+std::string CTrafficMeaning::Refused(OperationCode code, const std::wstring& text,
+                                     const std::wstring& reason) const {
+    const auto reg = WriteRegisterOf(code);
+    const std::string name = reg ? RegisterName(*reg) : std::string("value");
+    return "refused " + name + " \"" + ToUtf8(text) + "\": " + ToUtf8(reason) + "; nothing sent";
+}
+
+}  // namespace protocol

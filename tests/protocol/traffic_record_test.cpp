@@ -1,0 +1,116 @@
+#include "protocol/traffic_record.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "protocol/trace_file.h"
+
+namespace protocol {
+namespace {
+
+TEST(TrafficRecord, KeepsTheLastEntriesAndCountsTheWholeConnection) {
+    CTrafficRecord record;
+    const Frame read = ReadRequest(15);
+    for (int i = 0; i < 10030; ++i) record.OnSent(read, 1, 3);
+    EXPECT_EQ(record.LastSequence(), 10030u);
+    EXPECT_EQ(record.FirstSequence(), 31u);
+    const auto all = record.Since(0);
+    ASSERT_EQ(all.size(), 10000u);
+    EXPECT_EQ(all.front()->sequence, 31u);
+    EXPECT_EQ(all.back()->sequence, 10030u);
+    const auto newest = record.Since(10027);
+    ASSERT_EQ(newest.size(), 3u);
+    EXPECT_EQ(newest.front()->sequence, 10028u);
+    EXPECT_TRUE(record.Since(10030).empty());
+    EXPECT_EQ(record.Counters().requests, 10030u);
+
+    record.Clear();
+    EXPECT_TRUE(record.Since(0).empty());
+    EXPECT_EQ(record.Counters().requests, 10030u);  // counters are the connection's
+    record.OnTimedOut(read, 1, 3);
+    ASSERT_EQ(record.Since(0).size(), 1u);
+    EXPECT_EQ(record.Since(0).front()->sequence, 10031u);
+
+    record.BeginConnection("/dev/ttyUSB0");
+    EXPECT_EQ(record.Counters().requests, 0u);
+    EXPECT_EQ(record.Since(10031).front()->meaning, "connection begun on /dev/ttyUSB0");
+}
+
+TEST(TrafficRecord, LatencyMedianOfTheAwaitedReplies) {
+    CTrafficRecord record;
+    ReceivedRun reply;
+    reply.kind = ReceivedRun::Kind::Reply;
+    reply.reply.kind = ReplyKind::RegisterValue;
+    reply.awaited = true;
+    for (int i = 0; i < 3; ++i) {
+        record.OnSent(ReadRequest(20), 1, 3);
+        record.OnReceivedRuns({reply});
+    }
+    reply.awaited = false;  // a discarded reply says nothing of latency
+    record.OnReceivedRuns({reply});
+    const TrafficCounters c = record.Counters();
+    EXPECT_EQ(c.replies, 3u);
+    EXPECT_EQ(c.lateReplies, 1u);
+    EXPECT_LE(c.latencyMin, c.latencyMedian);
+    EXPECT_LE(c.latencyMedian, c.latencyMax + 0.05);
+    EXPECT_LT(c.latencyMax, 100.0);
+}
+
+TEST(TrafficRecord, TraceLineIsTimeDirectionHexAndMeaning) {
+    TrafficEntry entry;
+    entry.wallClock = std::chrono::sys_days{std::chrono::year{2026} / 12 / 8} +
+                      std::chrono::hours(9) + std::chrono::minutes(5) +
+                      std::chrono::milliseconds(7042);
+    entry.sinceConnection = 1234.5;
+    struct Case {
+        TrafficDirection direction;
+        std::vector<std::uint8_t> bytes;
+        const char* line;
+    } cases[] = {
+        {TrafficDirection::Sent,
+         {0x01, 0x03, 0x00, 0x0F},
+         "2026-12-08T09:05:07.042Z +1234.500 TX 01 03 00 0F | m"},
+        {TrafficDirection::Received,
+         {0xFF, 0xaa},
+         "2026-12-08T09:05:07.042Z +1234.500 RX FF AA | m"},
+        {TrafficDirection::Event, {}, "2026-12-08T09:05:07.042Z +1234.500 -- | m"},
+    };
+    for (const Case& c : cases) {
+        entry.direction = c.direction;
+        entry.bytes = c.bytes;
+        entry.meaning = "m";
+        EXPECT_EQ(TraceLine(entry), c.line);
+    }
+}
+
+TEST(TrafficMeaning, RequestsAndValuesInTheWindowsWords) {
+    CTrafficMeaning meaning;
+    EXPECT_EQ(meaning.Request(VendorFrame(VendorCommand::LinkEnd)), "link end");
+    EXPECT_EQ(meaning.Request(ReadRequest(23)), "read register 23 (Full Output)");
+    EXPECT_EQ(meaning.Request(ReadRequest(40)), "read register 40");
+    // Before decimals and unit were read: the word as it is.
+    EXPECT_EQ(meaning.Request(WriteRequest(15, 125)),
+              "write register 15 = 125 (Null Offset 125.0)");
+
+    ReceivedRun run;
+    run.kind = ReceivedRun::Kind::Reply;
+    run.reply.kind = ReplyKind::RegisterValue;
+    run.awaited = true;
+    for (auto [reg, word] : {std::pair{14, 1}, std::pair{11, 0}}) {
+        run.request = ReadRequest(static_cast<std::uint16_t>(reg));
+        run.reply.value = static_cast<std::uint16_t>(word);
+        meaning.Run(run);
+    }
+    struct Case {
+        std::uint16_t reg, word;
+        const char* shown;
+    } cases[] = {
+        {10, 3, "K Type"},       {10, 99, "code 99"},         {12, 7, "7"},  {13, 1, "2400"},
+        {15, 25, "2.5 \u00B0C"}, {16, 0xFFCE, "-50 \u00B0C"}, {18, 2, "25"}, {22, 4000, "4000"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(meaning.Value(c.reg, c.word), c.shown) << c.reg;
+}
+
+}  // namespace
+}  // namespace protocol

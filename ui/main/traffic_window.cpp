@@ -1,0 +1,196 @@
+#include "ui/main/traffic_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTextStream>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <set>
+
+#include "protocol/traffic_record.h"
+#include "ui/main/main_text.h"
+#include "ui/main/traffic_ids.h"
+#include "ui/main/traffic_model.h"
+
+using namespace trafficwnd;
+
+namespace {
+
+constexpr int kTitleText = 240;
+constexpr int kPauseText = 241;
+constexpr int kResumeText = 242;
+constexpr int kClearText = 243;
+constexpr int kCopyText = 244;
+constexpr int kSaveText = 245;
+constexpr int kCountersText = 250;
+constexpr int kLatencyText = 251;
+constexpr int kTextFilesText = 252;
+constexpr int kCsvFilesText = 253;
+constexpr int kSaveTitleText = 254;
+constexpr int kRowsText = 255;
+constexpr int kNotWrittenText = 256;
+
+// Fast enough to look live at 15 frames a second, rare enough to cost nothing.
+constexpr int kPollMs = 100;
+
+template <typename T>
+T* Named(T* widget, int id) {
+    widget->setObjectName(QString::number(id));
+    return widget;
+}
+
+QString Ms(double ms) {
+    return QString::number(ms, 'f', 1);
+}
+
+}  // namespace
+
+CTrafficWindow::CTrafficWindow(const protocol::CTrafficRecord& record, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      m_record(record),
+      m_model(new CTrafficModel(record, this)),
+      m_counters(Named(new QLabel(this), IDC_TRAFFIC_COUNTERS)),
+      m_latency(Named(new QLabel(this), IDC_TRAFFIC_LATENCY)),
+      m_rows(Named(new QLabel(this), IDC_TRAFFIC_ROWS)),
+      m_pause(Named(new QPushButton(this), IDC_TRAFFIC_PAUSE)),
+      m_clear(Named(new QPushButton(this), IDC_TRAFFIC_CLEAR)),
+      m_copy(Named(new QPushButton(this), IDC_TRAFFIC_COPY)),
+      m_save(Named(new QPushButton(this), IDC_TRAFFIC_SAVE)),
+      m_table(Named(new QTableView(this), IDC_TRAFFIC_TABLE)),
+      m_timer(new QTimer(this)) {
+    setObjectName(QStringLiteral("traffic"));
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->hide();
+    // Fixed row heights: no per-row measuring with 10,000 rows.
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 4);
+    const int digit = m_table->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    m_table->setColumnWidth(CTrafficModel::kTime, digit * 22);
+    m_table->setColumnWidth(CTrafficModel::kDirection, digit * 5);
+    m_table->setColumnWidth(CTrafficModel::kBytes, digit * 34);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {m_pause, m_clear, m_copy, m_save}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch(1);
+    buttons->addWidget(m_rows);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_counters);
+    layout->addWidget(m_latency);
+    layout->addLayout(buttons);
+    layout->addWidget(m_table, 1);
+
+    connect(m_pause, &QPushButton::clicked, this, [this] { SetPaused(!m_paused); });
+    connect(m_clear, &QPushButton::clicked, this, [this] { Clear(); });
+    connect(m_copy, &QPushButton::clicked, this, [this] { CopySelected(); });
+    connect(m_save, &QPushButton::clicked, this, [this] { Save(); });
+    connect(m_timer, &QTimer::timeout, this, [this] { Update(); });
+    // Follow the line while the newest row is in view; a user who scrolls
+    // up to read stays where he is until he scrolls back down.
+    QScrollBar* bar = m_table->verticalScrollBar();
+    connect(bar, &QAbstractSlider::actionTriggered, this,
+            [this, bar] { m_follow = bar->sliderPosition() >= bar->maximum(); });
+    connect(bar, &QAbstractSlider::rangeChanged, this, [this, bar](int, int max) {
+        if (m_follow) bar->setValue(max);
+    });
+    m_timer->start(kPollMs);
+
+    resize(digit * 110, 480);
+    Retranslate();
+    Update();
+}
+
+void CTrafficWindow::Retranslate() {
+    setWindowTitle(MainText(kTitleText));
+    m_pause->setText(MainText(m_paused ? kResumeText : kPauseText));
+    m_clear->setText(MainText(kClearText));
+    m_copy->setText(MainText(kCopyText));
+    m_save->setText(MainText(kSaveText));
+    m_model->Retranslate();
+    ShowCounters();
+}
+
+void CTrafficWindow::SetPaused(bool paused) {
+    m_paused = paused;
+    m_pause->setText(MainText(m_paused ? kResumeText : kPauseText));
+    if (!m_paused) Update();
+}
+
+void CTrafficWindow::Update() {
+    ShowCounters();
+    if (m_paused) return;
+    if (m_model->Poll() > 0 && m_follow) m_table->scrollToBottom();
+    m_rows->setText(MainText(kRowsText)
+                        .arg(m_model->rowCount())
+                        .arg(static_cast<qulonglong>(m_record.Capacity())));
+}
+
+void CTrafficWindow::ShowCounters() {
+    const protocol::TrafficCounters c = m_record.Counters();
+    m_counters->setText(MainText(kCountersText)
+                            .arg(c.requests)
+                            .arg(c.replies)
+                            .arg(c.timeOuts)
+                            .arg(c.retries)
+                            .arg(c.lateReplies)
+                            .arg(c.unexpectedBytes));
+    m_latency->setText(
+        MainText(kLatencyText).arg(Ms(c.latencyMin), Ms(c.latencyMedian), Ms(c.latencyMax)));
+}
+
+void CTrafficWindow::Clear() {
+    m_model->Clear();
+    m_rows->setText(MainText(kRowsText).arg(0).arg(static_cast<qulonglong>(m_record.Capacity())));
+}
+
+void CTrafficWindow::CopySelected() {
+    std::set<int> rows;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        rows.insert(index.row());
+    QStringList lines;
+    for (int row : rows) lines << CTrafficModel::TextLine(m_model->Entry(row));
+    if (!lines.isEmpty())
+        QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+}
+
+bool CTrafficWindow::SaveTo(const QString& path, bool csv) const {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return false;
+    QTextStream out(&file);
+    out.setEncoding(QStringConverter::Utf8);
+    if (csv) out << CTrafficModel::CsvHeader() << '\n';
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const protocol::TrafficEntry& entry = m_model->Entry(row);
+        out << (csv ? CTrafficModel::CsvLine(entry) : CTrafficModel::TextLine(entry)) << '\n';
+    }
+    out.flush();
+    return file.error() == QFileDevice::NoError;
+}
+
+void CTrafficWindow::Save() {
+    const QString text = MainText(kTextFilesText);
+    const QString csv = MainText(kCsvFilesText);
+    QString filter;
+    const QString path = QFileDialog::getSaveFileName(this, MainText(kSaveTitleText), QString(),
+                                                      text + QStringLiteral(";;") + csv, &filter);
+    if (path.isEmpty()) return;
+    const bool asCsv = filter == csv || path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+    if (!SaveTo(path, asCsv))
+        QMessageBox::warning(this, MainText(kTitleText), MainText(kNotWrittenText).arg(path));
+}
