@@ -60,8 +60,9 @@ int RunTrim(const RunSettings& settings, const TrimOptions& options) {
         const protocol::TrimResult result = protocol::ComputeTrim(onDevice);
         if (!result.ok()) {
             const std::wstring why = protocol::DescribeTrimProblem(result.problem);
-            settings.console->Error(session.Port() + ": " + std::string(why.begin(), why.end()) +
-                                    "; nothing was written");
+            const std::string refused = std::string(why.begin(), why.end()) + "; nothing was written";
+            session.NoteRefused(refused);
+            settings.console->Error(session.Port() + ": " + refused);
             return kExitUsage;
         }
 

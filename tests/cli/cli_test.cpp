@@ -142,7 +142,8 @@ TEST(CorvexaCli, WriteAndTrimSendCheckedValuesOnly) {
         {{"--zero-measured", "19.8", "--full-measured", "4.1"}, 2, 0, 0, false,
          "readings 19.8 and 4.1 refused: ", "trim"},
         {{"--zero-measured", "4,1", "--full-measured", "19.8"}, 2, 0, 0, false, "refused", "trim"},
-        {{"--zero-measured", "4", "--full-measured", "4.001"}, 2, 0, 0, true, "65535", "trim"},
+        {{"--zero-measured", "4", "--full-measured", "4.001"}, 2, 0, 0, true,
+         "a new word would fall outside 0 to 65535", "trim"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command + " " + c.args.front() + " " + c.args.back());
