@@ -16,6 +16,8 @@ CORVEXA_PACKAGES=(
   # Qt6OpenGL one, which Debian's qt6-charts-dev does not pull in. pdftoppm
   # renders report pages for the screenshots.
   qt6-charts-dev libqt6opengl6-dev poppler-utils
+  # The format check.
+  clang-format
 )
 
 # Let ccache share objects between clones in different folders (CI builds in

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <windows.h>
-#include <setupapi.h>
+
+#include <setupapi.h>  // needs the types of windows.h
 
 #include <vector>
 

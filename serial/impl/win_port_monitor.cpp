@@ -3,6 +3,7 @@
 // arrivals and removals into a manual-reset event that the caller watches.
 // clang-format off
 #include <windows.h>
+
 #include <dbt.h>  // needs the types of windows.h
 // clang-format on
 

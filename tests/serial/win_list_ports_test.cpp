@@ -2,7 +2,8 @@
 // its paths can be of any length.
 
 #include <windows.h>
-#include <setupapi.h>
+
+#include <setupapi.h>  // needs the types of windows.h
 
 #include <string>
 #include <vector>
