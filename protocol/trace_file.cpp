@@ -35,9 +35,16 @@ std::string TraceLine(const TrafficEntry& entry) {
     const char* direction = entry.direction == TrafficDirection::Sent       ? "TX"
                             : entry.direction == TrafficDirection::Received ? "RX"
                                                                             : "--";
-    std::string line = std::string(stamp) + " " + direction;
-    if (!entry.bytes.empty()) line += " " + HexText(entry.bytes);
-    return line + " | " + entry.meaning;
+    std::string line = stamp;
+    line += ' ';
+    line += direction;
+    if (!entry.bytes.empty()) {
+        line += ' ';
+        line += HexText(entry.bytes);
+    }
+    line += " | ";
+    line += entry.meaning;
+    return line;
 }
 
 CTraceFile::CTraceFile(const std::string& path) {

@@ -8,7 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include <tlhelp32.h>
+
+#include <tlhelp32.h>  // needs the types of windows.h
 
 #include "threads/impl/win_calls.h"
 // windows.h renames GetMessage to GetMessageW, which would hide
