@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr UINT WM_SYSCOMMAND = 0x0112;
-
 constexpr int kLanguageText = 140;
 constexpr int kChineseText = 141;
 constexpr int kEnglishText = 142;
