@@ -9,6 +9,7 @@
 #include "protocol/transmitter_link.h"
 #include "serial/list_ports.h"
 #include "serial/port_monitor.h"
+#include "ui/main/control_ids.h"
 #include "ui/main/link_status.h"
 
 class CDialog;
@@ -81,5 +82,5 @@ private:
     bool m_closePending = false;
     QElapsedTimer m_closeWait;
     CLinkStatus m_status;
-    int m_lamp = 131;  // the template shows the offline lamp
+    int m_lamp = mainwnd::IDB_OFFLINE;  // the template shows the offline lamp
 };

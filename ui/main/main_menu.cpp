@@ -8,15 +8,12 @@
 #include "res/strings/stringtable.h"
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/main_text_ids.h"
 #include "ui/main/traffic_ids.h"
 
-namespace {
+using namespace maintext;
 
-constexpr int kLanguageText = 140;
-constexpr int kChineseText = 141;
-constexpr int kEnglishText = 142;
-constexpr int kAboutText = 232;
-constexpr int kTrafficText = 240;
+namespace {
 
 const QString kLanguageMenu = QStringLiteral("language");
 
@@ -49,9 +46,9 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
     QObject::connect(traffic, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, trafficwnd::ID_VIEW_TRAFFIC); });
 
-    // The program offers the about box only while its own string 101 is
+    // The program offers the about box only while its own about string is
     // there; the entry's words follow the language.
-    const wchar_t* about = corvexa::res::LoadBuiltinString(101);
+    const wchar_t* about = corvexa::res::LoadBuiltinString(kAboutBoxString);
     if (about != nullptr && *about != L'\0') {
         QAction* item = bar->addAction(QString());
         item->setObjectName(QString::number(mainwnd::IDM_ABOUTBOX));
