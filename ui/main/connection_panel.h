@@ -20,6 +20,8 @@ class CPortWatch;
 // technician why a port did not open, why the link ended, and keeps the
 // port list in step with the machine.
 class CConnectionPanel {
+    friend class CCorvexaDlgTestPeer;
+
 public:
     using PortLister = std::function<void(std::vector<SSerInfo>&)>;
 
@@ -53,7 +55,6 @@ public:
     // The port failed under the connection: offline at once, and why.
     void PortLost();
     void SetLamp(int bitmapId);
-    int LampBitmap() const { return m_lamp; }
 
     bool Connected() const { return m_connected; }
     const CLinkStatus& Status() const { return m_status; }

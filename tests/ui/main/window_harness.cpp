@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "../framework/snapshot.h"
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/dialogs/aboutdlg.h"
 #include "ui/dialogs/dlgcustommsgbox.h"
 #include "ui/dialogs/dlglogin.h"
@@ -104,7 +105,7 @@ void MainWindowHarness::ChooseVersion()
 bool MainWindowHarness::ConnectAndWaitOnline()
 {
     Click(mainwnd::IDC_CONNECT);
-    return WaitFor([this] { return m_dlg->LampBitmap() == mainwnd::IDB_ONLINE; });
+    return WaitFor([this] { return CCorvexaDlgTestPeer::LampBitmap(*m_dlg) == mainwnd::IDB_ONLINE; });
 }
 
 QString MainWindowHarness::Text(int id) const { return m_dlg->GetDlgItemText(id); }
