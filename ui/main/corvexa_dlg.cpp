@@ -213,7 +213,7 @@ void CCorvexaDlg::RefreshTexts()
     m_busy.Reapply();
     m_marks.Reapply();
     if (m_menuBar != nullptr)
-        CMainMenu::Retranslate(*m_menuBar);
+        CMainMenu::Retranslate(*this, *m_menuBar);
     if (m_trafficWindow != nullptr)
         m_trafficWindow->Retranslate();
 }

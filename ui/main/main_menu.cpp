@@ -56,19 +56,26 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
                          [&dlg] { dlg.SendMessage(WM_SYSCOMMAND, mainwnd::IDM_ABOUTBOX); });
     }
 
-    Retranslate(*bar);
-    const int height = bar->sizeHint().height();
-    for (QObject* child : dlg.children()) {
-        auto* w = qobject_cast<QWidget*>(child);
-        if (w != nullptr && w != bar && !w->isWindow())
-            w->move(w->x(), w->y() + height);
-    }
-    bar->setGeometry(0, 0, dlg.width(), height);
-    dlg.setFixedSize(dlg.width(), dlg.height() + height);
+    bar->setGeometry(0, 0, dlg.width(), 0);
+    Retranslate(dlg, *bar);
     return bar;
 }
 
-void CMainMenu::Retranslate(QMenuBar& bar)
+void CMainMenu::FitHeight(CDialog& dlg, QMenuBar& bar)
+{
+    const int delta = bar.sizeHint().height() - bar.height();
+    if (delta == 0)
+        return;
+    for (QObject* child : dlg.children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w != nullptr && w != &bar && !w->isWindow())
+            w->move(w->x(), w->y() + delta);
+    }
+    bar.setGeometry(0, 0, dlg.width(), bar.height() + delta);
+    dlg.setFixedSize(dlg.width(), dlg.height() + delta);
+}
+
+void CMainMenu::Retranslate(CDialog& dlg, QMenuBar& bar)
 {
     if (auto* language = bar.findChild<QMenu*>(kLanguageMenu))
         language->setTitle(MainText(kLanguageText));
@@ -80,4 +87,5 @@ void CMainMenu::Retranslate(QMenuBar& bar)
     for (auto [command, text] : items)
         if (auto* action = bar.findChild<QAction*>(QString::number(command)))
             action->setText(MainText(text));
+    FitHeight(dlg, bar);
 }

@@ -1,7 +1,6 @@
 #include "window_harness.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QThread>
@@ -152,7 +151,14 @@ bool MainWindowHarness::WaitForFrame(const protocol::Frame& frame, int timeoutMs
     }, timeoutMs);
 }
 
-void MainWindowHarness::Snapshot(const QString& name) { SaveSnapshot(m_dlg.get(), name); }
+void MainWindowHarness::Snapshot(const QString& name)
+{
+    // Layouts and the chart redo themselves on posted events: the picture
+    // shows what the user sees once they ran, not the moment of the change.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    SaveSnapshot(m_dlg.get(), name);
+}
 
 protocol::Frame FrameOf(std::initializer_list<std::uint8_t> sixBytes)
 {
