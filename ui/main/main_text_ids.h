@@ -1,7 +1,8 @@
 #pragma once
 
 // Numbers of the main window's texts in group "Main" (caption, labels,
-// notes, buttons, menu, notices); the built-in table holds each.
+// notes, buttons, menu, notices, traffic window); the built-in table holds
+// each.
 namespace maintext {
 
 enum : int {
@@ -69,13 +70,30 @@ enum : int {
     kReportSavedText = 226,
     kReportFailedText = 227,
     kReadingBackText = 228,
-    // Busy rows, about entry, port entries, traffic entry.
+    // Busy rows, about entry, port entries.
     kWaitingText = 230,
     kSendingText = 231,
     kAboutText = 232,
     kUsbIdText = 233,
     kSerialNumberText = 234,
+    // Traffic menu entry and window.
     kTrafficText = 240,
+    kTrafficPauseText = 241,
+    kTrafficResumeText = 242,
+    kTrafficClearText = 243,
+    kTrafficCopyText = 244,
+    kTrafficSaveText = 245,
+    kTrafficTimeText = 246,
+    kTrafficDirectionText = 247,
+    kTrafficBytesText = 248,
+    kTrafficMeaningText = 249,
+    kTrafficCountersText = 250,
+    kTrafficLatencyText = 251,
+    kTrafficTextFilesText = 252,
+    kTrafficCsvFilesText = 253,
+    kTrafficSaveTitleText = 254,
+    kTrafficRowsText = 255,
+    kTrafficNotWrittenText = 256,
 };
 
 // Built-in string whose presence offers the about entry.
