@@ -7,7 +7,7 @@ namespace protocol {
 // Private window messages, WM_USER (0x400) based. Parameters in brackets.
 constexpr std::uint32_t kWmUser = 0x400;
 constexpr std::uint32_t UM_VALUES_CHANGED = kWmUser + 1000;  // (0, 0): show the record
-constexpr std::uint32_t UM_SHOW_MAIN = kWmUser + 1001;       // start dialog chose a version
+// kWmUser + 1001 is taken by the start dialog's own window message.
 constexpr std::uint32_t UM_WRITE_RESULT = kWmUser + 1100;    // (operation code, 1 ok / 0 failed)
 constexpr std::uint32_t UM_DEVICE_ONLINE = kWmUser + 1300;   // (0, 1): read-all finished
 // (register index 0..13, ReadProgressParam): one register of a read-all is done.

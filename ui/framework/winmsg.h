@@ -18,6 +18,7 @@ using HWND = HWND__*;
 
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_COMMAND = 0x0111;
+inline constexpr UINT WM_SYSCOMMAND = 0x0112;
 inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_USER = 0x0400;
 

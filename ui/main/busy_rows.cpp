@@ -3,12 +3,12 @@
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
 using namespace mainwnd;
+using namespace maintext;
 
 namespace {
-
-constexpr int kSendingText = 231;
 
 struct SRow {
     int code;
@@ -18,10 +18,10 @@ struct SRow {
 
 // A stored sample ends its sampling, so its button is back to "Read".
 constexpr SRow kRows[] = {
-    {17, IDC_SOURCE_SET, 131},      {18, IDC_OFFSET_SET, 131},      {19, IDC_LOWER_SET, 131},
-    {20, IDC_UPPER_SET, 131},       {21, IDC_GAIN_SET, 131},        {22, IDC_TEMP_SET, 131},
-    {23, IDC_ZERO_SAMPLE_BTN, 130}, {24, IDC_FULL_SAMPLE_BTN, 130}, {25, IDC_ZERO_OUT_SET, 132},
-    {26, IDC_FULL_OUT_SET, 132},
+    {17, IDC_SOURCE_SET, kModifyText},      {18, IDC_OFFSET_SET, kModifyText},      {19, IDC_LOWER_SET, kModifyText},
+    {20, IDC_UPPER_SET, kModifyText},       {21, IDC_GAIN_SET, kModifyText},        {22, IDC_TEMP_SET, kModifyText},
+    {23, IDC_ZERO_SAMPLE_BTN, kReadText}, {24, IDC_FULL_SAMPLE_BTN, kReadText}, {25, IDC_ZERO_OUT_SET, kSetText},
+    {26, IDC_FULL_OUT_SET, kSetText},
 };
 
 const SRow* RowOf(int code)

@@ -16,6 +16,7 @@
 #include "ui/main/checked_write.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 #include "ui/main/notice.h"
 #include "ui/main/stability_mark.h"
 #include "ui/main/trend_widget.h"
@@ -23,14 +24,10 @@
 
 using namespace calibtext;
 using namespace mainwnd;
+using namespace maintext;
 using protocol::OperationCode;
 
 namespace {
-
-constexpr int kConnectFirstText = 225;
-constexpr int kReportSavedText = 226;
-constexpr int kReportFailedText = 227;
-constexpr int kReadingBackText = 228;
 
 constexpr char kSettingsSection[] = "Calibration";
 constexpr char kTechnicianKey[] = "Technician";

@@ -7,6 +7,7 @@
 #include "ui/main/busy_rows.h"
 #include "ui/main/checked_write.h"
 #include "ui/main/field_marks.h"
+#include "ui/main/main_text_ids.h"
 #include "ui/main/notice.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
@@ -14,13 +15,8 @@
 #include "ui/main/text_refresh.h"
 
 using namespace mainwnd;
+using namespace maintext;
 using protocol::OperationCode;
-
-namespace {
-
-constexpr int kNotFreshText = 169;
-
-}  // namespace
 
 // What distinguishes the zero from the full sample: its button, the other
 // kind's button, the awaited register index, its text and its store code.

@@ -11,6 +11,7 @@
 #include "ui/framework/textconv.h"
 #include "ui/main/calibration_text_ids.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
 using namespace calibtext;
 using protocol::kRegisterCount;
@@ -88,8 +89,10 @@ CCalibrationReport::CCalibrationReport(const protocol::CalibrationSession& sessi
 
 int CCalibrationReport::ParameterTextId(int index) {
     static constexpr int kIds[kRegisterCount] = {
-        111, kTxtUnit, kTxtReserved, kTxtBaudRate, kTxtDecimals, 113, 116,
-        115, 118,      120,          122,          123,          127, 128};
+        maintext::kSourceLabelText, kTxtUnit, kTxtReserved, kTxtBaudRate, kTxtDecimals,
+        maintext::kOffsetLabelText, maintext::kLowerLabelText, maintext::kUpperLabelText,
+        maintext::kGainLabelText, maintext::kTempLabelText, maintext::kZeroSampleLabelText,
+        maintext::kFullSampleLabelText, maintext::kZeroOutLabelText, maintext::kFullOutLabelText};
     return index >= 0 && index < kRegisterCount ? kIds[index] : 0;
 }
 

@@ -5,18 +5,17 @@
 #include "ui/framework/dialog.h"
 #include "ui/framework/textconv.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
 using protocol::CheckedValue;
 using protocol::OperationCode;
 using protocol::ValueProblem;
 
+using namespace maintext;
+
 namespace {
 
 // "Main" texts of a refusal; %1 and %2 are the ends of the field's range.
-constexpr int kNotANumberText = 152;
-constexpr int kOutOfRangeText = 153;
-constexpr int kNoSelectionText = 154;
-constexpr int kLimitsInvertedText = 155;
 
 int TimedBox(OperationCode code, const QString& message)
 {

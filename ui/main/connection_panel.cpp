@@ -13,6 +13,7 @@
 #include "ui/framework/textconv.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 #include "ui/main/notice.h"
 #include "ui/main/open_failure.h"
 #include "ui/main/port_box.h"
@@ -21,6 +22,7 @@
 #include "ui/main/text_refresh.h"
 
 using namespace mainwnd;
+using namespace maintext;
 
 namespace {
 
@@ -30,9 +32,6 @@ namespace {
 constexpr qint64 kLinkEndBoundMs = 1500;
 constexpr int kLinkEndPollMs = 10;
 
-constexpr int kPortLabelText = 105;
-constexpr int kNoAnswerText = 163;
-constexpr int kPortLostText = 167;
 
 void ListSystemPorts(std::vector<SSerInfo>& ports)
 {
@@ -200,7 +199,7 @@ void CConnectionPanel::HandshakeFailed()
     if (!m_connected)
         return;
     Disconnect();
-    ShowNotice(PortLabel(), MainText(kNoAnswerText).arg(PortLabel()));
+    ShowNotice(PortLabel(), MainText(kNoHandshakeText).arg(PortLabel()));
 }
 
 void CConnectionPanel::PortLost()

@@ -9,6 +9,7 @@
 #include "protocol/transmitter_link.h"
 #include "serial/list_ports.h"
 #include "serial/port_monitor.h"
+#include "ui/main/control_ids.h"
 #include "ui/main/link_status.h"
 
 class CDialog;
@@ -19,6 +20,8 @@ class CPortWatch;
 // technician why a port did not open, why the link ended, and keeps the
 // port list in step with the machine.
 class CConnectionPanel {
+    friend class CCorvexaDlgTestPeer;
+
 public:
     using PortLister = std::function<void(std::vector<SSerInfo>&)>;
 
@@ -52,7 +55,6 @@ public:
     // The port failed under the connection: offline at once, and why.
     void PortLost();
     void SetLamp(int bitmapId);
-    int LampBitmap() const { return m_lamp; }
 
     bool Connected() const { return m_connected; }
     const CLinkStatus& Status() const { return m_status; }
@@ -81,5 +83,5 @@ private:
     bool m_closePending = false;
     QElapsedTimer m_closeWait;
     CLinkStatus m_status;
-    int m_lamp = 131;  // the template shows the offline lamp
+    int m_lamp = mainwnd::IDB_OFFLINE;  // the template shows the offline lamp
 };

@@ -20,13 +20,9 @@
 #include "ui/main/traffic_ids.h"
 #include "ui/main/traffic_window.h"
 
-static_assert(UM_SHOW_MAIN == protocol::UM_SHOW_MAIN, "one number for the start dialog's message");
-
 using namespace mainwnd;
 
 namespace {
-
-constexpr UINT WM_SYSCOMMAND = 0x0112;
 
 // Simplified Chinese, and English as the program starts up with it.
 constexpr std::uint16_t kLangChinese = 2052;
@@ -217,7 +213,7 @@ void CCorvexaDlg::RefreshTexts()
     m_busy.Reapply();
     m_marks.Reapply();
     if (m_menuBar != nullptr)
-        CMainMenu::Retranslate(*m_menuBar);
+        CMainMenu::Retranslate(*this, *m_menuBar);
     if (m_trafficWindow != nullptr)
         m_trafficWindow->Retranslate();
 }

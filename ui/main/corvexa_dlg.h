@@ -31,6 +31,8 @@ class QMenuBar;
 // coordinates the connection, parameter and calibration panels and the
 // texts. Hidden behind the start dialog until a version is chosen.
 class CCorvexaDlg : public CDialogEx, private protocol::IMessageSink {
+    friend class CCorvexaDlgTestPeer;
+
 public:
     struct SOptions {
         // Ports listed first in the port box (simulated transmitter, ports
@@ -54,16 +56,6 @@ public:
     void RefreshTexts();
     void ShowValues() { m_assistant.ValuesShown(m_parameters.ShowValues()); }
     void EnableParameterControls(bool enable);
-    void SetLamp(int bitmapId) { m_connection.SetLamp(bitmapId); }
-
-    // For tests and the application: what the handlers left behind.
-    bool Connected() const { return m_connection.Connected(); }
-    int LampBitmap() const { return m_connection.LampBitmap(); }
-    protocol::TransmitterEngine& Engine() { return *m_engine; }
-    CCalibrationAssistant& Assistant() { return m_assistant; }
-    const protocol::CTrafficRecord& Traffic() const { return m_traffic; }
-    // The traffic window, opened (and kept) by the menu; null until then.
-    CTrafficWindow* TrafficWindow() const { return m_trafficWindow; }
 
     void setVisible(bool visible) override;
 

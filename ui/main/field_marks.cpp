@@ -9,13 +9,12 @@
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
 using namespace mainwnd;
+using namespace maintext;
 
 namespace {
-
-constexpr int kNoAnswerText = 166;
-constexpr int kNoReadingText = 168;
 
 struct SFieldControl {
     int index;
@@ -65,7 +64,7 @@ void CFieldMarks::MarkNoAnswer(int index)
         m_dlg.ComboSetCurSel(control, -1);
     else
         m_dlg.SetDlgItemText(control, QString());
-    Show(index, kNoAnswerText);
+    Show(index, kNoAnswerMarkText);
 }
 
 void CFieldMarks::MarkNoReading(int index)
@@ -84,7 +83,7 @@ void CFieldMarks::Show(int index, int textId)
     QWidget* w = m_dlg.Item(ControlOf(index));
     if (w == nullptr)
         return;
-    const QColor color = textId == kNoAnswerText ? QColor(Qt::red)
+    const QColor color = textId == kNoAnswerMarkText ? QColor(Qt::red)
                                                  : w->palette().color(QPalette::Disabled, QPalette::Text);
     SetPlaceholder(w, MainText(textId), color);
 }
@@ -109,7 +108,7 @@ void CFieldMarks::Reapply()
 {
     for (const SFieldControl& f : kFields) {
         if (m_noAnswer >> f.index & 1u)
-            Show(f.index, kNoAnswerText);
+            Show(f.index, kNoAnswerMarkText);
         else if (m_noReading >> f.index & 1u)
             Show(f.index, kNoReadingText);
     }

@@ -3,16 +3,9 @@
 #include <bit>
 
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
-namespace {
-
-constexpr int kOnlineText = 109;
-constexpr int kOfflineText = 110;
-constexpr int kReadingText = 164;
-constexpr int kOnlineWithGapsText = 165;
-constexpr int kWaitingText = 230;
-
-}  // namespace
+using namespace maintext;
 
 void CLinkStatus::SetWaiting()
 {

@@ -8,17 +8,12 @@
 #include "res/strings/stringtable.h"
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/main_text_ids.h"
 #include "ui/main/traffic_ids.h"
 
+using namespace maintext;
+
 namespace {
-
-constexpr UINT WM_SYSCOMMAND = 0x0112;
-
-constexpr int kLanguageText = 140;
-constexpr int kChineseText = 141;
-constexpr int kEnglishText = 142;
-constexpr int kAboutText = 232;
-constexpr int kTrafficText = 240;
 
 const QString kLanguageMenu = QStringLiteral("language");
 
@@ -51,9 +46,9 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
     QObject::connect(traffic, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, trafficwnd::ID_VIEW_TRAFFIC); });
 
-    // The program offers the about box only while its own string 101 is
+    // The program offers the about box only while its own about string is
     // there; the entry's words follow the language.
-    const wchar_t* about = corvexa::res::LoadBuiltinString(101);
+    const wchar_t* about = corvexa::res::LoadBuiltinString(kAboutBoxString);
     if (about != nullptr && *about != L'\0') {
         QAction* item = bar->addAction(QString());
         item->setObjectName(QString::number(mainwnd::IDM_ABOUTBOX));
@@ -61,19 +56,26 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
                          [&dlg] { dlg.SendMessage(WM_SYSCOMMAND, mainwnd::IDM_ABOUTBOX); });
     }
 
-    Retranslate(*bar);
-    const int height = bar->sizeHint().height();
-    for (QObject* child : dlg.children()) {
-        auto* w = qobject_cast<QWidget*>(child);
-        if (w != nullptr && w != bar && !w->isWindow())
-            w->move(w->x(), w->y() + height);
-    }
-    bar->setGeometry(0, 0, dlg.width(), height);
-    dlg.setFixedSize(dlg.width(), dlg.height() + height);
+    bar->setGeometry(0, 0, dlg.width(), 0);
+    Retranslate(dlg, *bar);
     return bar;
 }
 
-void CMainMenu::Retranslate(QMenuBar& bar)
+void CMainMenu::FitHeight(CDialog& dlg, QMenuBar& bar)
+{
+    const int delta = bar.sizeHint().height() - bar.height();
+    if (delta == 0)
+        return;
+    for (QObject* child : dlg.children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w != nullptr && w != &bar && !w->isWindow())
+            w->move(w->x(), w->y() + delta);
+    }
+    bar.setGeometry(0, 0, dlg.width(), bar.height() + delta);
+    dlg.setFixedSize(dlg.width(), dlg.height() + delta);
+}
+
+void CMainMenu::Retranslate(CDialog& dlg, QMenuBar& bar)
 {
     if (auto* language = bar.findChild<QMenu*>(kLanguageMenu))
         language->setTitle(MainText(kLanguageText));
@@ -85,4 +87,5 @@ void CMainMenu::Retranslate(QMenuBar& bar)
     for (auto [command, text] : items)
         if (auto* action = bar.findChild<QAction*>(QString::number(command)))
             action->setText(MainText(text));
+    FitHeight(dlg, bar);
 }

@@ -5,18 +5,9 @@
 
 #include "serial/port_access.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
-namespace {
-
-constexpr int kNoSuchPortText = 156;
-constexpr int kNoPermissionGroupText = 157;
-constexpr int kNoPermissionText = 158;
-constexpr int kBusyHolderText = 159;
-constexpr int kBusyText = 160;
-constexpr int kNotSerialText = 161;
-constexpr int kOtherText = 162;
-
-}  // namespace
+using namespace maintext;
 
 SOpenProblem DiagnoseOpen(const std::string& devicePath, int errorNumber,
                           const std::string& message)
@@ -71,5 +62,5 @@ QString OpenFailureText(const QString& port, const SOpenProblem& problem)
         case SOpenProblem::Kind::Other:
             break;
     }
-    return MainText(kOtherText).arg(port, problem.reason);
+    return MainText(kOtherOpenFailureText).arg(port, problem.reason);
 }

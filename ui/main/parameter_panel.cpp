@@ -11,6 +11,7 @@
 #include "ui/main/field_marks.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
 using namespace mainwnd;
 using protocol::OperationCode;
@@ -200,7 +201,7 @@ void CParameterPanel::ShowWriteResult(int code, bool success, const QString& not
     const int titleId = ResultTitleId(code);
     CDlgCustomMsgbox box;
     box.m_strTitle = titleId != 0 ? ToWString(MainText(titleId)) : std::wstring();
-    QString message = MainText(success ? 133 : 134);
+    QString message = MainText(success ? maintext::kWriteSucceededText : maintext::kWriteFailedText);
     if (!note.isEmpty())
         message += QStringLiteral("\n") + note;
     box.m_strMsg = ToWString(message);

@@ -5,13 +5,9 @@
 #include "serial/list_ports.h"
 #include "ui/framework/textconv.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
-namespace {
-
-constexpr int kUsbIdText = 233;
-constexpr int kSerialNumberText = 234;
-
-}  // namespace
+using namespace maintext;
 
 QString PortBoxEntry(const QString& friendlyName)
 {

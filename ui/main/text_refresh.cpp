@@ -4,8 +4,10 @@
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
 using namespace mainwnd;
+using namespace maintext;
 
 namespace {
 
@@ -18,24 +20,24 @@ struct SText {
 };
 
 constexpr SText kBeforeState[] = {
-    {IDC_PORT_LABEL, 105},
-    {IDC_BAUD_LABEL, 106},
+    {IDC_PORT_LABEL, kPortLabelText},
+    {IDC_BAUD_LABEL, kBaudLabelText},
 };
 
 constexpr SText kLabels[] = {
-    {IDC_SOURCE_LABEL, 111}, {IDC_SOURCE_NOTE, 112},   {IDC_OFFSET_LABEL, 113},
-    {IDC_OFFSET_NOTE, 114},  {IDC_LOWER_LABEL, 116},   {IDC_UPPER_LABEL, 115},
-    {IDC_RANGE_NOTE, 117},   {IDC_GAIN_LABEL, 118},    {IDC_GAIN_NOTE, 119},
-    {IDC_TEMP_LABEL, 120},   {IDC_TEMP_NOTE, 121},     {IDC_ZERO_SAMPLE_LABEL, 122},
-    {IDC_FULL_SAMPLE_LABEL, 123}, {IDC_NOTE_RTD, 124}, {IDC_NOTE_TC, 125},
-    {IDC_NOTE_OTHER, 126},   {IDC_ZERO_OUT_LABEL, 127}, {IDC_OUT_NOTE, 129},
-    {IDC_FULL_OUT_LABEL, 128},
+    {IDC_SOURCE_LABEL, kSourceLabelText}, {IDC_SOURCE_NOTE, kSourceNoteText},   {IDC_OFFSET_LABEL, kOffsetLabelText},
+    {IDC_OFFSET_NOTE, kOffsetNoteText},  {IDC_LOWER_LABEL, kLowerLabelText},   {IDC_UPPER_LABEL, kUpperLabelText},
+    {IDC_RANGE_NOTE, kRangeNoteText},   {IDC_GAIN_LABEL, kGainLabelText},    {IDC_GAIN_NOTE, kGainNoteText},
+    {IDC_TEMP_LABEL, kTempLabelText},   {IDC_TEMP_NOTE, kTempNoteText},     {IDC_ZERO_SAMPLE_LABEL, kZeroSampleLabelText},
+    {IDC_FULL_SAMPLE_LABEL, kFullSampleLabelText}, {IDC_NOTE_RTD, kRtdNoteText}, {IDC_NOTE_TC, kTcNoteText},
+    {IDC_NOTE_OTHER, kOtherNoteText},   {IDC_ZERO_OUT_LABEL, kZeroOutLabelText}, {IDC_OUT_NOTE, kOutNoteText},
+    {IDC_FULL_OUT_LABEL, kFullOutLabelText},
 };
 
 constexpr SText kButtons[] = {
-    {IDC_ZERO_OUT_SET, 132}, {IDC_FULL_OUT_SET, 132}, {IDC_TEMP_SET, 131},
-    {IDC_GAIN_SET, 131},     {IDC_UPPER_SET, 131},    {IDC_LOWER_SET, 131},
-    {IDC_OFFSET_SET, 131},   {IDC_SOURCE_SET, 131},
+    {IDC_ZERO_OUT_SET, kSetText}, {IDC_FULL_OUT_SET, kSetText}, {IDC_TEMP_SET, kModifyText},
+    {IDC_GAIN_SET, kModifyText},     {IDC_UPPER_SET, kModifyText},    {IDC_LOWER_SET, kModifyText},
+    {IDC_OFFSET_SET, kModifyText},   {IDC_SOURCE_SET, kModifyText},
 };
 
 }  // namespace
@@ -49,7 +51,7 @@ void CTextRefresh::Refresh(const SRefreshState& state)
 
 void CTextRefresh::SetTexts(const SRefreshState& state)
 {
-    m_dlg.SetWindowText(MainText(102));
+    m_dlg.SetWindowText(MainText(kCaptionText));
     for (const SText& t : kBeforeState)
         m_dlg.SetDlgItemText(t.control, MainText(t.text));
     m_dlg.SetDlgItemText(IDC_CONNECT, MainText(ConnectTextId(state.connected)));

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "ui/main/main_text_ids.h"
+
 class CDialog;
 
 // The window state the texts depend on, read at the moment of a refresh.
@@ -24,9 +26,9 @@ public:
     void Refresh(const SRefreshState& state);
 
     // Texts the handlers also set between refreshes.
-    static int ConnectTextId(bool connected) { return connected ? 108 : 107; }
-    static int StatusTextId(bool connected) { return connected ? 109 : 110; }
-    static int SampleTextId(bool sampling) { return sampling ? 131 : 130; }
+    static int ConnectTextId(bool connected) { return connected ? maintext::kDisconnectText : maintext::kConnectText; }
+    static int StatusTextId(bool connected) { return connected ? maintext::kOnlineText : maintext::kOfflineText; }
+    static int SampleTextId(bool sampling) { return sampling ? maintext::kModifyText : maintext::kReadText; }
 
 private:
     void SetTexts(const SRefreshState& state);

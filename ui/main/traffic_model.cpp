@@ -7,13 +7,11 @@
 #include "protocol/trace_file.h"
 #include "protocol/traffic_record.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
+
+using namespace maintext;
 
 namespace {
-
-constexpr int kTimeText = 246;
-constexpr int kDirectionText = 247;
-constexpr int kBytesText = 248;
-constexpr int kMeaningText = 249;
 
 QString Direction(const protocol::TrafficEntry& entry) {
     switch (entry.direction) {
@@ -108,8 +106,8 @@ QVariant CTrafficModel::data(const QModelIndex& index, int role) const {
 QVariant CTrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static constexpr int kTexts[kColumnCount] = {kTimeText, kDirectionText, kBytesText,
-                                                 kMeaningText};
+    static constexpr int kTexts[kColumnCount] = {kTrafficTimeText, kTrafficDirectionText, kTrafficBytesText,
+                                                 kTrafficMeaningText};
     return section >= 0 && section < kColumnCount ? MainText(kTexts[section]) : QString();
 }
 

@@ -18,26 +18,14 @@
 
 #include "protocol/traffic_record.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 #include "ui/main/traffic_ids.h"
 #include "ui/main/traffic_model.h"
 
+using namespace maintext;
 using namespace trafficwnd;
 
 namespace {
-
-constexpr int kTitleText = 240;
-constexpr int kPauseText = 241;
-constexpr int kResumeText = 242;
-constexpr int kClearText = 243;
-constexpr int kCopyText = 244;
-constexpr int kSaveText = 245;
-constexpr int kCountersText = 250;
-constexpr int kLatencyText = 251;
-constexpr int kTextFilesText = 252;
-constexpr int kCsvFilesText = 253;
-constexpr int kSaveTitleText = 254;
-constexpr int kRowsText = 255;
-constexpr int kNotWrittenText = 256;
 
 // Fast enough to look live at 15 frames a second, rare enough to cost nothing.
 constexpr int kPollMs = 100;
@@ -117,18 +105,18 @@ CTrafficWindow::CTrafficWindow(const protocol::CTrafficRecord& record, QWidget* 
 }
 
 void CTrafficWindow::Retranslate() {
-    setWindowTitle(MainText(kTitleText));
-    m_pause->setText(MainText(m_paused ? kResumeText : kPauseText));
-    m_clear->setText(MainText(kClearText));
-    m_copy->setText(MainText(kCopyText));
-    m_save->setText(MainText(kSaveText));
+    setWindowTitle(MainText(kTrafficText));
+    m_pause->setText(MainText(m_paused ? kTrafficResumeText : kTrafficPauseText));
+    m_clear->setText(MainText(kTrafficClearText));
+    m_copy->setText(MainText(kTrafficCopyText));
+    m_save->setText(MainText(kTrafficSaveText));
     m_model->Retranslate();
     ShowCounters();
 }
 
 void CTrafficWindow::SetPaused(bool paused) {
     m_paused = paused;
-    m_pause->setText(MainText(m_paused ? kResumeText : kPauseText));
+    m_pause->setText(MainText(m_paused ? kTrafficResumeText : kTrafficPauseText));
     if (!m_paused) Update();
 }
 
@@ -136,14 +124,14 @@ void CTrafficWindow::Update() {
     ShowCounters();
     if (m_paused) return;
     if (m_model->Poll() > 0 && m_follow) m_table->scrollToBottom();
-    m_rows->setText(MainText(kRowsText)
+    m_rows->setText(MainText(kTrafficRowsText)
                         .arg(m_model->rowCount())
                         .arg(static_cast<qulonglong>(m_record.Capacity())));
 }
 
 void CTrafficWindow::ShowCounters() {
     const protocol::TrafficCounters c = m_record.Counters();
-    m_counters->setText(MainText(kCountersText)
+    m_counters->setText(MainText(kTrafficCountersText)
                             .arg(c.requests)
                             .arg(c.replies)
                             .arg(c.timeOuts)
@@ -151,12 +139,12 @@ void CTrafficWindow::ShowCounters() {
                             .arg(c.lateReplies)
                             .arg(c.unexpectedBytes));
     m_latency->setText(
-        MainText(kLatencyText).arg(Ms(c.latencyMin), Ms(c.latencyMedian), Ms(c.latencyMax)));
+        MainText(kTrafficLatencyText).arg(Ms(c.latencyMin), Ms(c.latencyMedian), Ms(c.latencyMax)));
 }
 
 void CTrafficWindow::Clear() {
     m_model->Clear();
-    m_rows->setText(MainText(kRowsText).arg(0).arg(static_cast<qulonglong>(m_record.Capacity())));
+    m_rows->setText(MainText(kTrafficRowsText).arg(0).arg(static_cast<qulonglong>(m_record.Capacity())));
 }
 
 void CTrafficWindow::CopySelected() {
@@ -184,13 +172,13 @@ bool CTrafficWindow::SaveTo(const QString& path, bool csv) const {
 }
 
 void CTrafficWindow::Save() {
-    const QString text = MainText(kTextFilesText);
-    const QString csv = MainText(kCsvFilesText);
+    const QString text = MainText(kTrafficTextFilesText);
+    const QString csv = MainText(kTrafficCsvFilesText);
     QString filter;
-    const QString path = QFileDialog::getSaveFileName(this, MainText(kSaveTitleText), QString(),
+    const QString path = QFileDialog::getSaveFileName(this, MainText(kTrafficSaveTitleText), QString(),
                                                       text + QStringLiteral(";;") + csv, &filter);
     if (path.isEmpty()) return;
     const bool asCsv = filter == csv || path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
     if (!SaveTo(path, asCsv))
-        QMessageBox::warning(this, MainText(kTitleText), MainText(kNotWrittenText).arg(path));
+        QMessageBox::warning(this, MainText(kTrafficText), MainText(kTrafficNotWrittenText).arg(path));
 }

@@ -7,6 +7,7 @@
 #include "ui/framework/textconv.h"
 #include "ui/main/calibration_text_ids.h"
 #include "ui/main/main_text.h"
+#include "ui/main/main_text_ids.h"
 
 using namespace calibtext;
 using protocol::OutputSignal;
@@ -69,8 +70,8 @@ void CTrimDialog::RefreshTexts() {
     SetDlgItemText(IDC_READING_HEAD, MainText(kTxtMeterReading));
     SetDlgItemText(IDC_NOW_HEAD, MainText(kTxtWordNow));
     SetDlgItemText(IDC_NEW_HEAD, MainText(kTxtNewWord));
-    SetDlgItemText(IDC_ZERO_LABEL, MainText(127));
-    SetDlgItemText(IDC_FULL_LABEL, MainText(128));
+    SetDlgItemText(IDC_ZERO_LABEL, MainText(maintext::kZeroOutLabelText));
+    SetDlgItemText(IDC_FULL_LABEL, MainText(maintext::kFullOutLabelText));
     SetDlgItemText(IDC_SEND, MainText(kTxtSendNewWords));
     SetDlgItemText(IDC_ANOTHER_ROUND, MainText(kTxtAnotherRound));
     SetDlgItemText(IDCANCEL, MainText(kTxtClose));

@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "lang/language.h"
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/calibration_report.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/trim_dialog.h"
@@ -39,13 +40,13 @@ void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir, const QS
     h.Click(mainwnd::IDC_ZERO_SAMPLE_BTN);
     h.WaitForBox(1);
     h.Click(mainwnd::IDC_TRIM_METER);
-    CTrimDialog* trim = h.Dlg().Assistant().TrimDialog();
+    CTrimDialog* trim = CCorvexaDlgTestPeer::Assistant(h.Dlg()).TrimDialog();
     trim->ItemAs<QLineEdit>(CTrimDialog::IDC_ZERO_READING)->setText(QStringLiteral("4.1"));
     trim->ItemAs<QLineEdit>(CTrimDialog::IDC_FULL_READING)->setText(QStringLiteral("19.8"));
     Save(*trim, dir, qPrintable(QStringLiteral("trim_dialog_window%1.png").arg(suffix)));
     trim->ItemAs<QPushButton>(CTrimDialog::IDC_SEND)->click();
     h.WaitForBox(3);
-    h.Dlg().Assistant().SetReportPrompts(
+    CCorvexaDlgTestPeer::Assistant(h.Dlg()).SetReportPrompts(
         {[] { return std::optional<QString>(QStringLiteral("Li Wei")); },
          [&](const QString&) {
              return dir.filePath(QStringLiteral("report_window%1.pdf").arg(suffix));
@@ -54,11 +55,11 @@ void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir, const QS
     SetTextSetting("Calibration", "Technician", L"");
     h.Dlg().SendMessage(WM_COMMAND, mainwnd::ID_CALIBRATION_REPORT);
     h.WaitForBox(4);
-    if (h.Dlg().Assistant().LastReportPath().isEmpty()) {
+    if (CCorvexaDlgTestPeer::Assistant(h.Dlg()).LastReportPath().isEmpty()) {
         std::printf("the window wrote no report: %s\n", qPrintable(h.Boxes().back().message));
         return;
     }
-    std::printf("wrote %s\n", qPrintable(h.Dlg().Assistant().LastReportPath()));
+    std::printf("wrote %s\n", qPrintable(CCorvexaDlgTestPeer::Assistant(h.Dlg()).LastReportPath()));
     RenderFirstPage(dir, QStringLiteral("report_window") + suffix);
 }
 

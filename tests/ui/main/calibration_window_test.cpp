@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "lang/language.h"
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/stability_mark.h"
 #include "ui/main/trend_widget.h"
@@ -28,7 +29,7 @@ TEST(CalibrationWindow, SamplingFeedsTheTrendAndAnUnstableStoreSaysSo) {
     ASSERT_TRUE(h.Sim().SetRegister(20, 1000));
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
-    CCalibrationAssistant& assistant = h.Dlg().Assistant();
+    CCalibrationAssistant& assistant = CCorvexaDlgTestPeer::Assistant(h.Dlg());
     EXPECT_FALSE(h.Visible(IDC_ZERO_STABILITY));
 
     h.Click(IDC_ZERO_SAMPLE_BTN);
@@ -64,7 +65,7 @@ TEST(CalibrationWindow, TrimDialogSendsTheNewWordsToTheDevice) {
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
     h.Click(IDC_TRIM_METER);
-    CTrimDialog* trim = h.Dlg().Assistant().TrimDialog();
+    CTrimDialog* trim = CCorvexaDlgTestPeer::Assistant(h.Dlg()).TrimDialog();
     ASSERT_NE(trim, nullptr);
     ASSERT_TRUE(trim->isVisible());
 
@@ -89,7 +90,7 @@ TEST(CalibrationWindow, TrimDialogSendsTheNewWordsToTheDevice) {
         ASSERT_TRUE(trim->Item(CTrimDialog::IDC_ANOTHER_ROUND)->isEnabled());
         trim->ItemAs<QPushButton>(CTrimDialog::IDC_ANOTHER_ROUND)->click();
     }
-    const protocol::CalibrationSession& session = h.Dlg().Assistant().Session();
+    const protocol::CalibrationSession& session = CCorvexaDlgTestPeer::Assistant(h.Dlg()).Session();
     EXPECT_EQ(session.Trims().size(), 2u);
     ASSERT_EQ(session.Writes().size(), 4u);
     for (const protocol::SessionWrite& w : session.Writes())
@@ -113,7 +114,7 @@ TEST(CalibrationWindow, ReportListsTheSessionsWritesAsFoundAndAsLeft) {
     QTemporaryDir dir;
     int asked = 0;
     SetTextSetting("Calibration", "Technician", L"");
-    h.Dlg().Assistant().SetReportPrompts(
+    CCorvexaDlgTestPeer::Assistant(h.Dlg()).SetReportPrompts(
         {[&asked]() -> std::optional<QString> {
              ++asked;
              return QStringLiteral("Li Wei");
@@ -139,7 +140,7 @@ TEST(CalibrationWindow, ReportListsTheSessionsWritesAsFoundAndAsLeft) {
     SetTextSetting("Calibration", "Technician", L"");
 
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
-    ASSERT_EQ(h.Dlg().Assistant().LastReportPath(), pdf) << h.Boxes()[2].message.toStdString();
+    ASSERT_EQ(CCorvexaDlgTestPeer::Assistant(h.Dlg()).LastReportPath(), pdf) << h.Boxes()[2].message.toStdString();
     EXPECT_TRUE(QFile::exists(pdf));
     const QStringList lines = CsvLines(dir.filePath(QStringLiteral("report.csv")));
     for (const char* expected :

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/control_ids.h"
 #include "window_harness.h"
 
@@ -57,16 +58,16 @@ TEST(MainWindowConnection, GoesOnlineOnlyAfterTheLastReadWithTheDeviceValues)
 
     h.Click(IDC_CONNECT);
     // Port open, handshake running: nothing online yet.
-    EXPECT_TRUE(h.Dlg().Connected());
+    EXPECT_TRUE(CCorvexaDlgTestPeer::Connected(h.Dlg()));
     EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("Disconnect Device"));
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("Waiting for the transmitter to answer\u2026"));
-    EXPECT_EQ(h.Dlg().LampBitmap(), IDB_OFFLINE);
+    EXPECT_EQ(CCorvexaDlgTestPeer::LampBitmap(h.Dlg()), IDB_OFFLINE);
 
     // Watch every state the window passes through on the way.
     bool onlineEarly = false;
     bool enabledWhileOffline = false;
     ASSERT_TRUE(MainWindowHarness::WaitFor([&] {
-        const bool online = h.Dlg().LampBitmap() == IDB_ONLINE;
+        const bool online = CCorvexaDlgTestPeer::LampBitmap(h.Dlg()) == IDB_ONLINE;
         if (online && ReadRequests(h.Frames()) < 14)
             onlineEarly = true;
         if (!online && h.Enabled(IDC_OFFSET))
@@ -122,15 +123,15 @@ TEST(MainWindowConnection, DisconnectGoesOfflineSendsLinkEndAndClosesThePort)
     h.Sim().ClearFrames();
 
     h.Click(IDC_CONNECT);
-    EXPECT_FALSE(h.Dlg().Connected());
+    EXPECT_FALSE(CCorvexaDlgTestPeer::Connected(h.Dlg()));
     EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("Connect Device"));
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("Device is offline"));
-    EXPECT_EQ(h.Dlg().LampBitmap(), IDB_OFFLINE);
+    EXPECT_EQ(CCorvexaDlgTestPeer::LampBitmap(h.Dlg()), IDB_OFFLINE);
     for (int id : kParameterControls)
         EXPECT_FALSE(h.Enabled(id)) << id;
 
     EXPECT_TRUE(h.WaitForFrame(kLinkEnd));
-    EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !h.Dlg().Engine().IsOpen(); }));
+    EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }));
     EXPECT_TRUE(PortIsFree(h.Sim().SlavePath()));
 
     // And the same port connects again.
@@ -143,9 +144,9 @@ TEST(MainWindowConnection, APortThatCannotBeOpenedLeavesTheWindowOffline)
     h.ChooseVersion();
     h.Dlg().ComboSetCurSel(IDC_PORT, -1);  // nothing selected: empty name
     h.Click(IDC_CONNECT);
-    EXPECT_FALSE(h.Dlg().Connected());
+    EXPECT_FALSE(CCorvexaDlgTestPeer::Connected(h.Dlg()));
     EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("Connect Device"));
-    EXPECT_FALSE(h.Dlg().Engine().IsOpen());
+    EXPECT_FALSE(CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen());
 }
 
 TEST(MainWindowConnection, ClosingWhileConnectedSendsLinkEndThenClosesThePort)

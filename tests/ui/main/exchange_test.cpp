@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/framework/updownctrl.h"
 #include "ui/main/control_ids.h"
 #include "window_harness.h"
@@ -28,7 +29,7 @@ TEST(WindowConnections, ReadAllOfTheLastConnectionNeverLightsTheLampOfTheNext)
     h.Click(IDC_CONNECT);
     ASSERT_TRUE(h.WaitForFrame(FrameOf({0x01, 0x03, 0x00, 0x0C, 0x00, 0x01})));
     h.Click(IDC_CONNECT);  // disconnect in the middle of the read-all
-    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !h.Dlg().Engine().IsOpen(); }));
+    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }));
 
     h.Sim().SetSilent(true);
     MainWindowHarness::WaitFor([] { return false; }, 200);  // a reply under way lands
@@ -36,7 +37,7 @@ TEST(WindowConnections, ReadAllOfTheLastConnectionNeverLightsTheLampOfTheNext)
     h.Click(IDC_CONNECT);
     // Without its own handshake the new connection never goes online, however
     // long the old read-all would have taken to run out.
-    EXPECT_FALSE(MainWindowHarness::WaitFor([&] { return h.Dlg().LampBitmap() == IDB_ONLINE; }, 3000));
+    EXPECT_FALSE(MainWindowHarness::WaitFor([&] { return CCorvexaDlgTestPeer::LampBitmap(h.Dlg()) == IDB_ONLINE; }, 3000));
     // Only its own handshake went out; once that gave up, LinkEnd closed it.
     const auto frames = h.Frames();
     for (size_t i = 0; i < frames.size(); ++i)
@@ -59,7 +60,7 @@ TEST(WindowConnections, LinkEndReachesTheDeviceWhileAWriteToASilentDeviceIsOnThe
     h.Click(IDC_CONNECT);
     // The attempt on the line runs out (at most 1 s), then LinkEnd goes.
     EXPECT_TRUE(h.WaitForFrame(kLinkEnd, 1600));
-    EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !h.Dlg().Engine().IsOpen(); }, 1600));
+    EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }, 1600));
     EXPECT_EQ(h.Frames(), (std::vector<protocol::Frame>{write, kLinkEnd}));
     MainWindowHarness::WaitFor([] { return false; }, 300);
     EXPECT_TRUE(h.Boxes().empty());  // the write's connection is over: no result

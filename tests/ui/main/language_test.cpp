@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "lang/language.h"
@@ -87,6 +89,14 @@ TEST_F(Language, SwitchingWhileConnectedFollowsTheStateAndKeepsTheSelection)
     EXPECT_EQ(h.Text(IDC_TRIM_METER), zh(178));
     EXPECT_EQ(h.Dlg().findChild<QChartView*>(QStringLiteral("trendChart"))->chart()->title(),
               zh(177));
+    // Chinese glyphs stand taller than the English the bar was sized for:
+    // every entry still fits in the bar, none folds behind the extension.
+    auto* bar = h.Dlg().findChild<QMenuBar*>();
+    QCoreApplication::processEvents();
+    for (QAction* entry : bar->actions())
+        EXPECT_TRUE(bar->rect().contains(bar->actionGeometry(entry))) << entry->text().toStdString();
+    auto* extension = bar->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button"));
+    EXPECT_TRUE(extension == nullptr || !extension->isVisible());
     h.Snapshot(QStringLiteral("main_chinese"));
 
     Trigger(h.Dlg(), ID_LANG_ENGLISH);

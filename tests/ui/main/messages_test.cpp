@@ -17,6 +17,7 @@
 #include "serial/impl/unix_syscalls.h"
 #include "serial/serial.h"
 #include "res/strings/stringtable.h"
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
 #include "window_harness.h"
@@ -65,12 +66,12 @@ protected:
     // The window is offline with the port closed, as after a disconnect.
     static void ExpectOffline(MainWindowHarness& h)
     {
-        EXPECT_FALSE(h.Dlg().Connected());
+        EXPECT_FALSE(CCorvexaDlgTestPeer::Connected(h.Dlg()));
         EXPECT_EQ(h.Text(IDC_CONNECT), MainText(107));
         EXPECT_EQ(h.Text(IDC_STATUS), MainText(110));
-        EXPECT_EQ(h.Dlg().LampBitmap(), IDB_OFFLINE);
+        EXPECT_EQ(CCorvexaDlgTestPeer::LampBitmap(h.Dlg()), IDB_OFFLINE);
         EXPECT_FALSE(h.Enabled(IDC_OFFSET_SET));
-        EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !h.Dlg().Engine().IsOpen(); }, 2000));
+        EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }, 2000));
     }
 };
 
@@ -185,7 +186,7 @@ TEST_P(LinkEnds, APortThatVanishesTakesTheWindowOfflineWithinASecond)
     h.VanishPort();
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !h.Dlg().Connected(); }, 3000));
+    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Connected(h.Dlg()); }, 3000));
     EXPECT_LT(clock.elapsed(), 1000);
     ASSERT_TRUE(h.WaitForBox(1));
     EXPECT_EQ(h.Boxes()[0].message, MainText(167).arg(port));
@@ -225,7 +226,7 @@ TEST_P(Progress, ReadAllCountsUpAndNamesTheRegistersThatDidNotAnswer)
             h.Snapshot(Shot("reading", GetParam()));
             shot = true;
         }
-        return h.Dlg().LampBitmap() == IDB_ONLINE;
+        return CCorvexaDlgTestPeer::LampBitmap(h.Dlg()) == IDB_ONLINE;
     }));
     // Counting up, never down, to the last register.
     int last = 0;
@@ -246,7 +247,7 @@ TEST_P(Progress, ReadAllCountsUpAndNamesTheRegistersThatDidNotAnswer)
     // The zero offset answers on the next try: its mark goes.
     h.Sim().ClearFaults();
     h.Click(IDC_CONNECT);
-    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !h.Dlg().Engine().IsOpen(); }));
+    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }));
     ASSERT_TRUE(h.ConnectAndWaitOnline());
     EXPECT_EQ(h.Text(IDC_STATUS), MainText(109));
     EXPECT_EQ(Placeholder(h.Dlg(), IDC_OFFSET), QString());

@@ -11,6 +11,7 @@
 
 #include "../framework/snapshot.h"
 #include "lang/language.h"
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/traffic_ids.h"
 #include "ui/main/traffic_window.h"
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     Trigger(h.Dlg(), trafficwnd::ID_VIEW_TRAFFIC);
-    CTrafficWindow* window = h.Dlg().TrafficWindow();
+    CTrafficWindow* window = CCorvexaDlgTestPeer::TrafficWindow(h.Dlg());
     if (window == nullptr) return 1;
     window->resize(980, 560);
 

@@ -1,6 +1,7 @@
 // The traffic window: opened from the menu bar, it follows the line while
 // the device is sampled, and pauses, clears, copies and saves its rows.
 
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/traffic_window.h"
 
 #include <gtest/gtest.h>
@@ -66,14 +67,14 @@ TEST(TrafficWindow, FollowsSamplingAndPausesClearsCopiesAndSaves) {
             QStringLiteral(" TX 01 03 00 17 00 01 34 0E | read register 23 (Full Output)\n")))
             << text.toStdString();
     }
-    EXPECT_EQ(h.Dlg().TrafficWindow(), nullptr);
+    EXPECT_EQ(CCorvexaDlgTestPeer::TrafficWindow(h.Dlg()), nullptr);
 
     auto* open =
         h.Dlg().findChild<QMenuBar*>()->findChild<QAction*>(QString::number(ID_VIEW_TRAFFIC));
     ASSERT_NE(open, nullptr);
     EXPECT_EQ(open->text(), QStringLiteral("Traffic"));
     open->trigger();
-    CTrafficWindow* window = h.Dlg().TrafficWindow();
+    CTrafficWindow* window = CCorvexaDlgTestPeer::TrafficWindow(h.Dlg());
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Traffic"));

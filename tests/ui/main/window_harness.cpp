@@ -1,13 +1,13 @@
 #include "window_harness.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
 
 #include "../framework/snapshot.h"
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/dialogs/aboutdlg.h"
 #include "ui/dialogs/dlgcustommsgbox.h"
 #include "ui/dialogs/dlglogin.h"
@@ -104,7 +104,7 @@ void MainWindowHarness::ChooseVersion()
 bool MainWindowHarness::ConnectAndWaitOnline()
 {
     Click(mainwnd::IDC_CONNECT);
-    return WaitFor([this] { return m_dlg->LampBitmap() == mainwnd::IDB_ONLINE; });
+    return WaitFor([this] { return CCorvexaDlgTestPeer::LampBitmap(*m_dlg) == mainwnd::IDB_ONLINE; });
 }
 
 QString MainWindowHarness::Text(int id) const { return m_dlg->GetDlgItemText(id); }
@@ -151,7 +151,14 @@ bool MainWindowHarness::WaitForFrame(const protocol::Frame& frame, int timeoutMs
     }, timeoutMs);
 }
 
-void MainWindowHarness::Snapshot(const QString& name) { SaveSnapshot(m_dlg.get(), name); }
+void MainWindowHarness::Snapshot(const QString& name)
+{
+    // Layouts and the chart redo themselves on posted events: the picture
+    // shows what the user sees once they ran, not the moment of the change.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    SaveSnapshot(m_dlg.get(), name);
+}
 
 protocol::Frame FrameOf(std::initializer_list<std::uint8_t> sixBytes)
 {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/dialogs/appstate.h"
 #include "ui/dialogs/dlglogin.h"
 #include "ui/main/control_ids.h"
@@ -33,7 +34,7 @@ TEST(MainWindowStart, HiddenBehindTheStartDialogUntilAVersionIsChosen)
     // Template texts until the first refresh.
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("设备断开连接"));
     EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("设备连接"));
-    EXPECT_EQ(h.Dlg().LampBitmap(), IDB_OFFLINE);
+    EXPECT_EQ(CCorvexaDlgTestPeer::LampBitmap(h.Dlg()), IDB_OFFLINE);
     for (int id : kParameterControls)
         EXPECT_FALSE(h.Enabled(id)) << id;
 }
