@@ -13,19 +13,16 @@
 
 namespace {
 
-void ShowThreadError(const QString& text)
-{
+void ShowThreadError(const QString& text) {
     QMessageBox::critical(nullptr, QStringLiteral("Corvexa"), text);
 }
 
 // A port the system does not list. The port box shows what stands between
 // the parentheses, so the path goes there; label defaults to the path.
-SSerInfo PortRecord(const std::string& path, std::wstring label = {})
-{
+SSerInfo PortRecord(const std::string& path, std::wstring label = {}) {
     SSerInfo info;
     const std::wstring wpath = QString::fromLocal8Bit(path.c_str()).toStdWString();
-    if (label.empty())
-        label = wpath;
+    if (label.empty()) label = wpath;
     info.devicePath = wpath;
     info.portName = wpath;
     info.friendlyName = label + L" (" + wpath + L")";
@@ -35,8 +32,7 @@ SSerInfo PortRecord(const std::string& path, std::wstring label = {})
 
 }  // namespace
 
-void InstallThreadErrorReporter()
-{
+void InstallThreadErrorReporter() {
     SetThreadErrorReporter([](const std::wstring& text) -> int {
         const QString message = QString::fromStdWString(text);
         QCoreApplication* app = QCoreApplication::instance();
@@ -48,15 +44,14 @@ void InstallThreadErrorReporter()
             ShowThreadError(message);
         } else {
             // Waiting here could deadlock a window thread that joins us.
-            QMetaObject::invokeMethod(app, [message] { ShowThreadError(message); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                app, [message] { ShowThreadError(message); }, Qt::QueuedConnection);
         }
         return 1;  // the OK button
     });
 }
 
-int CCorvexaApp::Run()
-{
+int CCorvexaApp::Run() {
     InitLanguage();
     InstallThreadErrorReporter();
 

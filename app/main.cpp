@@ -8,8 +8,7 @@
 #include "app/display.h"
 #include "app/options.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const SOptions options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
         std::fprintf(stderr, "corvexa: %s\nTry 'corvexa --help'.\n", options.error.c_str());
@@ -23,7 +22,8 @@ int main(int argc, char** argv)
         std::printf("corvexa %s\n", CORVEXA_VERSION);
         return 0;
     }
-    const std::string noDisplay = MissingDisplayMessage([](const char* n) { return std::getenv(n); });
+    const std::string noDisplay =
+        MissingDisplayMessage([](const char* n) { return std::getenv(n); });
     if (!noDisplay.empty()) {
         std::fprintf(stderr, "%s\n", noDisplay.c_str());
         return 1;

@@ -1,7 +1,6 @@
 #include "app/options.h"
 
-SOptions ParseOptions(const std::vector<std::string>& args)
-{
+SOptions ParseOptions(const std::vector<std::string>& args) {
     SOptions opts;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -36,9 +35,9 @@ SOptions ParseOptions(const std::vector<std::string>& args)
     return opts;
 }
 
-std::string UsageText(const std::string& program)
-{
-    return "Usage: " + program + " [options]\n"
+std::string UsageText(const std::string& program) {
+    return "Usage: " + program +
+           " [options]\n"
            "Commission and calibrate two-wire transmitters over a serial line.\n"
            "\n"
            "Options:\n"

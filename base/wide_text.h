@@ -15,7 +15,9 @@ namespace wide_text_detail {
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
 
-constexpr bool IsScalar(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+constexpr bool IsScalar(char32_t c) {
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
 
 inline void AppendWide(std::wstring& out, char32_t c) {
     if (kWideIsUtf16 && c >= 0x10000) {

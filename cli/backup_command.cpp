@@ -18,7 +18,8 @@ std::string FileFor(const std::string& pattern, const std::string& port) {
 
 int RunBackup(const RunSettings& settings, const std::string& file) {
     if (settings.ports.size() > 1 && file.find("{port}") == std::string::npos) {
-        settings.console->Error("backup of several ports needs {port} in FILE, e.g. backup-{port}.json");
+        settings.console->Error(
+            "backup of several ports needs {port} in FILE, e.g. backup-{port}.json");
         return kExitUsage;
     }
     return RunOnPorts(settings, true, [&](DeviceSession& session) {
@@ -36,10 +37,11 @@ int RunBackup(const RunSettings& settings, const std::string& file) {
             return kExitUsage;
         }
         if (settings.json) {
-            settings.console->Print(nlohmann::ordered_json{{"port", session.Port()},
-                                                   {"file", path},
-                                                   {"time", backup.time},
-                                                   {"registers", RegistersJson(words, protocol::kRegisterCount)}}
+            settings.console->Print(nlohmann::ordered_json{
+                {"port", session.Port()},
+                {"file", path},
+                {"time", backup.time},
+                {"registers", RegistersJson(words, protocol::kRegisterCount)}}
                                         .dump());
         } else {
             settings.console->Print(session.Port() + ": registers 10 to 23 saved to " + path);

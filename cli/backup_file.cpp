@@ -1,8 +1,8 @@
 #include "cli/backup_file.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -61,7 +61,8 @@ std::string LoadBackup(const std::string& path, Backup& backup) {
     if (!in) return "cannot read " + path + ": " + std::strerror(errno);
     std::stringstream text;
     text << in.rdbuf();
-    const nlohmann::ordered_json document = nlohmann::ordered_json::parse(text.str(), nullptr, false);
+    const nlohmann::ordered_json document =
+        nlohmann::ordered_json::parse(text.str(), nullptr, false);
     if (document.is_discarded() || !document.is_object()) {
         return path + " is not a backup made by corvexa-cli (not JSON)";
     }
@@ -75,10 +76,12 @@ std::string LoadBackup(const std::string& path, Backup& backup) {
     for (int i = 0; i < protocol::kRegisterCount; ++i) {
         const std::string key = std::to_string(protocol::RegisterOfIndex(i));
         const auto word = registers->find(key);
-        if (word == registers->end() || !word->is_number_unsigned() || word->get<unsigned long>() > 0xFFFF) {
+        if (word == registers->end() || !word->is_number_unsigned() ||
+            word->get<unsigned long>() > 0xFFFF) {
             return path + ": register " + key + " is missing or not a word (0 to 65535)";
         }
-        backup.words[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(word->get<unsigned long>());
+        backup.words[static_cast<std::size_t>(i)] =
+            static_cast<std::uint16_t>(word->get<unsigned long>());
     }
     backup.time = document.value("time", "");
     backup.port = document.value("port", "");

@@ -9,12 +9,13 @@
 namespace cli {
 
 std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
-    CLI::App app{"Reads, writes, samples, saves and restores two-wire transmitters on serial "
-                 "ports, talking to them as the Corvexa window does.\n"
-                 "Exit status: 0 done, 2 bad command line or a refused value (nothing sent), "
-                 "3 a port could not be opened, 4 the device did not answer, 5 a write was "
-                 "not confirmed.",
-                 "corvexa-cli"};
+    CLI::App app{
+        "Reads, writes, samples, saves and restores two-wire transmitters on serial "
+        "ports, talking to them as the Corvexa window does.\n"
+        "Exit status: 0 done, 2 bad command line or a refused value (nothing sent), "
+        "3 a port could not be opened, 4 the device did not answer, 5 a write was "
+        "not confirmed.",
+        "corvexa-cli"};
     app.require_subcommand(1);
     // Options of the program also work after the command.
     app.fallthrough();
@@ -24,22 +25,27 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     app.add_flag("--factory", line.factory, "read registers 10-23 instead of 10-17");
     app.add_flag("--json", line.json, "print JSON, one object per line, instead of tables");
     app.add_option("--trace", line.trace, "write every frame, reply, time-out and retry to FILE");
-    app.add_flag("--simulate", line.simulate, "also use the built-in simulated transmitter as a port");
+    app.add_flag("--simulate", line.simulate,
+                 "also use the built-in simulated transmitter as a port");
 
-    app.add_subcommand("ports", "list the serial ports: path, name, stable by-id path, USB, busy or free");
+    app.add_subcommand("ports",
+                       "list the serial ports: path, name, stable by-id path, USB, busy or free");
     app.add_subcommand("read", "read the parameters: registers 10-17, or 10-23 with --factory");
 
     auto* write = app.add_subcommand(
         "write", "write parameters in the order given; each is checked before anything is sent");
-    write->add_option("NAME=VALUE", line.assignments,
-                      "parameter and value, e.g. zero-offset=2.5 signal-source=PT100 gain=25; "
-                      "the names: " + WritableNames() +
-                          ". Signal source and gain take the text the window shows (PT100, K, "
-                          "Float Level; the factor 12.5) or code:N")
+    write
+        ->add_option("NAME=VALUE", line.assignments,
+                     "parameter and value, e.g. zero-offset=2.5 signal-source=PT100 gain=25; "
+                     "the names: " +
+                         WritableNames() +
+                         ". Signal source and gain take the text the window shows (PT100, K, "
+                         "Float Level; the factor 12.5) or code:N")
         ->required();
     write->add_flag("--force", line.force, "send a lower limit that is not below the upper limit");
 
-    auto* sample = app.add_subcommand("sample", "poll the zero (20) or full (21) sample register, one line each");
+    auto* sample = app.add_subcommand(
+        "sample", "poll the zero (20) or full (21) sample register, one line each");
     sample->add_option("WHICH", line.which, "zero or full")
         ->required()
         ->check(CLI::IsMember({"zero", "full"}));
@@ -47,8 +53,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         ->check(CLI::Range(1, 1000000));
 
     auto* trim = app.add_subcommand(
-        "trim", "set the zero and full output words (22, 23) from what a meter on the output "
-                "read at the zero and at the full input");
+        "trim",
+        "set the zero and full output words (22, 23) from what a meter on the output "
+        "read at the zero and at the full input");
     trim->add_option("--zero-measured", line.zeroMeasured, "the meter's reading at the zero input")
         ->required();
     trim->add_option("--full-measured", line.fullMeasured, "the meter's reading at the full input")
@@ -57,14 +64,16 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         ->check(CLI::IsMember({"4-20mA", "0-10V"}));
     trim->add_flag("--dry-run", line.dryRun, "show the new words and write nothing");
 
-    auto* backup = app.add_subcommand(
-        "backup", "read registers 10-23 and save them as JSON (time, port, shown values); "
-                  "{port} in FILE is replaced by the port's name");
+    auto* backup =
+        app.add_subcommand("backup",
+                           "read registers 10-23 and save them as JSON (time, port, shown values); "
+                           "{port} in FILE is replaced by the port's name");
     backup->add_option("FILE", line.file, "file to write")->required();
 
     auto* restore = app.add_subcommand(
-        "restore", "write the configuration registers (10, 15-19) that differ from FILE, then "
-                   "read back and compare");
+        "restore",
+        "write the configuration registers (10, 15-19) that differ from FILE, then "
+        "read back and compare");
     restore->add_option("FILE", line.file, "a file made by backup")->required();
     restore->add_flag("--with-calibration", line.withCalibration, "also registers 20-23");
     restore->add_flag("--dry-run", line.dryRun, "show what would be written and write nothing");

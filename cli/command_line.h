@@ -13,7 +13,7 @@ struct CommandLine {
     std::string trace;
     bool simulate = false;
 
-    std::string command;  // ports, read, write, sample, trim, backup, restore
+    std::string command;                   // ports, read, write, sample, trim, backup, restore
     std::vector<std::string> assignments;  // write
     bool force = false;                    // write
     std::string which;                     // sample: zero or full

@@ -17,9 +17,13 @@ using protocol::VendorCommand;
 constexpr auto kExchangeLimit = 10s;
 constexpr auto kReadAllLimit = 60s;
 
-bool IsRead(const protocol::Frame& request) { return request[0] == 0x01 && request[1] == 0x03; }
+bool IsRead(const protocol::Frame& request) {
+    return request[0] == 0x01 && request[1] == 0x03;
+}
 
-int RegisterOf(const protocol::Frame& request) { return (request[2] << 8) | request[3]; }
+int RegisterOf(const protocol::Frame& request) {
+    return (request[2] << 8) | request[3];
+}
 
 bool IsVendor(const protocol::Frame& request, VendorCommand command) {
     return request == protocol::VendorFrame(command);
@@ -34,7 +38,9 @@ DeviceSession::DeviceSession(std::string port, bool factory, TraceLog* trace)
       m_engine("", 9600, serial::Timeout(), serial::eightbits, serial::parity_none,
                serial::stopbits_one, serial::flowcontrol_none) {}
 
-DeviceSession::~DeviceSession() { End(); }
+DeviceSession::~DeviceSession() {
+    End();
+}
 
 std::optional<std::string> DeviceSession::Open(bool& problemIsPort) {
     problemIsPort = true;
@@ -236,7 +242,9 @@ void DeviceSession::OnTimedOut(const protocol::Frame& request, int attempt, int 
     m_record.OnTimedOut(request, attempt, attempts);
 }
 
-void DeviceSession::OnPortLost() { m_record.OnPortLost(); }
+void DeviceSession::OnPortLost() {
+    m_record.OnPortLost();
+}
 
 void DeviceSession::OnExchangeEnded(const protocol::ExchangeOutcome& outcome) {
     m_record.OnExchangeEnded(outcome);

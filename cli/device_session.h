@@ -59,8 +59,9 @@ public:
 
     // Polls register 20 (zero) or 21 (full) `count` times; `each` gets the
     // time since the first poll and the word (empty: no answer).
-    void Sample(bool zero, int count,
-                const std::function<void(std::chrono::milliseconds, std::optional<std::uint16_t>)>& each);
+    void Sample(
+        bool zero, int count,
+        const std::function<void(std::chrono::milliseconds, std::optional<std::uint16_t>)>& each);
 
     // LinkEnd, waited for; then the port closes. Also done by the destructor.
     void End();

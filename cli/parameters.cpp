@@ -32,7 +32,7 @@ constexpr std::array<ParameterInfo, protocol::kRegisterCount> kParameters = {{
 
 // The window's English texts of the signal source box.
 constexpr std::array<const char*, protocol::kSignalSourceCount> kSignalSourceNames = {
-    "PT100",  "PT1000", "CU50",   "K Type",   "S Type",  "R Type",  "B Type",     "N Type",
+    "PT100",  "PT1000", "CU50",   "K Type",   "S Type",  "R Type",  "B Type",      "N Type",
     "E Type", "J Type", "T Type", "WRe3/255", "WRe5/26", "WRe5/20", "Float Level",
 };
 
@@ -61,8 +61,8 @@ int SignalSourceSelection(const std::string& text) {
         const std::string english = Lower(kSignalSourceNames[code]);
         const std::string original = Lower(ToUtf8(protocol::kSignalSources[code].firstFill));
         // A thermocouple also goes by its letter alone: "K".
-        const bool letter = english.size() == 6 && english.substr(1) == " type" &&
-                            typed == english.substr(0, 1);
+        const bool letter =
+            english.size() == 6 && english.substr(1) == " type" && typed == english.substr(0, 1);
         if (typed == english || typed == original || letter) return code;
     }
     return -1;
@@ -79,8 +79,8 @@ int GainSelection(const std::string& text) {
 }
 
 std::string Refusal(const Assignment& a, const protocol::CheckedValue& checked) {
-    return std::string(a.parameter->name) + "=" + a.text + " refused: " +
-           ToUtf8(protocol::DescribeProblem(checked));
+    return std::string(a.parameter->name) + "=" + a.text +
+           " refused: " + ToUtf8(protocol::DescribeProblem(checked));
 }
 
 std::string Scaled(std::uint16_t raw, std::uint16_t decimals) {
@@ -99,7 +99,9 @@ std::string WithUnit(const std::string& value, const RegisterWords& words) {
 
 }  // namespace
 
-const std::array<ParameterInfo, protocol::kRegisterCount>& Parameters() { return kParameters; }
+const std::array<ParameterInfo, protocol::kRegisterCount>& Parameters() {
+    return kParameters;
+}
 
 const ParameterInfo* FindWritable(const std::string& name) {
     for (const ParameterInfo& p : kParameters) {
@@ -138,8 +140,10 @@ std::variant<Assignment, std::string> ParseAssignment(const std::string& argumen
         const int count = source ? protocol::kSignalSourceCount : protocol::kGainCount;
         checked = protocol::CheckSelection(selection < count ? selection : -1);
         if (!checked.ok()) {
-            return std::string(a.parameter->name) + "=" + a.text + " refused: not in the list; it takes " +
-                   (source ? "PT100, PT1000, CU50, K ... T, WRe3/255, WRe5/26, WRe5/20, Float Level or code:0 to code:14"
+            return std::string(a.parameter->name) + "=" + a.text +
+                   " refused: not in the list; it takes " +
+                   (source ? "PT100, PT1000, CU50, K ... T, WRe3/255, WRe5/26, WRe5/20, Float "
+                             "Level or code:0 to code:14"
                            : "1, 12.5, 25, 50, 75, 100, 125, 150, 200 or code:0 to code:8");
         }
     } else {
@@ -147,7 +151,8 @@ std::variant<Assignment, std::string> ParseAssignment(const std::string& argumen
         // what fails there fails on every device; the rest waits for Resolve.
         checked = protocol::CheckTypedValue(code, FromUtf8(a.text), 0);
         if (!checked.ok()) {
-            if (IsScaled(a.parameter->index) && checked.problem == protocol::ValueProblem::OutOfRange) {
+            if (IsScaled(a.parameter->index) &&
+                checked.problem == protocol::ValueProblem::OutOfRange) {
                 checked.range = L"0 to 65535 / 10^decimals";
             }
             return Refusal(a, checked);
@@ -181,7 +186,8 @@ std::string ShownText(int index, const RegisterWords& words) {
     if (!word) return "-";
     const auto decimals = words[protocol::kDecimalsIndex];
     switch (index) {
-        case protocol::kSignalSourceIndex: return SignalSourceText(*word);
+        case protocol::kSignalSourceIndex:
+            return SignalSourceText(*word);
         case protocol::kUnitIndex: {
             const std::string label = ToUtf8(protocol::UnitLabel(*word));
             return label.empty() ? "code:" + std::to_string(*word) : label;
@@ -195,8 +201,10 @@ std::string ShownText(int index, const RegisterWords& words) {
         case protocol::kLowerLimitIndex:
         case protocol::kUpperLimitIndex:
             return WithUnit(std::to_string(static_cast<std::int16_t>(*word)), words);
-        case protocol::kGainIndex: return GainText(*word);
-        default: break;
+        case protocol::kGainIndex:
+            return GainText(*word);
+        default:
+            break;
     }
     return std::to_string(*word);
 }
@@ -206,22 +214,28 @@ nlohmann::ordered_json ShownJson(int index, const RegisterWords& words) {
     if (!word) return nullptr;
     const auto decimals = words[protocol::kDecimalsIndex];
     switch (index) {
-        case protocol::kSignalSourceIndex: return SignalSourceText(*word);
+        case protocol::kSignalSourceIndex:
+            return SignalSourceText(*word);
         case protocol::kUnitIndex: {
             const std::string label = ToUtf8(protocol::UnitLabel(*word));
             return label.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(label);
         }
         case protocol::kBaudCodeIndex:
-            return *word < protocol::kBaudCount ? nlohmann::ordered_json(std::stoi(ToUtf8(protocol::kBaudTexts[*word])))
-                                                : nlohmann::ordered_json(nullptr);
+            return *word < protocol::kBaudCount
+                       ? nlohmann::ordered_json(std::stoi(ToUtf8(protocol::kBaudTexts[*word])))
+                       : nlohmann::ordered_json(nullptr);
         case protocol::kZeroOffsetIndex:
         case protocol::kTempCompIndex:
             // The exact value: the text with the device's decimal places.
-            return decimals ? nlohmann::ordered_json(std::stod(Scaled(*word, *decimals))) : nlohmann::ordered_json(nullptr);
+            return decimals ? nlohmann::ordered_json(std::stod(Scaled(*word, *decimals)))
+                            : nlohmann::ordered_json(nullptr);
         case protocol::kLowerLimitIndex:
-        case protocol::kUpperLimitIndex: return static_cast<std::int16_t>(*word);
-        case protocol::kGainIndex: return GainText(*word);
-        default: break;
+        case protocol::kUpperLimitIndex:
+            return static_cast<std::int16_t>(*word);
+        case protocol::kGainIndex:
+            return GainText(*word);
+        default:
+            break;
     }
     return *word;
 }

@@ -35,7 +35,7 @@ std::string WritableNames();
 // scaled ones, whose range depends on the device's decimal places.
 struct Assignment {
     const ParameterInfo* parameter = nullptr;
-    std::string text;                 // the value as typed
+    std::string text;                   // the value as typed
     std::optional<std::uint16_t> word;  // empty until Resolve for scaled fields
 };
 // The assignment, or the one-line reason it is refused.

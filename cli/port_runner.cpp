@@ -38,7 +38,8 @@ int RunOnPorts(const RunSettings& settings, bool showProgress,
     std::vector<int> codes(settings.ports.size(), kExitOk);
     std::vector<std::thread> threads;
     for (std::size_t slot = 0; slot < settings.ports.size(); ++slot) {
-        threads.emplace_back([&, slot] { codes[slot] = RunOne(settings, slot, showProgress, job); });
+        threads.emplace_back(
+            [&, slot] { codes[slot] = RunOne(settings, slot, showProgress, job); });
     }
     for (std::thread& t : threads) t.join();
     settings.console->ClearProgress();

@@ -12,10 +12,10 @@ namespace cli {
 // Exit status of the program.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitUsage = 2,          // bad command line or a refused value; nothing was sent
-    kExitPort = 3,           // a port could not be opened
-    kExitNoAnswer = 4,       // the device did not answer
-    kExitNotConfirmed = 5,   // a write was not confirmed
+    kExitUsage = 2,         // bad command line or a refused value; nothing was sent
+    kExitPort = 3,          // a port could not be opened
+    kExitNoAnswer = 4,      // the device did not answer
+    kExitNotConfirmed = 5,  // a write was not confirmed
 };
 
 struct RunSettings {

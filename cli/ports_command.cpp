@@ -9,11 +9,16 @@ namespace {
 
 const char* StateText(serial::PortState state) {
     switch (state) {
-        case serial::PortState::Free: return "free";
-        case serial::PortState::Busy: return "busy";
-        case serial::PortState::NoPermission: return "no permission";
-        case serial::PortState::Missing: return "missing";
-        case serial::PortState::Unusable: break;
+        case serial::PortState::Free:
+            return "free";
+        case serial::PortState::Busy:
+            return "busy";
+        case serial::PortState::NoPermission:
+            return "no permission";
+        case serial::PortState::Missing:
+            return "missing";
+        case serial::PortState::Unusable:
+            break;
     }
     return "unusable";
 }
@@ -40,7 +45,8 @@ int RunPorts(const RunSettings& settings, const std::string& simulated) {
     }
     // Ports given on the command line (the simulator, a virtual port) too.
     for (const std::string& port : settings.ports) {
-        entries.push_back({port, port == simulated ? "Simulated transmitter (" + port + ")" : port, false});
+        entries.push_back(
+            {port, port == simulated ? "Simulated transmitter (" + port + ")" : port, false});
     }
 
     std::vector<std::vector<std::string>> rows{{"path", "name", "stable path", "usb", "state"}};
@@ -48,19 +54,21 @@ int RunPorts(const RunSettings& settings, const std::string& simulated) {
         const std::string stable = serial::StableName(e.path);
         const char* state = StateText(serial::ProbePort(e.path));
         if (settings.json) {
-            settings.console->Print(nlohmann::ordered_json{{"path", e.path},
-                                                   {"name", e.name},
-                                                   {"stable_path", stable.empty() ? nlohmann::ordered_json(nullptr)
-                                                                                  : nlohmann::ordered_json(stable)},
-                                                   {"usb", e.usb},
-                                                   {"state", state}}
-                                        .dump());
+            settings.console->Print(nlohmann::ordered_json{
+                {"path", e.path},
+                {"name", e.name},
+                {"stable_path",
+                 stable.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(stable)},
+                {"usb", e.usb},
+                {"state", state}}.dump());
         } else {
-            rows.push_back({e.path, e.name, stable.empty() ? "-" : stable, e.usb ? "yes" : "no", state});
+            rows.push_back(
+                {e.path, e.name, stable.empty() ? "-" : stable, e.usb ? "yes" : "no", state});
         }
     }
     if (!settings.json) {
-        settings.console->Print(entries.empty() ? std::string("no serial ports found") : AlignedTable(rows));
+        settings.console->Print(entries.empty() ? std::string("no serial ports found")
+                                                : AlignedTable(rows));
     }
     return kExitOk;
 }

@@ -31,7 +31,8 @@ nlohmann::ordered_json RegistersJson(const RegisterWords& words, int count) {
     nlohmann::ordered_json registers = nlohmann::ordered_json::object();
     for (int i = 0; i < count; ++i) {
         if (words[static_cast<std::size_t>(i)]) {
-            registers[std::to_string(protocol::RegisterOfIndex(i))] = *words[static_cast<std::size_t>(i)];
+            registers[std::to_string(protocol::RegisterOfIndex(i))] =
+                *words[static_cast<std::size_t>(i)];
         }
     }
     return registers;
@@ -73,9 +74,9 @@ int RunRead(const RunSettings& settings) {
         const std::vector<int> failed = FailedRegisters(words, count);
         if (settings.json) {
             nlohmann::ordered_json out{{"port", session.Port()},
-                               {"registers", RegistersJson(words, count)},
-                               {"parameters", ParametersJson(words, count)},
-                               {"failed", failed}};
+                                       {"registers", RegistersJson(words, count)},
+                                       {"parameters", ParametersJson(words, count)},
+                                       {"failed", failed}};
             settings.console->Print(out.dump());
         } else {
             settings.console->Print(RegistersTable(session.Port(), words, count));

@@ -39,7 +39,8 @@ int RunRestore(const RunSettings& settings, const std::string& file, bool withCa
     }
     for (const int index : {protocol::kSignalSourceIndex, protocol::kGainIndex}) {
         if (!protocol::CheckSelection(*backup.words[static_cast<std::size_t>(index)]).ok()) {
-            settings.console->Error(file + ": " + Parameters()[static_cast<std::size_t>(index)].name +
+            settings.console->Error(file + ": " +
+                                    Parameters()[static_cast<std::size_t>(index)].name +
                                     " holds no choice (65535); nothing was written");
             return kExitUsage;
         }
@@ -96,7 +97,7 @@ int RunRestore(const RunSettings& settings, const std::string& file, bool withCa
                     differing.push_back(protocol::RegisterOfIndex(c.index));
                     c.ok = false;
                     c.error = after[static_cast<std::size_t>(c.index)] ? "read back differs"
-                                                                        : "read back failed";
+                                                                       : "read back failed";
                 }
             }
         }
@@ -110,13 +111,15 @@ int RunRestore(const RunSettings& settings, const std::string& file, bool withCa
                                 {"file", c.to},
                                 {"ok", c.ok},
                                 {"attempts", c.attempts},
-                                {"error", c.error.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(c.error)}});
+                                {"error", c.error.empty() ? nlohmann::ordered_json(nullptr)
+                                                          : nlohmann::ordered_json(c.error)}});
             }
-            settings.console->Print(nlohmann::ordered_json{{"port", session.Port()},
-                                                   {"dry_run", dryRun},
-                                                   {"changes", list},
-                                                   {"differing", differing}}
-                                        .dump());
+            settings.console->Print(nlohmann::ordered_json{
+                {"port", session.Port()},
+                {"dry_run", dryRun},
+                {"changes", list},
+                {"differing",
+                 differing}}.dump());
         } else if (changes.empty()) {
             settings.console->Print(session.Port() + ": the device already holds " + file);
         } else {
@@ -131,10 +134,11 @@ int RunRestore(const RunSettings& settings, const std::string& file, bool withCa
             settings.console->Print(session.Port() + "\n" + AlignedTable(rows));
         }
         if (confirmed && differing.empty()) return kExitOk;
-        settings.console->Error(session.Port() +
-                                (confirmed ? ": " + RegisterList(differing) + " did not take the file's value"
-                                           : std::string(": a write was not confirmed")) +
-                                "; run restore again, and check the device if it repeats");
+        settings.console->Error(
+            session.Port() +
+            (confirmed ? ": " + RegisterList(differing) + " did not take the file's value"
+                       : std::string(": a write was not confirmed")) +
+            "; run restore again, and check the device if it repeats");
         return kExitNotConfirmed;
     });
 }

@@ -14,25 +14,29 @@ int RunSample(const RunSettings& settings, const std::string& which, int count) 
         int missed = 0;
         // Whether the readings so far have settled, by the window's rule.
         protocol::SampleStatistics statistics;
-        session.Sample(zero, count, [&](std::chrono::milliseconds at, std::optional<std::uint16_t> word) {
-            if (!word) ++missed;
-            else statistics.Add(at, *word);
-            if (settings.json) {
-                settings.console->Print(nlohmann::ordered_json{{"port", session.Port()},
-                                                       {"time_ms", at.count()},
-                                                       {"register", reg},
-                                                       {"value", word ? nlohmann::ordered_json(*word)
-                                                                      : nlohmann::ordered_json(nullptr)},
-                                                       {"stable", statistics.Verdict().stable()}}
-                                            .dump());
-            } else {
-                char line[160];
-                std::snprintf(line, sizeof line, "%s  %7lld ms  %s  %s", session.Port().c_str(),
-                              static_cast<long long>(at.count()), name.c_str(),
-                              word ? std::to_string(*word).c_str() : "(no answer)");
-                settings.console->Print(line);
-            }
-        });
+        session.Sample(
+            zero, count, [&](std::chrono::milliseconds at, std::optional<std::uint16_t> word) {
+                if (!word)
+                    ++missed;
+                else
+                    statistics.Add(at, *word);
+                if (settings.json) {
+                    settings.console->Print(
+                        nlohmann::ordered_json{{"port", session.Port()},
+                                               {"time_ms", at.count()},
+                                               {"register", reg},
+                                               {"value", word ? nlohmann::ordered_json(*word)
+                                                              : nlohmann::ordered_json(nullptr)},
+                                               {"stable", statistics.Verdict().stable()}}
+                            .dump());
+                } else {
+                    char line[160];
+                    std::snprintf(line, sizeof line, "%s  %7lld ms  %s  %s", session.Port().c_str(),
+                                  static_cast<long long>(at.count()), name.c_str(),
+                                  word ? std::to_string(*word).c_str() : "(no answer)");
+                    settings.console->Print(line);
+                }
+            });
         if (missed == 0) return kExitOk;
         settings.console->Error(session.Port() + ": " + std::to_string(missed) + " of " +
                                 std::to_string(count) + " readings of register " +

@@ -6,6 +6,8 @@
 
 namespace cli {
 
-std::string Lower(std::string text) { return corvexa::base::AsciiLower(std::move(text)); }
+std::string Lower(std::string text) {
+    return corvexa::base::AsciiLower(std::move(text));
+}
 
 }  // namespace cli

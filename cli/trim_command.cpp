@@ -60,7 +60,8 @@ int RunTrim(const RunSettings& settings, const TrimOptions& options) {
         const protocol::TrimResult result = protocol::ComputeTrim(onDevice);
         if (!result.ok()) {
             const std::wstring why = protocol::DescribeTrimProblem(result.problem);
-            const std::string refused = std::string(why.begin(), why.end()) + "; nothing was written";
+            const std::string refused =
+                std::string(why.begin(), why.end()) + "; nothing was written";
             session.NoteRefused(refused);
             settings.console->Error(session.Port() + ": " + refused);
             return kExitUsage;

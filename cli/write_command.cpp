@@ -34,7 +34,8 @@ std::string CheckAgainstDevice(std::vector<Assignment>& assignments, const Regis
     }
     if (!force && lower && upper && protocol::LimitsInverted(*lower, *upper)) {
         return "lower-limit=" + std::to_string(static_cast<std::int16_t>(*lower)) +
-               " refused: not below upper-limit " + std::to_string(static_cast<std::int16_t>(*upper)) +
+               " refused: not below upper-limit " +
+               std::to_string(static_cast<std::int16_t>(*upper)) +
                "; add --force to send it anyway";
     }
     return "";
@@ -88,7 +89,8 @@ int RunWrite(const RunSettings& settings, const std::vector<std::string>& argume
                 r.ok = outcome.ok;
                 r.attempts = outcome.attempts;
                 if (!outcome.ok) {
-                    r.error = "not confirmed after " + std::to_string(outcome.attempts) + " attempts";
+                    r.error =
+                        "not confirmed after " + std::to_string(outcome.attempts) + " attempts";
                     failed = true;
                 }
             }
@@ -102,14 +104,17 @@ int RunWrite(const RunSettings& settings, const std::vector<std::string>& argume
                                 {"value", r.value},
                                 {"ok", r.ok},
                                 {"attempts", r.attempts},
-                                {"error", r.ok ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(r.error)}});
+                                {"error", r.ok ? nlohmann::ordered_json(nullptr)
+                                               : nlohmann::ordered_json(r.error)}});
             }
-            settings.console->Print(nlohmann::ordered_json{{"port", session.Port()}, {"results", list}}.dump());
+            settings.console->Print(
+                nlohmann::ordered_json{{"port", session.Port()}, {"results", list}}.dump());
         } else {
-            std::vector<std::vector<std::string>> rows{{"parameter", "value", "result", "attempts"}};
+            std::vector<std::vector<std::string>> rows{
+                {"parameter", "value", "result", "attempts"}};
             for (const Result& r : results) {
-                rows.push_back({r.parameter, r.value, r.ok ? "written" : r.error,
-                                std::to_string(r.attempts)});
+                rows.push_back(
+                    {r.parameter, r.value, r.ok ? "written" : r.error, std::to_string(r.attempts)});
             }
             settings.console->Print(session.Port() + "\n" + AlignedTable(rows));
         }

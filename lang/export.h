@@ -4,11 +4,11 @@
 // listed in language.h leave it, everything else stays hidden so that the
 // shared object's interface cannot grow by accident.
 #if defined(_WIN32)
-#  if defined(CORVEXA_LANG_BUILD)
-#    define CORVEXA_LANG_API __declspec(dllexport)
-#  else
-#    define CORVEXA_LANG_API __declspec(dllimport)
-#  endif
+#if defined(CORVEXA_LANG_BUILD)
+#define CORVEXA_LANG_API __declspec(dllexport)
 #else
-#  define CORVEXA_LANG_API __attribute__((visibility("default")))
+#define CORVEXA_LANG_API __declspec(dllimport)
+#endif
+#else
+#define CORVEXA_LANG_API __attribute__((visibility("default")))
 #endif

@@ -59,50 +59,48 @@ namespace {
 // POSIX names whose table code differs (the table keeps some historic
 // codes: cz_CZ, jp_JP, ua_UA) or that the table lacks as written.
 struct Alias {
-  const char* posix;
-  uint16_t id;
+    const char* posix;
+    uint16_t id;
 };
 constexpr Alias kAliases[] = {
-    {"cs", 1029}, {"ja", 1041}, {"uk", 1058}, {"es", 1034},
-    {"en", 1033}, {"zh_TW", 1028}, {"zh_HK", 1028}, {"zh_MO", 1028},
-    {"zh", 2052}, {"pt", 1046}, {"nb", 1044}, {"no", 1044},
-    {"nn", 2068}, {"fr", 1036}, {"sl", 1060},
+    {"cs", 1029},    {"ja", 1041},    {"uk", 1058},    {"es", 1034}, {"en", 1033},
+    {"zh_TW", 1028}, {"zh_HK", 1028}, {"zh_MO", 1028}, {"zh", 2052}, {"pt", 1046},
+    {"nb", 1044},    {"no", 1044},    {"nn", 2068},    {"fr", 1036}, {"sl", 1060},
 };
 
 }  // namespace
 
 SLanguage* FindLangRow(uint32_t langId) {
-  for (SLanguage* row = g_LangTable; row->wLangID != 0; ++row) {
-    if (static_cast<uint32_t>(row->wLangID) == langId) return row;
-  }
-  return nullptr;
+    for (SLanguage* row = g_LangTable; row->wLangID != 0; ++row) {
+        if (static_cast<uint32_t>(row->wLangID) == langId) return row;
+    }
+    return nullptr;
 }
 
 uint16_t LangIdFromPosixLocale(const std::string& name) {
-  // "ll_CC.codeset@modifier": only ll_CC matters.
-  std::string_view full(name);
-  full = full.substr(0, full.find_first_of(".@"));
-  const std::string_view lang = full.substr(0, full.find('_'));
-  if (lang.empty() || full == "C" || full == "POSIX") return 0;
+    // "ll_CC.codeset@modifier": only ll_CC matters.
+    std::string_view full(name);
+    full = full.substr(0, full.find_first_of(".@"));
+    const std::string_view lang = full.substr(0, full.find('_'));
+    if (lang.empty() || full == "C" || full == "POSIX") return 0;
 
-  for (const SLanguage* row = g_LangTable; row->wLangID != 0; ++row) {
-    if (base::EqualsAsciiNoCase(full, row->szLocale)) return row->wLangID;
-  }
-  for (const Alias& a : kAliases) {
-    if (full == a.posix) return a.id;
-  }
-  for (const Alias& a : kAliases) {
-    if (lang == a.posix) return a.id;
-  }
-  // Same language, other country: the first row of that language.
-  for (const SLanguage* row = g_LangTable; row->wLangID != 0; ++row) {
-    const std::wstring_view code(row->szLocale);
-    const size_t sep = code.find(L'_');
-    if (sep != lang.size()) continue;
-    if (base::EqualsAsciiNoCase(lang, code.substr(0, sep)))
-      return row->wLangID;
-  }
-  return 0;
+    for (const SLanguage* row = g_LangTable; row->wLangID != 0; ++row) {
+        if (base::EqualsAsciiNoCase(full, row->szLocale)) return row->wLangID;
+    }
+    for (const Alias& a : kAliases) {
+        if (full == a.posix) return a.id;
+    }
+    for (const Alias& a : kAliases) {
+        if (lang == a.posix) return a.id;
+    }
+    // Same language, other country: the first row of that language.
+    for (const SLanguage* row = g_LangTable; row->wLangID != 0; ++row) {
+        const std::wstring_view code(row->szLocale);
+        const size_t sep = code.find(L'_');
+        if (sep != lang.size()) continue;
+        if (base::EqualsAsciiNoCase(lang, code.substr(0, sep))) return row->wLangID;
+    }
+    return 0;
 }
 
 }  // namespace corvexa::lang

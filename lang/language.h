@@ -25,10 +25,8 @@ CORVEXA_LANG_API void SetLangIDSetting(uint16_t langId);
 
 // One-line texts stored in the same settings file (McSetting.ini) as the
 // language choice; empty when none is stored.
-CORVEXA_LANG_API std::wstring GetTextSetting(const std::string& section,
-                                             const std::string& key);
-CORVEXA_LANG_API void SetTextSetting(const std::string& section,
-                                     const std::string& key,
+CORVEXA_LANG_API std::wstring GetTextSetting(const std::string& section, const std::string& key);
+CORVEXA_LANG_API void SetTextSetting(const std::string& section, const std::string& key,
                                      const std::wstring& value);
 
 // Pack text of (group, id); if missing or empty the built-in text of id

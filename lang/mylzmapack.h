@@ -12,21 +12,21 @@
 #include "lang/export.h"
 
 class CORVEXA_LANG_API CMyLzmaPack {
- public:
-  static constexpr uint32_t kHeaderSize = 10;
-  // Larger stored sizes are taken for damage: no language pack comes near.
-  static constexpr uint32_t kMaxUnpackedSize = 64u << 20;
+public:
+    static constexpr uint32_t kHeaderSize = 10;
+    // Larger stored sizes are taken for damage: no language pack comes near.
+    static constexpr uint32_t kMaxUnpackedSize = 64u << 20;
 
-  // Packs input into a new container (release with delete[]). On failure
-  // the out-parameters are untouched; empty input fails as there is no
-  // room for a stream in twice zero bytes.
-  static int Compress(uint8_t** out, uint32_t* outLength, const uint8_t* input,
-                      uint32_t inputLength);
+    // Packs input into a new container (release with delete[]). On failure
+    // the out-parameters are untouched; empty input fails as there is no
+    // room for a stream in twice zero bytes.
+    static int Compress(uint8_t** out, uint32_t* outLength, const uint8_t* input,
+                        uint32_t inputLength);
 
-  // Unpacks a whole container. Once the header has been accepted *out
-  // receives a new array of the stored size (release with delete[]),
-  // whatever the outcome of decoding; *outLength is set on success only.
-  // Streams with or without end marker are read.
-  static int UnCompress(uint8_t** out, uint32_t* outLength,
-                        const uint8_t* input, uint32_t inputLength);
+    // Unpacks a whole container. Once the header has been accepted *out
+    // receives a new array of the stored size (release with delete[]),
+    // whatever the outcome of decoding; *outLength is set on success only.
+    // Streams with or without end marker are read.
+    static int UnCompress(uint8_t** out, uint32_t* outLength, const uint8_t* input,
+                          uint32_t inputLength);
 };

@@ -14,26 +14,24 @@
 namespace corvexa::lang {
 
 struct PackRefused {
-  const char* reason;
+    const char* reason;
 };
 
 class PackParser : public xercesc::XercesDOMParser {
- public:
-  PackParser();
+public:
+    PackParser();
 
-  void startElement(const xercesc::XMLElementDecl& elemDecl, unsigned int urlId,
-                    const XMLCh* elemPrefix,
-                    const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList,
-                    XMLSize_t attrCount, bool isEmpty, bool isRoot) override;
-  void docCharacters(const XMLCh* chars, XMLSize_t length,
-                     bool cdataSection) override;
-  void doctypeDecl(const xercesc::DTDElementDecl& elemDecl,
-                   const XMLCh* publicId, const XMLCh* systemId,
-                   bool hasIntSubset, bool hasExtSubset) override;
+    void startElement(const xercesc::XMLElementDecl& elemDecl, unsigned int urlId,
+                      const XMLCh* elemPrefix,
+                      const xercesc::RefVectorOf<xercesc::XMLAttr>& attrList, XMLSize_t attrCount,
+                      bool isEmpty, bool isRoot) override;
+    void docCharacters(const XMLCh* chars, XMLSize_t length, bool cdataSection) override;
+    void doctypeDecl(const xercesc::DTDElementDecl& elemDecl, const XMLCh* publicId,
+                     const XMLCh* systemId, bool hasIntSubset, bool hasExtSubset) override;
 
- private:
-  std::size_t m_nodes = 0;
-  std::size_t m_text = 0;
+private:
+    std::size_t m_nodes = 0;
+    std::size_t m_text = 0;
 };
 
 }  // namespace corvexa::lang

@@ -15,17 +15,16 @@ class DOMElement;
 XERCES_CPP_NAMESPACE_END
 
 class CORVEXA_LANG_API CPackXMLFile {
- public:
-  // Value of the attribute called name (exact), or the empty text when the
-  // element is null, has no attributes, or lacks it, or name is empty.
-  static std::wstring GetXMLNodeAttrValue(const xercesc::DOMElement* element,
-                                          const std::wstring& name);
+public:
+    // Value of the attribute called name (exact), or the empty text when the
+    // element is null, has no attributes, or lacks it, or name is empty.
+    static std::wstring GetXMLNodeAttrValue(const xercesc::DOMElement* element,
+                                            const std::wstring& name);
 
-  xercesc::DOMDocument* ParserXML(const std::wstring& path);
-  xercesc::DOMElement* AddNode(const std::wstring& name, double number,
-                               xercesc::DOMElement* parent);
-  xercesc::DOMElement* AddNode(const std::wstring& name,
-                               const std::wstring& text,
-                               xercesc::DOMElement* parent);
-  xercesc::DOMElement* GetCurElem();
+    xercesc::DOMDocument* ParserXML(const std::wstring& path);
+    xercesc::DOMElement* AddNode(const std::wstring& name, double number,
+                                 xercesc::DOMElement* parent);
+    xercesc::DOMElement* AddNode(const std::wstring& name, const std::wstring& text,
+                                 xercesc::DOMElement* parent);
+    xercesc::DOMElement* GetCurElem();
 };

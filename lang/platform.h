@@ -29,14 +29,13 @@ void SetThreadLocaleId(uint32_t localeId);
 bool SetCtypeLocale(const SLanguage& row);
 
 struct DirEntry {
-  std::wstring name;  // without folder
-  bool isDirectory;
+    std::wstring name;  // without folder
+    bool isDirectory;
 };
 
 // Entries of folder (empty: current directory) whose names end in suffix,
 // compared without case, as a wildcard "*<suffix>" would match them.
-std::vector<DirEntry> ListFiles(const std::wstring& folder,
-                                const std::wstring& suffix);
+std::vector<DirEntry> ListFiles(const std::wstring& folder, const std::wstring& suffix);
 
 // What became of looking at or reading a file. Only regular files count:
 // a FIFO or a device could block the reader for ever or never end.
@@ -46,8 +45,7 @@ enum class FileRead { kOk, kMissing, kNotAFile, kTooLarge, kFailed };
 FileRead ProbeFile(const std::wstring& path);
 // Reads the regular file at path whole, when it holds at most maxBytes;
 // the size is checked before anything is allocated.
-FileRead ReadWholeFile(const std::wstring& path, std::size_t maxBytes,
-                       std::vector<uint8_t>* bytes);
+FileRead ReadWholeFile(const std::wstring& path, std::size_t maxBytes, std::vector<uint8_t>* bytes);
 bool FileExists(const std::wstring& path);
 bool IsWritableDirectory(const std::wstring& path);
 

@@ -14,8 +14,7 @@ namespace corvexa::lang {
 
 // Value of key in section, trimmed and with one pair of enclosing quotes
 // removed; nullopt when the section or key is absent.
-std::optional<std::string> FindProfileValue(std::string_view content,
-                                            std::string_view section,
+std::optional<std::string> FindProfileValue(std::string_view content, std::string_view section,
                                             std::string_view key);
 
 // content with key=value set in section: an existing key line is replaced,
@@ -29,18 +28,16 @@ std::string SetProfileValue(std::string_view content, std::string_view section,
 // digits (hexadecimal after "0x") up to the first other character; no
 // digits reads as 0. A negative
 // number comes back in two's complement, as the unsigned result there.
-uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
-                              uint32_t defaultValue, const std::wstring& path);
+uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key, uint32_t defaultValue,
+                              const std::wstring& path);
 
 // The value of key in section as GetPrivateProfileString gives it; nullopt
 // when the file, the section or the key is absent.
-std::optional<std::string> GetPrivateProfileText(std::string_view section,
-                                                 std::string_view key,
+std::optional<std::string> GetPrivateProfileText(std::string_view section, std::string_view key,
                                                  const std::wstring& path);
 
 // Creates the file when missing. Returns false if it could not be written.
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value,
-                               const std::wstring& path);
+                               std::string_view value, const std::wstring& path);
 
 }  // namespace corvexa::lang

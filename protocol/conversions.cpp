@@ -1,7 +1,7 @@
 #include "protocol/conversions.h"
 
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cwchar>
@@ -12,7 +12,9 @@ namespace protocol {
 
 namespace {
 
-std::wstring Widen(const char* begin, const char* end) { return std::wstring(begin, end); }
+std::wstring Widen(const char* begin, const char* end) {
+    return std::wstring(begin, end);
+}
 
 // Narrowing a double beyond the float range is undefined in C++; IEEE gives infinity.
 float NarrowToFloat(double value) {
@@ -36,9 +38,13 @@ std::wstring FormatSigned(std::uint16_t raw) {
     return std::to_wstring(static_cast<std::int16_t>(raw));
 }
 
-std::wstring FormatUnsigned(std::uint16_t raw) { return std::to_wstring(raw); }
+std::wstring FormatUnsigned(std::uint16_t raw) {
+    return std::to_wstring(raw);
+}
 
-double ParseDouble(const std::wstring& text) { return impl::WideToDoubleC(text.c_str()); }
+double ParseDouble(const std::wstring& text) {
+    return impl::WideToDoubleC(text.c_str());
+}
 
 std::int32_t ParseInt(const std::wstring& text) {
     // long is 64 bits here but 32 on the device tool's home platform; clamp as a

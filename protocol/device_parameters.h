@@ -13,19 +13,19 @@ namespace protocol {
 // (0xFFFF: no selection); the eight texts are bound to their edits.
 struct DeviceParameters {
     std::uint16_t signalSource = 0xFFFF;
-    std::uint16_t unit = 0;       // "°C"
-    std::uint16_t baudCode = 3;   // "9600"
+    std::uint16_t unit = 0;      // "°C"
+    std::uint16_t baudCode = 3;  // "9600"
     std::uint16_t decimals = 0;
     std::uint16_t gain = 0xFFFF;
 
-    std::wstring zeroOffset;   // edit 1004, register 15
-    std::wstring lowerLimit;   // edit 1006, register 16
-    std::wstring upperLimit;   // edit 1008, register 17
-    std::wstring tempComp;     // edit 1020, register 19
-    std::wstring zeroSample;   // edit 1022, register 20
-    std::wstring fullSample;   // edit 1024, register 21
-    std::wstring zeroOutput;   // edit 1026, register 22
-    std::wstring fullOutput;   // edit 1028, register 23
+    std::wstring zeroOffset;  // edit 1004, register 15
+    std::wstring lowerLimit;  // edit 1006, register 16
+    std::wstring upperLimit;  // edit 1008, register 17
+    std::wstring tempComp;    // edit 1020, register 19
+    std::wstring zeroSample;  // edit 1022, register 20
+    std::wstring fullSample;  // edit 1024, register 21
+    std::wstring zeroOutput;  // edit 1026, register 22
+    std::wstring fullOutput;  // edit 1028, register 23
 
     bool operator==(const DeviceParameters&) const = default;
 };

@@ -29,9 +29,9 @@ struct ReceivedRun {
     };
     Kind kind = Kind::Unexpected;
     std::vector<std::uint8_t> bytes;
-    Reply reply{};          // Kind::Reply only
-    bool awaited = false;   // the reply completed the exchange on the line
-    bool inGuard = false;   // it came in the quiet time after a time-out
+    Reply reply{};                 // Kind::Reply only
+    bool awaited = false;          // the reply completed the exchange on the line
+    bool inGuard = false;          // it came in the quiet time after a time-out
     std::optional<Frame> request;  // the request on the line when it came
 };
 

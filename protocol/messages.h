@@ -8,8 +8,8 @@ namespace protocol {
 constexpr std::uint32_t kWmUser = 0x400;
 constexpr std::uint32_t UM_VALUES_CHANGED = kWmUser + 1000;  // (0, 0): show the record
 // kWmUser + 1001 is taken by the start dialog's own window message.
-constexpr std::uint32_t UM_WRITE_RESULT = kWmUser + 1100;    // (operation code, 1 ok / 0 failed)
-constexpr std::uint32_t UM_DEVICE_ONLINE = kWmUser + 1300;   // (0, 1): read-all finished
+constexpr std::uint32_t UM_WRITE_RESULT = kWmUser + 1100;   // (operation code, 1 ok / 0 failed)
+constexpr std::uint32_t UM_DEVICE_ONLINE = kWmUser + 1300;  // (0, 1): read-all finished
 // (register index 0..13, ReadProgressParam): one register of a read-all is done.
 constexpr std::uint32_t UM_READ_PROGRESS = kWmUser + 1301;
 // (operation code 27 or 28, 0): the handshake got no answer after all attempts.
@@ -24,8 +24,12 @@ constexpr std::uint32_t UM_SAMPLE_MISSED = kWmUser + 1304;
 constexpr std::intptr_t ReadProgressParam(int count, bool answered) {
     return count * 2 + (answered ? 1 : 0);
 }
-constexpr int ReadProgressCount(std::intptr_t param) { return static_cast<int>(param / 2); }
-constexpr bool ReadProgressAnswered(std::intptr_t param) { return (param & 1) != 0; }
+constexpr int ReadProgressCount(std::intptr_t param) {
+    return static_cast<int>(param / 2);
+}
+constexpr bool ReadProgressAnswered(std::intptr_t param) {
+    return (param & 1) != 0;
+}
 
 // Where the transactions report to: the window posts each message to
 // itself; tests queue them. Called from worker threads; must not block and

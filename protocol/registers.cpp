@@ -66,7 +66,9 @@ const WriteOperation* FindWrite(OperationCode code) {
 
 }  // namespace
 
-bool IsWriteOperation(OperationCode code) { return FindWrite(code) != nullptr; }
+bool IsWriteOperation(OperationCode code) {
+    return FindWrite(code) != nullptr;
+}
 
 std::optional<std::uint16_t> WriteRegisterOf(OperationCode code) {
     const WriteOperation* op = FindWrite(code);

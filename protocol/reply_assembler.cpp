@@ -10,9 +10,12 @@ namespace {
 // whole: it must be compared with the request it answers.
 std::size_t BytesToRecognise(ReplyKind kind) {
     switch (kind) {
-        case ReplyKind::RegisterValue: return 5;
-        case ReplyKind::WriteEcho: return kFrameLength;
-        default: return 2;
+        case ReplyKind::RegisterValue:
+            return 5;
+        case ReplyKind::WriteEcho:
+            return kFrameLength;
+        default:
+            return 2;
     }
 }
 
@@ -26,7 +29,9 @@ bool CrcClosesFrame(const std::vector<std::uint8_t>& bytes) {
 }
 
 // Standard lengths: 01 03 02 hi lo crc crc; everything else 8 bytes.
-std::size_t StandardLength(ReplyKind kind) { return kind == ReplyKind::RegisterValue ? 7 : 8; }
+std::size_t StandardLength(ReplyKind kind) {
+    return kind == ReplyKind::RegisterValue ? 7 : 8;
+}
 
 bool IsVendorAnswer(ReplyKind kind) {
     return kind == ReplyKind::ConnectAccepted || kind == ReplyKind::LinkStarted ||
@@ -81,7 +86,9 @@ void CReplyAssembler::UntakeRest(std::size_t count) {
     if (bytes.empty()) m_runs->pop_back();
 }
 
-void CReplyAssembler::DropPartial() { m_pending.clear(); }
+void CReplyAssembler::DropPartial() {
+    m_pending.clear();
+}
 
 bool CReplyAssembler::ContinuesReply(std::uint8_t byte) const {
     const std::size_t pos = m_reply.size();

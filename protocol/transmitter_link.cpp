@@ -63,7 +63,9 @@ bool CTransmitterLink::SetFactoryMode(bool factory) {
     return m_mode.compare_exchange_strong(unset, wanted) || unset == wanted;
 }
 
-bool CTransmitterLink::FactoryMode() const { return m_mode.load() == 1; }
+bool CTransmitterLink::FactoryMode() const {
+    return m_mode.load() == 1;
+}
 
 bool CTransmitterLink::StartVendorTask(OperationCode code) {
     if (!VendorCommandOf(code)) return false;
@@ -157,15 +159,32 @@ bool CTransmitterLink::SetText(OperationCode code, std::wstring text) {
     std::lock_guard lock(m_mutex);
     std::wstring* field = nullptr;
     switch (code) {
-        case OperationCode::WriteZeroOffset: field = &m_params.zeroOffset; break;
-        case OperationCode::WriteLowerLimit: field = &m_params.lowerLimit; break;
-        case OperationCode::WriteUpperLimit: field = &m_params.upperLimit; break;
-        case OperationCode::WriteTempComp: field = &m_params.tempComp; break;
-        case OperationCode::WriteZeroSample: field = &m_params.zeroSample; break;
-        case OperationCode::WriteFullSample: field = &m_params.fullSample; break;
-        case OperationCode::WriteZeroOutput: field = &m_params.zeroOutput; break;
-        case OperationCode::WriteFullOutput: field = &m_params.fullOutput; break;
-        default: return false;
+        case OperationCode::WriteZeroOffset:
+            field = &m_params.zeroOffset;
+            break;
+        case OperationCode::WriteLowerLimit:
+            field = &m_params.lowerLimit;
+            break;
+        case OperationCode::WriteUpperLimit:
+            field = &m_params.upperLimit;
+            break;
+        case OperationCode::WriteTempComp:
+            field = &m_params.tempComp;
+            break;
+        case OperationCode::WriteZeroSample:
+            field = &m_params.zeroSample;
+            break;
+        case OperationCode::WriteFullSample:
+            field = &m_params.fullSample;
+            break;
+        case OperationCode::WriteZeroOutput:
+            field = &m_params.zeroOutput;
+            break;
+        case OperationCode::WriteFullOutput:
+            field = &m_params.fullOutput;
+            break;
+        default:
+            return false;
     }
     *field = std::move(text);
     return true;
@@ -292,8 +311,8 @@ bool CTransmitterLink::LaunchLocked(std::unique_lock<std::mutex>& lock, TaskKind
     }
     ++m_tasks;
     auto* args = new TaskArgs{kind, code, value, turn};
-    auto* record = new STaskRecord{this, &CTransmitterLink::TaskEntry,
-                                   reinterpret_cast<std::uintptr_t>(args)};
+    auto* record =
+        new STaskRecord{this, &CTransmitterLink::TaskEntry, reinterpret_cast<std::uintptr_t>(args)};
     lock.unlock();
     const bool started = CreateWorker(record, false) != nullptr;
     if (!started) {
@@ -379,8 +398,8 @@ void CTransmitterLink::ReadAllTask(Turn turn) {
 }
 
 void CTransmitterLink::WriteTask(const Turn& turn, OperationCode code, std::uint16_t value) {
-    const bool ok = Exchange(turn, WriteRequest(*WriteRegisterOf(code), value),
-                             ReplyKind::WriteEcho);
+    const bool ok =
+        Exchange(turn, WriteRequest(*WriteRegisterOf(code), value), ReplyKind::WriteEcho);
     Post(turn.connection, UM_WRITE_RESULT, static_cast<std::uintptr_t>(code), ok ? 1 : 0);
 }
 
@@ -420,7 +439,8 @@ void CTransmitterLink::Post(Connection connection, std::uint32_t msg, std::uintp
     // Under the lock, so that no message can follow the start of destruction
     // or the end of the task's connection.
     std::lock_guard lock(m_mutex);
-    if (!m_closing && connection == m_connection && m_live) m_sink.PostToWindow(msg, wParam, lParam);
+    if (!m_closing && connection == m_connection && m_live)
+        m_sink.PostToWindow(msg, wParam, lParam);
 }
 
 void CTransmitterLink::Pause(std::chrono::milliseconds duration) {

@@ -92,8 +92,8 @@ bool CTransmitterLink::Exchange(const Turn& turn, const Frame& frame, ReplyKind 
     return replied;
 }
 
-bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind expect,
-                               int attempt, bool& stop) {
+bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind expect, int attempt,
+                               bool& stop) {
     ILinkObserver* const observer = m_observer.load();
     {
         // A late reply to the last attempt may still be on its way; the

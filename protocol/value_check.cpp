@@ -9,8 +9,12 @@ namespace protocol {
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
 
 // Digits from pos; returns how many.
 std::size_t SkipDigits(const std::wstring& text, std::size_t& pos) {
@@ -43,7 +47,8 @@ bool IsDecimalNumber(const std::wstring& text, bool wholeOnly) {
 std::wstring FixedText(double value, int precision) {
     char buffer[64];
     const auto end =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision).ptr;
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision)
+            .ptr;
     return std::wstring(buffer, end);
 }
 
@@ -56,7 +61,8 @@ CheckedValue Refused(ValueProblem problem, std::wstring range) {
 }
 
 // A value of a field that takes low..high: refused (word 0) unless problem is None.
-CheckedValue InRange(ValueProblem problem, std::uint16_t word, std::wstring low, std::wstring high) {
+CheckedValue InRange(ValueProblem problem, std::uint16_t word, std::wstring low,
+                     std::wstring high) {
     std::wstring range = RangeText(low, high);
     return CheckedValue{problem, problem == ValueProblem::None ? word : std::uint16_t{0},
                         std::move(range), std::move(low), std::move(high)};
@@ -70,14 +76,16 @@ CheckedValue CheckScaled(const std::wstring& text, std::uint16_t decimals) {
     // The same arithmetic ScaledTextToWord does, stopped before the low 16 bits are taken.
     const double typed = static_cast<double>(static_cast<float>(ParseDouble(text)));
     const double scaled = std::trunc(typed * std::pow(10.0, decimals));
-    if (!(scaled >= 0.0 && scaled <= 65535.0)) return InRange(ValueProblem::OutOfRange, 0, low, high);
+    if (!(scaled >= 0.0 && scaled <= 65535.0))
+        return InRange(ValueProblem::OutOfRange, 0, low, high);
     return InRange(ValueProblem::None, ScaledTextToWord(text, decimals), low, high);
 }
 
 CheckedValue CheckInteger(const std::wstring& text, long low, long high) {
     std::wstring lowText = std::to_wstring(low);
     std::wstring highText = std::to_wstring(high);
-    if (!IsDecimalNumber(text, true)) return InRange(ValueProblem::NotANumber, 0, lowText, highText);
+    if (!IsDecimalNumber(text, true))
+        return InRange(ValueProblem::NotANumber, 0, lowText, highText);
     const std::int32_t value = ParseInt(text);
     if (value < low || value > high) return InRange(ValueProblem::OutOfRange, 0, lowText, highText);
     return InRange(ValueProblem::None, IntegerTextToWord(text), lowText, highText);
@@ -85,52 +93,74 @@ CheckedValue CheckInteger(const std::wstring& text, long low, long high) {
 
 }  // namespace
 
-bool IsDecimalText(const std::wstring& text, bool wholeOnly) { return IsDecimalNumber(text, wholeOnly); }
+bool IsDecimalText(const std::wstring& text, bool wholeOnly) {
+    return IsDecimalNumber(text, wholeOnly);
+}
 
 CheckedValue CheckTypedValue(OperationCode code, const std::wstring& text, std::uint16_t decimals) {
     switch (code) {
         case OperationCode::WriteZeroOffset:
-        case OperationCode::WriteTempComp: return CheckScaled(text, decimals);
+        case OperationCode::WriteTempComp:
+            return CheckScaled(text, decimals);
         case OperationCode::WriteLowerLimit:
-        case OperationCode::WriteUpperLimit: return CheckInteger(text, -32768, 32767);
+        case OperationCode::WriteUpperLimit:
+            return CheckInteger(text, -32768, 32767);
         case OperationCode::WriteZeroSample:
         case OperationCode::WriteFullSample:
         case OperationCode::WriteZeroOutput:
-        case OperationCode::WriteFullOutput: return CheckInteger(text, 0, 65535);
-        default: break;
+        case OperationCode::WriteFullOutput:
+            return CheckInteger(text, 0, 65535);
+        default:
+            break;
     }
     return Refused(ValueProblem::NotANumber, L"");
 }
 
 CheckedValue CheckSelection(int selection) {
-    if (selection < 0 || selection > 0xFFFE) return Refused(ValueProblem::NoSelection, L"a choice from the list");
-    return CheckedValue{ValueProblem::None, SelectionToWord(selection), L"a choice from the list", L"", L""};
+    if (selection < 0 || selection > 0xFFFE)
+        return Refused(ValueProblem::NoSelection, L"a choice from the list");
+    return CheckedValue{ValueProblem::None, SelectionToWord(selection), L"a choice from the list",
+                        L"", L""};
 }
 
 CheckedValue CheckWriteValue(const DeviceParameters& params, OperationCode code) {
     switch (code) {
         case OperationCode::WriteSignalSource:
             return CheckSelection(params.signalSource == 0xFFFF ? -1 : params.signalSource);
-        case OperationCode::WriteGain: return CheckSelection(params.gain == 0xFFFF ? -1 : params.gain);
-        case OperationCode::WriteZeroOffset: return CheckTypedValue(code, params.zeroOffset, params.decimals);
-        case OperationCode::WriteTempComp: return CheckTypedValue(code, params.tempComp, params.decimals);
-        case OperationCode::WriteLowerLimit: return CheckTypedValue(code, params.lowerLimit, 0);
-        case OperationCode::WriteUpperLimit: return CheckTypedValue(code, params.upperLimit, 0);
-        case OperationCode::WriteZeroSample: return CheckTypedValue(code, params.zeroSample, 0);
-        case OperationCode::WriteFullSample: return CheckTypedValue(code, params.fullSample, 0);
-        case OperationCode::WriteZeroOutput: return CheckTypedValue(code, params.zeroOutput, 0);
-        case OperationCode::WriteFullOutput: return CheckTypedValue(code, params.fullOutput, 0);
-        default: break;
+        case OperationCode::WriteGain:
+            return CheckSelection(params.gain == 0xFFFF ? -1 : params.gain);
+        case OperationCode::WriteZeroOffset:
+            return CheckTypedValue(code, params.zeroOffset, params.decimals);
+        case OperationCode::WriteTempComp:
+            return CheckTypedValue(code, params.tempComp, params.decimals);
+        case OperationCode::WriteLowerLimit:
+            return CheckTypedValue(code, params.lowerLimit, 0);
+        case OperationCode::WriteUpperLimit:
+            return CheckTypedValue(code, params.upperLimit, 0);
+        case OperationCode::WriteZeroSample:
+            return CheckTypedValue(code, params.zeroSample, 0);
+        case OperationCode::WriteFullSample:
+            return CheckTypedValue(code, params.fullSample, 0);
+        case OperationCode::WriteZeroOutput:
+            return CheckTypedValue(code, params.zeroOutput, 0);
+        case OperationCode::WriteFullOutput:
+            return CheckTypedValue(code, params.fullOutput, 0);
+        default:
+            break;
     }
     return Refused(ValueProblem::NotANumber, L"");
 }
 
 std::wstring DescribeProblem(const CheckedValue& value) {
     switch (value.problem) {
-        case ValueProblem::None: return L"";
-        case ValueProblem::NotANumber: return L"not a number; it takes " + value.range;
-        case ValueProblem::OutOfRange: return L"out of range; it takes " + value.range;
-        case ValueProblem::NoSelection: return L"nothing selected; it takes " + value.range;
+        case ValueProblem::None:
+            return L"";
+        case ValueProblem::NotANumber:
+            return L"not a number; it takes " + value.range;
+        case ValueProblem::OutOfRange:
+            return L"out of range; it takes " + value.range;
+        case ValueProblem::NoSelection:
+            return L"nothing selected; it takes " + value.range;
     }
     return L"";
 }

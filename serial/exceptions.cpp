@@ -11,8 +11,8 @@ PortNotOpenedException::PortNotOpenedException(const std::string& description)
 IOException::IOException(const std::string& file, int32_t line, const std::string& description)
     : m_file(file),
       m_line(line),
-      m_message("IO Exception: " + description + ", file " + file + ", line " + std::to_string(line) +
-               ".") {}
+      m_message("IO Exception: " + description + ", file " + file + ", line " +
+                std::to_string(line) + ".") {}
 
 IOException::IOException(const std::string& file, int32_t line, const std::string& description,
                          int32_t errorNumber)

@@ -27,8 +27,7 @@ void PostProcessPorts(std::vector<SSerInfo>& ports, bool dropBusy,
             port.description = port.friendlyName;
             const size_t open = port.description.find(L" (");
             const size_t close = port.description.find(L')');
-            if (open != std::wstring::npos && open >= 1 &&
-                close == port.description.size() - 1) {
+            if (open != std::wstring::npos && open >= 1 && close == port.description.size() - 1) {
                 port.description.resize(open);
             }
         }

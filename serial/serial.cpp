@@ -41,8 +41,8 @@ private:
 
 Serial::Serial(const std::string& port, uint32_t baudrate, Timeout timeout, ByteSize bytesize,
                Parity parity, StopBits stopbits, FlowControl flowcontrol)
-    : m_pimpl(std::make_unique<SerialImpl>(port, baudrate, bytesize, parity, stopbits,
-                                          flowcontrol)) {
+    : m_pimpl(
+          std::make_unique<SerialImpl>(port, baudrate, bytesize, parity, stopbits, flowcontrol)) {
     // The first pass inside the open had no time-outs yet; apply again so
     // they reach the device. Should this raise, m_pimpl releases the device.
     m_pimpl->setTimeout(timeout);
@@ -53,11 +53,17 @@ Serial::Serial(const std::string& port, uint32_t baudrate, Timeout timeout, Byte
 
 Serial::~Serial() = default;
 
-bool Serial::isOpen() const { return m_pimpl->isOpen(); }
+bool Serial::isOpen() const {
+    return m_pimpl->isOpen();
+}
 
-bool Serial::lineLost() const { return m_pimpl->lineLost(); }
+bool Serial::lineLost() const {
+    return m_pimpl->lineLost();
+}
 
-void Serial::close() { m_pimpl->close(); }
+void Serial::close() {
+    m_pimpl->close();
+}
 
 size_t Serial::read(uint8_t* buffer, size_t size) {
     ScopedLock lock(*m_pimpl, &SerialImpl::readLock, &SerialImpl::readUnlock);

@@ -50,9 +50,8 @@ class Serial {
 public:
     // An empty port name gives an object that stays closed for its life.
     Serial(const std::string& port = std::string(), uint32_t baudrate = 9600,
-           Timeout timeout = Timeout(), ByteSize bytesize = eightbits,
-           Parity parity = parity_none, StopBits stopbits = stopbits_one,
-           FlowControl flowcontrol = flowcontrol_none);
+           Timeout timeout = Timeout(), ByteSize bytesize = eightbits, Parity parity = parity_none,
+           StopBits stopbits = stopbits_one, FlowControl flowcontrol = flowcontrol_none);
     virtual ~Serial();
 
     Serial(const Serial&) = delete;

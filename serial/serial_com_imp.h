@@ -26,8 +26,7 @@ public:
     virtual void OnClose(serial::Serial* /*port*/, int32_t /*result*/) {}
     // Receive thread: one call per read that returned bytes (1 to buffer
     // size). data is the thread's own buffer, valid only during the call.
-    virtual void OnReceive(serial::Serial* /*port*/, const uint8_t* /*data*/,
-                           int32_t /*length*/) {}
+    virtual void OnReceive(serial::Serial* /*port*/, const uint8_t* /*data*/, int32_t /*length*/) {}
     // Receive thread: once before its first read.
     virtual void OnThreadStart(serial::Serial* /*port*/) {}
     // Receive thread: once after its loop ended.
@@ -110,10 +109,9 @@ public:
         std::shared_ptr<serial::Serial> port;
         OpenFailure failure;
         try {
-            port = std::make_shared<serial::Serial>(settings.port, settings.baudrate,
-                                                    settings.timeout, settings.bytesize,
-                                                    settings.parity, settings.stopbits,
-                                                    settings.flowcontrol);
+            port = std::make_shared<serial::Serial>(
+                settings.port, settings.baudrate, settings.timeout, settings.bytesize,
+                settings.parity, settings.stopbits, settings.flowcontrol);
         } catch (const serial::IOException& e) {
             failure = OpenFailure{e.what(), e.errorNumber()};
         } catch (const std::exception& e) {

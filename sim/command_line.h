@@ -11,10 +11,10 @@
 namespace corvexa::sim {
 
 struct ToolOptions {
-  SimulatedTransmitter::Options simulator;
-  std::vector<std::pair<std::uint16_t, std::uint16_t>> registers;
-  bool trace = false;
-  bool help = false;
+    SimulatedTransmitter::Options simulator;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> registers;
+    bool trace = false;
+    bool help = false;
 };
 
 // The options of corvexa-sim (without the program name). On a mistake the

@@ -10,38 +10,38 @@ namespace corvexa::sim {
 
 // How the simulated transmitter misbehaves. All off by default.
 struct FaultModes {
-  // Requests are received and recorded but never answered.
-  bool silent = false;
-  // Wait this long before answering.
-  std::chrono::milliseconds replyDelay{0};
-  // Cut each reply before these byte offsets (ascending, inside the reply);
-  // takes precedence over splitPieces.
-  std::vector<std::size_t> splitOffsets;
-  // Or cut each reply into this many near-equal pieces (0 or 1: whole).
-  std::size_t splitPieces = 0;
-  // Silence on the line between two pieces.
-  std::chrono::milliseconds splitPause{0};
-  // Hold every other reply back and send it in one go with the next one.
-  bool glue = false;
-  // Spoil the CRC of every reply.
-  bool corruptCrc = false;
-  // Refuse every station-1 request with this Modbus exception code.
-  std::optional<std::uint8_t> exceptionCode;
-  // Ignore every n-th request (0: none), counted over all requests.
-  unsigned dropEvery = 0;
-  // Answer requests for this register only after slowDelay more (reads and
-  // writes alike); the others keep their pace.
-  std::optional<std::uint16_t> slowRegister;
-  std::chrono::milliseconds slowDelay{0};
-  // Echo every write with its value's low bit flipped (CRC made to fit).
-  bool alterEcho = false;
-  // Bytes sent in front of every reply, in the same piece.
-  std::vector<std::uint8_t> strayPrefix;
-  // Deliver like a USB adapter (0: off): the bytes that are through on the
-  // wire go to the program together, once per this period (16 ms is the
-  // usual latency of an FTDI adapter), so a reply comes late and may come
-  // in two packets.
-  std::chrono::milliseconds usbPacket{0};
+    // Requests are received and recorded but never answered.
+    bool silent = false;
+    // Wait this long before answering.
+    std::chrono::milliseconds replyDelay{0};
+    // Cut each reply before these byte offsets (ascending, inside the reply);
+    // takes precedence over splitPieces.
+    std::vector<std::size_t> splitOffsets;
+    // Or cut each reply into this many near-equal pieces (0 or 1: whole).
+    std::size_t splitPieces = 0;
+    // Silence on the line between two pieces.
+    std::chrono::milliseconds splitPause{0};
+    // Hold every other reply back and send it in one go with the next one.
+    bool glue = false;
+    // Spoil the CRC of every reply.
+    bool corruptCrc = false;
+    // Refuse every station-1 request with this Modbus exception code.
+    std::optional<std::uint8_t> exceptionCode;
+    // Ignore every n-th request (0: none), counted over all requests.
+    unsigned dropEvery = 0;
+    // Answer requests for this register only after slowDelay more (reads and
+    // writes alike); the others keep their pace.
+    std::optional<std::uint16_t> slowRegister;
+    std::chrono::milliseconds slowDelay{0};
+    // Echo every write with its value's low bit flipped (CRC made to fit).
+    bool alterEcho = false;
+    // Bytes sent in front of every reply, in the same piece.
+    std::vector<std::uint8_t> strayPrefix;
+    // Deliver like a USB adapter (0: off): the bytes that are through on the
+    // wire go to the program together, once per this period (16 ms is the
+    // usual latency of an FTDI adapter), so a reply comes late and may come
+    // in two packets.
+    std::chrono::milliseconds usbPacket{0};
 };
 
 // The fault modes that act on a reply's content and timing for one request.

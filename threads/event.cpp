@@ -32,12 +32,10 @@ bool CEvent::Wait(uint32_t timeoutMs) {
         ok = true;
     } else {
         // steady_clock: a wall-clock jump must not stretch or cut the wait.
-        ok = m_cond.wait_until(lock,
-                               std::chrono::steady_clock::now() +
-                                   std::chrono::milliseconds(timeoutMs),
-                               signalled);
+        ok = m_cond.wait_until(
+            lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs),
+            signalled);
     }
-    if (ok && !m_manualReset)
-        m_signalled = false;
+    if (ok && !m_manualReset) m_signalled = false;
     return ok;
 }

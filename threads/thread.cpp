@@ -84,25 +84,22 @@ void CThread::Start() {
             m_commandEvent = std::make_unique<CEvent>(false, false);
         } catch (const std::bad_alloc&) {
             lock.unlock();
-            throw CThreadException(
-                this, SystemErrorText(threads_impl::OutOfMemoryErrorCode()),
-                CThreadException::TypeEventFailed);
+            throw CThreadException(this, SystemErrorText(threads_impl::OutOfMemoryErrorCode()),
+                                   CThreadException::TypeEventFailed);
         }
     }
 
     RegisterLocked();
 
     uint32_t error = 0;
-    m_handle = CThreadHandle::Create(&CThread::StartRoutine, this, m_stackSize,
-                                     m_threadId, error);
+    m_handle = CThreadHandle::Create(&CThread::StartRoutine, this, m_stackSize, m_threadId, error);
     if (!m_handle) {
         // Unlike a plain reset, give the name back: a failed start must not
         // leave a user counted in the named lock list for ever.
         UnregisterLocked();
         ResetLocked();
         lock.unlock();
-        throw CThreadException(this, SystemErrorText(error),
-                               CThreadException::TypeCreateFailed);
+        throw CThreadException(this, SystemErrorText(error), CThreadException::TypeCreateFailed);
     }
 
     std::wstring postError;
@@ -117,8 +114,7 @@ void CThread::Start() {
         UnregisterLocked();
         ResetLocked();
         lock.unlock();
-        throw CThreadException(this, postError,
-                               CThreadException::TypePostFailed);
+        throw CThreadException(this, postError, CThreadException::TypePostFailed);
     }
     m_status.store(StatusStarted);
 }
@@ -129,8 +125,7 @@ int32_t CThread::StartRoutine(void* self) {
         // The body starts only once Start has finished with the object, and
         // not at all if Start gave this thread up.
         Lock lock(State().lock);
-        if (!thread->m_handle || !thread->m_handle->IsCurrentThread())
-            return -1;
+        if (!thread->m_handle || !thread->m_handle->IsCurrentThread()) return -1;
     }
     const int32_t code = thread->ThreadBody();
 
@@ -147,10 +142,8 @@ int32_t CThread::StartRoutine(void* self) {
     return code;
 }
 
-std::unique_ptr<CThreadHandle> CThread::KillAndJoin(Lock& lock, bool kill,
-                                                    int32_t exitCode,
-                                                    bool& killed,
-                                                    uint32_t& error) {
+std::unique_ptr<CThreadHandle> CThread::KillAndJoin(Lock& lock, bool kill, int32_t exitCode,
+                                                    bool& killed, uint32_t& error) {
     std::unique_ptr<CThreadHandle> handle = std::move(m_handle);
     killed = true;
     error = 0;
@@ -159,10 +152,8 @@ std::unique_ptr<CThreadHandle> CThread::KillAndJoin(Lock& lock, bool kill,
         error = threads_impl::DeadlockErrorCode();
         return handle;
     }
-    if (kill)
-        killed = handle->Kill(exitCode, error);
-    if (!killed)
-        return handle;
+    if (kill) killed = handle->Kill(exitCode, error);
+    if (!killed) return handle;
     // Being killed halfway through this wait would leave the object marked
     // as waited for, for ever.
     threads_impl::CNoKillScope noKill;
@@ -192,17 +183,14 @@ void CThread::Terminate(int32_t exitCode, bool noRaise) {
     }
     bool killed = false;
     uint32_t error = 0;
-    std::unique_ptr<CThreadHandle> handle =
-        KillAndJoin(lock, true, exitCode, killed, error);
+    std::unique_ptr<CThreadHandle> handle = KillAndJoin(lock, true, exitCode, killed, error);
     m_exitCode = handle->ExitCode();
     if (!killed && !noRaise) {
         m_handle = std::move(handle);
         lock.unlock();
-        throw CThreadException(this, SystemErrorText(error),
-                               CThreadException::TypeTerminateFailed);
+        throw CThreadException(this, SystemErrorText(error), CThreadException::TypeTerminateFailed);
     }
-    if (noRaise)
-        m_exitCode = exitCode;
+    if (noRaise) m_exitCode = exitCode;
     handle.reset();
     UnregisterLocked();
     ResetLocked();
@@ -212,8 +200,7 @@ void CThread::Terminate(int32_t exitCode, bool noRaise) {
 void CThread::EndThreadForDestruction(bool workFinished) {
     Lock lock(State().lock);
     WaitForPendingJoin(lock);
-    if (!IsRunningLocked() || m_handle->IsCurrentThread())
-        return;
+    if (!IsRunningLocked() || m_handle->IsCurrentThread()) return;
     if (workFinished) {
         bool killed = false;
         uint32_t error = 0;
@@ -235,11 +222,9 @@ void CThread::EndThreadForDestruction(bool workFinished) {
 
 bool CThread::PostLocked(uint32_t code, std::wstring& error) {
     error.clear();
-    if (!m_commandsSupported || !m_commandEvent || code == 0)
-        return true;
+    if (!m_commandsSupported || !m_commandEvent || code == 0) return true;
     // A command equal to the newest queued one is already on its way.
-    if (!m_commands.empty() && m_commands.back() == code)
-        return true;
+    if (!m_commands.empty() && m_commands.back() == code) return true;
     try {
         m_commands.push_back(code);
     } catch (const std::bad_alloc&) {
@@ -252,8 +237,7 @@ bool CThread::PostLocked(uint32_t code, std::wstring& error) {
 
 void CThread::PostCommand(uint32_t code) {
     Lock lock(State().lock);
-    if (!m_handle)
-        return;
+    if (!m_handle) return;
     std::wstring error;
     if (!PostLocked(code, error)) {
         lock.unlock();
@@ -263,8 +247,7 @@ void CThread::PostCommand(uint32_t code) {
 
 bool CThread::PostCommandFront(uint32_t code) {
     Lock lock(State().lock);
-    if (!m_handle || !m_commandsSupported || code == 0)
-        return false;
+    if (!m_handle || !m_commandsSupported || code == 0) return false;
     try {
         m_commands.push_front(code);
     } catch (const std::bad_alloc&) {
@@ -276,8 +259,7 @@ bool CThread::PostCommandFront(uint32_t code) {
 bool CThread::GetCommand(uint32_t& code) {
     Lock lock(State().lock);
     code = 0;
-    if (!m_commandsSupported || !m_commandEvent || m_commands.empty())
-        return false;
+    if (!m_commandsSupported || !m_commandEvent || m_commands.empty()) return false;
     code = m_commands.front();
     m_commands.pop_front();
     return true;
@@ -287,8 +269,7 @@ void CThread::WaitForCommand(uint32_t& code, uint32_t timeoutMs) {
     CEvent* event = nullptr;
     {
         Lock lock(State().lock);
-        if (m_commandsSupported)
-            event = m_commandEvent.get();
+        if (m_commandsSupported) event = m_commandEvent.get();
     }
     if (!event) {
         code = 0;
@@ -297,8 +278,7 @@ void CThread::WaitForCommand(uint32_t& code, uint32_t timeoutMs) {
     // One signal may stand for several queued commands: drain before
     // waiting again.
     for (;;) {
-        if (GetCommand(code))
-            return;
+        if (GetCommand(code)) return;
         if (!event->Wait(timeoutMs)) {
             code = CmdTimeout;
             return;
@@ -307,8 +287,7 @@ void CThread::WaitForCommand(uint32_t& code, uint32_t timeoutMs) {
 }
 
 void CThread::RegisterLocked() {
-    if (!m_lockSharing)
-        return;
+    if (!m_lockSharing) return;
     auto& list = State().namedLocks;
     for (auto it = list.begin(); it != list.end(); ++it) {
         if (it->name == m_name) {
@@ -327,8 +306,7 @@ void CThread::RegisterLocked() {
 }
 
 void CThread::UnregisterLocked() {
-    if (!m_lockSharing || !m_hasLockPosition)
-        return;
+    if (!m_lockSharing || !m_hasLockPosition) return;
     if (m_lockPosition->userCount < 2)
         State().namedLocks.erase(m_lockPosition);
     else
@@ -339,8 +317,7 @@ void CThread::UnregisterLocked() {
 int32_t CThread::NamedLockUsers(const std::wstring& name) {
     Lock lock(State().lock);
     for (const auto& entry : State().namedLocks)
-        if (entry.name == name)
-            return entry.userCount;
+        if (entry.name == name) return entry.userCount;
     return 0;
 }
 

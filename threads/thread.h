@@ -117,9 +117,9 @@ private:
     // Takes the handle out, optionally kills the thread, and waits for it
     // with the class lock released; the lock is held again on return.
     // Returns the handle for the caller to finish with.
-    std::unique_ptr<threads_impl::CThreadHandle> KillAndJoin(
-        Lock& lock, bool kill, int32_t exitCode, bool& killed,
-        uint32_t& error);
+    std::unique_ptr<threads_impl::CThreadHandle> KillAndJoin(Lock& lock, bool kill,
+                                                             int32_t exitCode, bool& killed,
+                                                             uint32_t& error);
     void WaitForPendingJoin(Lock& lock);
 
     uint32_t m_commandsSupported = 0;

@@ -35,15 +35,13 @@ void SetThreadErrorReporter(ThreadErrorReporter reporter) {
     r.reporter = std::move(reporter);
 }
 
-CThreadException::CThreadException(CThread* thread, std::wstring message,
-                                   int32_t type)
+CThreadException::CThreadException(CThread* thread, std::wstring message, int32_t type)
     : m_thread(thread),
       m_message(std::move(message)),
       m_type(type),
       m_what(corvexa::base::ToUtf8(m_message)) {}
 
-int CThreadException::ReportError(uint32_t /*style*/,
-                                  uint32_t /*resourceId*/) const {
+int CThreadException::ReportError(uint32_t /*style*/, uint32_t /*resourceId*/) const {
     ThreadErrorReporter reporter;
     {
         SReporter& r = Reporter();

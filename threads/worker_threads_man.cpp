@@ -19,13 +19,11 @@ std::mutex& CreationLock() {
 }  // namespace
 
 CWorkerThreadsMan* CWorkerThreadsMan::Instance() {
-    if (CWorkerThreadsMan* manager = g_manager.load(std::memory_order_acquire))
-        return manager;
+    if (CWorkerThreadsMan* manager = g_manager.load(std::memory_order_acquire)) return manager;
     std::optional<CThreadException> failure;
     {
         std::lock_guard<std::mutex> lock(CreationLock());
-        if (CWorkerThreadsMan* manager = g_manager.load())
-            return manager;
+        if (CWorkerThreadsMan* manager = g_manager.load()) return manager;
         auto manager = std::make_unique<CWorkerThreadsMan>();
         try {
             manager->Start();
@@ -51,14 +49,12 @@ CWorkerThreadsMan::CWorkerThreadsMan() {
 CWorkerThreadsMan::~CWorkerThreadsMan() {
     EndThreadForDestruction(false);
     std::lock_guard<std::mutex> lock(m_listLock);
-    for (CThread* worker : m_workers)
-        delete worker;
+    for (CThread* worker : m_workers) delete worker;
     m_workers.clear();
 }
 
 void CWorkerThreadsMan::AddThread(CThread* worker) {
-    if (!worker)
-        return;
+    if (!worker) return;
     std::lock_guard<std::mutex> lock(m_listLock);
     m_workers.push_back(worker);
 }
@@ -66,8 +62,7 @@ void CWorkerThreadsMan::AddThread(CThread* worker) {
 bool CWorkerThreadsMan::RemoveThread(CThread* worker) {
     std::lock_guard<std::mutex> lock(m_listLock);
     auto it = std::find(m_workers.begin(), m_workers.end(), worker);
-    if (it == m_workers.end())
-        return false;
+    if (it == m_workers.end()) return false;
     m_workers.erase(it);
     delete worker;
     return true;
@@ -79,12 +74,10 @@ void CWorkerThreadsMan::CleanUp() {
     threads_impl::CNoKillScope noKill;
     std::lock_guard<std::mutex> lock(m_listLock);
     for (;;) {
-        auto it = std::find_if(m_workers.begin(), m_workers.end(),
-                               [](CThread* worker) {
-                                   return worker->GetStatus() == StatusStopped;
-                               });
-        if (it == m_workers.end())
-            break;
+        auto it = std::find_if(m_workers.begin(), m_workers.end(), [](CThread* worker) {
+            return worker->GetStatus() == StatusStopped;
+        });
+        if (it == m_workers.end()) break;
         CThread* worker = *it;
         m_workers.erase(it);
         delete worker;
@@ -103,29 +96,28 @@ int32_t CWorkerThreadsMan::ThreadBody() {
         // from the workers' CmdRun.
         WaitForCommand(code, 500);
         switch (code) {
-        case CmdStart:
-            PostCommandFront(CmdRun);
-            break;
-        case CmdRun:
-            if (GetStatus() != StatusPaused) {
-                SetStatus(StatusBusy);
-                CleanUp();
-            }
-            break;
-        case CmdPause:
-            if (GetStatus() != StatusPaused)
-                SetStatus(StatusPaused);
-            break;
-        case CmdContinue:
-            if (GetStatus() == StatusPaused) {
-                SetStatus(StatusContinued);
+            case CmdStart:
                 PostCommandFront(CmdRun);
-            }
-            break;
-        case CmdStop:
-            return 0;
-        default:
-            break;
+                break;
+            case CmdRun:
+                if (GetStatus() != StatusPaused) {
+                    SetStatus(StatusBusy);
+                    CleanUp();
+                }
+                break;
+            case CmdPause:
+                if (GetStatus() != StatusPaused) SetStatus(StatusPaused);
+                break;
+            case CmdContinue:
+                if (GetStatus() == StatusPaused) {
+                    SetStatus(StatusContinued);
+                    PostCommandFront(CmdRun);
+                }
+                break;
+            case CmdStop:
+                return 0;
+            default:
+                break;
         }
     }
 }

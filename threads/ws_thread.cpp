@@ -2,8 +2,7 @@
 
 #include "threads/worker_threads_man.h"
 
-CWSThread::CWSThread(STaskRecord* task, bool keepTask)
-    : CThread(task), m_keepTask(keepTask) {
+CWSThread::CWSThread(STaskRecord* task, bool keepTask) : CThread(task), m_keepTask(keepTask) {
     SetName(L"CWSThread");
     SetCommandsSupported(true);
     SetLockSharing(true);
@@ -14,8 +13,7 @@ CWSThread::~CWSThread() {
     // to return rather than kill it mid-way (its task is over, and a kill
     // there could leave the manager's wake-up half posted).
     EndThreadForDestruction(GetStatus() == StatusStopped);
-    if (!m_keepTask)
-        delete GetTask();
+    if (!m_keepTask) delete GetTask();
 }
 
 void CWSThread::OnWorkerStart() {
@@ -30,8 +28,7 @@ void CWSThread::OnWorkerEnd() {
     // now collects the worker late. If there is still none the worker stays
     // allocated: its own thread cannot delete it.
     CWorkerThreadsMan* manager = CWorkerThreadsMan::Instance();
-    if (!manager)
-        return;
+    if (!manager) return;
     if (!m_registered) {
         manager->AddThread(this);
         m_registered = true;
@@ -52,32 +49,31 @@ int32_t CWSThread::ThreadBody() {
         // rather than spin.
         WaitForCommand(code, kInfinite);
         switch (code) {
-        case CmdStart:
-            PostCommandFront(CmdRun);
-            break;
-        case CmdRun:
-            if (GetStatus() != StatusPaused) {
-                SetStatus(StatusBusy);
-                RunTask();
-                PostCommand(CmdStop);
-            }
-            break;
-        case CmdPause:
-            if (GetStatus() != StatusPaused)
-                SetStatus(StatusPaused);
-            break;
-        case CmdContinue:
-            if (GetStatus() == StatusPaused) {
-                SetStatus(StatusContinued);
+            case CmdStart:
                 PostCommandFront(CmdRun);
-            }
-            break;
-        case CmdStop:
-            SetStatus(StatusStopped);
-            running = false;
-            break;
-        default:
-            break;
+                break;
+            case CmdRun:
+                if (GetStatus() != StatusPaused) {
+                    SetStatus(StatusBusy);
+                    RunTask();
+                    PostCommand(CmdStop);
+                }
+                break;
+            case CmdPause:
+                if (GetStatus() != StatusPaused) SetStatus(StatusPaused);
+                break;
+            case CmdContinue:
+                if (GetStatus() == StatusPaused) {
+                    SetStatus(StatusContinued);
+                    PostCommandFront(CmdRun);
+                }
+                break;
+            case CmdStop:
+                SetStatus(StatusStopped);
+                running = false;
+                break;
+            default:
+                break;
         }
     }
     OnWorkerEnd();

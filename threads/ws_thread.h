@@ -32,9 +32,7 @@ public:
     CWSThread(STaskRecord* task, bool keepTask);
     ~CWSThread() override;
 
-    STaskRecord* GetTask() const {
-        return static_cast<STaskRecord*>(GetParameter());
-    }
+    STaskRecord* GetTask() const { return static_cast<STaskRecord*>(GetParameter()); }
 
 protected:
     int32_t ThreadBody() override;

@@ -75,7 +75,8 @@ int main() {
     }
     const double m1 = Median(one);
     const double m4 = Median(four);
-    std::printf("corvexa-cli --factory read, 14 registers, 9600 baud pacing, median of %d\n", kRuns);
+    std::printf("corvexa-cli --factory read, 14 registers, 9600 baud pacing, median of %d\n",
+                kRuns);
     std::printf("  one port:   %7.1f ms (min %.1f, max %.1f)\n", m1 * 1000,
                 *std::min_element(one.begin(), one.end()) * 1000,
                 *std::max_element(one.begin(), one.end()) * 1000);

@@ -156,8 +156,8 @@ Run Measure(Delivery delivery, bool extras) {
             const double cpuBefore = CpuSeconds();
             const auto idleFrom = Clock::now();
             std::this_thread::sleep_for(10s);
-            run.idleCpuPercent =
-                100.0 * (CpuSeconds() - cpuBefore) / std::chrono::duration<double>(Clock::now() - idleFrom).count();
+            run.idleCpuPercent = 100.0 * (CpuSeconds() - cpuBefore) /
+                                 std::chrono::duration<double>(Clock::now() - idleFrom).count();
         }
         engine.Stop();
     }
@@ -176,10 +176,11 @@ void PrintConnect(const char* name, Run& run, double floorMs, int pct, double bo
     }
     std::sort(run.ms.begin(), run.ms.end());
     const double figure = Percentile(run.ms, pct);
-    std::printf("%-34s p%-2d %7.1f ms  floor %6.1f ms  ratio %.2f (target <= %.2f)"
-                "  median %.1f  max %.1f  retries %zu  failures %d\n",
-                name, pct, figure, floorMs, figure / floorMs, bound, Percentile(run.ms, 50),
-                run.ms.back(), run.retries, run.failures);
+    std::printf(
+        "%-34s p%-2d %7.1f ms  floor %6.1f ms  ratio %.2f (target <= %.2f)"
+        "  median %.1f  max %.1f  retries %zu  failures %d\n",
+        name, pct, figure, floorMs, figure / floorMs, bound, Percentile(run.ms, 50), run.ms.back(),
+        run.retries, run.failures);
 }
 
 std::string LoadAverage() {
@@ -199,9 +200,10 @@ int main() {
 
     std::printf("factory version, %d connects each, 9600 baud pacing (%.3f ms a byte), load %s\n",
                 kConnects, byteMs, LoadAverage().c_str());
-    std::printf("floor: wire %.1f ms (%d bytes, %d exchanges) + %d gaps of %.2f ms + pause %.0f ms"
-                " = %.1f ms\n",
-                wire, kWireBytes, kExchanges, kExchanges - 1, kFrameGapMs, kPauseMs, floorMs);
+    std::printf(
+        "floor: wire %.1f ms (%d bytes, %d exchanges) + %d gaps of %.2f ms + pause %.0f ms"
+        " = %.1f ms\n",
+        wire, kWireBytes, kExchanges, kExchanges - 1, kFrameGapMs, kPauseMs, floorMs);
 
     Run whole = Measure(Delivery::Whole, true);
     Run usb = Measure(Delivery::UsbPackets, false);
@@ -210,19 +212,21 @@ int main() {
     PrintConnect("connect, whole replies", whole, floorMs, 50, 1.15);
     PrintConnect("connect, 16 ms USB packets", usb, floorMs, 95, 1.30);
     PrintConnect("connect, one random cut 2-6 ms", split, floorMs, 95, 1.30);
-    std::printf("(16 ms packets alone delay a reply by 8 ms on average: %d x 8 = %d ms over the"
-                " floor, ratio %.2f)\n",
-                kExchanges, kExchanges * 8, (floorMs + kExchanges * 8) / floorMs);
-    std::printf("%-34s      %7.1f ms  floor %6.1f ms (50 ms pace + %.1f ms wire)  ratio %.2f"
-                " (target <= 70 ms)\n",
-                "sampling period, median", whole.samplingPeriodMs, 50 + sampleWire, sampleWire,
-                whole.samplingPeriodMs / (50 + sampleWire));
-    const double shortest =
-        std::min({whole.shortestGapMs, usb.shortestGapMs, split.shortestGapMs});
-    std::printf("%-34s      %7.2f ms  floor %6.2f ms  ratio %.2f (target >= 1)"
-                "  whole %.2f  usb %.2f  split %.2f\n",
-                "shortest reply end -> request", shortest, kFrameGapMs, shortest / kFrameGapMs,
-                whole.shortestGapMs, usb.shortestGapMs, split.shortestGapMs);
+    std::printf(
+        "(16 ms packets alone delay a reply by 8 ms on average: %d x 8 = %d ms over the"
+        " floor, ratio %.2f)\n",
+        kExchanges, kExchanges * 8, (floorMs + kExchanges * 8) / floorMs);
+    std::printf(
+        "%-34s      %7.1f ms  floor %6.1f ms (50 ms pace + %.1f ms wire)  ratio %.2f"
+        " (target <= 70 ms)\n",
+        "sampling period, median", whole.samplingPeriodMs, 50 + sampleWire, sampleWire,
+        whole.samplingPeriodMs / (50 + sampleWire));
+    const double shortest = std::min({whole.shortestGapMs, usb.shortestGapMs, split.shortestGapMs});
+    std::printf(
+        "%-34s      %7.2f ms  floor %6.2f ms  ratio %.2f (target >= 1)"
+        "  whole %.2f  usb %.2f  split %.2f\n",
+        "shortest reply end -> request", shortest, kFrameGapMs, shortest / kFrameGapMs,
+        whole.shortestGapMs, usb.shortestGapMs, split.shortestGapMs);
     std::printf("%-34s      %7.2f %% of a core (target < 1 %%, simulator included)\n",
                 "idle connected CPU", whole.idleCpuPercent);
     std::printf("load at the end %s\n", LoadAverage().c_str());

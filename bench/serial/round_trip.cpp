@@ -24,7 +24,8 @@ public:
     }
     bool waitFor(size_t bytes) {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(2), [&] { return m_received >= bytes; });
+        return m_changed.wait_for(lock, std::chrono::seconds(2),
+                                  [&] { return m_received >= bytes; });
     }
     void reset() {
         std::lock_guard lock(m_mutex);
@@ -64,9 +65,9 @@ int main() {
             std::fprintf(stderr, "no reply in run %d\n", i);
             return 1;
         }
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     engine.Stop();
     std::sort(ms.begin(), ms.end());

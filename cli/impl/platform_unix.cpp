@@ -5,7 +5,9 @@
 
 namespace cli {
 
-bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool StandardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
 
 std::tm UtcTime(std::time_t when) {
     std::tm utc{};

@@ -6,7 +6,9 @@
 
 namespace cli {
 
-bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+bool StandardErrorIsTerminal() {
+    return ::_isatty(::_fileno(stderr)) != 0;
+}
 
 std::tm UtcTime(std::time_t when) {
     std::tm utc{};

@@ -67,14 +67,17 @@ constexpr const wchar_t* kStrings[] = {
     L"Not sent: out of range. It takes %1 to %2",
     L"Not sent: nothing selected",
     L"The lower limit is at or above the upper limit. Send it anyway?",  // 155
-    L"Cannot open %1: there is no such port. Check that the adapter is plugged in and choose the port again.",  // 156
-    L"Cannot open %1: permission denied. The port belongs to the group %2; add your user to it with: sudo usermod -aG %2 $USER, then log out and in again.",
+    L"Cannot open %1: there is no such port. Check that the adapter is plugged in and choose the "
+    L"port again.",  // 156
+    L"Cannot open %1: permission denied. The port belongs to the group %2; add your user to it "
+    L"with: sudo usermod -aG %2 $USER, then log out and in again.",
     L"Cannot open %1: permission denied. Ask for read and write access to the port.",
     L"Cannot open %1: it is in use by %2. Close that program and try again.",
     L"Cannot open %1: it is in use by another program. Close that program and try again.",  // 160
     L"Cannot open %1: it is not a serial port.",
     L"Cannot open %1: %2",
-    L"The transmitter did not answer on %1 at 9600 baud, 8N1. Check the wiring, the transmitter's power supply and that this is the port it is connected to.",
+    L"The transmitter did not answer on %1 at 9600 baud, 8N1. Check the wiring, the transmitter's "
+    L"power supply and that this is the port it is connected to.",
     L"Reading parameters %1 of %2",
     L"Online; %1 of %2 parameters did not answer",  // 165
     L"no answer",
@@ -92,72 +95,71 @@ constexpr const wchar_t* kMoreStrings[] = {
     L"Serial number %1",
 };
 
-static_assert(std::size(kStrings) ==
-              kLastBuiltinString - kFirstBuiltinString + 1);
-static_assert(std::size(kMoreStrings) ==
-              kLastMoreString - kFirstMoreString + 1);
+static_assert(std::size(kStrings) == kLastBuiltinString - kFirstBuiltinString + 1);
+static_assert(std::size(kMoreStrings) == kLastMoreString - kFirstMoreString + 1);
 
 // The calibration assistant's texts, from 170 on.
 constexpr const wchar_t* kCalibrationStrings[] = {
-    L"Stable",  // 170
-    L"Not stable",  // 171
-    L"Mean",  // 172
-    L"Std. dev.",  // 173
-    L"Drift/min",  // 174
+    L"Stable",                       // 170
+    L"Not stable",                   // 171
+    L"Mean",                         // 172
+    L"Std. dev.",                    // 173
+    L"Drift/min",                    // 174
     L"Waiting for 5 s of readings",  // 175
-    L"The reading was not stable",  // 176
-    L"Last 60 s",  // 177
-    L"Trim with a meter…",  // 178
-    L"Output",  // 179
-    L"Apply the zero input, read the meter and type its reading; then apply the full input and type that reading.",  // 180
-    L"Target",  // 181
-    L"Meter reading",  // 182
-    L"Word now",  // 183
-    L"New word",  // 184
-    L"Send new words",  // 185
-    L"Another round",  // 186
-    L"Close",  // 187
-    L"Type both readings",  // 188
-    L"A reading is not a number",  // 189
-    L"The two readings are equal",  // 190
-    L"The full reading is below the zero reading",  // 191
-    L"A new word would fall outside 0 to 65535",  // 192
+    L"The reading was not stable",   // 176
+    L"Last 60 s",                    // 177
+    L"Trim with a meter…",           // 178
+    L"Output",                       // 179
+    L"Apply the zero input, read the meter and type its reading; then apply the full input and "
+    L"type that reading.",                                             // 180
+    L"Target",                                                         // 181
+    L"Meter reading",                                                  // 182
+    L"Word now",                                                       // 183
+    L"New word",                                                       // 184
+    L"Send new words",                                                 // 185
+    L"Another round",                                                  // 186
+    L"Close",                                                          // 187
+    L"Type both readings",                                             // 188
+    L"A reading is not a number",                                      // 189
+    L"The two readings are equal",                                     // 190
+    L"The full reading is below the zero reading",                     // 191
+    L"A new word would fall outside 0 to 65535",                       // 192
     L"New words sent. For another round apply the zero input again.",  // 193
-    L"Report…",  // 194
-    L"Calibration report",  // 195
-    L"Technician's name",  // 196
-    L"Port",  // 197
-    L"Date and time",  // 198
-    L"Technician",  // 199
-    L"Parameter",  // 200
-    L"Register",  // 201
-    L"As found",  // 202
-    L"As left",  // 203
-    L"Changed",  // 204
-    L"changed",  // 205
-    L"not read",  // 206
-    L"Changes",  // 207
-    L"Time",  // 208
-    L"Old value",  // 209
-    L"New value",  // 210
-    L"Result",  // 211
-    L"Succeeded",  // 212
-    L"Failed",  // 213
-    L"No answer yet",  // 214
-    L"Stored samples",  // 215
-    L"Stability",  // 216
-    L"Output trims",  // 217
-    L"Old words",  // 218
-    L"New words",  // 219
-    L"Unit",  // 220
-    L"Baud rate",  // 221
-    L"Decimal places",  // 222
-    L"Reserved",  // 223
-    L"None",  // 224
-    L"Connect to the transmitter first.",  // 225
-    L"Report saved: %1 and %2",  // 226
-    L"The report could not be saved: %1",  // 227
-    L"Reading the transmitter back for the report…",  // 228
+    L"Report…",                                                        // 194
+    L"Calibration report",                                             // 195
+    L"Technician's name",                                              // 196
+    L"Port",                                                           // 197
+    L"Date and time",                                                  // 198
+    L"Technician",                                                     // 199
+    L"Parameter",                                                      // 200
+    L"Register",                                                       // 201
+    L"As found",                                                       // 202
+    L"As left",                                                        // 203
+    L"Changed",                                                        // 204
+    L"changed",                                                        // 205
+    L"not read",                                                       // 206
+    L"Changes",                                                        // 207
+    L"Time",                                                           // 208
+    L"Old value",                                                      // 209
+    L"New value",                                                      // 210
+    L"Result",                                                         // 211
+    L"Succeeded",                                                      // 212
+    L"Failed",                                                         // 213
+    L"No answer yet",                                                  // 214
+    L"Stored samples",                                                 // 215
+    L"Stability",                                                      // 216
+    L"Output trims",                                                   // 217
+    L"Old words",                                                      // 218
+    L"New words",                                                      // 219
+    L"Unit",                                                           // 220
+    L"Baud rate",                                                      // 221
+    L"Decimal places",                                                 // 222
+    L"Reserved",                                                       // 223
+    L"None",                                                           // 224
+    L"Connect to the transmitter first.",                              // 225
+    L"Report saved: %1 and %2",                                        // 226
+    L"The report could not be saved: %1",                              // 227
+    L"Reading the transmitter back for the report…",                   // 228
 };
 
 static_assert(std::size(kCalibrationStrings) ==
@@ -175,7 +177,8 @@ constexpr const wchar_t* kTrafficStrings[] = {
     L"Dir.",
     L"Bytes",
     L"Meaning",
-    L"Requests %1   Replies %2   Time-outs %3   Retries %4   Late replies discarded %5   Unexpected bytes %6",  // 250
+    L"Requests %1   Replies %2   Time-outs %3   Retries %4   Late replies discarded %5   "
+    L"Unexpected bytes %6",  // 250
     L"Reply time min / median / max: %1 / %2 / %3 ms",
     L"Text files (*.txt)",
     L"CSV files (*.csv)",
@@ -184,20 +187,18 @@ constexpr const wchar_t* kTrafficStrings[] = {
     L"The file could not be written: %1",
 };
 
-static_assert(std::size(kTrafficStrings) ==
-              kLastTrafficString - kFirstTrafficString + 1);
+static_assert(std::size(kTrafficStrings) == kLastTrafficString - kFirstTrafficString + 1);
 
 }  // namespace
 
 const wchar_t* LoadBuiltinString(int id) {
-  if (id >= kFirstTrafficString && id <= kLastTrafficString)
-    return kTrafficStrings[id - kFirstTrafficString];
-  if (id >= kFirstCalibrationString && id <= kLastCalibrationString)
-    return kCalibrationStrings[id - kFirstCalibrationString];
-  if (id >= kFirstMoreString && id <= kLastMoreString)
-    return kMoreStrings[id - kFirstMoreString];
-  if (id < kFirstBuiltinString || id > kLastBuiltinString) return nullptr;
-  return kStrings[id - kFirstBuiltinString];
+    if (id >= kFirstTrafficString && id <= kLastTrafficString)
+        return kTrafficStrings[id - kFirstTrafficString];
+    if (id >= kFirstCalibrationString && id <= kLastCalibrationString)
+        return kCalibrationStrings[id - kFirstCalibrationString];
+    if (id >= kFirstMoreString && id <= kLastMoreString) return kMoreStrings[id - kFirstMoreString];
+    if (id < kFirstBuiltinString || id > kLastBuiltinString) return nullptr;
+    return kStrings[id - kFirstBuiltinString];
 }
 
 }  // namespace corvexa::res

@@ -1,7 +1,7 @@
 #pragma once
 
-// The program's own numbered texts (101-169, 170-224, 230-234, 240-256). They are the last resort of
-// every text lookup, so each id a window asks for must exist here.
+// The program's own numbered texts (101-169, 170-224, 230-234, 240-256). They are the last resort
+// of every text lookup, so each id a window asks for must exist here.
 namespace corvexa::res {
 
 // Text of the given number, or nullptr when the table has none.

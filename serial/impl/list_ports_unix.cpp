@@ -87,12 +87,14 @@ void ListSerialPortsIn(std::vector<SSerInfo>& ports, bool dropBusy, const std::s
     std::error_code ec;
     fs::directory_iterator it(ttyClassDir, ec);
     if (ec) {
-        throw CSerialListException(ErrorText("Could not read from " + ttyClassDir + ".", ec.value()));
+        throw CSerialListException(
+            ErrorText("Could not read from " + ttyClassDir + ".", ec.value()));
     }
     std::vector<std::string> names;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) {
-            throw CSerialListException(ErrorText("Could not read from " + ttyClassDir + ".", ec.value()));
+            throw CSerialListException(
+                ErrorText("Could not read from " + ttyClassDir + ".", ec.value()));
         }
         names.push_back(it->path().filename().string());
     }

@@ -1,7 +1,7 @@
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -66,7 +66,8 @@ std::string FlockHolder(const std::string& path) {
         unsigned long inode = 0;
         char tail = 0;
         if (std::sscanf(file.c_str(), "%x:%x:%lu%c", &major, &minor, &inode, &tail) == 3 &&
-            major == ::major(info.st_dev) && minor == ::minor(info.st_dev) && inode == info.st_ino) {
+            major == ::major(info.st_dev) && minor == ::minor(info.st_dev) &&
+            inode == info.st_ino) {
             return pid;
         }
     }
@@ -141,9 +142,11 @@ OpenDiagnosis DiagnoseOpenFailure(const std::string& port, int32_t errorNumber,
             return {OpenProblem::Busy,
                     "port busy: " + path + " is in use by " + HolderText(pid) +
                         "; close that program and try again",
-                    {}, pid.empty() ? std::string() : CommandName(pid)};
+                    {},
+                    pid.empty() ? std::string() : CommandName(pid)};
         }
-        default: break;
+        default:
+            break;
     }
     std::string text = "cannot open " + path + ": ";
     text += errorNumber != 0 ? std::strerror(errorNumber) : message;
@@ -171,10 +174,14 @@ PortState ProbePort(const std::string& devicePath) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         switch (DiagnoseOpenFailure(devicePath, errno, "").problem) {
-            case OpenProblem::NoSuchPort: return PortState::Missing;
-            case OpenProblem::NoPermission: return PortState::NoPermission;
-            case OpenProblem::Busy: return PortState::Busy;
-            case OpenProblem::Other: break;
+            case OpenProblem::NoSuchPort:
+                return PortState::Missing;
+            case OpenProblem::NoPermission:
+                return PortState::NoPermission;
+            case OpenProblem::Busy:
+                return PortState::Busy;
+            case OpenProblem::Other:
+                break;
         }
         return PortState::Unusable;
     }

@@ -26,23 +26,42 @@ constexpr const char* kSourceFile = "serial/impl/unix.cpp";
 #define SERIAL_THROW_OPEN(description, err) \
     throw IOException(kSourceFile, __LINE__, (description), (err))
 
-int sysOpen(const char* path, int flags) { return ::open(path, flags); }
-int sysClose(int fd) { return ::close(fd); }
-ssize_t sysRead(int fd, void* buffer, size_t size) { return ::read(fd, buffer, size); }
-ssize_t sysWrite(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
-int sysPoll(pollfd* fds, nfds_t count, int timeoutMs) { return ::poll(fds, count, timeoutMs); }
-int sysFlock(int fd, int operation) { return ::flock(fd, operation); }
-int sysSetExclusive(int fd) { return ::ioctl(fd, TIOCEXCL); }
-int sysClearExclusive(int fd) { return ::ioctl(fd, TIOCNXCL); }
+int sysOpen(const char* path, int flags) {
+    return ::open(path, flags);
+}
+int sysClose(int fd) {
+    return ::close(fd);
+}
+ssize_t sysRead(int fd, void* buffer, size_t size) {
+    return ::read(fd, buffer, size);
+}
+ssize_t sysWrite(int fd, const void* data, size_t size) {
+    return ::write(fd, data, size);
+}
+int sysPoll(pollfd* fds, nfds_t count, int timeoutMs) {
+    return ::poll(fds, count, timeoutMs);
+}
+int sysFlock(int fd, int operation) {
+    return ::flock(fd, operation);
+}
+int sysSetExclusive(int fd) {
+    return ::ioctl(fd, TIOCEXCL);
+}
+int sysClearExclusive(int fd) {
+    return ::ioctl(fd, TIOCNXCL);
+}
 // termios2 carries the rate as a number, so any rate (250000 too) reaches
 // the driver unchanged through BOTHER.
-int sysGetAttr(int fd, termios2* settings) { return ::ioctl(fd, TCGETS2, settings); }
-int sysSetAttr(int fd, const termios2* settings) { return ::ioctl(fd, TCSETS2, settings); }
+int sysGetAttr(int fd, termios2* settings) {
+    return ::ioctl(fd, TCGETS2, settings);
+}
+int sysSetAttr(int fd, const termios2* settings) {
+    return ::ioctl(fd, TCSETS2, settings);
+}
 
-const unix_sys::Calls kRealCalls{sysOpen,         sysClose,          sysRead,
-                                 sysWrite,        sysPoll,           sysFlock,
-                                 sysSetExclusive, sysClearExclusive, sysGetAttr,
-                                 sysSetAttr};
+const unix_sys::Calls kRealCalls{sysOpen,    sysClose,  sysRead,         sysWrite,
+                                 sysPoll,    sysFlock,  sysSetExclusive, sysClearExclusive,
+                                 sysGetAttr, sysSetAttr};
 
 unix_sys::Calls gCalls = kRealCalls;
 
@@ -56,8 +75,7 @@ constexpr int64_t kNoDeadline = -1;
 
 // Total limit = constant + multiplier * bytes; 0 means no limit.
 int64_t deadlineFor(uint32_t constant, uint32_t multiplier, size_t size, int64_t start) {
-    const uint64_t total =
-        uint64_t{constant} + uint64_t{multiplier} * static_cast<uint64_t>(size);
+    const uint64_t total = uint64_t{constant} + uint64_t{multiplier} * static_cast<uint64_t>(size);
     if (total == 0) {
         return kNoDeadline;
     }
@@ -79,11 +97,17 @@ int remainingMs(int64_t deadline) {
 }  // namespace
 
 namespace unix_sys {
-Calls& calls() { return gCalls; }
-const Calls& realCalls() { return kRealCalls; }
+Calls& calls() {
+    return gCalls;
+}
+const Calls& realCalls() {
+    return kRealCalls;
+}
 }  // namespace unix_sys
 
-int CloseThroughCalls::operator()(int fd) const { return gCalls.close(fd); }
+int CloseThroughCalls::operator()(int fd) const {
+    return gCalls.close(fd);
+}
 
 std::string MakeDevicePath(const std::string& port) {
     if (!port.empty() && port.front() == '/') {
@@ -174,34 +198,59 @@ void Serial::SerialImpl::reconfigurePort() {
     // Checked in this order, before anything reaches the device.
     tcflag_t size = 0;
     switch (m_bytesize) {
-        case fivebits: size = CS5; break;
-        case sixbits: size = CS6; break;
-        case sevenbits: size = CS7; break;
-        case eightbits: size = CS8; break;
-        default: throw std::invalid_argument("invalid char len");
+        case fivebits:
+            size = CS5;
+            break;
+        case sixbits:
+            size = CS6;
+            break;
+        case sevenbits:
+            size = CS7;
+            break;
+        case eightbits:
+            size = CS8;
+            break;
+        default:
+            throw std::invalid_argument("invalid char len");
     }
     bool twoStopBits = false;
     switch (m_stopbits) {
-        case stopbits_one: twoStopBits = false; break;
+        case stopbits_one:
+            twoStopBits = false;
+            break;
         // POSIX has no 1.5 stop bits; two is the nearest a receiver accepts.
         case stopbits_one_point_five:
-        case stopbits_two: twoStopBits = true; break;
-        default: throw std::invalid_argument("invalid stop bit");
+        case stopbits_two:
+            twoStopBits = true;
+            break;
+        default:
+            throw std::invalid_argument("invalid stop bit");
     }
     tcflag_t parity = 0;
     switch (m_parity) {
-        case parity_none: parity = 0; break;
-        case parity_odd: parity = PARENB | PARODD; break;
-        case parity_even: parity = PARENB; break;
+        case parity_none:
+            parity = 0;
+            break;
+        case parity_odd:
+            parity = PARENB | PARODD;
+            break;
+        case parity_even:
+            parity = PARENB;
+            break;
         // CMSPAR makes the parity bit sticky: PARODD set = mark, clear = space.
-        case parity_mark: parity = PARENB | PARODD | CMSPAR; break;
-        case parity_space: parity = PARENB | CMSPAR; break;
-        default: throw std::invalid_argument("invalid parity");
+        case parity_mark:
+            parity = PARENB | PARODD | CMSPAR;
+            break;
+        case parity_space:
+            parity = PARENB | CMSPAR;
+            break;
+        default:
+            throw std::invalid_argument("invalid parity");
     }
 
     // Raw bytes: no line editing, echo, signals or translation.
-    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | INPCK);
+    tio.c_iflag &=
+        ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | INPCK);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag |= CLOCAL | CREAD;
@@ -305,8 +354,7 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
     const int64_t start = nowMs();
     const int64_t deadline =
         deadlineFor(m_timeout.readConstant, m_timeout.readMultiplier, size, start);
-    const bool interByteLimit =
-        m_timeout.interByte != 0 && m_timeout.interByte != Timeout::max();
+    const bool interByteLimit = m_timeout.interByte != 0 && m_timeout.interByte != Timeout::max();
     // All-ones inter-byte with no total limit: return what is there now.
     const bool immediate = m_timeout.interByte == Timeout::max() && deadline == kNoDeadline;
 

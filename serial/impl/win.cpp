@@ -103,14 +103,16 @@ void Serial::SerialImpl::open() {
     const std::wstring path = MakeDevicePath(m_port);
     // No sharing: the port belongs to this program while it is open.
     m_fd.adopt(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_fd.valid()) {
         const DWORD err = ::GetLastError();
         if (err == ERROR_FILE_NOT_FOUND) {
-            RaiseOpen(kLineNotFound, "Specified port, " + Narrow(m_port) + ", does not exist.", err);
+            RaiseOpen(kLineNotFound, "Specified port, " + Narrow(m_port) + ", does not exist.",
+                      err);
         }
         RaiseOpen(kLineOpenError,
-                  "Unknown error opening the serial port: " + std::to_string(static_cast<unsigned long>(err)),
+                  "Unknown error opening the serial port: " +
+                      std::to_string(static_cast<unsigned long>(err)),
                   err);
     }
     try {
@@ -143,10 +145,17 @@ void Serial::SerialImpl::reconfigurePort() {
     dcb.ByteSize = static_cast<BYTE>(m_bytesize);
 
     switch (m_stopbits) {
-        case stopbits_one: dcb.StopBits = ONESTOPBIT; break;
-        case stopbits_two: dcb.StopBits = TWOSTOPBITS; break;
-        case stopbits_one_point_five: dcb.StopBits = ONE5STOPBITS; break;
-        default: throw std::invalid_argument("invalid stop bit");
+        case stopbits_one:
+            dcb.StopBits = ONESTOPBIT;
+            break;
+        case stopbits_two:
+            dcb.StopBits = TWOSTOPBITS;
+            break;
+        case stopbits_one_point_five:
+            dcb.StopBits = ONE5STOPBITS;
+            break;
+        default:
+            throw std::invalid_argument("invalid stop bit");
     }
 
     // NOPARITY..SPACEPARITY are 0..4, the same numbers as ours.
@@ -225,8 +234,8 @@ void Serial::SerialImpl::close() {
             // The handle is still ours: the port stays open, and a later
             // close can try again.
             m_isOpen = true;
-            RaiseIo(kLineClose,
-                    "Error while closing serial port: " + std::to_string(static_cast<unsigned long>(err)));
+            RaiseIo(kLineClose, "Error while closing serial port: " +
+                                    std::to_string(static_cast<unsigned long>(err)));
         }
     }
 }

@@ -148,15 +148,13 @@ void ListComPortInterfaces(HDEVINFO set, std::vector<SSerInfo>& ports) {
         record->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof device;
-        if (!::SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, record,
-                                                static_cast<DWORD>(detail.size()), nullptr,
-                                                &device)) {
+        if (!::SetupDiGetDeviceInterfaceDetailW(
+                set, &interfaceData, record, static_cast<DWORD>(detail.size()), nullptr, &device)) {
             RaiseWithCode(L"SetupDiGetDeviceInterfaceDetail failed.", ::GetLastError());
         }
         const size_t pathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
         const size_t pathChars = (detail.size() - pathOffset) / sizeof(wchar_t);
-        const std::wstring devicePath(record->DevicePath,
-                                      wcsnlen(record->DevicePath, pathChars));
+        const std::wstring devicePath(record->DevicePath, wcsnlen(record->DevicePath, pathChars));
 
         std::wstring friendlyName, description, location;
         const bool haveFriendly = ReadProperty(set, device, SPDRP_FRIENDLYNAME, friendlyName);
@@ -174,7 +172,8 @@ void ListPortsProbe(std::vector<SSerInfo>& ports) {
     // Listed whether present or not: these systems cannot tell cheaply.
     for (int n = 1; n <= 16; ++n) {
         const std::wstring name = L"COM" + std::to_wstring(n);
-        ports.push_back(SSerInfo{kDevicePrefix + name, name, std::wstring(), false, std::wstring()});
+        ports.push_back(
+            SSerInfo{kDevicePrefix + name, name, std::wstring(), false, std::wstring()});
     }
 }
 
@@ -217,8 +216,8 @@ void ListPortsRegistry(std::vector<SSerInfo>& ports) {
             }
             RegKey hardwareKey;
             if (!hardwareKey.open(enumKey.get(), hardwareId.c_str())) {
-                throw CSerialListException(L"Could not read from HKLM\\Enum\\" + enumerator + L"\\" +
-                                           hardwareId);
+                throw CSerialListException(L"Could not read from HKLM\\Enum\\" + enumerator +
+                                           L"\\" + hardwareId);
             }
             ReadRegistryPortEntries(hardwareKey.get(), isUsb, ports);
         });

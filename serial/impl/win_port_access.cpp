@@ -20,13 +20,16 @@ OpenDiagnosis DiagnoseOpenFailure(const std::string& port, int32_t errorNumber,
             return {OpenProblem::Busy, "port busy: " + port +
                                            " is in use by another program; close that program "
                                            "and try again"};
-        default: break;
+        default:
+            break;
     }
     return {OpenProblem::Other, "cannot open " + port + ": " + message};
 }
 
 // Windows keeps a COM port's name across re-plugging by itself.
-std::string StableName(const std::string&) { return {}; }
+std::string StableName(const std::string&) {
+    return {};
+}
 
 PortState ProbePort(const std::string& devicePath) {
     std::string path = devicePath;
@@ -34,11 +37,16 @@ PortState ProbePort(const std::string& devicePath) {
     const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        switch (DiagnoseOpenFailure(devicePath, static_cast<int32_t>(::GetLastError()), "").problem) {
-            case OpenProblem::NoSuchPort: return PortState::Missing;
-            case OpenProblem::NoPermission: return PortState::NoPermission;
-            case OpenProblem::Busy: return PortState::Busy;
-            case OpenProblem::Other: break;
+        switch (
+            DiagnoseOpenFailure(devicePath, static_cast<int32_t>(::GetLastError()), "").problem) {
+            case OpenProblem::NoSuchPort:
+                return PortState::Missing;
+            case OpenProblem::NoPermission:
+                return PortState::NoPermission;
+            case OpenProblem::Busy:
+                return PortState::Busy;
+            case OpenProblem::Other:
+                break;
         }
         return PortState::Unusable;
     }

@@ -1,5 +1,5 @@
-#include "app/display.h"
 #include "app/options.h"
+#include "app/display.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +7,9 @@
 
 namespace {
 
-TEST(Options, RecognisedFlags)
-{
-    const SOptions o = ParseOptions({"--simulate", "--port", "/dev/pts/7",
-                                     "--port=/tmp/vcom", "--version", "--help",
-                                     "--trace", "/tmp/t.txt"});
+TEST(Options, RecognisedFlags) {
+    const SOptions o = ParseOptions({"--simulate", "--port", "/dev/pts/7", "--port=/tmp/vcom",
+                                     "--version", "--help", "--trace", "/tmp/t.txt"});
     EXPECT_TRUE(o.error.empty());
     EXPECT_TRUE(o.simulate);
     EXPECT_TRUE(o.version);
@@ -21,16 +19,14 @@ TEST(Options, RecognisedFlags)
     EXPECT_EQ(ParseOptions({"--trace=/tmp/u.txt"}).trace, "/tmp/u.txt");
 }
 
-TEST(Options, NoArgumentsMeansPlainStart)
-{
+TEST(Options, NoArgumentsMeansPlainStart) {
     const SOptions o = ParseOptions({});
     EXPECT_TRUE(o.error.empty());
     EXPECT_FALSE(o.simulate || o.help || o.version);
     EXPECT_TRUE(o.ports.empty());
 }
 
-TEST(Options, MistakesAreReportedNotIgnored)
-{
+TEST(Options, MistakesAreReportedNotIgnored) {
     const struct {
         std::vector<std::string> args;
         const char* error;
@@ -43,12 +39,10 @@ TEST(Options, MistakesAreReportedNotIgnored)
         {{"--simulate", "--bogus"}, "unknown option: --bogus"},
         {{"/dev/ttyUSB0"}, "unknown option: /dev/ttyUSB0"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseOptions(c.args).error, c.error) << c.args.back();
+    for (const auto& c : cases) EXPECT_EQ(ParseOptions(c.args).error, c.error) << c.args.back();
 }
 
-TEST(Display, AnyOfTheThreeVariablesIsEnough)
-{
+TEST(Display, AnyOfTheThreeVariablesIsEnough) {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         std::map<std::string, std::string> env{{name, "x"}};
         auto lookup = [&](const char* n) -> const char* {
@@ -59,8 +53,7 @@ TEST(Display, AnyOfTheThreeVariablesIsEnough)
     }
 }
 
-TEST(Display, EmptyOrUnsetGivesOneLine)
-{
+TEST(Display, EmptyOrUnsetGivesOneLine) {
     auto unset = [](const char*) -> const char* { return nullptr; };
     auto empty = [](const char*) -> const char* { return ""; };
     for (const EnvLookup& lookup : {EnvLookup(unset), EnvLookup(empty)}) {

@@ -1,10 +1,10 @@
 // Thread failures reach the user as a message box, from whichever thread
 // they were hit on.
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <thread>
 
@@ -13,8 +13,7 @@
 
 namespace {
 
-TEST(ThreadErrorReporter, AWorkerThreadQueuesTheBoxAndGoesOn)
-{
+TEST(ThreadErrorReporter, AWorkerThreadQueuesTheBoxAndGoesOn) {
     int argc = 1;
     char name[] = "app_tests";
     char* argv[] = {name, nullptr};
@@ -37,8 +36,9 @@ TEST(ThreadErrorReporter, AWorkerThreadQueuesTheBoxAndGoesOn)
     // joining it); it gets the OK answer at once.
     int answer = 0;
     std::thread worker([&] {
-        answer = CThreadException(nullptr, L"Thread start failed", CThreadException::TypeCreateFailed)
-                     .ReportError();
+        answer =
+            CThreadException(nullptr, L"Thread start failed", CThreadException::TypeCreateFailed)
+                .ReportError();
     });
     worker.join();
     EXPECT_EQ(answer, 1);

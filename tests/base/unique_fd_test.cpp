@@ -11,7 +11,9 @@ using corvexa::base::UniqueFd;
 
 namespace {
 
-bool IsOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
+bool IsOpen(int fd) {
+    return ::fcntl(fd, F_GETFD) != -1;
+}
 
 int g_closes = 0;
 struct CountingClose {

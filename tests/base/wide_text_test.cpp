@@ -28,7 +28,9 @@ TEST(WideText, InvalidInputBecomesReplacementCharacters) {
         const char* bytes;
         const wchar_t* expected;
     } cases[] = {
-        {"a\xFF" "b", L"a\uFFFDb"},
+        {"a\xFF"
+         "b",
+         L"a\uFFFDb"},
         {"\xE4\xB8", L"\uFFFD"},          // cut short at the end
         {"\xE4(b", L"\uFFFD(b"},          // cut short by another byte
         {"\x80x", L"\uFFFDx"},            // continuation byte without a lead

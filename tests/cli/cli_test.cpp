@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <unistd.h>
+#include <algorithm>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <regex>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -58,7 +58,8 @@ TEST(CorvexaCli, ReadShowsTheRegistersOfEachVersion) {
         SCOPED_TRACE(c.factory ? "factory" : "user");
         auto sim = Device();
         const std::string trace = TempPath("-trace.txt");
-        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", "--trace", trace, "read"};
+        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", "--trace", trace,
+                                      "read"};
         if (c.factory) args.push_back("--factory");
         const CliRun run = RunCli(args);
         ASSERT_EQ(run.status, 0) << run.err;
@@ -66,7 +67,9 @@ TEST(CorvexaCli, ReadShowsTheRegistersOfEachVersion) {
         EXPECT_EQ(out["port"], sim->SlavePath());
         ASSERT_EQ(out["registers"].size(), static_cast<std::size_t>(c.registers));
         for (int r = 10; r < 10 + c.registers; ++r) {
-            EXPECT_EQ(out["registers"][std::to_string(r)], *sim->Register(static_cast<std::uint16_t>(r))) << r;
+            EXPECT_EQ(out["registers"][std::to_string(r)],
+                      *sim->Register(static_cast<std::uint16_t>(r)))
+                << r;
         }
         const json& p = out["parameters"];
         EXPECT_EQ(p["signal-source"], "PT100");
@@ -134,16 +137,31 @@ TEST(CorvexaCli, WriteAndTrimSendCheckedValuesOnly) {
         {{"upper-limit=70000"}, 2, 0, 0, false, "upper-limit=70000 refused: out of range"},
         {{"colour=red"}, 2, 0, 0, false, "unknown parameter 'colour'"},
         {{"lower-limit=10", "zero-offset=-1.5"}, 2, 0, 0, false, "zero-offset=-1.5 refused"},
-        {{"zero-offset=7000"}, 2, 0, 0, true, "zero-offset=7000 refused: out of range; it takes 0.0 to 6553.5"},
+        {{"zero-offset=7000"},
+         2,
+         0,
+         0,
+         true,
+         "zero-offset=7000 refused: out of range; it takes 0.0 to 6553.5"},
         {{"lower-limit=200"}, 2, 0, 0, true, "lower-limit=200 refused: not below upper-limit 150"},
         {{"lower-limit=200", "--force"}, 0, 16, 200, true, ""},
         {meter, 0, 23, 30306, true, "", "trim"},
         {with(meter, "--dry-run"), 0, 0, 0, true, "", "trim"},
-        {{"--zero-measured", "19.8", "--full-measured", "4.1"}, 2, 0, 0, false,
-         "readings 19.8 and 4.1 refused: ", "trim"},
+        {{"--zero-measured", "19.8", "--full-measured", "4.1"},
+         2,
+         0,
+         0,
+         false,
+         "readings 19.8 and 4.1 refused: ",
+         "trim"},
         {{"--zero-measured", "4,1", "--full-measured", "19.8"}, 2, 0, 0, false, "refused", "trim"},
-        {{"--zero-measured", "4", "--full-measured", "4.001"}, 2, 0, 0, true,
-         "a new word would fall outside 0 to 65535", "trim"},
+        {{"--zero-measured", "4", "--full-measured", "4.001"},
+         2,
+         0,
+         0,
+         true,
+         "a new word would fall outside 0 to 65535",
+         "trim"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command + " " + c.args.front() + " " + c.args.back());
@@ -151,11 +169,13 @@ TEST(CorvexaCli, WriteAndTrimSendCheckedValuesOnly) {
         sim->SetRegister(22, 6000);
         sim->SetRegister(23, 30000);
         const std::string trace = TempPath("-write-trace.txt");
-        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", "--trace", trace, c.command};
+        std::vector<std::string> args{"--port", sim->SlavePath(), "--json", "--trace",
+                                      trace,    c.command};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const CliRun run = RunCli(args);
         std::ifstream in(trace);
-        const std::string traced{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::string traced{std::istreambuf_iterator<char>(in),
+                                 std::istreambuf_iterator<char>()};
         std::remove(trace.c_str());
         EXPECT_EQ(run.status, c.status) << run.err;
         const bool trim = c.command == "trim";
@@ -205,7 +225,8 @@ TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
     });
     CliRun fadingWrite;
     std::thread fadingRun([&] {
-        fadingWrite = RunCli({"--port", fading->SlavePath(), "--json", "write", "gain=25", "upper-limit=100"});
+        fadingWrite = RunCli(
+            {"--port", fading->SlavePath(), "--json", "write", "gain=25", "upper-limit=100"});
     });
 
     auto busy = Device();
@@ -217,7 +238,9 @@ TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
         int status;
         const char* says;
     } cases[] = {
-        {{"--port", "/dev/corvexa-no-such-port", "read"}, 3, "no such port: /dev/corvexa-no-such-port"},
+        {{"--port", "/dev/corvexa-no-such-port", "read"},
+         3,
+         "no such port: /dev/corvexa-no-such-port"},
         {{"--port", busy->SlavePath(), "read"}, 3, "port busy: "},
         {{"--port", silent->SlavePath(), "read"}, 4, "did not answer the connect request"},
         {{"read"}, 2, "no port given"},
@@ -288,7 +311,8 @@ TEST(CorvexaCli, BackupThenRestoreBringsTheDeviceBack) {
 TEST(CorvexaCli, SampleGivesOneReadingPerPoll) {
     auto sim = Device();
     sim->SetRegister(21, 4321);
-    const CliRun run = RunCli({"--port", sim->SlavePath(), "--json", "sample", "full", "--count", "3"});
+    const CliRun run =
+        RunCli({"--port", sim->SlavePath(), "--json", "sample", "full", "--count", "3"});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 3u);
@@ -308,7 +332,8 @@ TEST(CorvexaCli, SeveralPortsWorkAtOnce) {
     auto a = Device();
     auto b = Device();
     b->SetRegister(15, 77);
-    const CliRun run = RunCli({"--port", a->SlavePath(), "--port", b->SlavePath(), "--json", "--factory", "read"});
+    const CliRun run =
+        RunCli({"--port", a->SlavePath(), "--port", b->SlavePath(), "--json", "--factory", "read"});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 2u);
@@ -330,7 +355,8 @@ TEST(CorvexaCli, PortsSaysWhetherEachPortIsFree) {
     auto free = Device();
     auto held = Device();
     serial::Serial holder(held->SlavePath(), 9600, serial::Timeout::Total(50));
-    const CliRun run = RunCli({"--port", free->SlavePath(), "--port", held->SlavePath(), "--json", "ports"});
+    const CliRun run =
+        RunCli({"--port", free->SlavePath(), "--port", held->SlavePath(), "--json", "ports"});
     ASSERT_EQ(run.status, 0) << run.err;
     std::map<std::string, std::string> states;
     for (const std::string& line : Lines(run.out)) {

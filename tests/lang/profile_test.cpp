@@ -11,48 +11,44 @@ using corvexa::lang::WritePrivateProfileString;
 namespace {
 
 struct WriteCase {
-  const char* name;
-  std::string before;
-  std::string after;
+    const char* name;
+    std::string before;
+    std::string after;
 };
 
 const WriteCase kWrites[] = {
     {"EmptyFile", "", "[Localize]\nLanguage=2052\n"},
-    {"OtherSectionsAndCommentsKept",
-     "; settings\n[Port]\nName=COM3\n\n[Other]\nx=1\n",
+    {"OtherSectionsAndCommentsKept", "; settings\n[Port]\nName=COM3\n\n[Other]\nx=1\n",
      "; settings\n[Port]\nName=COM3\n\n[Other]\nx=1\n[Localize]\n"
      "Language=2052\n"},
-    {"KeyReplacedInPlace",
-     "[A]\nLanguage=1\n[Localize]\n; chosen by user\nLanguage = 1033 \nk=v\n",
+    {"KeyReplacedInPlace", "[A]\nLanguage=1\n[Localize]\n; chosen by user\nLanguage = 1033 \nk=v\n",
      "[A]\nLanguage=1\n[Localize]\n; chosen by user\nLanguage=2052\nk=v\n"},
-    {"NamesComparedWithoutCase", "[LOCALIZE]\nlanguage=1\n",
-     "[LOCALIZE]\nLanguage=2052\n"},
-    {"KeyAddedAtEndOfSectionBeforeBlankLines",
-     "[Localize]\nOther=1\n\n[Next]\ny=2\n",
+    {"NamesComparedWithoutCase", "[LOCALIZE]\nlanguage=1\n", "[LOCALIZE]\nLanguage=2052\n"},
+    {"KeyAddedAtEndOfSectionBeforeBlankLines", "[Localize]\nOther=1\n\n[Next]\ny=2\n",
      "[Localize]\nOther=1\nLanguage=2052\n\n[Next]\ny=2\n"},
     {"WindowsLineEndingsKept", "[Localize]\r\nOther=1\r\n",
      "[Localize]\r\nOther=1\r\nLanguage=2052\r\n"},
     {"LastLineWithoutTerminator", "[Port]\nName=COM3",
      "[Port]\nName=COM3\n[Localize]\nLanguage=2052\n"},
-    {"SectionWithoutTerminator", "[Localize]",
-     "[Localize]\nLanguage=2052\n"},
+    {"SectionWithoutTerminator", "[Localize]", "[Localize]\nLanguage=2052\n"},
 };
 
-void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WriteCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ProfileWrite : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(ProfileWrite, SetsTheKeyAndKeepsTheRest) {
-  EXPECT_EQ(SetProfileValue(GetParam().before, "Localize", "Language", "2052"),
-            GetParam().after);
+    EXPECT_EQ(SetProfileValue(GetParam().before, "Localize", "Language", "2052"), GetParam().after);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ProfileWrite, ::testing::ValuesIn(kWrites),
                          [](const auto& info) { return info.param.name; });
 
 struct ReadCase {
-  const char* content;
-  uint32_t expected;  // default is 1033
+    const char* content;
+    uint32_t expected;  // default is 1033
 };
 
 const ReadCase kReads[] = {
@@ -70,47 +66,43 @@ const ReadCase kReads[] = {
 };
 
 TEST(ProfileRead, IntegerValues) {
-  langtest::TempDir dir;
-  const std::string path = dir.file("McSetting.ini");
-  const std::wstring wpath(path.begin(), path.end());
-  for (const ReadCase& c : kReads) {
-    langtest::WriteBytes(path, c.content);
-    EXPECT_EQ(GetPrivateProfileInt("Localize", "Language", 1033, wpath),
-              c.expected)
-        << c.content;
-  }
+    langtest::TempDir dir;
+    const std::string path = dir.file("McSetting.ini");
+    const std::wstring wpath(path.begin(), path.end());
+    for (const ReadCase& c : kReads) {
+        langtest::WriteBytes(path, c.content);
+        EXPECT_EQ(GetPrivateProfileInt("Localize", "Language", 1033, wpath), c.expected)
+            << c.content;
+    }
 }
 
 TEST(ProfileRead, MissingFileGivesTheDefault) {
-  EXPECT_EQ(GetPrivateProfileInt("Localize", "Language", 42,
-                                 L"/nonexistent/McSetting.ini"),
-            42u);
-  EXPECT_FALSE(FindProfileValue("", "Localize", "Language").has_value());
+    EXPECT_EQ(GetPrivateProfileInt("Localize", "Language", 42, L"/nonexistent/McSetting.ini"), 42u);
+    EXPECT_FALSE(FindProfileValue("", "Localize", "Language").has_value());
 }
 
 TEST(ProfileFile, WriteCreatesAndThenUpdatesTheFile) {
-  langtest::TempDir dir;
-  const std::string path = dir.file("McSetting.ini");
-  const std::wstring wpath(path.begin(), path.end());
-  ASSERT_TRUE(WritePrivateProfileString("Localize", "Language", "2052", wpath));
-  EXPECT_EQ(langtest::ReadBytes(path), "[Localize]\nLanguage=2052\n");
-  langtest::WriteBytes(path, "; keep me\n" + *langtest::ReadBytes(path));
-  ASSERT_TRUE(WritePrivateProfileString("Localize", "Language", "1033", wpath));
-  EXPECT_EQ(langtest::ReadBytes(path),
-            "; keep me\n[Localize]\nLanguage=1033\n");
-  // No temporary file is left behind.
-  int files = 0;
-  for (const auto& e : std::filesystem::directory_iterator(dir.str()))
-    files += e.is_regular_file();
-  EXPECT_EQ(files, 1);
+    langtest::TempDir dir;
+    const std::string path = dir.file("McSetting.ini");
+    const std::wstring wpath(path.begin(), path.end());
+    ASSERT_TRUE(WritePrivateProfileString("Localize", "Language", "2052", wpath));
+    EXPECT_EQ(langtest::ReadBytes(path), "[Localize]\nLanguage=2052\n");
+    langtest::WriteBytes(path, "; keep me\n" + *langtest::ReadBytes(path));
+    ASSERT_TRUE(WritePrivateProfileString("Localize", "Language", "1033", wpath));
+    EXPECT_EQ(langtest::ReadBytes(path), "; keep me\n[Localize]\nLanguage=1033\n");
+    // No temporary file is left behind.
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.str()))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 1);
 }
 
 TEST(ProfileFile, WriteIntoAMissingFolderFailsAndCreatesNothing) {
-  langtest::TempDir dir;
-  const std::string path = dir.file("no/such/McSetting.ini");
-  EXPECT_FALSE(WritePrivateProfileString("Localize", "Language", "1",
-                                         std::wstring(path.begin(), path.end())));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
+    langtest::TempDir dir;
+    const std::string path = dir.file("no/such/McSetting.ini");
+    EXPECT_FALSE(WritePrivateProfileString("Localize", "Language", "1",
+                                           std::wstring(path.begin(), path.end())));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
 }
 
 }  // namespace

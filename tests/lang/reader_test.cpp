@@ -9,14 +9,13 @@ using Groups = CLanguageTestAccess::Groups;
 namespace {
 
 struct ReaderCase {
-  const char* name;
-  std::string body;  // inside <?xml?> and a root element <Pack>
-  Groups expected;
+    const char* name;
+    std::string body;  // inside <?xml?> and a root element <Pack>
+    Groups expected;
 };
 
 std::string Doc(const std::string& body) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Pack>" + body +
-         "</Pack>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Pack>" + body + "</Pack>\n";
 }
 
 const ReaderCase kCases[] = {
@@ -61,85 +60,84 @@ const ReaderCase kCases[] = {
     {"EmptyTextStored",
      R"(<Group name="Main"><IDS id="1"></IDS><IDS id="2"/></Group>)",
      {{L"Main", {{1, L""}, {2, L""}}}}},
-    {"NoGroupsLoadsNothing", R"(<Other name="Main"><IDS id="1">a</IDS></Other>)",
-     {}},
+    {"NoGroupsLoadsNothing", R"(<Other name="Main"><IDS id="1">a</IDS></Other>)", {}},
 };
 
-void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReaderCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReaderTable : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(ReaderTable, GroupsAndTextsAsRead) {
-  TempDir dir;
-  const std::string path = dir.lang("t.xml");
-  WriteBytes(path, Doc(GetParam().body));
-  CLanguage lang;
-  ASSERT_EQ(CLanguageTestAccess::Load(lang, path), 0);
-  EXPECT_EQ(CLanguageTestAccess::Dump(lang), GetParam().expected);
+    TempDir dir;
+    const std::string path = dir.lang("t.xml");
+    WriteBytes(path, Doc(GetParam().body));
+    CLanguage lang;
+    ASSERT_EQ(CLanguageTestAccess::Load(lang, path), 0);
+    EXPECT_EQ(CLanguageTestAccess::Dump(lang), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, ReaderTable, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return info.param.name; });
 
 TEST(Reader, RootNamedGroupIsNotAGroupItself) {
-  TempDir dir;
-  WriteBytes(dir.lang("t.xml"),
-             R"(<Group name="Root"><IDS id="1">r</IDS>)"
-             R"(<Group name="Child"><IDS id="2">c</IDS></Group></Group>)");
-  CLanguage lang;
-  ASSERT_EQ(CLanguageTestAccess::Load(lang, dir.lang("t.xml")), 0);
-  EXPECT_EQ(CLanguageTestAccess::Dump(lang), (Groups{{L"Child", {{2, L"c"}}}}));
+    TempDir dir;
+    WriteBytes(dir.lang("t.xml"), R"(<Group name="Root"><IDS id="1">r</IDS>)"
+                                  R"(<Group name="Child"><IDS id="2">c</IDS></Group></Group>)");
+    CLanguage lang;
+    ASSERT_EQ(CLanguageTestAccess::Load(lang, dir.lang("t.xml")), 0);
+    EXPECT_EQ(CLanguageTestAccess::Dump(lang), (Groups{{L"Child", {{2, L"c"}}}}));
 }
 
 TEST(Reader, Utf16WithByteOrderMark) {
-  const std::u16string doc =
-      u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
-      u"<P><Group name=\"Main\"><IDS id=\"105\">串口 \U0001F600</IDS></Group></P>";
-  std::string bytes;
-  for (char16_t c : doc) {  // little-endian, as Windows editors save it
-    bytes += static_cast<char>(c & 0xFF);
-    bytes += static_cast<char>(c >> 8);
-  }
-  TempDir dir;
-  WriteBytes(dir.lang("t.xml"), bytes);
-  CLanguage lang;
-  ASSERT_EQ(CLanguageTestAccess::Load(lang, dir.lang("t.xml")), 0);
-  EXPECT_EQ(CLanguageTestAccess::Dump(lang),
-            (Groups{{L"Main", {{105, L"串口 \U0001F600"}}}}));
+    const std::u16string doc =
+        u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
+        u"<P><Group name=\"Main\"><IDS id=\"105\">串口 \U0001F600</IDS></Group></P>";
+    std::string bytes;
+    for (char16_t c : doc) {  // little-endian, as Windows editors save it
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    TempDir dir;
+    WriteBytes(dir.lang("t.xml"), bytes);
+    CLanguage lang;
+    ASSERT_EQ(CLanguageTestAccess::Load(lang, dir.lang("t.xml")), 0);
+    EXPECT_EQ(CLanguageTestAccess::Dump(lang), (Groups{{L"Main", {{105, L"串口 \U0001F600"}}}}));
 }
 
 TEST(Reader, Gb2312DeclaredDocument) {
-  // "串口" and "波特率" in GB2312.
-  const std::string doc =
-      "<?xml version=\"1.0\" encoding=\"GB2312\"?><P><Group name=\"Main\">"
-      "<IDS id=\"105\">\xB4\xAE\xBF\xDA</IDS>"
-      "<IDS id=\"106\">\xB2\xA8\xCC\xD8\xC2\xCA</IDS></Group></P>";
-  TempDir dir;
-  WriteBytes(dir.lang("t.xml"), doc);
-  CLanguage lang;
-  ASSERT_EQ(CLanguageTestAccess::Load(lang, dir.lang("t.xml")), 0);
-  EXPECT_EQ(CLanguageTestAccess::Dump(lang),
-            (Groups{{L"Main", {{105, L"串口"}, {106, L"波特率"}}}}));
+    // "串口" and "波特率" in GB2312.
+    const std::string doc =
+        "<?xml version=\"1.0\" encoding=\"GB2312\"?><P><Group name=\"Main\">"
+        "<IDS id=\"105\">\xB4\xAE\xBF\xDA</IDS>"
+        "<IDS id=\"106\">\xB2\xA8\xCC\xD8\xC2\xCA</IDS></Group></P>";
+    TempDir dir;
+    WriteBytes(dir.lang("t.xml"), doc);
+    CLanguage lang;
+    ASSERT_EQ(CLanguageTestAccess::Load(lang, dir.lang("t.xml")), 0);
+    EXPECT_EQ(CLanguageTestAccess::Dump(lang),
+              (Groups{{L"Main", {{105, L"串口"}, {106, L"波特率"}}}}));
 }
 
 // "@" stands for the pack's path.
 struct FailureCase {
-  const char* name;
-  std::string bytes;
-  const char* stdoutText;
+    const char* name;
+    std::string bytes;
+    const char* stdoutText;
 };
 
 constexpr char kNoDoctype[] =
     "Language pack @ skipped: document type declarations are not allowed\n";
 
 const FailureCase kFailures[] = {
-    {"Unclosed", "<P><Group name=\"Main\"><IDS id=\"1\">a</Group></P>",
-     "Unexpected Exception \n"},
+    {"Unclosed", "<P><Group name=\"Main\"><IDS id=\"1\">a</Group></P>", "Unexpected Exception \n"},
     {"Empty", "", "Unexpected Exception \n"},
     {"TextOnly", "just text", "Unexpected Exception \n"},
     {"TwoRoots", "<P/><Q/>", "Unexpected Exception \n"},
-    {"UndefinedEntity", "<P><Group name=\"M\"><IDS id=\"1\">&nope;</IDS>"
-                        "</Group></P>",
+    {"UndefinedEntity",
+     "<P><Group name=\"M\"><IDS id=\"1\">&nope;</IDS>"
+     "</Group></P>",
      "Unexpected Exception \n"},
     // Packs need no DTD; one is where entities would be declared.
     {"InternalDtd",
@@ -166,52 +164,53 @@ const FailureCase kFailures[] = {
      kNoDoctype},
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReaderFailures : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(ReaderFailures, ReportOnStandardOutputAndFail) {
-  TempDir dir;
-  WriteBytes(dir.lang("t.xml"), GetParam().bytes);
-  CLanguage lang;
-  ::testing::internal::CaptureStdout();
-  const int rc = CLanguageTestAccess::Load(lang, dir.lang("t.xml"));
-  const std::string out = ::testing::internal::GetCapturedStdout();
-  std::string expected = GetParam().stdoutText;
-  if (const size_t at = expected.find('@'); at != std::string::npos)
-    expected.replace(at, 1, dir.lang("t.xml"));
-  EXPECT_EQ(rc, -1);
-  EXPECT_EQ(out, expected);
-  EXPECT_TRUE(CLanguageTestAccess::Dump(lang).empty());
+    TempDir dir;
+    WriteBytes(dir.lang("t.xml"), GetParam().bytes);
+    CLanguage lang;
+    ::testing::internal::CaptureStdout();
+    const int rc = CLanguageTestAccess::Load(lang, dir.lang("t.xml"));
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    std::string expected = GetParam().stdoutText;
+    if (const size_t at = expected.find('@'); at != std::string::npos)
+        expected.replace(at, 1, dir.lang("t.xml"));
+    EXPECT_EQ(rc, -1);
+    EXPECT_EQ(out, expected);
+    EXPECT_TRUE(CLanguageTestAccess::Dump(lang).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Documents, ReaderFailures,
-                         ::testing::ValuesIn(kFailures),
+INSTANTIATE_TEST_SUITE_P(Documents, ReaderFailures, ::testing::ValuesIn(kFailures),
                          [](const auto& info) { return info.param.name; });
 
 TEST(Reader, MissingPlainFileFailsThroughTheErrorHandler) {
-  TempDir dir;
-  CLanguage lang;
-  ::testing::internal::CaptureStdout();
-  const int rc = CLanguageTestAccess::Load(lang, dir.lang("none.xml"));
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Unexpected Exception \n");
-  EXPECT_EQ(rc, -1);
+    TempDir dir;
+    CLanguage lang;
+    ::testing::internal::CaptureStdout();
+    const int rc = CLanguageTestAccess::Load(lang, dir.lang("none.xml"));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Unexpected Exception \n");
+    EXPECT_EQ(rc, -1);
 }
 
 TEST(Reader, MissingContainerFailsSilently) {
-  TempDir dir;
-  CLanguage lang;
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(CLanguageTestAccess::Load(lang, dir.lang("none.lang")), -1);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    TempDir dir;
+    CLanguage lang;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(CLanguageTestAccess::Load(lang, dir.lang("none.lang")), -1);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }
 
 TEST(Reader, AttributeReaderRules) {
-  // The attribute reader on null and on an element without the attribute.
-  EXPECT_EQ(CPackXMLFile::GetXMLNodeAttrValue(nullptr, L"id"), L"");
-  CPackXMLFile tool;
-  EXPECT_EQ(tool.ParserXML(L"x.xml"), nullptr);
-  EXPECT_EQ(tool.GetCurElem(), nullptr);
+    // The attribute reader on null and on an element without the attribute.
+    EXPECT_EQ(CPackXMLFile::GetXMLNodeAttrValue(nullptr, L"id"), L"");
+    CPackXMLFile tool;
+    EXPECT_EQ(tool.ParserXML(L"x.xml"), nullptr);
+    EXPECT_EQ(tool.GetCurElem(), nullptr);
 }
 
 }  // namespace

@@ -12,7 +12,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes ToBytes(const Frame& frame) { return Bytes(frame.begin(), frame.end()); }
+Bytes ToBytes(const Frame& frame) {
+    return Bytes(frame.begin(), frame.end());
+}
 
 TEST(Crc16, KnownCheckValues) {
     const std::string digits = "123456789";
@@ -36,23 +38,33 @@ struct GoldenFrame {
 
 class GoldenFrames : public ::testing::TestWithParam<GoldenFrame> {};
 
-TEST_P(GoldenFrames, MatchWireBytes) { EXPECT_EQ(GetParam().wire, ToBytes(GetParam().frame)); }
+TEST_P(GoldenFrames, MatchWireBytes) {
+    EXPECT_EQ(GetParam().wire, ToBytes(GetParam().frame));
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, GoldenFrames,
-    ::testing::Values(
-        GoldenFrame{"ReadRegister10", ReadRequest(10), {0x01, 0x03, 0x00, 0x0A, 0x00, 0x01, 0xA4, 0x08}},
-        GoldenFrame{"ReadRegister23", ReadRequest(23), {0x01, 0x03, 0x00, 0x17, 0x00, 0x01, 0x34, 0x0E}},
-        GoldenFrame{"WriteFFF6To15", WriteRequest(15, 0xFFF6),
-                    {0x01, 0x06, 0x00, 0x0F, 0xFF, 0xF6, 0x78, 0x7F}},
-        GoldenFrame{"Write125To15", WriteRequest(15, 125),
-                    {0x01, 0x06, 0x00, 0x0F, 0x00, 0x7D, 0x79, 0xE8}},
-        GoldenFrame{"ConnectRequest", VendorFrame(VendorCommand::ConnectRequest),
-                    {0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F}},
-        GoldenFrame{"LinkStart", VendorFrame(VendorCommand::LinkStart),
-                    {0xFF, 0xAA, 0xFF, 0xFF, 0xFF, 0xFF, 0x0D, 0x98}},
-        GoldenFrame{"LinkEnd", VendorFrame(VendorCommand::LinkEnd),
-                    {0xFF, 0xBB, 0xFF, 0xFF, 0xFF, 0xFF, 0xF1, 0x9B}}),
+    ::testing::Values(GoldenFrame{"ReadRegister10",
+                                  ReadRequest(10),
+                                  {0x01, 0x03, 0x00, 0x0A, 0x00, 0x01, 0xA4, 0x08}},
+                      GoldenFrame{"ReadRegister23",
+                                  ReadRequest(23),
+                                  {0x01, 0x03, 0x00, 0x17, 0x00, 0x01, 0x34, 0x0E}},
+                      GoldenFrame{"WriteFFF6To15",
+                                  WriteRequest(15, 0xFFF6),
+                                  {0x01, 0x06, 0x00, 0x0F, 0xFF, 0xF6, 0x78, 0x7F}},
+                      GoldenFrame{"Write125To15",
+                                  WriteRequest(15, 125),
+                                  {0x01, 0x06, 0x00, 0x0F, 0x00, 0x7D, 0x79, 0xE8}},
+                      GoldenFrame{"ConnectRequest",
+                                  VendorFrame(VendorCommand::ConnectRequest),
+                                  {0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F}},
+                      GoldenFrame{"LinkStart",
+                                  VendorFrame(VendorCommand::LinkStart),
+                                  {0xFF, 0xAA, 0xFF, 0xFF, 0xFF, 0xFF, 0x0D, 0x98}},
+                      GoldenFrame{"LinkEnd",
+                                  VendorFrame(VendorCommand::LinkEnd),
+                                  {0xFF, 0xBB, 0xFF, 0xFF, 0xFF, 0xFF, 0xF1, 0x9B}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Frames, VendorFrameCrcMatchesItsTrailer) {
@@ -95,17 +107,22 @@ INSTANTIATE_TEST_SUITE_P(
         ClassifyCase{"ConnectAccepted", {0xFF, 0xF8}, {ReplyKind::ConnectAccepted, {}}},
         ClassifyCase{"LinkStarted", {0xFF, 0xAA, 0x00}, {ReplyKind::LinkStarted, {}}},
         ClassifyCase{"LinkEnded", {0xFF, 0xBB}, {ReplyKind::LinkEnded, {}}},
-        ClassifyCase{"WriteEcho", {0x01, 0x06, 0x00, 0x0F, 0x00, 0x7D, 0x79, 0xE8},
+        ClassifyCase{"WriteEcho",
+                     {0x01, 0x06, 0x00, 0x0F, 0x00, 0x7D, 0x79, 0xE8},
                      {ReplyKind::WriteEcho, {}}},
-        ClassifyCase{"ReadReply", {0x01, 0x03, 0x02, 0x01, 0x2C, 0xB8, 0x09},
+        ClassifyCase{"ReadReply",
+                     {0x01, 0x03, 0x02, 0x01, 0x2C, 0xB8, 0x09},
                      {ReplyKind::RegisterValue, 300}},
-        ClassifyCase{"ReadReplyBadCrc", {0x01, 0x03, 0x02, 0x01, 0x2C, 0x00, 0x00},
+        ClassifyCase{"ReadReplyBadCrc",
+                     {0x01, 0x03, 0x02, 0x01, 0x2C, 0x00, 0x00},
                      {ReplyKind::RegisterValue, 300}},
-        ClassifyCase{"ReadReplyWithoutCrc", {0x01, 0x03, 0x02, 0xFF, 0xF6},
+        ClassifyCase{"ReadReplyWithoutCrc",
+                     {0x01, 0x03, 0x02, 0xFF, 0xF6},
                      {ReplyKind::RegisterValue, 0xFFF6}},
-        ClassifyCase{"ReadReplyTooShortForValue", {0x01, 0x03, 0x02, 0x01},
-                     {ReplyKind::RegisterValue, {}}},
-        ClassifyCase{"EchoedConnectRequest", {0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F},
+        ClassifyCase{
+            "ReadReplyTooShortForValue", {0x01, 0x03, 0x02, 0x01}, {ReplyKind::RegisterValue, {}}},
+        ClassifyCase{"EchoedConnectRequest",
+                     {0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F},
                      {ReplyKind::Other, {}}},
         ClassifyCase{"WriteException", {0x01, 0x86, 0x02, 0xC3, 0xA1}, {ReplyKind::Other, {}}},
         ClassifyCase{"ReadException", {0x01, 0x83, 0x02, 0xC0, 0xF1}, {ReplyKind::Other, {}}},

@@ -63,7 +63,9 @@ LinkRig::LinkRig(bool factory, CTransmitterLink::Timing timing, bool startReader
     m_link->SetFactoryMode(factory);
 }
 
-LinkRig::~LinkRig() { DestroyLink(); }
+LinkRig::~LinkRig() {
+    DestroyLink();
+}
 
 void LinkRig::DestroyLink() {
     m_engine.Stop();

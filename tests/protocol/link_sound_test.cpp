@@ -31,10 +31,12 @@ TEST(LinkReassembly, RepliesSplitAtEveryOffsetNeedNoRetry) {
         std::string log;
         for (const auto& f : frames) {
             char line[64];
-            std::snprintf(line, sizeof line, "\n  +%lld ms: %02X %02X %02X %02X",
-                          static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                              f.at - frames.front().at).count()),
-                          f.bytes[0], f.bytes[1], f.bytes[2], f.bytes[3]);
+            std::snprintf(
+                line, sizeof line, "\n  +%lld ms: %02X %02X %02X %02X",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(f.at - frames.front().at)
+                        .count()),
+                f.bytes[0], f.bytes[1], f.bytes[2], f.bytes[3]);
             log += line;
         }
         EXPECT_EQ(2u + 8u + 1u, frames.size()) << "not one attempt may be repeated:" << log;
@@ -180,7 +182,8 @@ TEST(LinkTurns, PollRepliesNeverCompleteAWriteDuringSampling) {
 TEST(LinkTurns, ReadAllDuringSamplingStoresEachValueInItsOwnField) {
     LinkRig rig(true);
     const std::uint16_t words[] = {4, 2, 7, 3, 0, 11, 12, 13, 5, 14, 1200, 2400, 15, 16};
-    for (int i = 0; i < 14; ++i) rig.Sim().SetRegister(static_cast<std::uint16_t>(10 + i), words[i]);
+    for (int i = 0; i < 14; ++i)
+        rig.Sim().SetRegister(static_cast<std::uint16_t>(10 + i), words[i]);
     rig.Link().SetRegisterIndex(kZeroSampleIndex);
     rig.Link().SetZeroSampling(true);
     ASSERT_TRUE(rig.Connect());

@@ -22,8 +22,13 @@ struct ScaledShow {
 
 TEST(Conversions, ScaledRegisterShowsOneDecimal) {
     const std::vector<ScaledShow> cases = {
-        {300, 0, L"300.0"},  {300, 1, L"30.0"},  {300, 2, L"3.0"},   {0xFFF1, 1, L"6552.1"},
-        {125, 1, L"12.5"},   {7, 3, L"0.0"},     {65535, 0, L"65535.0"},
+        {300, 0, L"300.0"},
+        {300, 1, L"30.0"},
+        {300, 2, L"3.0"},
+        {0xFFF1, 1, L"6552.1"},
+        {125, 1, L"12.5"},
+        {7, 3, L"0.0"},
+        {65535, 0, L"65535.0"},
         // 10^65535 is infinite in double; the quotient is 0, never a crash.
         {1234, 65535, L"0.0"},
     };
@@ -40,13 +45,22 @@ struct TextToWord {
 
 TEST(Conversions, ScaledTextTruncatesAfterFloatNarrowing) {
     const std::vector<TextToWord> cases = {
-        {L"2.3", 1, 22},       // 2.3f is just below 2.3
-        {L"1.1", 1, 11},       {L"12.5", 1, 125},  {L"-1.5", 1, 0xFFF1}, {L"-0.9", 0, 0},
-        {L"  +3e1", 0, 30},    {L"1.5volts", 1, 15}, {L"abc", 1, 0},    {L"", 2, 0},
-        {L"6553.6", 1, 0},     // 65536 keeps only its low 16 bits
+        {L"2.3", 1, 22},  // 2.3f is just below 2.3
+        {L"1.1", 1, 11},
+        {L"12.5", 1, 125},
+        {L"-1.5", 1, 0xFFF1},
+        {L"-0.9", 0, 0},
+        {L"  +3e1", 0, 30},
+        {L"1.5volts", 1, 15},
+        {L"abc", 1, 0},
+        {L"", 2, 0},
+        {L"6553.6", 1, 0},  // 65536 keeps only its low 16 bits
         {L"3.25", 2, 325},
         // Beyond 32 bits, infinite or NaN: the x86 "integer indefinite", low half 0.
-        {L"1e10", 1, 0},       {L"1e300", 0, 0},  {L"nan", 1, 0},      {L"1", 65535, 0},
+        {L"1e10", 1, 0},
+        {L"1e300", 0, 0},
+        {L"nan", 1, 0},
+        {L"1", 65535, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.word, ScaledTextToWord(c.text, c.decimals))
@@ -56,10 +70,16 @@ TEST(Conversions, ScaledTextTruncatesAfterFloatNarrowing) {
 
 TEST(Conversions, IntegerTextStopsAtFirstNonDigit) {
     const std::vector<std::pair<const wchar_t*, std::uint16_t>> cases = {
-        {L"12.7", 12},       {L"abc", 0},       {L"", 0},      {L"-10", 0xFFF6},
-        {L" 42", 42},        {L"+7x", 7},       {L"70000", 4464},
+        {L"12.7", 12},
+        {L"abc", 0},
+        {L"", 0},
+        {L"-10", 0xFFF6},
+        {L" 42", 42},
+        {L"+7x", 7},
+        {L"70000", 4464},
         // Clamped as a 32-bit conversion would: INT32_MAX and INT32_MIN.
-        {L"99999999999", 0xFFFF}, {L"-99999999999", 0},
+        {L"99999999999", 0xFFFF},
+        {L"-99999999999", 0},
     };
     for (const auto& [text, word] : cases) {
         EXPECT_EQ(word, IntegerTextToWord(text)) << std::string(text, text + std::wcslen(text));
@@ -95,7 +115,9 @@ bool SwitchToDecimalCommaLocale() {
     setenv("LOCPATH", dir.c_str(), 1);
     return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
 }
-void ForgetBuiltLocales() { unsetenv("LOCPATH"); }
+void ForgetBuiltLocales() {
+    unsetenv("LOCPATH");
+}
 #endif
 
 TEST(Conversions, DecimalPointIsIndependentOfProcessLocale) {
@@ -164,8 +186,8 @@ TEST(DeviceParameters, StartsWithNoSelectionAndEmptyTexts) {
 
 TEST(DeviceParameters, ReadInRegisterOrderFillsRecord) {
     // Words of registers 10..23 as a device would answer them.
-    const std::uint16_t words[kRegisterCount] = {4,   1,      0x1234, 2,    1,    300,  0xFFF6,
-                                                 500, 5,      0xFFF1, 1200, 2400, 0xFFF6, 3000};
+    const std::uint16_t words[kRegisterCount] = {4,   1, 0x1234, 2,    1,    300,    0xFFF6,
+                                                 500, 5, 0xFFF1, 1200, 2400, 0xFFF6, 3000};
     DeviceParameters p;
     for (int index = 0; index < kRegisterCount; ++index) StoreRegisterValue(p, index, words[index]);
     DeviceParameters expected;

@@ -14,9 +14,15 @@ using testing::Bytes;
 using testing::Concat;
 using testing::WithCrc;
 
-Bytes VendorAnswer(std::uint8_t answer) { return WithCrc({0xFF, answer, 0xFF, 0xFF, 0xFF, 0xFF}); }
-Bytes ReadReply(std::uint16_t value) { return testing::ReadReplyBytes(value); }
-Bytes Echo(std::uint16_t reg, std::uint16_t value) { return testing::EchoBytes(reg, value); }
+Bytes VendorAnswer(std::uint8_t answer) {
+    return WithCrc({0xFF, answer, 0xFF, 0xFF, 0xFF, 0xFF});
+}
+Bytes ReadReply(std::uint16_t value) {
+    return testing::ReadReplyBytes(value);
+}
+Bytes Echo(std::uint16_t reg, std::uint16_t value) {
+    return testing::EchoBytes(reg, value);
+}
 
 const Reply kAccepted{ReplyKind::ConnectAccepted, {}};
 const Reply kStarted{ReplyKind::LinkStarted, {}};
@@ -24,7 +30,9 @@ const Reply kEnded{ReplyKind::LinkEnded, {}};
 Reply EchoOf(std::uint16_t reg, std::uint16_t value) {
     return {ReplyKind::WriteEcho, {}, WriteRequest(reg, value)};
 }
-Reply Value(std::uint16_t v) { return {ReplyKind::RegisterValue, v}; }
+Reply Value(std::uint16_t v) {
+    return {ReplyKind::RegisterValue, v};
+}
 
 std::vector<Reply> FeedInPieces(const Bytes& stream, const std::vector<std::size_t>& cuts) {
     CReplyAssembler assembler;
@@ -62,31 +70,42 @@ INSTANTIATE_TEST_SUITE_P(
     Streams, Reassembly,
     ::testing::Values(
         StreamCase{"ReadReply", ReadReply(300), {Value(300)}},
-        StreamCase{"VendorAnswers", Concat({VendorAnswer(0xF8), VendorAnswer(0xAA), VendorAnswer(0xBB)}),
+        StreamCase{"VendorAnswers",
+                   Concat({VendorAnswer(0xF8), VendorAnswer(0xAA), VendorAnswer(0xBB)}),
                    {kAccepted, kStarted, kEnded}},
-        StreamCase{"GluedReadAndEcho", Concat({ReadReply(0xFFF6), Echo(15, 125)}),
+        StreamCase{"GluedReadAndEcho",
+                   Concat({ReadReply(0xFFF6), Echo(15, 125)}),
                    {Value(0xFFF6), EchoOf(15, 125)}},
         // Value bytes 01 06 and FF F8 inside a reply are never taken as a header.
-        StreamCase{"ValueBytesLookLikeHeader", Concat({ReadReply(0x0106), ReadReply(0xFFF8)}),
+        StreamCase{"ValueBytesLookLikeHeader",
+                   Concat({ReadReply(0x0106), ReadReply(0xFFF8)}),
                    {Value(0x0106), Value(0xFFF8)}},
-        StreamCase{"ShortVendorAnswers", Bytes{0xFF, 0xF8, 0xFF, 0xAA, 0x01, 0x03, 0x02, 0x00, 0x07},
+        StreamCase{"ShortVendorAnswers",
+                   Bytes{0xFF, 0xF8, 0xFF, 0xAA, 0x01, 0x03, 0x02, 0x00, 0x07},
                    {kAccepted, kStarted, Value(7)}},
-        StreamCase{"GarbageBefore", Concat({Bytes{0x00, 0x13, 0x01, 0xFF, 0x77}, ReadReply(5)}), {Value(5)}},
-        StreamCase{"ExceptionReplyDropped", Concat({WithCrc({0x01, 0x86, 0x02}), Echo(16, 1)}),
+        StreamCase{"GarbageBefore",
+                   Concat({Bytes{0x00, 0x13, 0x01, 0xFF, 0x77}, ReadReply(5)}),
+                   {Value(5)}},
+        StreamCase{"ExceptionReplyDropped",
+                   Concat({WithCrc({0x01, 0x86, 0x02}), Echo(16, 1)}),
                    {EchoOf(16, 1)}},
         // A header whose next bytes do not fit it hides no reply behind it.
-        StreamCase{"StrayEchoHeaderBeforeReadReply", Concat({Bytes{0x01, 0x06}, ReadReply(300)}),
+        StreamCase{"StrayEchoHeaderBeforeReadReply",
+                   Concat({Bytes{0x01, 0x06}, ReadReply(300)}),
                    {Value(300)}},
-        StreamCase{"ReadHeaderWithOtherByteCount", Concat({Bytes{0x01, 0x03, 0x04}, ReadReply(9)}),
+        StreamCase{"ReadHeaderWithOtherByteCount",
+                   Concat({Bytes{0x01, 0x03, 0x04}, ReadReply(9)}),
                    {Value(9)}},
-        StreamCase{"EchoWithBadCrcIsNoEcho", Concat({Bytes{0x01, 0x06, 0x00, 0x10, 0x00, 0x01, 0x00, 0x00},
-                                                     VendorAnswer(0xBB)}),
-                   {kEnded}},
-        StreamCase{"EchoedRequestIsNoReply", Concat({Bytes{0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F},
-                                                     VendorAnswer(0xF8)}),
-                   {kAccepted}},
-        StreamCase{"BadCrcStillCounts", Concat({Bytes{0x01, 0x03, 0x02, 0x01, 0x2C, 0x00, 0x00},
-                                                VendorAnswer(0xAA)}),
+        StreamCase{
+            "EchoWithBadCrcIsNoEcho",
+            Concat({Bytes{0x01, 0x06, 0x00, 0x10, 0x00, 0x01, 0x00, 0x00}, VendorAnswer(0xBB)}),
+            {kEnded}},
+        StreamCase{
+            "EchoedRequestIsNoReply",
+            Concat({Bytes{0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F}, VendorAnswer(0xF8)}),
+            {kAccepted}},
+        StreamCase{"BadCrcStillCounts",
+                   Concat({Bytes{0x01, 0x03, 0x02, 0x01, 0x2C, 0x00, 0x00}, VendorAnswer(0xAA)}),
                    {Value(300), kStarted}}),
     [](const auto& info) { return std::string(info.param.name); });
 

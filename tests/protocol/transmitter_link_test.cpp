@@ -32,7 +32,8 @@ std::vector<Posted> ReadAllMessages(int count, bool answered) {
 // Device values chosen so that every conversion shows: signed limits,
 // a scaled offset, an unsigned output above 0x7FFF.
 void LoadDevice(corvexa::sim::SimulatedTransmitter& sim) {
-    const std::uint16_t words[] = {4, 2, 7, 3, 1, 300, 0xFFF6, 500, 5, 0xFFF1, 1200, 2400, 0xFFF6, 3000};
+    const std::uint16_t words[] = {4,   2, 7,      3,    1,    300,    0xFFF6,
+                                   500, 5, 0xFFF1, 1200, 2400, 0xFFF6, 3000};
     for (int i = 0; i < 14; ++i) sim.SetRegister(static_cast<std::uint16_t>(10 + i), words[i]);
 }
 

@@ -47,8 +47,10 @@ TEST(ValueCheck, TypedTextIsRefusedOrSentAsConverted) {
         const CheckedValue checked = CheckTypedValue(c.code, c.text, c.decimals);
         const std::string shown(c.text, c.text + std::wcslen(c.text));
         EXPECT_EQ(c.problem, checked.problem) << shown;
-        if (checked.ok()) EXPECT_EQ(c.word, checked.word) << shown;
-        else EXPECT_FALSE(DescribeProblem(checked).empty()) << shown;
+        if (checked.ok())
+            EXPECT_EQ(c.word, checked.word) << shown;
+        else
+            EXPECT_FALSE(DescribeProblem(checked).empty()) << shown;
     }
 }
 
@@ -61,7 +63,8 @@ TEST(ValueCheck, RefusalSaysWhatTheFieldTakes) {
 
 TEST(ValueCheck, BoxWithoutSelectionSendsNothing) {
     DeviceParameters params;  // both boxes start with no selection
-    EXPECT_EQ(ValueProblem::NoSelection, CheckWriteValue(params, OperationCode::WriteSignalSource).problem);
+    EXPECT_EQ(ValueProblem::NoSelection,
+              CheckWriteValue(params, OperationCode::WriteSignalSource).problem);
     EXPECT_EQ(ValueProblem::NoSelection, CheckWriteValue(params, OperationCode::WriteGain).problem);
     params.gain = 4;
     EXPECT_EQ(4, CheckWriteValue(params, OperationCode::WriteGain).word);

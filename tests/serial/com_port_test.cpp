@@ -53,7 +53,8 @@ class ComPort : public testing::Test {
 protected:
     void SetUp() override {
         m_port = TestPort();
-        ASSERT_FALSE(m_port.empty()) << "CORVEXA_TEST_PORT names no port (scripts/wine-tests sets it)";
+        ASSERT_FALSE(m_port.empty())
+            << "CORVEXA_TEST_PORT names no port (scripts/wine-tests sets it)";
         // What an earlier test left on the line is not this test's.
         Serial drain(m_port, 9600, Timeout::Total(100));
         uint8_t buffer[2048];
@@ -271,8 +272,7 @@ void Print(const char* way, const std::vector<SSerInfo>& ports) {
     for (const SSerInfo& p : ports) {
         std::printf("  path \"%s\" name \"%s\" friendly \"%s\" usb %d description \"%s\"\n",
                     Narrow(p.devicePath).c_str(), Narrow(p.portName).c_str(),
-                    Narrow(p.friendlyName).c_str(), p.isUsb ? 1 : 0,
-                    Narrow(p.description).c_str());
+                    Narrow(p.friendlyName).c_str(), p.isUsb ? 1 : 0, Narrow(p.description).c_str());
     }
 }
 

@@ -28,8 +28,8 @@ constexpr int kWaitMs = 5000;
 
 Engine MakeEngine(const std::string& port = std::string(),
                   serial::Timeout timeout = serial::Timeout()) {
-    return Engine(port, 9600, timeout, serial::eightbits, serial::parity_none,
-                  serial::stopbits_one, serial::flowcontrol_none);
+    return Engine(port, 9600, timeout, serial::eightbits, serial::parity_none, serial::stopbits_one,
+                  serial::flowcontrol_none);
 }
 
 bool Connect(Engine& engine, const std::string& port, uint32_t readMs = 50) {
@@ -268,7 +268,8 @@ TEST(Engine, StopWithTimeOutAbandonsAStuckReader) {
         std::unique_lock lock(gate);
         release = true;
         changed.notify_all();
-        ASSERT_TRUE(changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return left; }));
+        ASSERT_TRUE(
+            changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return left; }));
     }
     bool ended = false;
     for (int i = 0; i < 100 && !ended; ++i) {

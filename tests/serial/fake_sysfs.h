@@ -89,7 +89,9 @@ public:
     }
 
 private:
-    static void write(const fs::path& file, const std::string& text) { std::ofstream(file) << text; }
+    static void write(const fs::path& file, const std::string& text) {
+        std::ofstream(file) << text;
+    }
     fs::path m_root;
 };
 

@@ -28,7 +28,7 @@ void BuildTypicalMachine(FakeSystem& sys) {
     const fs::path uarts = sys.device("platform/serial8250", "serial8250");
     sys.tty("ttyS1", uarts, "0");  // phantom slot
     sys.tty("ttyS0", sys.device("pnp0/00:05", "serial"), "4");
-    sys.tty("tty0", {});                                 // virtual console
+    sys.tty("tty0", {});  // virtual console
     sys.tty("ttyprintk", sys.bareDevice("virtual/tty/ttyprintk"));
 }
 
@@ -49,8 +49,10 @@ TEST(ListPorts, FakeSysfsGivesSortedRealPorts) {
         const wchar_t* product;
         const wchar_t* serialNumber;
     } expected[] = {
-        {L"ttyACM0", L"USB Serial Port (ttyACM0)", true, L"USB Serial Port", L"", L"0403", L"6001", L""},
-        {L"ttyS0", L"Communications Port (ttyS0)", false, L"Communications Port", L"", L"", L"", L""},
+        {L"ttyACM0", L"USB Serial Port (ttyACM0)", true, L"USB Serial Port", L"", L"0403", L"6001",
+         L""},
+        {L"ttyS0", L"Communications Port (ttyS0)", false, L"Communications Port", L"", L"", L"",
+         L""},
         {L"ttyUSB0", L"FT232R USB UART (ttyUSB0)", true, L"FT232R USB UART",
          byId + L"usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", L"0403", L"6001", L"A50285BI"},
     };
@@ -58,7 +60,8 @@ TEST(ListPorts, FakeSysfsGivesSortedRealPorts) {
     for (size_t i = 0; i < ports.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(ports[i].portName, expected[i].name);
-        EXPECT_EQ(ports[i].devicePath, std::wstring(fs::path(sys.dev()).wstring()) + L"/" + expected[i].name);
+        EXPECT_EQ(ports[i].devicePath,
+                  std::wstring(fs::path(sys.dev()).wstring()) + L"/" + expected[i].name);
         EXPECT_EQ(ports[i].friendlyName, expected[i].friendly);
         EXPECT_EQ(ports[i].isUsb, expected[i].usb);
         EXPECT_EQ(ports[i].description, expected[i].description);
@@ -125,7 +128,8 @@ class PostProcessing : public testing::TestWithParam<PostCase> {};
 
 TEST_P(PostProcessing, DerivesNamesAsDocumented) {
     const PostCase& c = GetParam();
-    std::vector<SSerInfo> ports{SSerInfo{L"\\\\.\\X", c.portName, c.friendly, false, c.description}};
+    std::vector<SSerInfo> ports{
+        SSerInfo{L"\\\\.\\X", c.portName, c.friendly, false, c.description}};
     PostProcessPorts(ports, false, [](const SSerInfo&) { return false; });
     ASSERT_EQ(ports.size(), 1u);
     EXPECT_EQ(ports[0].friendlyName, c.wantFriendly);
@@ -147,8 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
         PostCase{L"COM1", L"A (b) (COM1)", L"", L"A (b) (COM1)", L"A (b) (COM1)"},
         PostCase{L"COM1", L"P(COM1)", L"", L"P(COM1)", L"P(COM1)"},
         // empty friendly name from the port name (the probe way)
-        PostCase{L"COM7", L"", L"", L"COM7", L"COM7"},
-        PostCase{L"", L"", L"", L"", L""}));
+        PostCase{L"COM7", L"", L"", L"COM7", L"COM7"}, PostCase{L"", L"", L"", L"", L""}));
 
 TEST(PostProcessing, DropBusyKeepsOrderOfTheRest) {
     std::vector<SSerInfo> ports;

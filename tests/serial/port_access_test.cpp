@@ -41,10 +41,12 @@ TEST(PortAccess, AnOpenFailureSaysWhyAndWhatToDo) {
         OpenProblem problem;
         std::string text;
     } cases[] = {
-        {"ttyCorvexa9", ENOENT, OpenProblem::NoSuchPort, "no such port: /dev/ttyCorvexa9; `corvexa-cli ports`"},
+        {"ttyCorvexa9", ENOENT, OpenProblem::NoSuchPort,
+         "no such port: /dev/ttyCorvexa9; `corvexa-cli ports`"},
         {file, EACCES, OpenProblem::NoPermission,
          "permission denied on " + std::string(file) + " (group " + groupName +
-             "): join the group with `sudo usermod -aG " + groupName + " $USER`, then log in again"},
+             "): join the group with `sudo usermod -aG " + groupName +
+             " $USER`, then log in again"},
         {held.slavePath(), EBUSY, OpenProblem::Busy,
          "port busy: " + held.slavePath() + " is in use by this program"},
         {held.slavePath(), EIO, OpenProblem::Other, "cannot open " + held.slavePath() + ": "},

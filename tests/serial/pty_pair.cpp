@@ -26,7 +26,9 @@ PtyPair::PtyPair() {
     m_slavePath = name;
 }
 
-PtyPair::~PtyPair() { closeMaster(); }
+PtyPair::~PtyPair() {
+    closeMaster();
+}
 
 void PtyPair::closeMaster() {
     if (m_master >= 0) {
@@ -85,7 +87,9 @@ int countEntries(const char* dir) {
 }
 }  // namespace
 
-int CountOpenDescriptors() { return countEntries("/proc/self/fd"); }
+int CountOpenDescriptors() {
+    return countEntries("/proc/self/fd");
+}
 int CountThreads() {
     // ThreadSanitizer starts a helper thread of its own with the process's
     // first thread; start and join one first so it is part of every baseline.

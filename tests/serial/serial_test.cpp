@@ -38,8 +38,10 @@ public:
 // The site part of an IOException message comes from this file's raise
 // points; the description part is fixed text.
 void ExpectIoMessage(const std::exception& e, const std::string& description) {
-    const std::regex pattern("IO Exception: " + std::regex_replace(description, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") +
-                             R"(, file serial/impl/unix\.cpp, line [1-9][0-9]*\.)");
+    const std::regex pattern(
+        "IO Exception: " +
+        std::regex_replace(description, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") +
+        R"(, file serial/impl/unix\.cpp, line [1-9][0-9]*\.)");
     EXPECT_TRUE(std::regex_match(e.what(), pattern)) << e.what();
 }
 
@@ -48,10 +50,12 @@ TEST(SerialExceptions, MessagesAndCopies) {
                  "SerialException Serial port already open. failed.");
     EXPECT_STREQ(serial::PortNotOpenedException("Serial::write").what(),
                  "PortNotOpenedException Serial::write failed.");
-    const serial::IOException io("..\\..\\src\\impl\\win", 83, "Specified port, COM9, does not exist.");
-    EXPECT_STREQ(io.what(),
-                 "IO Exception: Specified port, COM9, does not exist., file ..\\..\\src\\impl\\win, "
-                 "line 83.");
+    const serial::IOException io("..\\..\\src\\impl\\win", 83,
+                                 "Specified port, COM9, does not exist.");
+    EXPECT_STREQ(
+        io.what(),
+        "IO Exception: Specified port, COM9, does not exist., file ..\\..\\src\\impl\\win, "
+        "line 83.");
     const serial::IOException copy = io;
     EXPECT_STREQ(copy.what(), io.what());
     EXPECT_EQ(copy.file(), "..\\..\\src\\impl\\win");
@@ -163,12 +167,15 @@ TEST_P(SerialBadSettings, RefusedWithTextAndDeviceReleased) {
     EXPECT_TRUE(again.isOpen());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SerialBadSettings,
-    testing::Values(BadSetting{9, 0, 1, "invalid char len"}, BadSetting{4, 0, 1, "invalid char len"},
-                    BadSetting{8, 0, 4, "invalid stop bit"}, BadSetting{8, 0, 0, "invalid stop bit"},
-                    BadSetting{8, 7, 1, "invalid parity"}, BadSetting{8, -1, 1, "invalid parity"},
-                    BadSetting{9, 7, 4, "invalid char len"}, BadSetting{8, 7, 4, "invalid stop bit"}));
+INSTANTIATE_TEST_SUITE_P(Table, SerialBadSettings,
+                         testing::Values(BadSetting{9, 0, 1, "invalid char len"},
+                                         BadSetting{4, 0, 1, "invalid char len"},
+                                         BadSetting{8, 0, 4, "invalid stop bit"},
+                                         BadSetting{8, 0, 0, "invalid stop bit"},
+                                         BadSetting{8, 7, 1, "invalid parity"},
+                                         BadSetting{8, -1, 1, "invalid parity"},
+                                         BadSetting{9, 7, 4, "invalid char len"},
+                                         BadSetting{8, 7, 4, "invalid stop bit"}));
 
 struct LineCase {
     uint32_t baud;
@@ -206,19 +213,18 @@ TEST_P(SerialLineSettings, ReachTheDevice) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SerialLineSettings,
-    testing::Values(
-        LineCase{9600, serial::eightbits, serial::parity_none, serial::stopbits_one,
-                 serial::flowcontrol_none},
-        LineCase{250000, serial::eightbits, serial::parity_none, serial::stopbits_one,
-                 serial::flowcontrol_none},
-        LineCase{115200, serial::sevenbits, serial::parity_even, serial::stopbits_two,
-                 serial::flowcontrol_software},
-        LineCase{19200, serial::sixbits, serial::parity_odd, serial::stopbits_one_point_five,
-                 serial::flowcontrol_hardware},
-        LineCase{1200, serial::fivebits, serial::parity_mark, serial::stopbits_one,
-                 serial::flowcontrol_none},
-        LineCase{38400, serial::eightbits, serial::parity_space, serial::stopbits_two,
-                 serial::flowcontrol_none}));
+    testing::Values(LineCase{9600, serial::eightbits, serial::parity_none, serial::stopbits_one,
+                             serial::flowcontrol_none},
+                    LineCase{250000, serial::eightbits, serial::parity_none, serial::stopbits_one,
+                             serial::flowcontrol_none},
+                    LineCase{115200, serial::sevenbits, serial::parity_even, serial::stopbits_two,
+                             serial::flowcontrol_software},
+                    LineCase{19200, serial::sixbits, serial::parity_odd,
+                             serial::stopbits_one_point_five, serial::flowcontrol_hardware},
+                    LineCase{1200, serial::fivebits, serial::parity_mark, serial::stopbits_one,
+                             serial::flowcontrol_none},
+                    LineCase{38400, serial::eightbits, serial::parity_space, serial::stopbits_two,
+                             serial::flowcontrol_none}));
 
 TEST(SerialClose, TwiceIsHarmlessAndEndsIo) {
     PtyPair pty;

@@ -46,8 +46,8 @@ public:
             !SetProperty(device, SPDRP_DEVICEDESC, description)) {
             return "SetupDiSetDeviceRegistryProperty";
         }
-        if (!SetupDiCreateDeviceInterfaceW(m_set, &device, &kComPortInterface, reference.c_str(),
-                                           0, nullptr)) {
+        if (!SetupDiCreateDeviceInterfaceW(m_set, &device, &kComPortInterface, reference.c_str(), 0,
+                                           nullptr)) {
             return "SetupDiCreateDeviceInterface";
         }
         return nullptr;

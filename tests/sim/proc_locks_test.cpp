@@ -6,12 +6,14 @@ namespace corvexa::sim {
 namespace {
 
 struct LocksCase {
-  const char* name;
-  const char* text;
-  bool held;  // for device 0x88:0x1a, inode 5
+    const char* name;
+    const char* text;
+    bool held;  // for device 0x88:0x1a, inode 5
 };
 
-void PrintTo(const LocksCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LocksCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const LocksCase kLocks[] = {
     {"Held", "1: FLOCK  ADVISORY  WRITE 16102 88:1a:5 0 EOF\n", true},
@@ -33,7 +35,7 @@ const LocksCase kLocks[] = {
 class ProcLocks : public ::testing::TestWithParam<LocksCase> {};
 
 TEST_P(ProcLocks, FindsAGrantedFlockOnTheSlave) {
-  EXPECT_EQ(FlockHeld(GetParam().text, 0x88, 0x1a, 5), GetParam().held);
+    EXPECT_EQ(FlockHeld(GetParam().text, 0x88, 0x1a, 5), GetParam().held);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ProcLocks, ::testing::ValuesIn(kLocks),

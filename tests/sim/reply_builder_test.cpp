@@ -13,19 +13,21 @@ using testing::Hex;
 using testing::ToHex;
 
 protocol::Frame ToFrame(const std::string& hex) {
-  const auto bytes = Hex(hex);
-  protocol::Frame frame{};
-  std::copy(bytes.begin(), bytes.end(), frame.begin());
-  return frame;
+    const auto bytes = Hex(hex);
+    protocol::Frame frame{};
+    std::copy(bytes.begin(), bytes.end(), frame.begin());
+    return frame;
 }
 
 struct GoldenCase {
-  const char* name;
-  const char* request;
-  const char* reply;  // empty: no answer
+    const char* name;
+    const char* request;
+    const char* reply;  // empty: no answer
 };
 
-void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const GoldenCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // Replies worked out by hand (CRC-16/MODBUS computed outside this project)
 // against the factory registers, so a CRC bug shared with the frame code
@@ -50,47 +52,47 @@ const GoldenCase kGolden[] = {
 class GoldenReply : public ::testing::TestWithParam<GoldenCase> {};
 
 TEST_P(GoldenReply, MatchesHandWorkedBytes) {
-  RegisterBank bank;
-  EXPECT_EQ(ToHex(BuildReply(ToFrame(GetParam().request), bank)), GetParam().reply);
+    RegisterBank bank;
+    EXPECT_EQ(ToHex(BuildReply(ToFrame(GetParam().request), bank)), GetParam().reply);
 }
 
 INSTANTIATE_TEST_SUITE_P(Requests, GoldenReply, ::testing::ValuesIn(kGolden),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BuildReply, WriteStoresTheValueAndARefusedWriteDoesNot) {
-  RegisterBank bank;
-  // 01 06 00 10 FF F6: lower limit -10.
-  BuildReply(ToFrame("01 06 00 10 FF F6 49 B9"), bank);
-  EXPECT_EQ(bank.Get(16), 0xFFF6);
-  EXPECT_EQ(ToHex(BuildReply(ToFrame("01 03 00 10 00 01 85 CF"), bank)), "01 03 02 FF F6 79 F2");
+    RegisterBank bank;
+    // 01 06 00 10 FF F6: lower limit -10.
+    BuildReply(ToFrame("01 06 00 10 FF F6 49 B9"), bank);
+    EXPECT_EQ(bank.Get(16), 0xFFF6);
+    EXPECT_EQ(ToHex(BuildReply(ToFrame("01 03 00 10 00 01 85 CF"), bank)), "01 03 02 FF F6 79 F2");
 
-  BuildReply(ToFrame("01 06 00 0F 00 7D 79 E8"), bank, std::uint8_t{4});
-  EXPECT_EQ(bank.Get(15), 0) << "a refused write must leave the register alone";
+    BuildReply(ToFrame("01 06 00 0F 00 7D 79 E8"), bank, std::uint8_t{4});
+    EXPECT_EQ(bank.Get(15), 0) << "a refused write must leave the register alone";
 }
 
 TEST(BuildReply, ForcedExceptionRefusesModbusButNotVendorRequests) {
-  RegisterBank bank;
-  EXPECT_EQ(ToHex(BuildReply(ToFrame("01 03 00 0A 00 01 A4 08"), bank, std::uint8_t{4})),
-            "01 83 04 40 F3");
-  EXPECT_EQ(ToHex(BuildReply(ToFrame("FF 8F FF FF FF FF 40 5F"), bank, std::uint8_t{4})),
-            "FF F8 FF FF FF FF B4 54");
+    RegisterBank bank;
+    EXPECT_EQ(ToHex(BuildReply(ToFrame("01 03 00 0A 00 01 A4 08"), bank, std::uint8_t{4})),
+              "01 83 04 40 F3");
+    EXPECT_EQ(ToHex(BuildReply(ToFrame("FF 8F FF FF FF FF 40 5F"), bank, std::uint8_t{4})),
+              "FF F8 FF FF FF FF B4 54");
 }
 
 TEST(BuildReply, ReadOfWholeMapReturnsEveryRegisterInOrder) {
-  RegisterBank bank;
-  bank.SetWander(false);
-  protocol::Frame request{};
-  protocol::BuildReadRequest(request.data(), 10, 14);
-  const auto reply = BuildReply(request, bank);
-  ASSERT_EQ(reply.size(), 3u + 28u + 2u);
-  EXPECT_EQ(reply[2], 28);
-  const auto defaults = RegisterBank::Defaults();
-  for (std::size_t i = 0; i < defaults.size(); ++i) {
-    EXPECT_EQ(reply[3 + 2 * i] << 8 | reply[4 + 2 * i], defaults[i]) << "register " << 10 + i;
-  }
-  // A range that runs past 23 is refused as a whole.
-  protocol::BuildReadRequest(request.data(), 20, 5);
-  EXPECT_EQ(ToHex(BuildReply(request, bank)), "01 83 02 C0 F1");
+    RegisterBank bank;
+    bank.SetWander(false);
+    protocol::Frame request{};
+    protocol::BuildReadRequest(request.data(), 10, 14);
+    const auto reply = BuildReply(request, bank);
+    ASSERT_EQ(reply.size(), 3u + 28u + 2u);
+    EXPECT_EQ(reply[2], 28);
+    const auto defaults = RegisterBank::Defaults();
+    for (std::size_t i = 0; i < defaults.size(); ++i) {
+        EXPECT_EQ(reply[3 + 2 * i] << 8 | reply[4 + 2 * i], defaults[i]) << "register " << 10 + i;
+    }
+    // A range that runs past 23 is refused as a whole.
+    protocol::BuildReadRequest(request.data(), 20, 5);
+    EXPECT_EQ(ToHex(BuildReply(request, bank)), "01 83 02 C0 F1");
 }
 
 }  // namespace

@@ -9,9 +9,11 @@
 namespace {
 
 TEST(Event, InitialStateAndTimeoutZero) {
-    struct Case { bool manual; bool initially; };
-    for (Case c : {Case{false, false}, Case{false, true}, Case{true, false},
-                   Case{true, true}}) {
+    struct Case {
+        bool manual;
+        bool initially;
+    };
+    for (Case c : {Case{false, false}, Case{false, true}, Case{true, false}, Case{true, true}}) {
         CEvent e(c.manual, c.initially);
         EXPECT_EQ(e.Wait(0), c.initially) << c.manual << c.initially;
     }
@@ -53,18 +55,15 @@ TEST(Event, AutoResetReleasesOneWaiterPerSet) {
     std::vector<std::thread> waiters;
     for (int i = 0; i < 3; ++i)
         waiters.emplace_back([&] {
-            if (e.Wait(CEvent::kInfinite))
-                ++released;
+            if (e.Wait(CEvent::kInfinite)) ++released;
         });
     for (int i = 1; i <= 3; ++i) {
         e.Set();
         // Each signal lets exactly one waiter through; wait until it has.
-        while (released.load() < i)
-            std::this_thread::yield();
+        while (released.load() < i) std::this_thread::yield();
         EXPECT_EQ(released.load(), i);
     }
-    for (auto& t : waiters)
-        t.join();
+    for (auto& t : waiters) t.join();
     EXPECT_FALSE(e.Wait(0));
 }
 
@@ -74,12 +73,10 @@ TEST(Event, ManualResetReleasesEveryWaiter) {
     std::vector<std::thread> waiters;
     for (int i = 0; i < 4; ++i)
         waiters.emplace_back([&] {
-            if (e.Wait(CEvent::kInfinite))
-                ++released;
+            if (e.Wait(CEvent::kInfinite)) ++released;
         });
     e.Set();
-    for (auto& t : waiters)
-        t.join();
+    for (auto& t : waiters) t.join();
     EXPECT_EQ(released.load(), 4);
 }
 

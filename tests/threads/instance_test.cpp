@@ -20,15 +20,12 @@ TEST(WorkerManagerInstance, ThreadsAskingAtOnceGetOneManager) {
     for (int i = 0; i < kThreads; ++i)
         threads.emplace_back([&, i] {
             ++ready;
-            while (ready.load() < kThreads)
-                std::this_thread::yield();
+            while (ready.load() < kThreads) std::this_thread::yield();
             got[i] = CWorkerThreadsMan::Instance();
         });
-    for (auto& t : threads)
-        t.join();
+    for (auto& t : threads) t.join();
     ASSERT_NE(got[0], nullptr);
-    for (CWorkerThreadsMan* m : got)
-        EXPECT_EQ(m, got[0]);
+    for (CWorkerThreadsMan* m : got) EXPECT_EQ(m, got[0]);
     // A second manager would have been started and registered its name.
     EXPECT_EQ(CThread::NamedLockUsers(L"CWorkerThreadsMan"), 1);
     EXPECT_TRUE(got[0]->IsRunning());
@@ -70,11 +67,8 @@ TEST(WorkerWithoutManager, RunsItsTaskAndIsCollectedOnceAManagerExists) {
         // the worker asks for) cannot.
         threads_test::CThreadCallsOverride calls;
         calls.FailCreation(2);
-        ASSERT_NE(CreateWorker(new STaskRecord{&gate, &RunWhenReleased, 0},
-                               false),
-                  nullptr);
-        ASSERT_TRUE(threads_test::Eventually(
-            [&] { return gate.runs.load() == 1; }));
+        ASSERT_NE(CreateWorker(new STaskRecord{&gate, &RunWhenReleased, 0}, false), nullptr);
+        ASSERT_TRUE(threads_test::Eventually([&] { return gate.runs.load() == 1; }));
     }
     // The task ran although the manager could not be started.
     EXPECT_EQ(reports.load(), 1);
@@ -89,8 +83,8 @@ TEST(WorkerWithoutManager, RunsItsTaskAndIsCollectedOnceAManagerExists) {
         return CThread::NamedLockUsers(L"CWorkerThreadsMan") == 1 &&
                CThread::NamedLockUsers(L"CWSThread") == 0;
     }));
-    EXPECT_TRUE(threads_test::Eventually(
-        [] { return CWorkerThreadsMan::Instance()->ThreadCount() == 0; }));
+    EXPECT_TRUE(
+        threads_test::Eventually([] { return CWorkerThreadsMan::Instance()->ThreadCount() == 0; }));
     SetThreadErrorReporter(nullptr);
 }
 

@@ -32,8 +32,7 @@ template <typename Cond>
 bool Eventually(Cond cond, std::chrono::seconds limit = std::chrono::seconds(30)) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (!cond()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return cond();
+        if (std::chrono::steady_clock::now() > deadline) return cond();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
@@ -52,15 +51,12 @@ constexpr bool kKillUnwindsTheStack = false;
 
 inline std::size_t ProcessThreadCount() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
     std::size_t n = 0;
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more;
-         more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
-            ++n;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
     }
     CloseHandle(snapshot);
     return n;
@@ -77,9 +73,9 @@ public:
     void FailCreation(int failCreationNumber = 0) {
         Creations() = 0;
         FailingCreation() = failCreationNumber;
-        threads_impl::WinThreadCalls().createThread =
-            [](LPSECURITY_ATTRIBUTES a, SIZE_T s, LPTHREAD_START_ROUTINE f, LPVOID p,
-               DWORD flags, LPDWORD id) -> HANDLE {
+        threads_impl::WinThreadCalls().createThread = [](LPSECURITY_ATTRIBUTES a, SIZE_T s,
+                                                         LPTHREAD_START_ROUTINE f, LPVOID p,
+                                                         DWORD flags, LPDWORD id) -> HANDLE {
             const int n = ++Creations();
             if (FailingCreation() == 0 || FailingCreation() == n) {
                 SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -142,8 +138,7 @@ public:
         threads_impl::PosixThreadCalls().create = [](pthread_t* t, const pthread_attr_t* a,
                                                      void* (*f)(void*), void* arg) {
             const int n = ++Creations();
-            if (FailingCreation() == 0 || FailingCreation() == n)
-                return EAGAIN;
+            if (FailingCreation() == 0 || FailingCreation() == n) return EAGAIN;
             return pthread_create(t, a, f, arg);
         };
     }

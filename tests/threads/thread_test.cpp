@@ -34,7 +34,7 @@ public:
         std::atomic<int32_t> terminatedWith{-100};
     };
 
-    CEvent gate{true, true};    // the body waits here before its loop
+    CEvent gate{true, true};  // the body waits here before its loop
     CEvent entered{true, false};
     std::shared_ptr<SLog> log = std::make_shared<SLog>();
     int32_t result = 42;
@@ -49,8 +49,7 @@ protected:
         struct SMark {
             SLog* log;
             ~SMark() {
-                if (!log->returned)
-                    log->unwound = true;
+                if (!log->returned) log->unwound = true;
             }
         } mark{log.get()};
         entered.Set();
@@ -62,8 +61,7 @@ protected:
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_seen.push_back(code);
             }
-            if (code == CmdStop || code == 0)
-                break;
+            if (code == CmdStop || code == 0) break;
         }
         log->returned = true;
         return result;
@@ -79,8 +77,7 @@ private:
 std::vector<uint32_t> Drain(CThread& t) {
     std::vector<uint32_t> out;
     uint32_t code = 0;
-    while (t.GetCommand(code))
-        out.push_back(code);
+    while (t.GetCommand(code)) out.push_back(code);
     return out;
 }
 
@@ -102,8 +99,7 @@ TEST(Thread, BodyResultBecomesExitCodeAndCleansUp) {
     EXPECT_EQ(p.GetStatus(), CThread::StatusStopped);
     EXPECT_EQ(p.GetThreadId(), 0u);
     EXPECT_EQ(CThread::NamedLockUsers(L"ExitProbe"), 0);
-    EXPECT_EQ(p.Seen(), (std::vector<uint32_t>{CThread::CmdStart,
-                                               CThread::CmdStop}));
+    EXPECT_EQ(p.Seen(), (std::vector<uint32_t>{CThread::CmdStart, CThread::CmdStop}));
     // A finished object can be started again.
     p.result = 7;
     p.Start();
@@ -131,8 +127,7 @@ TEST(Thread, StartOnRunningThreadRaisesTypeTwoAndChangesNothing) {
     EXPECT_EQ(p.GetThreadId(), id);
     EXPECT_EQ(p.GetStatus(), CThread::StatusStarted);
     EXPECT_EQ(CThread::NamedLockUsers(L"TwiceProbe"), 1);
-    EXPECT_EQ(Drain(p), (std::vector<uint32_t>{CThread::CmdStart,
-                                               CThread::CmdRun}));
+    EXPECT_EQ(Drain(p), (std::vector<uint32_t>{CThread::CmdStart, CThread::CmdRun}));
     p.gate.Set();
 }
 
@@ -143,7 +138,9 @@ struct SQueueCase {
     std::vector<uint32_t> expected;
 };
 
-void PrintTo(const SQueueCase& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const SQueueCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class ThreadQueue : public testing::TestWithParam<SQueueCase> {};
 
@@ -152,24 +149,21 @@ TEST_P(ThreadQueue, HoldsCommandsInOrderWithoutConsecutiveDuplicates) {
     CProbe p;
     p.gate.Reset();  // keep the body off the queue
     p.Start();
-    for (uint32_t code : c.back)
-        p.PostCommand(code);
-    for (uint32_t code : c.front)
-        p.PostCommandFront(code);
+    for (uint32_t code : c.back) p.PostCommand(code);
+    for (uint32_t code : c.front) p.PostCommandFront(code);
     EXPECT_EQ(Drain(p), c.expected) << c.what;
     p.gate.Set();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ThreadQueue,
-    testing::Values(
-        SQueueCase{"same code twice", {3, 3}, {}, {2, 3}},
-        SQueueCase{"same as CmdStart already queued", {2}, {}, {2}},
-        SQueueCase{"repeat after another code", {3, 4, 3}, {}, {2, 3, 4, 3}},
-        SQueueCase{"zero is never queued", {0, 3, 0}, {}, {2, 3}},
-        SQueueCase{"front goes first", {4}, {3}, {3, 2, 4}},
-        SQueueCase{"front allows a duplicate", {}, {2}, {2, 2}},
-        SQueueCase{"front ignores zero", {}, {0}, {2}}),
+    testing::Values(SQueueCase{"same code twice", {3, 3}, {}, {2, 3}},
+                    SQueueCase{"same as CmdStart already queued", {2}, {}, {2}},
+                    SQueueCase{"repeat after another code", {3, 4, 3}, {}, {2, 3, 4, 3}},
+                    SQueueCase{"zero is never queued", {0, 3, 0}, {}, {2, 3}},
+                    SQueueCase{"front goes first", {4}, {3}, {3, 2, 4}},
+                    SQueueCase{"front allows a duplicate", {}, {2}, {2, 2}},
+                    SQueueCase{"front ignores zero", {}, {0}, {2}}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(Thread, PostingWithoutAThreadDoesNothing) {
@@ -217,9 +211,8 @@ TEST(Thread, CommandFromAnotherThreadWakesAWaitingBody) {
     p.PostCommand(CThread::CmdRun);
     p.PostCommand(CThread::CmdStop);
     ASSERT_TRUE(Eventually([&] { return !p.IsRunning(); }));
-    EXPECT_EQ(p.Seen(), (std::vector<uint32_t>{CThread::CmdStart,
-                                               CThread::CmdRun,
-                                               CThread::CmdStop}));
+    EXPECT_EQ(p.Seen(),
+              (std::vector<uint32_t>{CThread::CmdStart, CThread::CmdRun, CThread::CmdStop}));
 }
 
 struct STerminateCase {
@@ -248,13 +241,9 @@ TEST_P(ThreadTerminate, EndsAWaitingThreadWithTheGivenCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, ThreadTerminate,
-                         testing::Values(STerminateCase{0, false},
-                                         STerminateCase{0, true},
-                                         STerminateCase{-7, false},
-                                         STerminateCase{1234, true}),
-                         [](const auto& info) {
-                             return "Case" + std::to_string(info.index);
-                         });
+                         testing::Values(STerminateCase{0, false}, STerminateCase{0, true},
+                                         STerminateCase{-7, false}, STerminateCase{1234, true}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(Thread, TerminateWithoutThreadStoresTheCode) {
     CProbe p;
@@ -275,8 +264,7 @@ TEST(Thread, DestroyingARunningThreadEndsIt) {
     EXPECT_FALSE(log->returned);
     EXPECT_EQ(log->terminatedWith, 0);
     EXPECT_EQ(CThread::NamedLockUsers(L"DestroyProbe"), 0);
-    EXPECT_TRUE(Eventually(
-        [&] { return threads_test::ProcessThreadCount() == before; }));
+    EXPECT_TRUE(Eventually([&] { return threads_test::ProcessThreadCount() == before; }));
 }
 
 }  // namespace
@@ -345,14 +333,12 @@ public:
 
     std::atomic<bool> workDone{false};
     std::atomic<bool> release{false};
-    std::shared_ptr<std::atomic<bool>> returned =
-        std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<std::atomic<bool>> returned = std::make_shared<std::atomic<bool>>(false);
 
 protected:
     int32_t ThreadBody() override {
         workDone = true;
-        while (!release)
-            std::this_thread::yield();
+        while (!release) std::this_thread::yield();
         // A kill asked for meanwhile would take effect in this sleep.
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         *returned = true;
@@ -407,8 +393,7 @@ TEST(ThreadErrorReport, GoesToTheInstalledReporterElseStandardError) {
     SetThreadErrorReporter(nullptr);
     testing::internal::CaptureStderr();
     EXPECT_EQ(e.ReportError(), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Fehler \xc3\xa4 \xe4\xb8\xad\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fehler \xc3\xa4 \xe4\xb8\xad\n");
 }
 
 }  // namespace

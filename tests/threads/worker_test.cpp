@@ -21,8 +21,7 @@ CWorkerThreadsMan& Manager() {
 
 // Every worker of earlier tests is collected and no CWSThread is alive.
 bool AllWorkersCollected() {
-    return Manager().ThreadCount() == 0 &&
-           CThread::NamedLockUsers(L"CWSThread") == 0;
+    return Manager().ThreadCount() == 0 && CThread::NamedLockUsers(L"CWSThread") == 0;
 }
 
 STaskRecord* Task(int32_t (*function)(void*, std::uintptr_t), void* owner,
@@ -44,10 +43,8 @@ struct SMeeting {
 
 int32_t Meet(void* owner, std::uintptr_t) {
     auto* m = static_cast<SMeeting*>(owner);
-    if (++m->arrived == 2)
-        m->both.Set();
-    if (m->both.Wait(10000))
-        ++m->met;
+    if (++m->arrived == 2) m->both.Set();
+    if (m->both.Wait(10000)) ++m->met;
     return 0;
 }
 
@@ -116,9 +113,7 @@ TEST(Worker, WorkerThatCannotStartReportsAndDoesNotRunItsTask) {
 struct SPausedManager {
     SPausedManager() {
         Manager().PostCommand(CThread::CmdPause);
-        EXPECT_TRUE(Eventually([] {
-            return Manager().GetStatus() == CThread::StatusPaused;
-        }));
+        EXPECT_TRUE(Eventually([] { return Manager().GetStatus() == CThread::StatusPaused; }));
     }
     ~SPausedManager() { Manager().PostCommand(CThread::CmdContinue); }
 };
@@ -135,8 +130,7 @@ TEST(WorkerManager, PausedManagerDeletesNothingUntilContinued) {
         // Both finish and tell the manager, which is paused: they stay.
         ASSERT_TRUE(Eventually([&] {
             return runs.load() == 2 && a->GetStatus() == CThread::StatusStopped &&
-                   b->GetStatus() == CThread::StatusStopped && !a->IsRunning() &&
-                   !b->IsRunning();
+                   b->GetStatus() == CThread::StatusStopped && !a->IsRunning() && !b->IsRunning();
         }));
         EXPECT_EQ(Manager().ThreadCount(), 2u);
         EXPECT_EQ(Manager().GetStatus(), CThread::StatusPaused);
@@ -161,10 +155,8 @@ TEST(WorkerManager, ThousandsOfTasksLeaveTheThreadCountWhereItStarted) {
         ASSERT_TRUE(Eventually([&] { return runs.load() == launched + kBurst; }));
     }
     EXPECT_TRUE(Eventually(AllWorkersCollected));
-    EXPECT_TRUE(Eventually(
-        [&] { return threads_test::ProcessThreadCount() == before; }))
-        << threads_test::ProcessThreadCount() << " threads, " << before
-        << " before";
+    EXPECT_TRUE(Eventually([&] { return threads_test::ProcessThreadCount() == before; }))
+        << threads_test::ProcessThreadCount() << " threads, " << before << " before";
 }
 
 TEST(WorkerManager, CleanUpDeletesOnlyStoppedWorkers) {
@@ -207,8 +199,7 @@ TEST(WorkerManager, DestroyingAStartedManagerEndsItsThreadAndItsWorkers) {
         manager.AddThread(busy);
     }
     EXPECT_EQ(CThread::NamedLockUsers(L"CWorkerThreadsMan"), 1);
-    EXPECT_TRUE(Eventually(
-        [&] { return threads_test::ProcessThreadCount() == before; }));
+    EXPECT_TRUE(Eventually([&] { return threads_test::ProcessThreadCount() == before; }));
 }
 
 }  // namespace

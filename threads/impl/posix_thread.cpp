@@ -47,9 +47,7 @@ public:
         std::lock_guard<std::mutex> lock(m_shared.mutex);
         // As with TerminateThread, a kill that came before the end decides
         // the exit code even if the routine got to return first.
-        m_shared.exitCode = (m_returned && !m_shared.killRequested)
-                                ? m_code
-                                : m_shared.killCode;
+        m_shared.exitCode = (m_returned && !m_shared.killRequested) ? m_code : m_shared.killCode;
         m_shared.done = true;
     }
     void Returned(int32_t code) {
@@ -77,8 +75,7 @@ class CThreadAttr {
 public:
     CThreadAttr() : m_error(pthread_attr_init(&m_attr)) {}
     ~CThreadAttr() {
-        if (m_error == 0)
-            pthread_attr_destroy(&m_attr);
+        if (m_error == 0) pthread_attr_destroy(&m_attr);
     }
     CThreadAttr(const CThreadAttr&) = delete;
     CThreadAttr& operator=(const CThreadAttr&) = delete;
@@ -100,13 +97,10 @@ struct CThreadHandle::Impl {
     bool joined = false;
 };
 
-CThreadHandle::CThreadHandle(std::unique_ptr<Impl> impl)
-    : m_impl(std::move(impl)) {}
+CThreadHandle::CThreadHandle(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 
-std::unique_ptr<CThreadHandle> CThreadHandle::Create(Routine routine,
-                                                     void* arg,
-                                                     std::size_t stackSize,
-                                                     uint32_t& id,
+std::unique_ptr<CThreadHandle> CThreadHandle::Create(Routine routine, void* arg,
+                                                     std::size_t stackSize, uint32_t& id,
                                                      uint32_t& error) {
     auto impl = std::make_unique<Impl>();
     impl->shared = std::make_shared<SShared>();
@@ -128,8 +122,7 @@ std::unique_ptr<CThreadHandle> CThreadHandle::Create(Routine routine,
     }
 
     auto* handed = new std::shared_ptr<SShared>(impl->shared);
-    int rc = PosixThreadCalls().create(&impl->thread, attrPtr, &Trampoline,
-                                       handed);
+    int rc = PosixThreadCalls().create(&impl->thread, attrPtr, &Trampoline, handed);
     if (rc != 0) {
         delete handed;
         error = static_cast<uint32_t>(rc);
@@ -143,8 +136,7 @@ std::unique_ptr<CThreadHandle> CThreadHandle::Create(Routine routine,
 }
 
 CThreadHandle::~CThreadHandle() {
-    if (m_impl->joined)
-        return;
+    if (m_impl->joined) return;
     // Closing a handle leaves the thread running; a finished one is reaped
     // here (it is only returning), a running one reaps itself when it ends.
     if (!IsCurrentThread() && !IsAlive()) {
@@ -194,8 +186,7 @@ bool CThreadHandle::Kill(int32_t exitCode, uint32_t& error) {
 }
 
 void CThreadHandle::Join() {
-    if (m_impl->joined || IsCurrentThread())
-        return;
+    if (m_impl->joined || IsCurrentThread()) return;
     pthread_join(m_impl->thread, nullptr);
     m_impl->joined = true;
 }
@@ -225,9 +216,13 @@ std::wstring SystemErrorText(uint32_t code) {
     return text ? WidenSystemText(text) : std::wstring();
 }
 
-uint32_t OutOfMemoryErrorCode() { return ENOMEM; }
+uint32_t OutOfMemoryErrorCode() {
+    return ENOMEM;
+}
 
-uint32_t DeadlockErrorCode() { return EDEADLK; }
+uint32_t DeadlockErrorCode() {
+    return EDEADLK;
+}
 
 }  // namespace threads_impl
 

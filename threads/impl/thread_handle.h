@@ -21,8 +21,7 @@ public:
 
     // Starts routine(arg) on a new thread. On failure returns null and puts
     // the system's error code into error.
-    static std::unique_ptr<CThreadHandle> Create(Routine routine, void* arg,
-                                                 std::size_t stackSize,
+    static std::unique_ptr<CThreadHandle> Create(Routine routine, void* arg, std::size_t stackSize,
                                                  uint32_t& id, uint32_t& error);
 
     ~CThreadHandle();

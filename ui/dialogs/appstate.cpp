@@ -6,5 +6,9 @@ namespace {
 std::atomic<QObject*> mainWindow{nullptr};
 }
 
-void SetMainWindow(QObject* window) { mainWindow = window; }
-QObject* MainWindow() { return mainWindow; }
+void SetMainWindow(QObject* window) {
+    mainWindow = window;
+}
+QObject* MainWindow() {
+    return mainWindow;
+}

@@ -9,23 +9,23 @@
 #include "ui/framework/dialog.h"
 
 class CDlgCustomMsgbox : public CDialog {
- public:
-  static constexpr int kTemplate = 133;
-  static constexpr int kCountdownTimer = 2;
+public:
+    static constexpr int kTemplate = 133;
+    static constexpr int kCountdownTimer = 2;
 
-  explicit CDlgCustomMsgbox(QWidget* parent = nullptr);
+    explicit CDlgCustomMsgbox(QWidget* parent = nullptr);
 
-  // Filled by the caller between construction and DoModal.
-  std::wstring m_strMsg;
-  std::wstring m_strTitle;
-  std::int32_t m_nSeconds = 5;
+    // Filled by the caller between construction and DoModal.
+    std::wstring m_strMsg;
+    std::wstring m_strTitle;
+    std::int32_t m_nSeconds = 5;
 
- protected:
-  bool OnInitDialog() override;
-  void OnTimer(int id) override;
-  void OnOK() override;
-  void OnCancel() override;
+protected:
+    bool OnInitDialog() override;
+    void OnTimer(int id) override;
+    void OnOK() override;
+    void OnCancel() override;
 
- private:
-  void ShowCountdown();
+private:
+    void ShowCountdown();
 };

@@ -6,20 +6,20 @@
 #include "ui/framework/dialog.h"
 
 class CDlgLogin : public CDialog {
- public:
-  static constexpr int kTemplate = 129;
-  static constexpr int kUserButton = 1042;
-  static constexpr int kFactoryButton = 1043;
+public:
+    static constexpr int kTemplate = 129;
+    static constexpr int kUserButton = 1042;
+    static constexpr int kFactoryButton = 1043;
 
-  explicit CDlgLogin(QWidget* parent = nullptr);
+    explicit CDlgLogin(QWidget* parent = nullptr);
 
- protected:
-  bool OnInitDialog() override;
-  void OnOK() override;
-  void OnCancel() override;
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
 
- private:
-  void RefreshTexts();
-  void OnUserVersion();
-  void OnFactoryVersion();
+private:
+    void RefreshTexts();
+    void OnUserVersion();
+    void OnFactoryVersion();
 };

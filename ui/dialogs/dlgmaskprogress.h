@@ -8,19 +8,19 @@
 class CPictureEx;
 
 class CDlgMaskProgress : public CDialog {
- public:
-  static constexpr int kTemplate = 138;
-  static constexpr int kPicture = 1058;
-  static constexpr int kImage = 137;
+public:
+    static constexpr int kTemplate = 138;
+    static constexpr int kPicture = 1058;
+    static constexpr int kImage = 137;
 
-  explicit CDlgMaskProgress(QWidget* parent = nullptr);
+    explicit CDlgMaskProgress(QWidget* parent = nullptr);
 
-  // Null until the dialog is created.
-  CPictureEx* Picture() const { return m_picture; }
+    // Null until the dialog is created.
+    CPictureEx* Picture() const { return m_picture; }
 
- protected:
-  bool OnInitDialog() override;
+protected:
+    bool OnInitDialog() override;
 
- private:
-  CPictureEx* m_picture = nullptr;  // owned as a child widget
+private:
+    CPictureEx* m_picture = nullptr;  // owned as a child widget
 };

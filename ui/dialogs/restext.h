@@ -8,5 +8,5 @@
 // Text (group, id) of the loaded language, with the built-in text as
 // fallback and an empty default.
 inline QString ResText(const wchar_t* group, int id) {
-  return ToQString(GetResString(group, id, L""));
+    return ToQString(GetResString(group, id, L""));
 }

@@ -12,13 +12,13 @@
 
 // The event that carries a posted message to its window.
 class CMessageEvent : public QEvent {
- public:
-  static QEvent::Type EventType();
-  CMessageEvent(UINT msg, WPARAM wParam, LPARAM lParam)
-      : QEvent(EventType()), message(msg), wParam(wParam), lParam(lParam) {}
-  const UINT message;
-  const WPARAM wParam;
-  const LPARAM lParam;
+public:
+    static QEvent::Type EventType();
+    CMessageEvent(UINT msg, WPARAM wParam, LPARAM lParam)
+        : QEvent(EventType()), message(msg), wParam(wParam), lParam(lParam) {}
+    const UINT message;
+    const WPARAM wParam;
+    const LPARAM lParam;
 };
 
 // Returns false when no live window has that handle (nothing is queued).

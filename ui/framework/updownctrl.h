@@ -14,36 +14,36 @@
 class QToolButton;
 
 class CUpDownCtrl : public QWidget {
- public:
-  using DeltaHandler = std::function<LRESULT(int delta)>;
+public:
+    using DeltaHandler = std::function<LRESULT(int delta)>;
 
-  explicit CUpDownCtrl(QWidget* parent = nullptr);
+    explicit CUpDownCtrl(QWidget* parent = nullptr);
 
-  // Windows' default range is 100 (lower) to 0 (upper).
-  void SetRange(int lower, int upper);
-  int Lower() const { return m_lower; }
-  int Upper() const { return m_upper; }
-  int Pos() const { return m_pos; }
-  void SetPos(int pos);
-  void SetBuddy(QWidget* buddy) { m_buddy = buddy; }
-  QWidget* Buddy() const { return m_buddy; }
-  void SetDeltaHandler(DeltaHandler handler) { m_handler = std::move(handler); }
+    // Windows' default range is 100 (lower) to 0 (upper).
+    void SetRange(int lower, int upper);
+    int Lower() const { return m_lower; }
+    int Upper() const { return m_upper; }
+    int Pos() const { return m_pos; }
+    void SetPos(int pos);
+    void SetBuddy(QWidget* buddy) { m_buddy = buddy; }
+    QWidget* Buddy() const { return m_buddy; }
+    void SetDeltaHandler(DeltaHandler handler) { m_handler = std::move(handler); }
 
-  // What a click on an arrow does.
-  void Step(bool up);
+    // What a click on an arrow does.
+    void Step(bool up);
 
-  QToolButton* UpButton() const { return m_up; }
-  QToolButton* DownButton() const { return m_down; }
+    QToolButton* UpButton() const { return m_up; }
+    QToolButton* DownButton() const { return m_down; }
 
- protected:
-  void resizeEvent(QResizeEvent* event) override;
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
- private:
-  int m_lower = 100;
-  int m_upper = 0;
-  int m_pos = 0;
-  QWidget* m_buddy = nullptr;
-  DeltaHandler m_handler;
-  QToolButton* m_up;
-  QToolButton* m_down;
+private:
+    int m_lower = 100;
+    int m_upper = 0;
+    int m_pos = 0;
+    QWidget* m_buddy = nullptr;
+    DeltaHandler m_handler;
+    QToolButton* m_up;
+    QToolButton* m_down;
 };

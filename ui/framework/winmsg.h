@@ -27,4 +27,6 @@ inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 
 // The control id of a WM_COMMAND lives in the low word of wParam.
-inline constexpr int LOWORD(WPARAM w) { return static_cast<int>(w & 0xFFFF); }
+inline constexpr int LOWORD(WPARAM w) {
+    return static_cast<int>(w & 0xFFFF);
+}

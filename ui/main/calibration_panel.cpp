@@ -6,11 +6,11 @@
 #include "ui/framework/updownctrl.h"
 #include "ui/main/busy_rows.h"
 #include "ui/main/checked_write.h"
+#include "ui/main/control_ids.h"
 #include "ui/main/field_marks.h"
+#include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 #include "ui/main/notice.h"
-#include "ui/main/control_ids.h"
-#include "ui/main/main_text.h"
 #include "ui/main/spin_step.h"
 #include "ui/main/text_refresh.h"
 
@@ -33,12 +33,9 @@ struct CCalibrationPanel::SSampleKind {
 CCalibrationPanel::CCalibrationPanel(CDialog& dlg, protocol::CTransmitterLink& link,
                                      protocol::DeviceParameters& params, CBusyRows& busy,
                                      CFieldMarks& marks)
-    : m_dlg(dlg), m_link(link), m_params(params), m_busy(busy), m_marks(marks)
-{
-}
+    : m_dlg(dlg), m_link(link), m_params(params), m_busy(busy), m_marks(marks) {}
 
-void CCalibrationPanel::InitSpins()
-{
+void CCalibrationPanel::InitSpins() {
     const std::pair<int, int> spins[] = {{IDC_ZERO_OUT_SPIN, IDC_ZERO_OUT},
                                          {IDC_FULL_OUT_SPIN, IDC_FULL_OUT}};
     for (auto [spinId, editId] : spins) {
@@ -51,14 +48,12 @@ void CCalibrationPanel::InitSpins()
     }
 }
 
-void CCalibrationPanel::ToggleSampling(const SSampleKind& kind)
-{
+void CCalibrationPanel::ToggleSampling(const SSampleKind& kind) {
     const bool on = !(m_link.*kind.get)();
     (m_link.*kind.set)(on);
     m_dlg.UpdateData(true);
     m_dlg.SetDlgItemText(kind.button, MainText(CTextRefresh::SampleTextId(on)));
-    if (m_onSampling)
-        m_onSampling(kind.registerIndex, on);
+    if (m_onSampling) m_onSampling(kind.registerIndex, on);
     if (on) {
         m_link.SetRegisterIndex(kind.registerIndex);
         m_dlg.EnableItem(kind.otherButton, false);
@@ -76,8 +71,7 @@ void CCalibrationPanel::ToggleSampling(const SSampleKind& kind)
     SendText(kind.store, m_params.*kind.field);
 }
 
-void CCalibrationPanel::SampleMissed(int index)
-{
+void CCalibrationPanel::SampleMissed(int index) {
     if (index == protocol::kZeroSampleIndex)
         m_params.zeroSample.clear();
     else if (index == protocol::kFullSampleIndex)
@@ -87,19 +81,17 @@ void CCalibrationPanel::SampleMissed(int index)
     m_marks.MarkNoReading(index);
 }
 
-void CCalibrationPanel::SendText(OperationCode code, const std::wstring& text)
-{
+void CCalibrationPanel::SendText(OperationCode code, const std::wstring& text) {
     if (const std::optional<std::uint16_t> word = CheckedTypedWord(code, text, 0))
         if (m_link.StartWriteTask(code, *word)) {
             m_busy.Begin(static_cast<int>(code));
-            if (m_onWrite)
-                m_onWrite(code, *word);
+            if (m_onWrite) m_onWrite(code, *word);
         }
 }
 
-void CCalibrationPanel::OnZeroSample()
-{
-    static const SSampleKind kZero{IDC_ZERO_SAMPLE_BTN, IDC_FULL_SAMPLE_BTN,
+void CCalibrationPanel::OnZeroSample() {
+    static const SSampleKind kZero{IDC_ZERO_SAMPLE_BTN,
+                                   IDC_FULL_SAMPLE_BTN,
                                    protocol::kZeroSampleIndex,
                                    &protocol::DeviceParameters::zeroSample,
                                    OperationCode::WriteZeroSample,
@@ -108,9 +100,9 @@ void CCalibrationPanel::OnZeroSample()
     ToggleSampling(kZero);
 }
 
-void CCalibrationPanel::OnFullSample()
-{
-    static const SSampleKind kFull{IDC_FULL_SAMPLE_BTN, IDC_ZERO_SAMPLE_BTN,
+void CCalibrationPanel::OnFullSample() {
+    static const SSampleKind kFull{IDC_FULL_SAMPLE_BTN,
+                                   IDC_ZERO_SAMPLE_BTN,
                                    protocol::kFullSampleIndex,
                                    &protocol::DeviceParameters::fullSample,
                                    OperationCode::WriteFullSample,
@@ -119,32 +111,27 @@ void CCalibrationPanel::OnFullSample()
     ToggleSampling(kFull);
 }
 
-void CCalibrationPanel::OnZeroOutputSet()
-{
+void CCalibrationPanel::OnZeroOutputSet() {
     m_dlg.UpdateData(true);
     SendText(OperationCode::WriteZeroOutput, m_params.zeroOutput);
 }
 
-void CCalibrationPanel::OnFullOutputSet()
-{
+void CCalibrationPanel::OnFullOutputSet() {
     m_dlg.UpdateData(true);
     SendText(OperationCode::WriteFullOutput, m_params.fullOutput);
 }
 
-long CCalibrationPanel::Step(std::wstring& field, int delta)
-{
+long CCalibrationPanel::Step(std::wstring& field, int delta) {
     m_dlg.UpdateData(true);
     field = ToWString(SpinStep(ToQString(field), delta));
     m_dlg.UpdateData(false);
     return 0;
 }
 
-long CCalibrationPanel::OnZeroOutputSpin(int delta)
-{
+long CCalibrationPanel::OnZeroOutputSpin(int delta) {
     return Step(m_params.zeroOutput, delta);
 }
 
-long CCalibrationPanel::OnFullOutputSpin(int delta)
-{
+long CCalibrationPanel::OnFullOutputSpin(int delta) {
     return Step(m_params.fullOutput, delta);
 }

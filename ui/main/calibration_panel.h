@@ -20,8 +20,7 @@ public:
     using WriteListener = std::function<void(protocol::OperationCode code, std::uint16_t word)>;
     // Told when sampling of register index 10 or 11 starts or ends, and of
     // every write this panel starts.
-    void SetListeners(SamplingListener sampling, WriteListener written)
-    {
+    void SetListeners(SamplingListener sampling, WriteListener written) {
         m_onSampling = std::move(sampling);
         m_onWrite = std::move(written);
     }

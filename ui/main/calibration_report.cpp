@@ -88,11 +88,20 @@ CCalibrationReport::CCalibrationReport(const protocol::CalibrationSession& sessi
       m_made(std::move(made)) {}
 
 int CCalibrationReport::ParameterTextId(int index) {
-    static constexpr int kIds[kRegisterCount] = {
-        maintext::kSourceLabelText, kTxtUnit, kTxtReserved, kTxtBaudRate, kTxtDecimals,
-        maintext::kOffsetLabelText, maintext::kLowerLabelText, maintext::kUpperLabelText,
-        maintext::kGainLabelText, maintext::kTempLabelText, maintext::kZeroSampleLabelText,
-        maintext::kFullSampleLabelText, maintext::kZeroOutLabelText, maintext::kFullOutLabelText};
+    static constexpr int kIds[kRegisterCount] = {maintext::kSourceLabelText,
+                                                 kTxtUnit,
+                                                 kTxtReserved,
+                                                 kTxtBaudRate,
+                                                 kTxtDecimals,
+                                                 maintext::kOffsetLabelText,
+                                                 maintext::kLowerLabelText,
+                                                 maintext::kUpperLabelText,
+                                                 maintext::kGainLabelText,
+                                                 maintext::kTempLabelText,
+                                                 maintext::kZeroSampleLabelText,
+                                                 maintext::kFullSampleLabelText,
+                                                 maintext::kZeroOutLabelText,
+                                                 maintext::kFullOutLabelText};
     return index >= 0 && index < kRegisterCount ? kIds[index] : 0;
 }
 

@@ -12,8 +12,8 @@
 // same texts.
 
 // The word for a typed text, or nothing after the refusal box.
-std::optional<std::uint16_t> CheckedTypedWord(protocol::OperationCode code, const std::wstring& text,
-                                              std::uint16_t decimals);
+std::optional<std::uint16_t> CheckedTypedWord(protocol::OperationCode code,
+                                              const std::wstring& text, std::uint16_t decimals);
 // The word for a box selection (-1: none), or nothing after the refusal box.
 std::optional<std::uint16_t> CheckedSelectionWord(protocol::OperationCode code, int selection);
 

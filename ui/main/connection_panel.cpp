@@ -32,9 +32,7 @@ namespace {
 constexpr qint64 kLinkEndBoundMs = 1500;
 constexpr int kLinkEndPollMs = 10;
 
-
-void ListSystemPorts(std::vector<SSerInfo>& ports)
-{
+void ListSystemPorts(std::vector<SSerInfo>& ports) {
     ListSerialPorts(ports, false);
 }
 
@@ -42,14 +40,11 @@ void ListSystemPorts(std::vector<SSerInfo>& ports)
 
 CConnectionPanel::CConnectionPanel(CDialog& dlg, protocol::TransmitterEngine& engine,
                                    protocol::CTransmitterLink& link)
-    : m_dlg(dlg), m_engine(engine), m_link(link), m_listPorts(ListSystemPorts)
-{
-}
+    : m_dlg(dlg), m_engine(engine), m_link(link), m_listPorts(ListSystemPorts) {}
 
 CConnectionPanel::~CConnectionPanel() = default;
 
-void CConnectionPanel::InstallControls()
-{
+void CConnectionPanel::InstallControls() {
     m_dlg.SubclassDlgItem(IDC_PORT, new CPortBox([this] { FillPortBox(); }));
     // The status line says more than "online" now: up to three lines
     // beside the lamp, centred on the connect button.
@@ -64,13 +59,11 @@ void CConnectionPanel::InstallControls()
     }
 }
 
-void CConnectionPanel::WatchPorts(std::unique_ptr<CPortMonitor> monitor)
-{
+void CConnectionPanel::WatchPorts(std::unique_ptr<CPortMonitor> monitor) {
     m_watch = std::make_unique<CPortWatch>(std::move(monitor), &m_dlg, [this] { FillPortBox(); });
 }
 
-void CConnectionPanel::FillPortBox()
-{
+void CConnectionPanel::FillPortBox() {
     std::vector<SSerInfo> system;
     try {
         m_listPorts(system);
@@ -81,8 +74,7 @@ void CConnectionPanel::FillPortBox()
     ShowPorts(system);
 }
 
-void CConnectionPanel::ShowPorts(const std::vector<SSerInfo>& system)
-{
+void CConnectionPanel::ShowPorts(const std::vector<SSerInfo>& system) {
     // The selection follows its port, not its place in the list.
     const int selected = m_dlg.ComboGetCurSel(IDC_PORT);
     std::wstring selectedPath;
@@ -101,27 +93,22 @@ void CConnectionPanel::ShowPorts(const std::vector<SSerInfo>& system)
         const int pos = static_cast<int>(i);
         m_dlg.ComboInsertString(IDC_PORT, pos, PortBoxEntry(ToQString(port.friendlyName)));
         m_dlg.ComboSetItemData(IDC_PORT, pos, pos);
-        if (box != nullptr)
-            box->setItemData(pos, PortToolTip(port), Qt::ToolTipRole);
-        if (hadList && port.devicePath == selectedPath)
-            select = pos;
+        if (box != nullptr) box->setItemData(pos, PortToolTip(port), Qt::ToolTipRole);
+        if (hadList && port.devicePath == selectedPath) select = pos;
     }
     // A port that went away leaves the first entry selected.
-    if (select < 0 && !m_ports.empty())
-        select = 0;
+    if (select < 0 && !m_ports.empty()) select = 0;
     m_dlg.ComboSetCurSel(IDC_PORT, select);
 }
 
-void CConnectionPanel::FillBaudBox(std::uint16_t baudCode)
-{
+void CConnectionPanel::FillBaudBox(std::uint16_t baudCode) {
     m_dlg.ComboResetContent(IDC_BAUD);
     for (const wchar_t* text : protocol::kBaudTexts)
         m_dlg.ComboAddString(IDC_BAUD, QString::fromWCharArray(text));
     m_dlg.ComboSetCurSel(IDC_BAUD, baudCode);
 }
 
-bool CConnectionPanel::OnConnectButton()
-{
+bool CConnectionPanel::OnConnectButton() {
     if (m_connected) {
         Disconnect();
         return true;
@@ -130,13 +117,11 @@ bool CConnectionPanel::OnConnectButton()
     return false;
 }
 
-QString CConnectionPanel::PortLabel() const
-{
+QString CConnectionPanel::PortLabel() const {
     return PortBoxEntry(ToQString(m_portInUse.friendlyName));
 }
 
-void CConnectionPanel::Connect()
-{
+void CConnectionPanel::Connect() {
     FinishPendingClose();
     const int selected = m_dlg.ComboGetCurSel(IDC_PORT);
     // The entry's own port, not a name parsed back out of the box text: a
@@ -162,8 +147,7 @@ void CConnectionPanel::Connect()
             DiagnoseOpen(name.toLocal8Bit().toStdString(), failure.errorNumber, failure.message);
         // No entry at all: named by the port label's own word.
         const QString label = name.isEmpty() ? MainText(kPortLabelText) : PortLabel();
-        if (name.isEmpty())
-            problem.kind = SOpenProblem::Kind::NoSuchPort;
+        if (name.isEmpty()) problem.kind = SOpenProblem::Kind::NoSuchPort;
         ShowNotice(label, OpenFailureText(label, problem));
         return;
     }
@@ -175,8 +159,7 @@ void CConnectionPanel::Connect()
     m_link.StartVendorTask(protocol::OperationCode::ConnectRequest);
 }
 
-void CConnectionPanel::Disconnect()
-{
+void CConnectionPanel::Disconnect() {
     // LinkEnd goes next; the port closes once it was written.
     m_link.EndConnection();
     m_closePending = true;
@@ -185,8 +168,7 @@ void CConnectionPanel::Disconnect()
     GoOffline();
 }
 
-void CConnectionPanel::GoOffline()
-{
+void CConnectionPanel::GoOffline() {
     m_dlg.SetDlgItemText(IDC_CONNECT, MainText(CTextRefresh::ConnectTextId(false)));
     m_status.SetOffline();
     ShowStatus();
@@ -194,18 +176,14 @@ void CConnectionPanel::GoOffline()
     m_connected = false;
 }
 
-void CConnectionPanel::HandshakeFailed()
-{
-    if (!m_connected)
-        return;
+void CConnectionPanel::HandshakeFailed() {
+    if (!m_connected) return;
     Disconnect();
     ShowNotice(PortLabel(), MainText(kNoHandshakeText).arg(PortLabel()));
 }
 
-void CConnectionPanel::PortLost()
-{
-    if (!m_connected)
-        return;
+void CConnectionPanel::PortLost() {
+    if (!m_connected) return;
     // Nothing can reach the device any more: no LinkEnd to wait for.
     m_link.EndConnection();
     m_closePending = true;
@@ -215,10 +193,8 @@ void CConnectionPanel::PortLost()
     ShowNotice(PortLabel(), MainText(kPortLostText).arg(PortLabel()));
 }
 
-void CConnectionPanel::WaitForLinkEnd()
-{
-    if (!m_closePending)
-        return;
+void CConnectionPanel::WaitForLinkEnd() {
+    if (!m_closePending) return;
     if (m_link.LinkEndWritten() || m_closeWait.elapsed() >= kLinkEndBoundMs) {
         FinishPendingClose();
         return;
@@ -226,38 +202,32 @@ void CConnectionPanel::WaitForLinkEnd()
     QTimer::singleShot(kLinkEndPollMs, &m_dlg, [this] { WaitForLinkEnd(); });
 }
 
-void CConnectionPanel::FinishPendingClose()
-{
-    if (!m_closePending)
-        return;
+void CConnectionPanel::FinishPendingClose() {
+    if (!m_closePending) return;
     m_closePending = false;
     m_engine.Stop(protocol::TransmitterEngine::kInfinite);
 }
 
-void CConnectionPanel::RegisterRead(int index, int count, bool answered)
-{
-    if (!m_connected)
-        return;
+void CConnectionPanel::RegisterRead(int index, int count, bool answered) {
+    if (!m_connected) return;
     m_status.RegisterRead(index, count, answered);
     ShowStatus();
 }
 
-void CConnectionPanel::GoOnline()
-{
+void CConnectionPanel::GoOnline() {
     m_status.SetOnline();
     ShowStatus();
     SetLamp(IDB_ONLINE);
 }
 
-void CConnectionPanel::ShowStatus()
-{
+void CConnectionPanel::ShowStatus() {
     m_dlg.SetDlgItemText(IDC_STATUS, m_status.Text());
 }
 
-void CConnectionPanel::SetLamp(int bitmapId)
-{
+void CConnectionPanel::SetLamp(int bitmapId) {
     QPixmap pixmap;
-    if (std::optional<QByteArray> data = corvexa::res::FindResource(QStringLiteral("BITMAP"), bitmapId))
+    if (std::optional<QByteArray> data =
+            corvexa::res::FindResource(QStringLiteral("BITMAP"), bitmapId))
         pixmap.loadFromData(*data);
     m_dlg.SetItemBitmap(IDC_LAMP, pixmap);
     m_lamp = bitmapId;

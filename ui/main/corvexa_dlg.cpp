@@ -28,8 +28,7 @@ namespace {
 constexpr std::uint16_t kLangChinese = 2052;
 constexpr std::uint16_t kLangEnglish = 1033;
 
-std::unique_ptr<protocol::TransmitterEngine> MakeEngine()
-{
+std::unique_ptr<protocol::TransmitterEngine> MakeEngine() {
     // The real settings are given at each connect; until then no port.
     return std::make_unique<protocol::TransmitterEngine>(
         std::string(), 9600, serial::Timeout(), serial::eightbits, serial::parity_none,
@@ -52,11 +51,9 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
       m_parameters(*this, *m_link, m_params, m_busy, m_marks),
       m_calibration(*this, *m_link, m_params, m_busy, m_marks),
       m_assistant(*this, *m_link, m_params, m_busy),
-      m_texts(*this)
-{
+      m_texts(*this) {
     m_connection.SetExtraPorts(m_options.extraPorts);
-    if (m_options.listPorts)
-        m_connection.SetPortLister(m_options.listPorts);
+    if (m_options.listPorts) m_connection.SetPortLister(m_options.listPorts);
     m_parameters.BindEdits();
     const auto written = [this](protocol::OperationCode code, std::uint16_t word) {
         m_assistant.WriteStarted(code, word);
@@ -65,15 +62,15 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
     m_calibration.SetListeners(
         [this](int index, bool on) { m_assistant.SamplingChanged(index, on); }, written);
     if (m_options.trace) {
-        m_traffic.SetLineSink(
-            [trace = m_options.trace](const protocol::TrafficEntry& entry) { trace->Write(entry); });
+        m_traffic.SetLineSink([trace = m_options.trace](const protocol::TrafficEntry& entry) {
+            trace->Write(entry);
+        });
     }
     m_link->SetObserver(&m_traffic);
     MapHandlers();
 }
 
-void CCorvexaDlg::MapHandlers()
-{
+void CCorvexaDlg::MapHandlers() {
     MapMessage(UM_SHOW_MAIN, &CCorvexaDlg::OnShowMain);
     MapMessage(protocol::UM_VALUES_CHANGED, &CCorvexaDlg::OnValuesChanged);
     MapMessage(protocol::UM_WRITE_RESULT, &CCorvexaDlg::OnWriteResult);
@@ -104,38 +101,31 @@ void CCorvexaDlg::MapHandlers()
     MapCommand(trafficwnd::ID_VIEW_TRAFFIC, [this] { ShowTraffic(); });
 }
 
-void CCorvexaDlg::ShowTraffic()
-{
-    if (m_trafficWindow == nullptr)
-        m_trafficWindow = new CTrafficWindow(m_traffic, this);
+void CCorvexaDlg::ShowTraffic() {
+    if (m_trafficWindow == nullptr) m_trafficWindow = new CTrafficWindow(m_traffic, this);
     m_trafficWindow->show();
     m_trafficWindow->raise();
     m_trafficWindow->activateWindow();
 }
 
-CCorvexaDlg::~CCorvexaDlg()
-{
+CCorvexaDlg::~CCorvexaDlg() {
     // Nothing of the program stays on screen while LinkEnd gets its time.
     m_mayShow = false;
     hide();
-    if (m_login)
-        m_login->hide();
+    if (m_login) m_login->hide();
 
     m_link->Shutdown(m_options.exitPause);
     m_connection.FinishPendingClose();
-    if (m_engine->IsOpen())
-        m_engine->Stop(protocol::TransmitterEngine::kInfinite);
+    if (m_engine->IsOpen()) m_engine->Stop(protocol::TransmitterEngine::kInfinite);
     // The link detaches itself from the engine, so it goes first.
     m_link.reset();
     m_engine.reset();
     m_login.reset();
     m_mask.reset();
-    if (MainWindow() == this)
-        SetMainWindow(nullptr);
+    if (MainWindow() == this) SetMainWindow(nullptr);
 }
 
-bool CCorvexaDlg::OnInitDialog()
-{
+bool CCorvexaDlg::OnInitDialog() {
     CDialogEx::OnInitDialog();
     m_menuBar = CMainMenu::Install(*this);
     // None of the window's buttons is a default button: Enter outside a
@@ -168,8 +158,7 @@ bool CCorvexaDlg::OnInitDialog()
 
     m_connection.InstallControls();
     m_connection.FillPortBox();
-    if (m_options.portMonitor)
-        m_connection.WatchPorts(m_options.portMonitor());
+    if (m_options.portMonitor) m_connection.WatchPorts(m_options.portMonitor());
     m_connection.FillBaudBox(m_params.baudCode);
     m_parameters.FillBoxes();
     m_calibration.InitSpins();
@@ -178,27 +167,21 @@ bool CCorvexaDlg::OnInitDialog()
     return true;
 }
 
-void CCorvexaDlg::setVisible(bool visible)
-{
-    if (visible && !m_mayShow)
-        return;
+void CCorvexaDlg::setVisible(bool visible) {
+    if (visible && !m_mayShow) return;
     CDialogEx::setVisible(visible);
 }
 
-void CCorvexaDlg::resizeEvent(QResizeEvent* event)
-{
+void CCorvexaDlg::resizeEvent(QResizeEvent* event) {
     CDialogEx::resizeEvent(event);
-    if (m_menuBar != nullptr)
-        m_menuBar->resize(event->size().width(), m_menuBar->height());
+    if (m_menuBar != nullptr) m_menuBar->resize(event->size().width(), m_menuBar->height());
 }
 
-void CCorvexaDlg::PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)
-{
+void CCorvexaDlg::PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     PostMessage(GetSafeHwnd(), msg, wParam, lParam);
 }
 
-void CCorvexaDlg::RefreshTexts()
-{
+void CCorvexaDlg::RefreshTexts() {
     SRefreshState state;
     state.connected = m_connection.Connected();
     state.zeroSampling = m_link->ZeroSampling();
@@ -212,27 +195,21 @@ void CCorvexaDlg::RefreshTexts()
     m_connection.ShowStatus();
     m_busy.Reapply();
     m_marks.Reapply();
-    if (m_menuBar != nullptr)
-        CMainMenu::Retranslate(*this, *m_menuBar);
-    if (m_trafficWindow != nullptr)
-        m_trafficWindow->Retranslate();
+    if (m_menuBar != nullptr) CMainMenu::Retranslate(*this, *m_menuBar);
+    if (m_trafficWindow != nullptr) m_trafficWindow->Retranslate();
 }
 
-void CCorvexaDlg::EnableParameterControls(bool enable)
-{
-    for (int id : kParameterControls)
-        EnableItem(id, enable);
+void CCorvexaDlg::EnableParameterControls(bool enable) {
+    for (int id : kParameterControls) EnableItem(id, enable);
     m_assistant.EnableControls(enable);
     m_busy.Reapply();
 }
 
-LRESULT CCorvexaDlg::OnShowMain(WPARAM, LPARAM)
-{
+LRESULT CCorvexaDlg::OnShowMain(WPARAM, LPARAM) {
     const bool factory = factoryMode != 0;
     m_link->SetFactoryMode(factory);
     SetWindowPosition(0, 0);
-    if (!factory)
-        MoveWindow(0, 0, 400, 500);
+    if (!factory) MoveWindow(0, 0, 400, 500);
     CenterWindow();
     RefreshTexts();
     m_mayShow = true;
@@ -240,78 +217,65 @@ LRESULT CCorvexaDlg::OnShowMain(WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT CCorvexaDlg::OnValuesChanged(WPARAM, LPARAM)
-{
+LRESULT CCorvexaDlg::OnValuesChanged(WPARAM, LPARAM) {
     ShowValues();
     return 0;
 }
 
-LRESULT CCorvexaDlg::OnWriteResult(WPARAM code, LPARAM success)
-{
-    m_busy.End(static_cast<int>(code), m_connection.Status().Current() == CLinkStatus::State::Online);
+LRESULT CCorvexaDlg::OnWriteResult(WPARAM code, LPARAM success) {
+    m_busy.End(static_cast<int>(code),
+               m_connection.Status().Current() == CLinkStatus::State::Online);
     const QString note = m_assistant.WriteFinished(static_cast<int>(code), success != 0);
     m_parameters.ShowWriteResult(static_cast<int>(code), success != 0, note);
     return 0;
 }
 
-LRESULT CCorvexaDlg::OnReadProgress(WPARAM index, LPARAM progress)
-{
-    if (!m_connection.Connected())
-        return 0;
+LRESULT CCorvexaDlg::OnReadProgress(WPARAM index, LPARAM progress) {
+    if (!m_connection.Connected()) return 0;
     const bool answered = protocol::ReadProgressAnswered(progress);
-    m_connection.RegisterRead(static_cast<int>(index), protocol::ReadProgressCount(progress), answered);
-    if (!answered)
-        m_parameters.NoAnswer(static_cast<int>(index));
+    m_connection.RegisterRead(static_cast<int>(index), protocol::ReadProgressCount(progress),
+                              answered);
+    if (!answered) m_parameters.NoAnswer(static_cast<int>(index));
     return 0;
 }
 
-LRESULT CCorvexaDlg::OnNoAnswer(WPARAM, LPARAM)
-{
-    if (!m_connection.Connected())
-        return 0;
+LRESULT CCorvexaDlg::OnNoAnswer(WPARAM, LPARAM) {
+    if (!m_connection.Connected()) return 0;
     GoneOffline();
     m_connection.HandshakeFailed();
     return 0;
 }
 
-LRESULT CCorvexaDlg::OnPortLost(WPARAM, LPARAM)
-{
-    if (!m_connection.Connected())
-        return 0;
+LRESULT CCorvexaDlg::OnPortLost(WPARAM, LPARAM) {
+    if (!m_connection.Connected()) return 0;
     GoneOffline();
     m_connection.PortLost();
     return 0;
 }
 
-LRESULT CCorvexaDlg::OnSampleMissed(WPARAM index, LPARAM)
-{
-    if (m_connection.Connected())
-        m_calibration.SampleMissed(static_cast<int>(index));
+LRESULT CCorvexaDlg::OnSampleMissed(WPARAM index, LPARAM) {
+    if (m_connection.Connected()) m_calibration.SampleMissed(static_cast<int>(index));
     return 0;
 }
 
-void CCorvexaDlg::GoneOffline()
-{
+void CCorvexaDlg::GoneOffline() {
     // No result comes for a write of a connection that is over.
     m_busy.Clear();
     m_assistant.Disconnected();
     EnableParameterControls(false);
 }
 
-LRESULT CCorvexaDlg::OnDeviceOnline(WPARAM, LPARAM)
-{
+LRESULT CCorvexaDlg::OnDeviceOnline(WPARAM, LPARAM) {
     // A read-all that outlived a disconnect must not light the lamp of a
     // closed port.
-    if (!m_connection.Connected())
-        return 0;
+    if (!m_connection.Connected()) return 0;
     EnableParameterControls(true);
     m_connection.GoOnline();
     m_assistant.ReadAllDone();
     return 0;
 }
 
-LRESULT CCorvexaDlg::OnSysCommand(WPARAM id, LPARAM lParam)
-{
+LRESULT CCorvexaDlg::OnSysCommand(WPARAM id, LPARAM lParam) {
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg about;
         about.DoModal();
@@ -320,10 +284,8 @@ LRESULT CCorvexaDlg::OnSysCommand(WPARAM id, LPARAM lParam)
     return DefWindowProc(WM_SYSCOMMAND, id, lParam);
 }
 
-void CCorvexaDlg::OnConnect()
-{
-    if (!m_engine)
-        return;
+void CCorvexaDlg::OnConnect() {
+    if (!m_engine) return;
     if (m_connection.OnConnectButton()) {
         GoneOffline();
         return;
@@ -335,8 +297,7 @@ void CCorvexaDlg::OnConnect()
     }
 }
 
-void CCorvexaDlg::OnLanguage(std::uint16_t langId)
-{
+void CCorvexaDlg::OnLanguage(std::uint16_t langId) {
     SetLanguage(langId);
     RefreshTexts();
 }

@@ -22,17 +22,21 @@ struct SFieldControl {
 };
 
 constexpr SFieldControl kFields[] = {
-    {protocol::kSignalSourceIndex, IDC_SOURCE}, {protocol::kZeroOffsetIndex, IDC_OFFSET},
-    {protocol::kLowerLimitIndex, IDC_LOWER},    {protocol::kUpperLimitIndex, IDC_UPPER},
-    {protocol::kGainIndex, IDC_GAIN},           {protocol::kTempCompIndex, IDC_TEMP},
-    {protocol::kZeroSampleIndex, IDC_ZERO_SAMPLE}, {protocol::kFullSampleIndex, IDC_FULL_SAMPLE},
-    {protocol::kZeroOutputIndex, IDC_ZERO_OUT}, {protocol::kFullOutputIndex, IDC_FULL_OUT},
+    {protocol::kSignalSourceIndex, IDC_SOURCE},
+    {protocol::kZeroOffsetIndex, IDC_OFFSET},
+    {protocol::kLowerLimitIndex, IDC_LOWER},
+    {protocol::kUpperLimitIndex, IDC_UPPER},
+    {protocol::kGainIndex, IDC_GAIN},
+    {protocol::kTempCompIndex, IDC_TEMP},
+    {protocol::kZeroSampleIndex, IDC_ZERO_SAMPLE},
+    {protocol::kFullSampleIndex, IDC_FULL_SAMPLE},
+    {protocol::kZeroOutputIndex, IDC_ZERO_OUT},
+    {protocol::kFullOutputIndex, IDC_FULL_OUT},
 };
 
 // A register that did not answer is a fault: red. A sample without a fresh
 // reading is only out of date: grey.
-void SetPlaceholder(QWidget* w, const QString& text, const QColor& color)
-{
+void SetPlaceholder(QWidget* w, const QString& text, const QColor& color) {
     QPalette palette = w->palette();
     palette.setColor(QPalette::PlaceholderText, color);
     w->setPalette(palette);
@@ -45,19 +49,15 @@ void SetPlaceholder(QWidget* w, const QString& text, const QColor& color)
 
 }  // namespace
 
-int CFieldMarks::ControlOf(int index)
-{
+int CFieldMarks::ControlOf(int index) {
     for (const SFieldControl& f : kFields)
-        if (f.index == index)
-            return f.control;
+        if (f.index == index) return f.control;
     return 0;
 }
 
-void CFieldMarks::MarkNoAnswer(int index)
-{
+void CFieldMarks::MarkNoAnswer(int index) {
     const int control = ControlOf(index);
-    if (control == 0)
-        return;
+    if (control == 0) return;
     m_noAnswer |= 1u << index;
     m_noReading &= ~(1u << index);
     if (qobject_cast<QComboBox*>(m_dlg.Item(control)) != nullptr)
@@ -67,45 +67,37 @@ void CFieldMarks::MarkNoAnswer(int index)
     Show(index, kNoAnswerMarkText);
 }
 
-void CFieldMarks::MarkNoReading(int index)
-{
+void CFieldMarks::MarkNoReading(int index) {
     const int control = ControlOf(index);
-    if (control == 0)
-        return;
+    if (control == 0) return;
     m_noReading |= 1u << index;
     m_noAnswer &= ~(1u << index);
     m_dlg.SetDlgItemText(control, QString());
     Show(index, kNoReadingText);
 }
 
-void CFieldMarks::Show(int index, int textId)
-{
+void CFieldMarks::Show(int index, int textId) {
     QWidget* w = m_dlg.Item(ControlOf(index));
-    if (w == nullptr)
-        return;
-    const QColor color = textId == kNoAnswerMarkText ? QColor(Qt::red)
-                                                 : w->palette().color(QPalette::Disabled, QPalette::Text);
+    if (w == nullptr) return;
+    const QColor color = textId == kNoAnswerMarkText
+                             ? QColor(Qt::red)
+                             : w->palette().color(QPalette::Disabled, QPalette::Text);
     SetPlaceholder(w, MainText(textId), color);
 }
 
-void CFieldMarks::Clear(int index)
-{
-    if (!Marked(index))
-        return;
+void CFieldMarks::Clear(int index) {
+    if (!Marked(index)) return;
     m_noAnswer &= ~(1u << index);
     m_noReading &= ~(1u << index);
     if (QWidget* w = m_dlg.Item(ControlOf(index)))
         SetPlaceholder(w, QString(), QGuiApplication::palette().color(QPalette::PlaceholderText));
 }
 
-void CFieldMarks::ClearAll()
-{
-    for (const SFieldControl& f : kFields)
-        Clear(f.index);
+void CFieldMarks::ClearAll() {
+    for (const SFieldControl& f : kFields) Clear(f.index);
 }
 
-void CFieldMarks::Reapply()
-{
+void CFieldMarks::Reapply() {
     for (const SFieldControl& f : kFields) {
         if (m_noAnswer >> f.index & 1u)
             Show(f.index, kNoAnswerMarkText);

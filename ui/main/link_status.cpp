@@ -7,28 +7,23 @@
 
 using namespace maintext;
 
-void CLinkStatus::SetWaiting()
-{
+void CLinkStatus::SetWaiting() {
     *this = CLinkStatus();
     m_state = State::Waiting;
 }
 
-void CLinkStatus::RegisterRead(int index, int count, bool answered)
-{
+void CLinkStatus::RegisterRead(int index, int count, bool answered) {
     m_state = State::Reading;
     m_done = index + 1;
     m_count = count;
-    if (!answered && index >= 0 && index < 32)
-        m_unanswered |= 1u << index;
+    if (!answered && index >= 0 && index < 32) m_unanswered |= 1u << index;
 }
 
-int CLinkStatus::UnansweredCount() const
-{
+int CLinkStatus::UnansweredCount() const {
     return std::popcount(m_unanswered);
 }
 
-QString CLinkStatus::Text() const
-{
+QString CLinkStatus::Text() const {
     switch (m_state) {
         case State::Offline:
             return MainText(kOfflineText);
@@ -39,7 +34,6 @@ QString CLinkStatus::Text() const
         case State::Online:
             break;
     }
-    if (m_unanswered == 0)
-        return MainText(kOnlineText);
+    if (m_unanswered == 0) return MainText(kOnlineText);
     return MainText(kOnlineWithGapsText).arg(UnansweredCount()).arg(m_count);
 }

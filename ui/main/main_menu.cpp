@@ -19,8 +19,7 @@ const QString kLanguageMenu = QStringLiteral("language");
 
 }  // namespace
 
-QMenuBar* CMainMenu::Install(CDialog& dlg)
-{
+QMenuBar* CMainMenu::Install(CDialog& dlg) {
     auto* bar = new QMenuBar(&dlg);
     bar->setObjectName(QStringLiteral("menubar"));
     bar->setNativeMenuBar(false);
@@ -61,29 +60,26 @@ QMenuBar* CMainMenu::Install(CDialog& dlg)
     return bar;
 }
 
-void CMainMenu::FitHeight(CDialog& dlg, QMenuBar& bar)
-{
+void CMainMenu::FitHeight(CDialog& dlg, QMenuBar& bar) {
     const int delta = bar.sizeHint().height() - bar.height();
-    if (delta == 0)
-        return;
+    if (delta == 0) return;
     for (QObject* child : dlg.children()) {
         auto* w = qobject_cast<QWidget*>(child);
-        if (w != nullptr && w != &bar && !w->isWindow())
-            w->move(w->x(), w->y() + delta);
+        if (w != nullptr && w != &bar && !w->isWindow()) w->move(w->x(), w->y() + delta);
     }
     bar.setGeometry(0, 0, dlg.width(), bar.height() + delta);
     dlg.setFixedSize(dlg.width(), dlg.height() + delta);
 }
 
-void CMainMenu::Retranslate(CDialog& dlg, QMenuBar& bar)
-{
+void CMainMenu::Retranslate(CDialog& dlg, QMenuBar& bar) {
     if (auto* language = bar.findChild<QMenu*>(kLanguageMenu))
         language->setTitle(MainText(kLanguageText));
-    const std::pair<int, int> items[] = {{mainwnd::ID_LANG_CHINESE, kChineseText},
-                                         {mainwnd::ID_LANG_ENGLISH, kEnglishText},
-                                         {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText},
-                                         {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu},
-                                         {trafficwnd::ID_VIEW_TRAFFIC, kTrafficText}};
+    const std::pair<int, int> items[] = {
+        {mainwnd::ID_LANG_CHINESE, kChineseText},
+        {mainwnd::ID_LANG_ENGLISH, kEnglishText},
+        {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText},
+        {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu},
+        {trafficwnd::ID_VIEW_TRAFFIC, kTrafficText}};
     for (auto [command, text] : items)
         if (auto* action = bar.findChild<QAction*>(QString::number(command)))
             action->setText(MainText(text));

@@ -3,7 +3,6 @@
 #include "lang/language.h"
 #include "ui/framework/textconv.h"
 
-QString MainText(int id)
-{
+QString MainText(int id) {
     return ToQString(GetResString(L"Main", id, L""));
 }

@@ -16,12 +16,10 @@ constexpr int kMessageWidth = 420;
 // line, the window's explanations take several.
 class CNoticeBox final : public CDlgCustomMsgbox {
 protected:
-    bool OnInitDialog() override
-    {
+    bool OnInitDialog() override {
         const bool result = CDlgCustomMsgbox::OnInitDialog();
         auto* label = ItemAs<QLabel>(kMessageLabel);
-        if (label == nullptr)
-            return result;
+        if (label == nullptr) return result;
         label->setWordWrap(true);
         const int wider = std::max(0, kMessageWidth - label->width());
         const int width = label->width() + wider;
@@ -37,8 +35,7 @@ protected:
 
 }  // namespace
 
-int ShowNotice(const QString& title, const QString& message)
-{
+int ShowNotice(const QString& title, const QString& message) {
     CNoticeBox box;
     box.m_strTitle = ToWString(title);
     box.m_strMsg = ToWString(message);

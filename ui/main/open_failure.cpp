@@ -10,8 +10,7 @@
 using namespace maintext;
 
 SOpenProblem DiagnoseOpen(const std::string& devicePath, int errorNumber,
-                          const std::string& message)
-{
+                          const std::string& message) {
     SOpenProblem problem;
     // The terminal calls a serial port answers are refused by anything else.
     if (errorNumber == ENOTTY) {
@@ -36,15 +35,14 @@ SOpenProblem DiagnoseOpen(const std::string& devicePath, int errorNumber,
             problem.kind = SOpenProblem::Kind::Other;
             // The system's own words for the number; the port's message
             // when there is none.
-            problem.reason = QString::fromLocal8Bit(
-                errorNumber != 0 ? std::strerror(errorNumber) : message.c_str());
+            problem.reason = QString::fromLocal8Bit(errorNumber != 0 ? std::strerror(errorNumber)
+                                                                     : message.c_str());
             break;
     }
     return problem;
 }
 
-QString OpenFailureText(const QString& port, const SOpenProblem& problem)
-{
+QString OpenFailureText(const QString& port, const SOpenProblem& problem) {
     switch (problem.kind) {
         case SOpenProblem::Kind::NoSuchPort:
             return MainText(kNoSuchPortText).arg(port);
@@ -54,8 +52,7 @@ QString OpenFailureText(const QString& port, const SOpenProblem& problem)
                 return MainText(kNoPermissionText).arg(port);
             return MainText(kNoPermissionGroupText).arg(port, problem.group);
         case SOpenProblem::Kind::Busy:
-            if (problem.holder.isEmpty())
-                return MainText(kBusyText).arg(port);
+            if (problem.holder.isEmpty()) return MainText(kBusyText).arg(port);
             return MainText(kBusyHolderText).arg(port, problem.holder);
         case SOpenProblem::Kind::NotSerial:
             return MainText(kNotSerialText).arg(port);

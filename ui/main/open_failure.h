@@ -14,7 +14,8 @@ struct SOpenProblem {
 };
 
 // From the failed open's error number and message, and the device it tried.
-SOpenProblem DiagnoseOpen(const std::string& devicePath, int errorNumber, const std::string& message);
+SOpenProblem DiagnoseOpen(const std::string& devicePath, int errorNumber,
+                          const std::string& message);
 
 // "Cannot open <port>: ..." for the message box.
 QString OpenFailureText(const QString& port, const SOpenProblem& problem);

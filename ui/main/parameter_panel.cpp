@@ -8,8 +8,8 @@
 #include "ui/framework/textconv.h"
 #include "ui/main/busy_rows.h"
 #include "ui/main/checked_write.h"
-#include "ui/main/field_marks.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/field_marks.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 
@@ -19,12 +19,9 @@ using protocol::OperationCode;
 CParameterPanel::CParameterPanel(CDialog& dlg, protocol::CTransmitterLink& link,
                                  protocol::DeviceParameters& params, CBusyRows& busy,
                                  CFieldMarks& marks)
-    : m_dlg(dlg), m_link(link), m_params(params), m_busy(busy), m_marks(marks)
-{
-}
+    : m_dlg(dlg), m_link(link), m_params(params), m_busy(busy), m_marks(marks) {}
 
-void CParameterPanel::BindEdits()
-{
+void CParameterPanel::BindEdits() {
     m_dlg.BindText(IDC_OFFSET, &m_params.zeroOffset);
     m_dlg.BindText(IDC_LOWER, &m_params.lowerLimit);
     m_dlg.BindText(IDC_UPPER, &m_params.upperLimit);
@@ -35,8 +32,7 @@ void CParameterPanel::BindEdits()
     m_dlg.BindText(IDC_FULL_OUT, &m_params.fullOutput);
 }
 
-void CParameterPanel::FillBoxes()
-{
+void CParameterPanel::FillBoxes() {
     m_dlg.ComboResetContent(IDC_SOURCE);
     for (const protocol::SignalSourceEntry& e : protocol::kSignalSources)
         m_dlg.ComboAddString(IDC_SOURCE, QString::fromWCharArray(e.firstFill));
@@ -70,8 +66,7 @@ constexpr SEditField kEditFields[] = {
 
 }  // namespace
 
-std::uint32_t CParameterPanel::ShowValues()
-{
+std::uint32_t CParameterPanel::ShowValues() {
     // A sampling pass brings only its sample: a spin step or an edit typed
     // but not sent yet must survive it.
     const protocol::CTransmitterLink::ParameterUpdate update = m_link.TakeUpdate();
@@ -84,13 +79,10 @@ std::uint32_t CParameterPanel::ShowValues()
         m_params.gain = v.gain;
         m_dlg.ComboSetCurSel(IDC_GAIN, m_params.gain);
     }
-    if (update.Changed(protocol::kBaudCodeIndex))
-        m_params.baudCode = v.baudCode;
-    if (update.Changed(protocol::kDecimalsIndex))
-        m_params.decimals = v.decimals;
+    if (update.Changed(protocol::kBaudCodeIndex)) m_params.baudCode = v.baudCode;
+    if (update.Changed(protocol::kDecimalsIndex)) m_params.decimals = v.decimals;
     for (const SEditField& f : kEditFields) {
-        if (!update.Changed(f.index))
-            continue;
+        if (!update.Changed(f.index)) continue;
         m_params.*f.field = v.*f.field;
         m_dlg.SetDlgItemText(f.editId, m_params.*f.field);
     }
@@ -99,111 +91,93 @@ std::uint32_t CParameterPanel::ShowValues()
         ShowUnit();
     }
     for (int index = 0; index < protocol::kRegisterCount; ++index)
-        if (update.Changed(index))
-            m_marks.Clear(index);
+        if (update.Changed(index)) m_marks.Clear(index);
     return update.changed;
 }
 
-void CParameterPanel::NoAnswer(int index)
-{
+void CParameterPanel::NoAnswer(int index) {
     if (index == protocol::kSignalSourceIndex)
         m_params.signalSource = 0xFFFF;
     else if (index == protocol::kGainIndex)
         m_params.gain = 0xFFFF;
     for (const SEditField& f : kEditFields)
-        if (f.index == index)
-            (m_params.*f.field).clear();
+        if (f.index == index) (m_params.*f.field).clear();
     m_marks.MarkNoAnswer(index);
 }
 
-void CParameterPanel::Started(OperationCode code, std::optional<std::uint16_t> word)
-{
-    if (!word || !m_link.StartWriteTask(code, *word))
-        return;
+void CParameterPanel::Started(OperationCode code, std::optional<std::uint16_t> word) {
+    if (!word || !m_link.StartWriteTask(code, *word)) return;
     m_busy.Begin(static_cast<int>(code));
-    if (m_onWrite)
-        m_onWrite(code, *word);
+    if (m_onWrite) m_onWrite(code, *word);
 }
 
-void CParameterPanel::ShowUnit()
-{
+void CParameterPanel::ShowUnit() {
     const QString unit = ToQString(protocol::UnitLabel(m_params.unit));
     for (int id : {IDC_OFFSET_UNIT, IDC_LOWER_UNIT, IDC_UPPER_UNIT, IDC_TEMP_UNIT})
         m_dlg.SetDlgItemText(id, unit);
 }
 
-void CParameterPanel::WriteText(OperationCode code, const std::wstring& text)
-{
+void CParameterPanel::WriteText(OperationCode code, const std::wstring& text) {
     const std::optional<std::uint16_t> word = CheckedTypedWord(code, text, m_params.decimals);
     if (!word) {
-        m_link.ReportRefused(code, text,
-                             protocol::DescribeProblem(protocol::CheckTypedValue(code, text, m_params.decimals)));
+        m_link.ReportRefused(
+            code, text,
+            protocol::DescribeProblem(protocol::CheckTypedValue(code, text, m_params.decimals)));
         return;
     }
-    const std::wstring& other = code == OperationCode::WriteLowerLimit ? m_params.upperLimit
-                                                                       : m_params.lowerLimit;
-    if (!ConfirmLimits(code, *word, other))
-        return;
+    const std::wstring& other =
+        code == OperationCode::WriteLowerLimit ? m_params.upperLimit : m_params.lowerLimit;
+    if (!ConfirmLimits(code, *word, other)) return;
     Started(code, word);
 }
 
-void CParameterPanel::WriteSelection(OperationCode code, int boxId, std::uint16_t& field)
-{
+void CParameterPanel::WriteSelection(OperationCode code, int boxId, std::uint16_t& field) {
     const int selection = m_dlg.ComboGetCurSel(boxId);
     field = protocol::SelectionToWord(selection);
     if (const std::optional<std::uint16_t> word = CheckedSelectionWord(code, selection))
         Started(code, word);
 }
 
-void CParameterPanel::OnSignalSource()
-{
+void CParameterPanel::OnSignalSource() {
     WriteSelection(OperationCode::WriteSignalSource, IDC_SOURCE, m_params.signalSource);
 }
 
-void CParameterPanel::OnGain()
-{
+void CParameterPanel::OnGain() {
     WriteSelection(OperationCode::WriteGain, IDC_GAIN, m_params.gain);
 }
 
-void CParameterPanel::OnZeroOffset()
-{
+void CParameterPanel::OnZeroOffset() {
     m_dlg.UpdateData(true);
     WriteText(OperationCode::WriteZeroOffset, m_params.zeroOffset);
 }
 
-void CParameterPanel::OnLowerLimit()
-{
+void CParameterPanel::OnLowerLimit() {
     m_dlg.UpdateData(true);
     WriteText(OperationCode::WriteLowerLimit, m_params.lowerLimit);
 }
 
-void CParameterPanel::OnUpperLimit()
-{
+void CParameterPanel::OnUpperLimit() {
     m_dlg.UpdateData(true);
     WriteText(OperationCode::WriteUpperLimit, m_params.upperLimit);
 }
 
-void CParameterPanel::OnTempComp()
-{
+void CParameterPanel::OnTempComp() {
     m_dlg.UpdateData(true);
     WriteText(OperationCode::WriteTempComp, m_params.tempComp);
 }
 
-int CParameterPanel::ResultTitleId(int code)
-{
-    if (code < 17 || code > 26)
-        return 0;
+int CParameterPanel::ResultTitleId(int code) {
+    if (code < 17 || code > 26) return 0;
     return protocol::ResultStringNumber(static_cast<OperationCode>(code));
 }
 
-void CParameterPanel::ShowWriteResult(int code, bool success, const QString& note)
-{
+void CParameterPanel::ShowWriteResult(int code, bool success, const QString& note) {
     const int titleId = ResultTitleId(code);
     CDlgCustomMsgbox box;
     box.m_strTitle = titleId != 0 ? ToWString(MainText(titleId)) : std::wstring();
-    QString message = MainText(success ? maintext::kWriteSucceededText : maintext::kWriteFailedText);
-    if (!note.isEmpty())
-        message += QStringLiteral("\n") + note;
+    QString message =
+        MainText(success ? maintext::kWriteSucceededText : maintext::kWriteFailedText);
+    if (!note.isEmpty()) message += QStringLiteral("\n") + note;
     box.m_strMsg = ToWString(message);
     box.DoModal();
 }

@@ -22,8 +22,7 @@ public:
 
     void BindEdits();
     // Told of every write this panel starts.
-    void SetWriteListener(std::function<void(protocol::OperationCode, std::uint16_t)> listener)
-    {
+    void SetWriteListener(std::function<void(protocol::OperationCode, std::uint16_t)> listener) {
         m_onWrite = std::move(listener);
     }
     void FillBoxes();

@@ -8,14 +8,10 @@
 class CPortBox : public QComboBox {
 public:
     explicit CPortBox(std::function<void()> aboutToOpen, QWidget* parent = nullptr)
-        : QComboBox(parent), m_aboutToOpen(std::move(aboutToOpen))
-    {
-    }
+        : QComboBox(parent), m_aboutToOpen(std::move(aboutToOpen)) {}
 
-    void showPopup() override
-    {
-        if (m_aboutToOpen)
-            m_aboutToOpen();
+    void showPopup() override {
+        if (m_aboutToOpen) m_aboutToOpen();
         QComboBox::showPopup();
     }
 

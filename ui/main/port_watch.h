@@ -12,7 +12,8 @@ class QSocketNotifier;
 // monitor's descriptor is watched by the window's own event loop.
 class CPortWatch {
 public:
-    CPortWatch(std::unique_ptr<CPortMonitor> monitor, QObject* owner, std::function<void()> changed);
+    CPortWatch(std::unique_ptr<CPortMonitor> monitor, QObject* owner,
+               std::function<void()> changed);
     ~CPortWatch();
     CPortWatch(const CPortWatch&) = delete;
     CPortWatch& operator=(const CPortWatch&) = delete;

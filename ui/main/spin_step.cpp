@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
-long long LeadingInteger(const QString& text)
-{
+long long LeadingInteger(const QString& text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
-    while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' ||
-                     text[i] == u'\r' || text[i] == u'\v' || text[i] == u'\f'))
+    while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r' ||
+                     text[i] == u'\v' || text[i] == u'\f'))
         ++i;
     bool negative = false;
     if (i < n && (text[i] == u'+' || text[i] == u'-')) {
@@ -21,9 +20,7 @@ long long LeadingInteger(const QString& text)
     return negative ? -value : value;
 }
 
-QString SpinStep(const QString& editText, int delta)
-{
-    const long long value =
-        std::clamp(LeadingInteger(editText) - delta, 0LL, 65535LL);
+QString SpinStep(const QString& editText, int delta) {
+    const long long value = std::clamp(LeadingInteger(editText) - delta, 0LL, 65535LL);
     return QString::number(value);
 }

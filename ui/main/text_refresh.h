@@ -26,9 +26,15 @@ public:
     void Refresh(const SRefreshState& state);
 
     // Texts the handlers also set between refreshes.
-    static int ConnectTextId(bool connected) { return connected ? maintext::kDisconnectText : maintext::kConnectText; }
-    static int StatusTextId(bool connected) { return connected ? maintext::kOnlineText : maintext::kOfflineText; }
-    static int SampleTextId(bool sampling) { return sampling ? maintext::kModifyText : maintext::kReadText; }
+    static int ConnectTextId(bool connected) {
+        return connected ? maintext::kDisconnectText : maintext::kConnectText;
+    }
+    static int StatusTextId(bool connected) {
+        return connected ? maintext::kOnlineText : maintext::kOfflineText;
+    }
+    static int SampleTextId(bool sampling) {
+        return sampling ? maintext::kModifyText : maintext::kReadText;
+    }
 
 private:
     void SetTexts(const SRefreshState& state);

@@ -106,8 +106,8 @@ QVariant CTrafficModel::data(const QModelIndex& index, int role) const {
 QVariant CTrafficModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static constexpr int kTexts[kColumnCount] = {kTrafficTimeText, kTrafficDirectionText, kTrafficBytesText,
-                                                 kTrafficMeaningText};
+    static constexpr int kTexts[kColumnCount] = {kTrafficTimeText, kTrafficDirectionText,
+                                                 kTrafficBytesText, kTrafficMeaningText};
     return section >= 0 && section < kColumnCount ? MainText(kTexts[section]) : QString();
 }
 

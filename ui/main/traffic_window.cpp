@@ -144,7 +144,8 @@ void CTrafficWindow::ShowCounters() {
 
 void CTrafficWindow::Clear() {
     m_model->Clear();
-    m_rows->setText(MainText(kTrafficRowsText).arg(0).arg(static_cast<qulonglong>(m_record.Capacity())));
+    m_rows->setText(
+        MainText(kTrafficRowsText).arg(0).arg(static_cast<qulonglong>(m_record.Capacity())));
 }
 
 void CTrafficWindow::CopySelected() {
@@ -175,10 +176,12 @@ void CTrafficWindow::Save() {
     const QString text = MainText(kTrafficTextFilesText);
     const QString csv = MainText(kTrafficCsvFilesText);
     QString filter;
-    const QString path = QFileDialog::getSaveFileName(this, MainText(kTrafficSaveTitleText), QString(),
-                                                      text + QStringLiteral(";;") + csv, &filter);
+    const QString path =
+        QFileDialog::getSaveFileName(this, MainText(kTrafficSaveTitleText), QString(),
+                                     text + QStringLiteral(";;") + csv, &filter);
     if (path.isEmpty()) return;
     const bool asCsv = filter == csv || path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
     if (!SaveTo(path, asCsv))
-        QMessageBox::warning(this, MainText(kTrafficText), MainText(kTrafficNotWrittenText).arg(path));
+        QMessageBox::warning(this, MainText(kTrafficText),
+                             MainText(kTrafficNotWrittenText).arg(path));
 }

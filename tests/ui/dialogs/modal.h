@@ -10,15 +10,15 @@
 
 template <class D>
 void WhenModal(std::function<void(D*)> action) {
-  QTimer::singleShot(0, qApp, [action] {
-    QWidget* modal = QApplication::activeModalWidget();
-    auto* dlg = dynamic_cast<D*>(modal);
-    if (dlg == nullptr) {
-      // End whatever is open, so a failing test cannot hang the suite.
-      ADD_FAILURE() << "no modal dialog of the expected kind";
-      if (auto* other = qobject_cast<QDialog*>(modal)) other->done(-2);
-      return;
-    }
-    action(dlg);
-  });
+    QTimer::singleShot(0, qApp, [action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* dlg = dynamic_cast<D*>(modal);
+        if (dlg == nullptr) {
+            // End whatever is open, so a failing test cannot hang the suite.
+            ADD_FAILURE() << "no modal dialog of the expected kind";
+            if (auto* other = qobject_cast<QDialog*>(modal)) other->done(-2);
+            return;
+        }
+        action(dlg);
+    });
 }

@@ -7,6 +7,6 @@
 // What the picture control would paint, read without a paint event; friend
 // of CPictureEx.
 class CPictureExTestPeer {
- public:
-  static QImage Snapshot(const CPictureEx& picture) { return picture.Snapshot(); }
+public:
+    static QImage Snapshot(const CPictureEx& picture) { return picture.Snapshot(); }
 };

@@ -10,8 +10,9 @@
 #include <QWidget>
 
 inline void SaveSnapshot(QWidget* w, const QString& name) {
-  // A name may carry a sub-folder ("issue12/port_lost_en").
-  const QString file = QStringLiteral(CORVEXA_BINARY_DIR "/screenshots/") + name + QStringLiteral(".png");
-  QDir().mkpath(QFileInfo(file).absolutePath());
-  w->grab().save(file);
+    // A name may carry a sub-folder ("issue12/port_lost_en").
+    const QString file =
+        QStringLiteral(CORVEXA_BINARY_DIR "/screenshots/") + name + QStringLiteral(".png");
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    w->grab().save(file);
 }

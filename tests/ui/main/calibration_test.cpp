@@ -12,8 +12,7 @@ using mainwnd_test::MainWindowHarness;
 
 namespace {
 
-TEST(Calibration, ZeroSamplingFollowsTheDeviceAndStoresTheShownValue)
-{
+TEST(Calibration, ZeroSamplingFollowsTheDeviceAndStoresTheShownValue) {
     MainWindowHarness h;
     ASSERT_TRUE(h.Sim().SetRegister(20, 1000));
     h.ChooseVersion();
@@ -27,9 +26,9 @@ TEST(Calibration, ZeroSamplingFollowsTheDeviceAndStoresTheShownValue)
     // The edit follows what the device measures, pass after pass.
     for (std::uint16_t value : {1234, 1240, 1237}) {
         ASSERT_TRUE(h.Sim().SetRegister(20, value));
-        EXPECT_TRUE(MainWindowHarness::WaitFor(
-            [&] { return h.Text(IDC_ZERO_SAMPLE) == QString::number(value); }))
-            << value;
+        EXPECT_TRUE(MainWindowHarness::WaitFor([&] {
+            return h.Text(IDC_ZERO_SAMPLE) == QString::number(value);
+        })) << value;
     }
     const auto polled = h.Frames();
     const protocol::Frame read20 = FrameOf({0x01, 0x03, 0x00, 0x14, 0x00, 0x01});
@@ -44,16 +43,15 @@ TEST(Calibration, ZeroSamplingFollowsTheDeviceAndStoresTheShownValue)
     EXPECT_EQ(h.Text(IDC_ZERO_SAMPLE_BTN), QStringLiteral("Sending\u2026"));
     EXPECT_TRUE(h.Enabled(IDC_FULL_SAMPLE_BTN));
     const std::uint16_t stored = static_cast<std::uint16_t>(shown.toInt());
-    EXPECT_TRUE(h.WaitForFrame(FrameOf({0x01, 0x06, 0x00, 0x14,
-                                        static_cast<std::uint8_t>(stored >> 8),
-                                        static_cast<std::uint8_t>(stored & 0xFF)})));
+    EXPECT_TRUE(
+        h.WaitForFrame(FrameOf({0x01, 0x06, 0x00, 0x14, static_cast<std::uint8_t>(stored >> 8),
+                                static_cast<std::uint8_t>(stored & 0xFF)})));
     ASSERT_TRUE(h.WaitForBox(1));
     EXPECT_EQ(h.Boxes()[0].title, QStringLiteral("Zero Sample"));
     EXPECT_EQ(h.Text(IDC_ZERO_SAMPLE_BTN), QStringLiteral("Read"));
 }
 
-TEST(Calibration, FullSamplingDisablesTheZeroButtonAndStoresRegister21)
-{
+TEST(Calibration, FullSamplingDisablesTheZeroButtonAndStoresRegister21) {
     MainWindowHarness h;
     ASSERT_TRUE(h.Sim().SetRegister(21, 3333));
     h.ChooseVersion();
@@ -69,8 +67,7 @@ TEST(Calibration, FullSamplingDisablesTheZeroButtonAndStoresRegister21)
     EXPECT_EQ(h.Boxes()[0].title, QStringLiteral("Full Sample"));
 }
 
-TEST(Calibration, SpinArrowsStepTheOutputTextsWithinSixteenBits)
-{
+TEST(Calibration, SpinArrowsStepTheOutputTextsWithinSixteenBits) {
     MainWindowHarness h;
     h.ChooseVersion();
     const struct {
@@ -95,7 +92,8 @@ TEST(Calibration, SpinArrowsStepTheOutputTextsWithinSixteenBits)
         ASSERT_NE(spin, nullptr);
         EXPECT_EQ(spin->Buddy(), h.Dlg().Item(c.edit));
         spin->Step(c.up);
-        EXPECT_EQ(h.Text(c.edit), QString::fromUtf8(c.after)) << c.before << (c.up ? " up" : " down");
+        EXPECT_EQ(h.Text(c.edit), QString::fromUtf8(c.after))
+            << c.before << (c.up ? " up" : " down");
     }
     // Stepping sends nothing.
     EXPECT_EQ(h.Sim().FrameCount(), 0u);

@@ -140,7 +140,8 @@ TEST(CalibrationWindow, ReportListsTheSessionsWritesAsFoundAndAsLeft) {
     SetTextSetting("Calibration", "Technician", L"");
 
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
-    ASSERT_EQ(CCorvexaDlgTestPeer::Assistant(h.Dlg()).LastReportPath(), pdf) << h.Boxes()[2].message.toStdString();
+    ASSERT_EQ(CCorvexaDlgTestPeer::Assistant(h.Dlg()).LastReportPath(), pdf)
+        << h.Boxes()[2].message.toStdString();
     EXPECT_TRUE(QFile::exists(pdf));
     const QStringList lines = CsvLines(dir.filePath(QStringLiteral("report.csv")));
     for (const char* expected :

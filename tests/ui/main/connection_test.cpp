@@ -22,34 +22,28 @@ const protocol::Frame kConnectRequest{0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 
 const protocol::Frame kLinkEnd{0xFF, 0xBB, 0xFF, 0xFF, 0xFF, 0xFF, 0xF1, 0x9B};
 
 // Register values and what the window must show for them.
-void LoadDevice(corvexa::sim::SimulatedTransmitter& sim)
-{
+void LoadDevice(corvexa::sim::SimulatedTransmitter& sim) {
     const std::pair<std::uint16_t, std::uint16_t> regs[] = {
-        {10, 11}, {11, 2}, {14, 1}, {15, 125}, {16, 0xFFF6}, {17, 500}, {18, 3},
-        {19, 253}, {20, 1200}, {21, 3400}, {22, 0xFFF6}, {23, 4000}};
-    for (auto [reg, value] : regs)
-        ASSERT_TRUE(sim.SetRegister(reg, value));
+        {10, 11}, {11, 2},   {14, 1},    {15, 125},  {16, 0xFFF6}, {17, 500},
+        {18, 3},  {19, 253}, {20, 1200}, {21, 3400}, {22, 0xFFF6}, {23, 4000}};
+    for (auto [reg, value] : regs) ASSERT_TRUE(sim.SetRegister(reg, value));
 }
 
-size_t ReadRequests(const std::vector<protocol::Frame>& frames)
-{
+size_t ReadRequests(const std::vector<protocol::Frame>& frames) {
     return std::count_if(frames.begin(), frames.end(),
                          [](const protocol::Frame& f) { return f[0] == 0x01 && f[1] == 0x03; });
 }
 
 // The port is free again once nobody holds it open with a lock.
-bool PortIsFree(const std::string& path)
-{
+bool PortIsFree(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     ::close(fd);
     return free;
 }
 
-TEST(MainWindowConnection, GoesOnlineOnlyAfterTheLastReadWithTheDeviceValues)
-{
+TEST(MainWindowConnection, GoesOnlineOnlyAfterTheLastReadWithTheDeviceValues) {
     MainWindowHarness h;
     LoadDevice(h.Sim());
     h.ChooseVersion();
@@ -68,10 +62,8 @@ TEST(MainWindowConnection, GoesOnlineOnlyAfterTheLastReadWithTheDeviceValues)
     bool enabledWhileOffline = false;
     ASSERT_TRUE(MainWindowHarness::WaitFor([&] {
         const bool online = CCorvexaDlgTestPeer::LampBitmap(h.Dlg()) == IDB_ONLINE;
-        if (online && ReadRequests(h.Frames()) < 14)
-            onlineEarly = true;
-        if (!online && h.Enabled(IDC_OFFSET))
-            enabledWhileOffline = true;
+        if (online && ReadRequests(h.Frames()) < 14) onlineEarly = true;
+        if (!online && h.Enabled(IDC_OFFSET)) enabledWhileOffline = true;
         return online;
     }));
     EXPECT_FALSE(onlineEarly);
@@ -81,30 +73,28 @@ TEST(MainWindowConnection, GoesOnlineOnlyAfterTheLastReadWithTheDeviceValues)
     ASSERT_GE(frames.size(), 16u);
     EXPECT_EQ(frames[0], kConnectRequest);
     for (int i = 0; i < 14; ++i)
-        EXPECT_EQ(frames[2 + i], FrameOf({0x01, 0x03, 0x00, static_cast<std::uint8_t>(10 + i), 0x00, 0x01}))
+        EXPECT_EQ(frames[2 + i],
+                  FrameOf({0x01, 0x03, 0x00, static_cast<std::uint8_t>(10 + i), 0x00, 0x01}))
             << Hex(frames[2 + i]).toStdString();
 
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("Device is online"));
-    for (int id : kParameterControls)
-        EXPECT_TRUE(h.Enabled(id)) << id;
+    for (int id : kParameterControls) EXPECT_TRUE(h.Enabled(id)) << id;
 
     const struct {
         int id;
         const char* text;
     } shown[] = {
-        {IDC_OFFSET, "12.5"},      {IDC_LOWER, "-10"},        {IDC_UPPER, "500"},
-        {IDC_TEMP, "25.3"},        {IDC_ZERO_SAMPLE, "1200"}, {IDC_FULL_SAMPLE, "3400"},
-        {IDC_ZERO_OUT, "65526"},   {IDC_FULL_OUT, "4000"},    {IDC_OFFSET_UNIT, "Mpa"},
-        {IDC_LOWER_UNIT, "Mpa"},   {IDC_UPPER_UNIT, "Mpa"},   {IDC_TEMP_UNIT, "Mpa"},
-        {IDC_SOURCE, "WRe3/255"},  {IDC_GAIN, "50"},          {IDC_BAUD, "19200"},
+        {IDC_OFFSET, "12.5"},     {IDC_LOWER, "-10"},        {IDC_UPPER, "500"},
+        {IDC_TEMP, "25.3"},       {IDC_ZERO_SAMPLE, "1200"}, {IDC_FULL_SAMPLE, "3400"},
+        {IDC_ZERO_OUT, "65526"},  {IDC_FULL_OUT, "4000"},    {IDC_OFFSET_UNIT, "Mpa"},
+        {IDC_LOWER_UNIT, "Mpa"},  {IDC_UPPER_UNIT, "Mpa"},   {IDC_TEMP_UNIT, "Mpa"},
+        {IDC_SOURCE, "WRe3/255"}, {IDC_GAIN, "50"},          {IDC_BAUD, "19200"},
     };
-    for (const auto& s : shown)
-        EXPECT_EQ(h.Text(s.id), QString::fromUtf8(s.text)) << s.id;
+    for (const auto& s : shown) EXPECT_EQ(h.Text(s.id), QString::fromUtf8(s.text)) << s.id;
     h.Snapshot(QStringLiteral("main_factory_online"));
 }
 
-TEST(MainWindowConnection, UserVersionReadsOnlyTheFirstEightRegisters)
-{
+TEST(MainWindowConnection, UserVersionReadsOnlyTheFirstEightRegisters) {
     MainWindowHarness h({.factory = false});
     LoadDevice(h.Sim());
     h.ChooseVersion();
@@ -115,8 +105,7 @@ TEST(MainWindowConnection, UserVersionReadsOnlyTheFirstEightRegisters)
     EXPECT_EQ(h.Text(IDC_ZERO_OUT), QString());
 }
 
-TEST(MainWindowConnection, DisconnectGoesOfflineSendsLinkEndAndClosesThePort)
-{
+TEST(MainWindowConnection, DisconnectGoesOfflineSendsLinkEndAndClosesThePort) {
     MainWindowHarness h;
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
@@ -127,19 +116,18 @@ TEST(MainWindowConnection, DisconnectGoesOfflineSendsLinkEndAndClosesThePort)
     EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("Connect Device"));
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("Device is offline"));
     EXPECT_EQ(CCorvexaDlgTestPeer::LampBitmap(h.Dlg()), IDB_OFFLINE);
-    for (int id : kParameterControls)
-        EXPECT_FALSE(h.Enabled(id)) << id;
+    for (int id : kParameterControls) EXPECT_FALSE(h.Enabled(id)) << id;
 
     EXPECT_TRUE(h.WaitForFrame(kLinkEnd));
-    EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }));
+    EXPECT_TRUE(
+        MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }));
     EXPECT_TRUE(PortIsFree(h.Sim().SlavePath()));
 
     // And the same port connects again.
     EXPECT_TRUE(h.ConnectAndWaitOnline());
 }
 
-TEST(MainWindowConnection, APortThatCannotBeOpenedLeavesTheWindowOffline)
-{
+TEST(MainWindowConnection, APortThatCannotBeOpenedLeavesTheWindowOffline) {
     MainWindowHarness h;
     h.ChooseVersion();
     h.Dlg().ComboSetCurSel(IDC_PORT, -1);  // nothing selected: empty name
@@ -149,8 +137,7 @@ TEST(MainWindowConnection, APortThatCannotBeOpenedLeavesTheWindowOffline)
     EXPECT_FALSE(CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen());
 }
 
-TEST(MainWindowConnection, ClosingWhileConnectedSendsLinkEndThenClosesThePort)
-{
+TEST(MainWindowConnection, ClosingWhileConnectedSendsLinkEndThenClosesThePort) {
     MainWindowHarness h({.factory = true, .exitPause = std::chrono::milliseconds(2000)});
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
@@ -162,16 +149,14 @@ TEST(MainWindowConnection, ClosingWhileConnectedSendsLinkEndThenClosesThePort)
     EXPECT_TRUE(PortIsFree(h.Sim().SlavePath()));
 }
 
-TEST(MainWindowConnection, ClosingWithoutEverConnectingSendsNothing)
-{
+TEST(MainWindowConnection, ClosingWithoutEverConnectingSendsNothing) {
     MainWindowHarness h({.factory = false, .exitPause = std::chrono::milliseconds(300)});
     h.ChooseVersion();
     h.DestroyWindow();
     EXPECT_EQ(h.Sim().FrameCount(), 0u);
 }
 
-TEST(MainWindowConnection, ClosingDuringTheReadAllIsSafe)
-{
+TEST(MainWindowConnection, ClosingDuringTheReadAllIsSafe) {
     MainWindowHarness h;
     h.Sim().SetReplyDelay(std::chrono::milliseconds(150));
     h.ChooseVersion();

@@ -18,8 +18,7 @@ using namespace std::chrono_literals;
 const protocol::Frame kConnectRequest{0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F};
 const protocol::Frame kLinkEnd{0xFF, 0xBB, 0xFF, 0xFF, 0xFF, 0xFF, 0xF1, 0x9B};
 
-TEST(WindowConnections, ReadAllOfTheLastConnectionNeverLightsTheLampOfTheNext)
-{
+TEST(WindowConnections, ReadAllOfTheLastConnectionNeverLightsTheLampOfTheNext) {
     protocol::CTransmitterLink::Timing quick;
     quick.attempt = 100ms;
     quick.guard = 30ms;
@@ -29,7 +28,8 @@ TEST(WindowConnections, ReadAllOfTheLastConnectionNeverLightsTheLampOfTheNext)
     h.Click(IDC_CONNECT);
     ASSERT_TRUE(h.WaitForFrame(FrameOf({0x01, 0x03, 0x00, 0x0C, 0x00, 0x01})));
     h.Click(IDC_CONNECT);  // disconnect in the middle of the read-all
-    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }));
+    ASSERT_TRUE(
+        MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }));
 
     h.Sim().SetSilent(true);
     MainWindowHarness::WaitFor([] { return false; }, 200);  // a reply under way lands
@@ -37,16 +37,17 @@ TEST(WindowConnections, ReadAllOfTheLastConnectionNeverLightsTheLampOfTheNext)
     h.Click(IDC_CONNECT);
     // Without its own handshake the new connection never goes online, however
     // long the old read-all would have taken to run out.
-    EXPECT_FALSE(MainWindowHarness::WaitFor([&] { return CCorvexaDlgTestPeer::LampBitmap(h.Dlg()) == IDB_ONLINE; }, 3000));
+    EXPECT_FALSE(MainWindowHarness::WaitFor(
+        [&] { return CCorvexaDlgTestPeer::LampBitmap(h.Dlg()) == IDB_ONLINE; }, 3000));
     // Only its own handshake went out; once that gave up, LinkEnd closed it.
     const auto frames = h.Frames();
     for (size_t i = 0; i < frames.size(); ++i)
-        EXPECT_TRUE(frames[i] == kConnectRequest || (frames[i] == kLinkEnd && i + 1 == frames.size()))
+        EXPECT_TRUE(frames[i] == kConnectRequest ||
+                    (frames[i] == kLinkEnd && i + 1 == frames.size()))
             << i;
 }
 
-TEST(WindowConnections, LinkEndReachesTheDeviceWhileAWriteToASilentDeviceIsOnTheLine)
-{
+TEST(WindowConnections, LinkEndReachesTheDeviceWhileAWriteToASilentDeviceIsOnTheLine) {
     MainWindowHarness h;
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
@@ -60,14 +61,14 @@ TEST(WindowConnections, LinkEndReachesTheDeviceWhileAWriteToASilentDeviceIsOnThe
     h.Click(IDC_CONNECT);
     // The attempt on the line runs out (at most 1 s), then LinkEnd goes.
     EXPECT_TRUE(h.WaitForFrame(kLinkEnd, 1600));
-    EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }, 1600));
+    EXPECT_TRUE(MainWindowHarness::WaitFor(
+        [&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }, 1600));
     EXPECT_EQ(h.Frames(), (std::vector<protocol::Frame>{write, kLinkEnd}));
     MainWindowHarness::WaitFor([] { return false; }, 300);
     EXPECT_TRUE(h.Boxes().empty());  // the write's connection is over: no result
 }
 
-TEST(WindowConnections, APortWhoseProductNameHasParenthesesOpensItsOwnDevice)
-{
+TEST(WindowConnections, APortWhoseProductNameHasParenthesesOpensItsOwnDevice) {
     MainWindowHarness h({.portLabel = L"USB-Serial (CH340)"});
     h.ChooseVersion();
     EXPECT_TRUE(h.ConnectAndWaitOnline());
@@ -75,8 +76,7 @@ TEST(WindowConnections, APortWhoseProductNameHasParenthesesOpensItsOwnDevice)
 
 class SamplingWindow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(h.Sim().SetRegister(20, 1000));
         ASSERT_TRUE(h.Sim().SetRegister(22, 4000));
         h.ChooseVersion();
@@ -85,29 +85,26 @@ protected:
     }
 
     // Waits for the sample edit to show `value`, taken from the device.
-    bool Shows(std::uint16_t value)
-    {
+    bool Shows(std::uint16_t value) {
         h.Sim().SetRegister(20, value);
-        return MainWindowHarness::WaitFor([&] { return h.Text(IDC_ZERO_SAMPLE) == QString::number(value); });
+        return MainWindowHarness::WaitFor(
+            [&] { return h.Text(IDC_ZERO_SAMPLE) == QString::number(value); });
     }
 
     MainWindowHarness h;
 };
 
-TEST_F(SamplingWindow, SpinStepAndTypedTextSurviveSamplingPasses)
-{
+TEST_F(SamplingWindow, SpinStepAndTypedTextSurviveSamplingPasses) {
     auto* spin = dynamic_cast<CUpDownCtrl*>(h.Dlg().Item(IDC_ZERO_OUT_SPIN));
     ASSERT_NE(spin, nullptr);
     spin->Step(true);
     h.SetText(IDC_UPPER, QStringLiteral("777"));  // typed, not sent
-    for (std::uint16_t value : {1234, 1240})
-        ASSERT_TRUE(Shows(value));
+    for (std::uint16_t value : {1234, 1240}) ASSERT_TRUE(Shows(value));
     EXPECT_EQ(h.Text(IDC_ZERO_OUT), QStringLiteral("4001"));
     EXPECT_EQ(h.Text(IDC_UPPER), QStringLiteral("777"));
 }
 
-TEST_F(SamplingWindow, StoringTheSampleSendsTheValueShownAtThePress)
-{
+TEST_F(SamplingWindow, StoringTheSampleSendsTheValueShownAtThePress) {
     ASSERT_TRUE(Shows(1500));
     // The device moves on and its next reply comes in, but the window has
     // not shown it yet when the technician presses.

@@ -5,8 +5,7 @@
 
 namespace {
 
-TEST(PortBoxEntry, NameIsCutFromBetweenTheParentheses)
-{
+TEST(PortBoxEntry, NameIsCutFromBetweenTheParentheses) {
     const struct {
         const char* friendly;
         const char* entry;
@@ -15,11 +14,11 @@ TEST(PortBoxEntry, NameIsCutFromBetweenTheParentheses)
         {"FT232R USB UART (ttyUSB0)", "ttyUSB0"},
         {"Simulated transmitter (/dev/pts/4)", "/dev/pts/4"},
         {"/tmp/vcom (/tmp/vcom)", "/tmp/vcom"},
-        {"A (b) (ttyS0)", "b"},          // the first pair wins
-        {"ttyS0)", "ttyS0"},             // no "(": text before ")"
-        {"Port (COM3", ""},              // no ")" after "("
+        {"A (b) (ttyS0)", "b"},  // the first pair wins
+        {"ttyS0)", "ttyS0"},     // no "(": text before ")"
+        {"Port (COM3", ""},      // no ")" after "("
         {"ttyS0", ""},
-        {"x) (y", ""},            // ")" before "(": nothing between
+        {"x) (y", ""},  // ")" before "(": nothing between
         {"()", ""},
         {"", ""},
     };
@@ -28,8 +27,7 @@ TEST(PortBoxEntry, NameIsCutFromBetweenTheParentheses)
             << c.friendly;
 }
 
-TEST(SpinStep, UpReportsMinusOneAndStaysWithinSixteenBits)
-{
+TEST(SpinStep, UpReportsMinusOneAndStaysWithinSixteenBits) {
     const struct {
         const char* text;
         int delta;
@@ -44,7 +42,7 @@ TEST(SpinStep, UpReportsMinusOneAndStaysWithinSixteenBits)
         {"0", +1, "0"},
         {"-7", +1, "0"},
         {"-7", -1, "0"},
-        {"abc", -1, "1"},   // a non-number counts as 0
+        {"abc", -1, "1"},  // a non-number counts as 0
         {"abc", +1, "0"},
         {"", -1, "1"},
         {"  12.7", -1, "13"},

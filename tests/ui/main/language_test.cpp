@@ -1,12 +1,12 @@
 // Texts of the main window and the language commands of its menu.
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QChartView>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "lang/language.h"
 #include "res/strings/stringtable.h"
@@ -18,10 +18,11 @@ using mainwnd_test::MainWindowHarness;
 
 namespace {
 
-QString Builtin(int id) { return QString::fromWCharArray(corvexa::res::LoadBuiltinString(id)); }
+QString Builtin(int id) {
+    return QString::fromWCharArray(corvexa::res::LoadBuiltinString(id));
+}
 
-void Trigger(CCorvexaDlg& dlg, int command)
-{
+void Trigger(CCorvexaDlg& dlg, int command) {
     auto* action = dlg.findChild<QMenuBar*>()->findChild<QAction*>(QString::number(command));
     ASSERT_NE(action, nullptr) << command;
     action->trigger();
@@ -31,8 +32,7 @@ class Language : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { InitLanguage(); }
 
-    void SetUp() override
-    {
+    void SetUp() override {
         SetLanguage(1033);
         ASSERT_TRUE(h.Sim().SetRegister(10, 11));
         h.ChooseVersion();
@@ -42,16 +42,13 @@ protected:
     MainWindowHarness h;
 };
 
-TEST_F(Language, MenuOffersTheTwoLanguagesAndTheAboutBoxInTheLoadedLanguage)
-{
+TEST_F(Language, MenuOffersTheTwoLanguagesAndTheAboutBoxInTheLoadedLanguage) {
     auto* bar = h.Dlg().findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
     auto texts = [&] {
         QStringList all;
-        for (QMenu* m : bar->findChildren<QMenu*>())
-            all << m->title();
-        for (QAction* a : bar->findChildren<QAction*>())
-            all << a->text();
+        for (QMenu* m : bar->findChildren<QMenu*>()) all << m->title();
+        for (QAction* a : bar->findChildren<QAction*>()) all << a->text();
         return all;
     };
     for (const char* text : {"Language", "Simplified Chinese", "English", "About Corvexa…"})
@@ -64,8 +61,7 @@ TEST_F(Language, MenuOffersTheTwoLanguagesAndTheAboutBoxInTheLoadedLanguage)
     EXPECT_EQ(h.AboutBoxes(), 1);
 }
 
-TEST_F(Language, SwitchingWhileConnectedFollowsTheStateAndKeepsTheSelection)
-{
+TEST_F(Language, SwitchingWhileConnectedFollowsTheStateAndKeepsTheSelection) {
     ASSERT_TRUE(h.ConnectAndWaitOnline());
     ASSERT_EQ(h.Text(IDC_SOURCE), QStringLiteral("WRe3/255"));
     h.Click(IDC_ZERO_SAMPLE_BTN);  // sampling changes the button's text id
@@ -94,7 +90,8 @@ TEST_F(Language, SwitchingWhileConnectedFollowsTheStateAndKeepsTheSelection)
     auto* bar = h.Dlg().findChild<QMenuBar*>();
     QCoreApplication::processEvents();
     for (QAction* entry : bar->actions())
-        EXPECT_TRUE(bar->rect().contains(bar->actionGeometry(entry))) << entry->text().toStdString();
+        EXPECT_TRUE(bar->rect().contains(bar->actionGeometry(entry)))
+            << entry->text().toStdString();
     auto* extension = bar->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button"));
     EXPECT_TRUE(extension == nullptr || !extension->isVisible());
     h.Snapshot(QStringLiteral("main_chinese"));
@@ -110,8 +107,7 @@ TEST_F(Language, SwitchingWhileConnectedFollowsTheStateAndKeepsTheSelection)
     EXPECT_EQ(h.Dlg().ComboGetLBText(IDC_SOURCE, 14), QStringLiteral("Float Level"));
 }
 
-TEST_F(Language, MissingPackFallsBackToTheBuiltInEnglish)
-{
+TEST_F(Language, MissingPackFallsBackToTheBuiltInEnglish) {
     Trigger(h.Dlg(), ID_LANG_CHINESE);
     ASSERT_EQ(GetLangIDSetting(), 2052);
     SetLanguage(1049);  // no ru_RU pack is shipped
@@ -119,9 +115,9 @@ TEST_F(Language, MissingPackFallsBackToTheBuiltInEnglish)
     const struct {
         int control;
         int text;
-    } rows[] = {{IDC_PORT_LABEL, 105}, {IDC_CONNECT, 107}, {IDC_STATUS, 110},
+    } rows[] = {{IDC_PORT_LABEL, 105},   {IDC_CONNECT, 107},     {IDC_STATUS, 110},
                 {IDC_SOURCE_LABEL, 111}, {IDC_OFFSET_NOTE, 114}, {IDC_RANGE_NOTE, 117},
-                {IDC_NOTE_TC, 125}, {IDC_OUT_NOTE, 129}, {IDC_SOURCE_SET, 131},
+                {IDC_NOTE_TC, 125},      {IDC_OUT_NOTE, 129},    {IDC_SOURCE_SET, 131},
                 {IDC_ZERO_OUT_SET, 132}};
     for (const auto& r : rows) {
         EXPECT_FALSE(Builtin(r.text).isEmpty());
@@ -133,8 +129,7 @@ TEST_F(Language, MissingPackFallsBackToTheBuiltInEnglish)
     EXPECT_EQ(GetLangIDSetting(), 2052);
 }
 
-TEST_F(Language, RefreshTwiceGivesTheSameWindow)
-{
+TEST_F(Language, RefreshTwiceGivesTheSameWindow) {
     auto capture = [&] {
         QStringList all;
         for (QWidget* w : h.Dlg().findChildren<QWidget*>())

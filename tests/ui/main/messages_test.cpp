@@ -9,14 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <gtest/gtest.h>
 
 #include "lang/language.h"
+#include "res/strings/stringtable.h"
 #include "serial/impl/unix_syscalls.h"
 #include "serial/serial.h"
-#include "res/strings/stringtable.h"
 #include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
@@ -31,21 +31,18 @@ namespace {
 using namespace std::chrono_literals;
 
 // Quick attempts, so that three of them run out in about half a second.
-protocol::CTransmitterLink::Timing Quick()
-{
+protocol::CTransmitterLink::Timing Quick() {
     protocol::CTransmitterLink::Timing t;
     t.attempt = 100ms;
     t.guard = 80ms;
     return t;
 }
 
-QString Shot(const char* what, std::uint16_t lang)
-{
+QString Shot(const char* what, std::uint16_t lang) {
     return QStringLiteral("issue12/%1_%2").arg(QLatin1String(what), lang == 2052 ? "zh" : "en");
 }
 
-QString Placeholder(CCorvexaDlg& dlg, int id)
-{
+QString Placeholder(CCorvexaDlg& dlg, int id) {
     auto* edit = qobject_cast<QLineEdit*>(dlg.Item(id));
     return edit != nullptr ? edit->placeholderText() : QString();
 }
@@ -53,8 +50,7 @@ QString Placeholder(CCorvexaDlg& dlg, int id)
 class InLanguage : public ::testing::TestWithParam<std::uint16_t> {
 protected:
     static void SetUpTestSuite() { InitLanguage(); }
-    void SetUp() override
-    {
+    void SetUp() override {
         SetLanguage(GetParam());
         // The Chinese pack really is loaded: its texts are not the built-in ones.
         if (GetParam() == 2052) {
@@ -64,32 +60,29 @@ protected:
     void TearDown() override { SetLanguage(1033); }
 
     // The window is offline with the port closed, as after a disconnect.
-    static void ExpectOffline(MainWindowHarness& h)
-    {
+    static void ExpectOffline(MainWindowHarness& h) {
         EXPECT_FALSE(CCorvexaDlgTestPeer::Connected(h.Dlg()));
         EXPECT_EQ(h.Text(IDC_CONNECT), MainText(107));
         EXPECT_EQ(h.Text(IDC_STATUS), MainText(110));
         EXPECT_EQ(CCorvexaDlgTestPeer::LampBitmap(h.Dlg()), IDB_OFFLINE);
         EXPECT_FALSE(h.Enabled(IDC_OFFSET_SET));
-        EXPECT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }, 2000));
+        EXPECT_TRUE(MainWindowHarness::WaitFor(
+            [&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }, 2000));
     }
 };
 
 // One port on the machine besides the simulator: the entry "ttyX" opening
 // `path`.
-CConnectionPanel::PortLister OnePort(std::string path)
-{
+CConnectionPanel::PortLister OnePort(std::string path) {
     return [path](std::vector<SSerInfo>& ports) {
-        ports.assign(1, SSerInfo{std::wstring(path.begin(), path.end()), L"ttyX",
-                                 L"Adapter (ttyX)", true, L"Adapter"});
+        ports.assign(1, SSerInfo{std::wstring(path.begin(), path.end()), L"ttyX", L"Adapter (ttyX)",
+                                 true, L"Adapter"});
     };
 }
 
-QString GroupOf(const std::string& path)
-{
+QString GroupOf(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return {};
+    if (::stat(path.c_str(), &info) != 0) return {};
     const group* g = ::getgrgid(info.st_gid);
     return g != nullptr ? QString::fromLocal8Bit(g->gr_name) : QString::number(info.st_gid);
 }
@@ -110,14 +103,15 @@ const SOpenCase kOpenCases[] = {
     // Running as root there is no real refusal: the open is refused through
     // the serial layer's seam; the device and its group are real.
     {"no_permission", nullptr, 157,
-     [](serial::unix_sys::Calls& c) { c.open = [](const char*, int) { return errno = EACCES, -1; }; }},
+     [](serial::unix_sys::Calls& c) {
+         c.open = [](const char*, int) { return errno = EACCES, -1; };
+     }},
     {"busy", nullptr, 159, nullptr, true},
 };
 
 class OpenFailure : public InLanguage {};
 
-TEST_P(OpenFailure, SaysWhyAndStaysOffline)
-{
+TEST_P(OpenFailure, SaysWhyAndStaysOffline) {
     for (const SOpenCase& c : kOpenCases) {
         SCOPED_TRACE(c.name);
         MainWindowHarness h({.listPorts = OnePort(c.path != nullptr ? c.path : "/dev/null")});
@@ -128,9 +122,11 @@ TEST_P(OpenFailure, SaysWhyAndStaysOffline)
         QString expected = MainText(c.text).arg(label);
         std::unique_ptr<serial::Serial> holder;
         if (c.held) {
-            holder = std::make_unique<serial::Serial>(h.Sim().SlavePath(), 9600, serial::Timeout::Total(50));
+            holder = std::make_unique<serial::Serial>(h.Sim().SlavePath(), 9600,
+                                                      serial::Timeout::Total(50));
             // The holder is named by process number and command name.
-            expected = MainText(159).arg(label, QStringLiteral("%1 (ui_main_tests)").arg(::getpid()));
+            expected =
+                MainText(159).arg(label, QStringLiteral("%1 (ui_main_tests)").arg(::getpid()));
         }
         if (c.text == 157) {
             const QString group = GroupOf(h.Sim().SlavePath());
@@ -138,8 +134,7 @@ TEST_P(OpenFailure, SaysWhyAndStaysOffline)
                            ? MainText(158).arg(label)
                            : MainText(157).arg(label, group);
         }
-        if (c.inject != nullptr)
-            c.inject(serial::unix_sys::calls());
+        if (c.inject != nullptr) c.inject(serial::unix_sys::calls());
         h.SnapshotNextBox(Shot(c.name, GetParam()));
         h.Click(IDC_CONNECT);
         serial::unix_sys::calls() = serial::unix_sys::realCalls();
@@ -156,8 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, OpenFailure, ::testing::Values(1033, 2052));
 // the handshake, and a port that goes away while connected.
 class LinkEnds : public InLanguage {};
 
-TEST_P(LinkEnds, SilentTransmitterClosesThePortAndSaysWhatToCheck)
-{
+TEST_P(LinkEnds, SilentTransmitterClosesThePortAndSaysWhatToCheck) {
     MainWindowHarness h({.timing = Quick()});
     h.Sim().SetSilent(true);
     h.ChooseVersion();
@@ -171,8 +165,7 @@ TEST_P(LinkEnds, SilentTransmitterClosesThePortAndSaysWhatToCheck)
     ExpectOffline(h);
 }
 
-TEST_P(LinkEnds, APortThatVanishesTakesTheWindowOfflineWithinASecond)
-{
+TEST_P(LinkEnds, APortThatVanishesTakesTheWindowOfflineWithinASecond) {
     int listings = 0;
     MainWindowHarness h({.listPorts = [&listings](std::vector<SSerInfo>& ports) {
         ports.clear();
@@ -186,7 +179,8 @@ TEST_P(LinkEnds, APortThatVanishesTakesTheWindowOfflineWithinASecond)
     h.VanishPort();
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Connected(h.Dlg()); }, 3000));
+    ASSERT_TRUE(
+        MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Connected(h.Dlg()); }, 3000));
     EXPECT_LT(clock.elapsed(), 1000);
     ASSERT_TRUE(h.WaitForBox(1));
     EXPECT_EQ(h.Boxes()[0].message, MainText(167).arg(port));
@@ -200,8 +194,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, LinkEnds, ::testing::Values(1033, 2052));
 // written and sampled.
 class Progress : public InLanguage {};
 
-TEST_P(Progress, ReadAllCountsUpAndNamesTheRegistersThatDidNotAnswer)
-{
+TEST_P(Progress, ReadAllCountsUpAndNamesTheRegistersThatDidNotAnswer) {
     // One attempt each: a retry would take the late reply of the last one.
     protocol::CTransmitterLink::Timing once;
     once.attempts = 1;
@@ -220,8 +213,7 @@ TEST_P(Progress, ReadAllCountsUpAndNamesTheRegistersThatDidNotAnswer)
     bool shot = false;
     ASSERT_TRUE(MainWindowHarness::WaitFor([&] {
         const QString status = h.Text(IDC_STATUS);
-        if (seen.isEmpty() || seen.back() != status)
-            seen << status;
+        if (seen.isEmpty() || seen.back() != status) seen << status;
         if (!shot && status == MainText(164).arg(6).arg(14)) {
             h.Snapshot(Shot("reading", GetParam()));
             shot = true;
@@ -232,8 +224,7 @@ TEST_P(Progress, ReadAllCountsUpAndNamesTheRegistersThatDidNotAnswer)
     int last = 0;
     for (int n = 1; n <= 14; ++n) {
         const int at = static_cast<int>(seen.indexOf(MainText(164).arg(n).arg(14)));
-        if (at < 0)
-            continue;
+        if (at < 0) continue;
         EXPECT_GT(at, last) << n;
         last = at;
     }
@@ -247,14 +238,14 @@ TEST_P(Progress, ReadAllCountsUpAndNamesTheRegistersThatDidNotAnswer)
     // The zero offset answers on the next try: its mark goes.
     h.Sim().ClearFaults();
     h.Click(IDC_CONNECT);
-    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }));
+    ASSERT_TRUE(
+        MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Engine(h.Dlg()).IsOpen(); }));
     ASSERT_TRUE(h.ConnectAndWaitOnline());
     EXPECT_EQ(h.Text(IDC_STATUS), MainText(109));
     EXPECT_EQ(Placeholder(h.Dlg(), IDC_OFFSET), QString());
 }
 
-TEST_P(Progress, AWriteKeepsItsRowBusyWhileTheOthersStayUsable)
-{
+TEST_P(Progress, AWriteKeepsItsRowBusyWhileTheOthersStayUsable) {
     MainWindowHarness h;
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
@@ -279,8 +270,7 @@ TEST_P(Progress, AWriteKeepsItsRowBusyWhileTheOthersStayUsable)
     EXPECT_EQ(h.Boxes()[1].message, MainText(133));
 }
 
-TEST_P(Progress, ASampleWithoutAFreshReadingIsMarkedAndNotStored)
-{
+TEST_P(Progress, ASampleWithoutAFreshReadingIsMarkedAndNotStored) {
     MainWindowHarness h({.timing = Quick()});
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
@@ -300,8 +290,7 @@ TEST_P(Progress, ASampleWithoutAFreshReadingIsMarkedAndNotStored)
     EXPECT_EQ(h.Boxes()[0].message, MainText(169));
     EXPECT_EQ(h.Text(IDC_ZERO_SAMPLE_BTN), MainText(130));  // sampling ended
     MainWindowHarness::WaitFor([] { return false; }, 300);
-    for (const auto& frame : h.Frames())
-        EXPECT_NE(frame[1], 0x06) << "a write was sent";
+    for (const auto& frame : h.Frames()) EXPECT_NE(frame[1], 0x06) << "a write was sent";
 
     // A fresh reading takes the mark away.
     h.Sim().SetSilent(false);

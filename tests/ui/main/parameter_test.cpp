@@ -13,8 +13,7 @@ namespace {
 
 class ParameterPanel : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(h.Sim().SetRegister(14, 1));  // one decimal place
         h.ChooseVersion();
         ASSERT_TRUE(h.ConnectAndWaitOnline());
@@ -24,8 +23,7 @@ protected:
     MainWindowHarness h;
 };
 
-TEST_F(ParameterPanel, ZeroOffsetIsScaledByTheDecimalsAndReportedInTheBox)
-{
+TEST_F(ParameterPanel, ZeroOffsetIsScaledByTheDecimalsAndReportedInTheBox) {
     h.SetText(IDC_OFFSET, QStringLiteral("12.5"));
     h.Click(IDC_OFFSET_SET);
     // 125 to register 15, exactly as the device expects it.
@@ -38,8 +36,7 @@ TEST_F(ParameterPanel, ZeroOffsetIsScaledByTheDecimalsAndReportedInTheBox)
     EXPECT_EQ(h.Text(IDC_OFFSET), QStringLiteral("12.5"));
 }
 
-TEST_F(ParameterPanel, EachButtonWritesItsRegisterOrRefusesTheValueUnderItsName)
-{
+TEST_F(ParameterPanel, EachButtonWritesItsRegisterOrRefusesTheValueUnderItsName) {
     // The device shows limits -10 .. 500 after the read-all; one decimal place.
     const struct {
         int edit;  // 0: a box selection
@@ -74,7 +71,8 @@ TEST_F(ParameterPanel, EachButtonWritesItsRegisterOrRefusesTheValueUnderItsName)
          "Not sent: not a number. It takes 0 to 65535"},
         {IDC_FULL_OUT, "-1", 0, 0, IDC_FULL_OUT_SET, 0, 0, "Full Output",
          "Not sent: out of range. It takes 0 to 65535"},
-        {0, "", IDC_SOURCE, -1, IDC_SOURCE_SET, 0, 0, "Signal Source", "Not sent: nothing selected"},
+        {0, "", IDC_SOURCE, -1, IDC_SOURCE_SET, 0, 0, "Signal Source",
+         "Not sent: nothing selected"},
         {0, "", IDC_GAIN, -1, IDC_GAIN_SET, 0, 0, "Gain", "Not sent: nothing selected"},
     };
     size_t boxes = 0;
@@ -101,8 +99,7 @@ TEST_F(ParameterPanel, EachButtonWritesItsRegisterOrRefusesTheValueUnderItsName)
     }
 }
 
-TEST_F(ParameterPanel, ALowerLimitAtOrAboveTheUpperIsSentOnlyWhenConfirmed)
-{
+TEST_F(ParameterPanel, ALowerLimitAtOrAboveTheUpperIsSentOnlyWhenConfirmed) {
     h.SetText(IDC_UPPER, QStringLiteral("500"));
     h.SetText(IDC_LOWER, QStringLiteral("500"));
     h.AnswerBoxesWith(IDCANCEL);
@@ -124,8 +121,7 @@ TEST_F(ParameterPanel, ALowerLimitAtOrAboveTheUpperIsSentOnlyWhenConfirmed)
     EXPECT_EQ(h.Sim().Register(17), 0xFFEC);
 }
 
-TEST_F(ParameterPanel, SilentDeviceIsReportedAsAFailureAfterThreeAttempts)
-{
+TEST_F(ParameterPanel, SilentDeviceIsReportedAsAFailureAfterThreeAttempts) {
     h.Sim().SetSilent(true);
     h.SetText(IDC_OFFSET, QStringLiteral("12.5"));
     h.Click(IDC_OFFSET_SET);

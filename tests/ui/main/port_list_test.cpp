@@ -5,8 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QComboBox>
 #include <gtest/gtest.h>
+#include <QComboBox>
 
 #include "serial/impl/list_ports_unix.h"
 #include "tests/serial/fake_sysfs.h"
@@ -26,12 +26,10 @@ public:
     explicit CPipeMonitor(int readEnd) : m_fd(readEnd) {}
     ~CPipeMonitor() override { ::close(m_fd); }
     std::intptr_t WaitHandle() const override { return m_fd; }
-    bool TakeChanges() override
-    {
+    bool TakeChanges() override {
         char buffer[16];
         bool any = false;
-        while (::read(m_fd, buffer, sizeof buffer) > 0)
-            any = true;
+        while (::read(m_fd, buffer, sizeof buffer) > 0) any = true;
         return any;
     }
 
@@ -41,8 +39,7 @@ private:
 
 class PortList : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(::pipe2(m_pipe, O_NONBLOCK | O_CLOEXEC), 0);
         AddAdapter("1-1", "ttyUSB0", "FT232R USB UART", "A50285BI");
         m_sys.tty("ttyS0", m_sys.device("pnp0/00:05", "serial"), "4");
@@ -56,33 +53,32 @@ protected:
         h = std::make_unique<MainWindowHarness>(config);
         h->ChooseVersion();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         h.reset();
         ::close(m_pipe[1]);
     }
 
     void AddAdapter(const std::string& usbPort, const std::string& tty, const std::string& product,
-                    const std::string& serialNumber)
-    {
+                    const std::string& serialNumber) {
         const std::string usb = "pci0000:00/usb1/" + usbPort;
         m_sys.usbDevice(usb, product, serialNumber);
         m_sys.tty(tty, m_sys.device(usb + "/" + usbPort + ":1.0/" + tty, "ftdi_sio"));
-        m_sys.byIdLink("usb-FTDI_" + product.substr(0, 5) + "_" + serialNumber + "-if00-port0", tty);
+        m_sys.byIdLink("usb-FTDI_" + product.substr(0, 5) + "_" + serialNumber + "-if00-port0",
+                       tty);
     }
     // What udev does on a plug or a pull: one byte of news.
     void Announce() { ASSERT_EQ(::write(m_pipe[1], "x", 1), 1); }
 
-    QStringList Entries() const
-    {
+    QStringList Entries() const {
         QStringList out;
         for (int i = 0; i < h->Dlg().ComboGetCount(IDC_PORT); ++i)
             out << h->Dlg().ComboGetLBText(IDC_PORT, i);
         return out;
     }
-    QString Selected() const { return h->Dlg().ComboGetLBText(IDC_PORT, h->Dlg().ComboGetCurSel(IDC_PORT)); }
-    QString ToolTip(const QString& entry) const
-    {
+    QString Selected() const {
+        return h->Dlg().ComboGetLBText(IDC_PORT, h->Dlg().ComboGetCurSel(IDC_PORT));
+    }
+    QString ToolTip(const QString& entry) const {
         auto* box = h->Dlg().ItemAs<QComboBox>(IDC_PORT);
         return box->itemData(box->findText(entry), Qt::ToolTipRole).toString();
     }
@@ -92,8 +88,7 @@ protected:
     std::unique_ptr<MainWindowHarness> h;
 };
 
-TEST_F(PortList, FollowsPlugAndPullAndKeepsTheSelection)
-{
+TEST_F(PortList, FollowsPlugAndPullAndKeepsTheSelection) {
     const QString sim = QString::fromStdString(h->Sim().SlavePath());
     ASSERT_EQ(Entries(), (QStringList{sim, "ttyS0", "ttyUSB0"}));
     h->Dlg().ComboSetCurSel(IDC_PORT, 1);
@@ -120,8 +115,7 @@ TEST_F(PortList, FollowsPlugAndPullAndKeepsTheSelection)
     EXPECT_EQ(Selected(), sim);
 }
 
-TEST_F(PortList, OpeningTheBoxListsAgain)
-{
+TEST_F(PortList, OpeningTheBoxListsAgain) {
     AddAdapter("1-3", "ttyUSB2", "FT232R USB UART", "C1");  // no news sent
     auto* box = h->Dlg().ItemAs<QComboBox>(IDC_PORT);
     box->showPopup();
@@ -129,8 +123,7 @@ TEST_F(PortList, OpeningTheBoxListsAgain)
     box->hidePopup();
 }
 
-TEST_F(PortList, TooltipTellsTheAdapterApart)
-{
+TEST_F(PortList, TooltipTellsTheAdapterApart) {
     const QString byId = QString::fromStdString(m_sys.dev()) + "/serial/by-id/";
     EXPECT_EQ(ToolTip("ttyUSB0"),
               byId + "usb-FTDI_FT232_A50285BI-if00-port0\nUSB 0403:6001\nSerial number A50285BI");

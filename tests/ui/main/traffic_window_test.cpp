@@ -1,8 +1,8 @@
 // The traffic window: opened from the menu bar, it follows the line while
 // the device is sampled, and pauses, clears, copies and saves its rows.
 
-#include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/traffic_window.h"
+#include "tests/ui/main/corvexa_dlg_test_peer.h"
 
 #include <gtest/gtest.h>
 

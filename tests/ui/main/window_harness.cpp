@@ -18,8 +18,7 @@ namespace mainwnd_test {
 
 namespace {
 
-SSerInfo SimulatorPort(const std::string& path, const std::wstring& label)
-{
+SSerInfo SimulatorPort(const std::string& path, const std::wstring& label) {
     SSerInfo info;
     info.devicePath = std::wstring(path.begin(), path.end());
     info.portName = info.devicePath;
@@ -30,8 +29,7 @@ SSerInfo SimulatorPort(const std::string& path, const std::wstring& label)
 
 }  // namespace
 
-MainWindowHarness::MainWindowHarness(Config config) : m_config(config)
-{
+MainWindowHarness::MainWindowHarness(Config config) : m_config(config) {
     corvexa::sim::SimulatedTransmitter::Options simOptions;
     simOptions.wander = config.wander;
     m_sim = std::make_unique<corvexa::sim::SimulatedTransmitter>(simOptions);
@@ -53,23 +51,19 @@ MainWindowHarness::MainWindowHarness(Config config) : m_config(config)
     m_catcher.start();
 }
 
-MainWindowHarness::~MainWindowHarness()
-{
+MainWindowHarness::~MainWindowHarness() {
     m_catcher.stop();
     DestroyWindow();
     m_sim.reset();
 }
 
-void MainWindowHarness::DestroyWindow()
-{
+void MainWindowHarness::DestroyWindow() {
     m_dlg.reset();
 }
 
-void MainWindowHarness::CatchDialogs()
-{
+void MainWindowHarness::CatchDialogs() {
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (!w->isVisible())
-            continue;
+        if (!w->isVisible()) continue;
         if (auto* box = dynamic_cast<CDlgCustomMsgbox*>(w)) {
             QString title = box->windowTitle();
             title.remove(QRegularExpression(QStringLiteral("\\(\\d+S\\)$")));
@@ -93,66 +87,70 @@ void MainWindowHarness::CatchDialogs()
     }
 }
 
-void MainWindowHarness::ChooseVersion()
-{
+void MainWindowHarness::ChooseVersion() {
     CDlgLogin* login = Login();
-    login->SendMessage(WM_COMMAND, m_config.factory ? CDlgLogin::kFactoryButton
-                                                    : CDlgLogin::kUserButton, 0);
+    login->SendMessage(WM_COMMAND,
+                       m_config.factory ? CDlgLogin::kFactoryButton : CDlgLogin::kUserButton, 0);
     WaitFor([this] { return m_dlg->isVisible(); });
 }
 
-bool MainWindowHarness::ConnectAndWaitOnline()
-{
+bool MainWindowHarness::ConnectAndWaitOnline() {
     Click(mainwnd::IDC_CONNECT);
-    return WaitFor([this] { return CCorvexaDlgTestPeer::LampBitmap(*m_dlg) == mainwnd::IDB_ONLINE; });
+    return WaitFor(
+        [this] { return CCorvexaDlgTestPeer::LampBitmap(*m_dlg) == mainwnd::IDB_ONLINE; });
 }
 
-QString MainWindowHarness::Text(int id) const { return m_dlg->GetDlgItemText(id); }
+QString MainWindowHarness::Text(int id) const {
+    return m_dlg->GetDlgItemText(id);
+}
 
-void MainWindowHarness::SetText(int id, const QString& text) { m_dlg->SetDlgItemText(id, text); }
+void MainWindowHarness::SetText(int id, const QString& text) {
+    m_dlg->SetDlgItemText(id, text);
+}
 
-void MainWindowHarness::Click(int id) { m_dlg->SendMessage(WM_COMMAND, static_cast<WPARAM>(id), 0); }
+void MainWindowHarness::Click(int id) {
+    m_dlg->SendMessage(WM_COMMAND, static_cast<WPARAM>(id), 0);
+}
 
-bool MainWindowHarness::Enabled(int id) const { return m_dlg->Item(id)->isEnabled(); }
+bool MainWindowHarness::Enabled(int id) const {
+    return m_dlg->Item(id)->isEnabled();
+}
 
-bool MainWindowHarness::Visible(int id) const { return m_dlg->Item(id)->isVisible(); }
+bool MainWindowHarness::Visible(int id) const {
+    return m_dlg->Item(id)->isVisible();
+}
 
-bool MainWindowHarness::WaitFor(const std::function<bool()>& cond, int timeoutMs)
-{
+bool MainWindowHarness::WaitFor(const std::function<bool()>& cond, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (!cond()) {
-        if (timer.elapsed() > timeoutMs)
-            return cond();
+        if (timer.elapsed() > timeoutMs) return cond();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     }
     return true;
 }
 
-bool MainWindowHarness::WaitForBox(size_t count, int timeoutMs)
-{
+bool MainWindowHarness::WaitForBox(size_t count, int timeoutMs) {
     return WaitFor([&] { return m_boxes.size() >= count; }, timeoutMs);
 }
 
-std::vector<protocol::Frame> MainWindowHarness::Frames() const
-{
+std::vector<protocol::Frame> MainWindowHarness::Frames() const {
     std::vector<protocol::Frame> out;
-    for (const auto& f : m_sim->Frames())
-        out.push_back(f.bytes);
+    for (const auto& f : m_sim->Frames()) out.push_back(f.bytes);
     return out;
 }
 
-bool MainWindowHarness::WaitForFrame(const protocol::Frame& frame, int timeoutMs)
-{
-    return WaitFor([&] {
-        const auto frames = Frames();
-        return std::find(frames.begin(), frames.end(), frame) != frames.end();
-    }, timeoutMs);
+bool MainWindowHarness::WaitForFrame(const protocol::Frame& frame, int timeoutMs) {
+    return WaitFor(
+        [&] {
+            const auto frames = Frames();
+            return std::find(frames.begin(), frames.end(), frame) != frames.end();
+        },
+        timeoutMs);
 }
 
-void MainWindowHarness::Snapshot(const QString& name)
-{
+void MainWindowHarness::Snapshot(const QString& name) {
     // Layouts and the chart redo themselves on posted events: the picture
     // shows what the user sees once they ran, not the moment of the change.
     QCoreApplication::sendPostedEvents();
@@ -160,8 +158,7 @@ void MainWindowHarness::Snapshot(const QString& name)
     SaveSnapshot(m_dlg.get(), name);
 }
 
-protocol::Frame FrameOf(std::initializer_list<std::uint8_t> sixBytes)
-{
+protocol::Frame FrameOf(std::initializer_list<std::uint8_t> sixBytes) {
     protocol::Frame f{};
     std::copy(sixBytes.begin(), sixBytes.end(), f.begin());
     const std::uint16_t crc = protocol::Crc16(f.data(), 6);
@@ -170,8 +167,7 @@ protocol::Frame FrameOf(std::initializer_list<std::uint8_t> sixBytes)
     return f;
 }
 
-QString Hex(const protocol::Frame& frame)
-{
+QString Hex(const protocol::Frame& frame) {
     return QByteArray(reinterpret_cast<const char*>(frame.data()), frame.size()).toHex(' ');
 }
 

@@ -19,7 +19,7 @@ namespace mainwnd_test {
 
 // A timed message box as the user saw it.
 struct SBox {
-    QString title;    // caption without the "(5S)" countdown
+    QString title;  // caption without the "(5S)" countdown
     QString message;
 };
 
@@ -34,7 +34,9 @@ public:
         std::wstring portLabel = L"Simulated transmitter";
         // The machine's ports after the simulator's (none unless given), and
         // the news of ports coming and going (none unless given).
-        CConnectionPanel::PortLister listPorts = [](std::vector<SSerInfo>& ports) { ports.clear(); };
+        CConnectionPanel::PortLister listPorts = [](std::vector<SSerInfo>& ports) {
+            ports.clear();
+        };
         std::function<std::unique_ptr<CPortMonitor>()> portMonitor{};
         std::shared_ptr<protocol::CTraceFile> trace{};  // --trace
     };

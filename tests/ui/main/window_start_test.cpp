@@ -19,12 +19,11 @@ using mainwnd_test::MainWindowHarness;
 namespace {
 
 // Controls both versions show.
-constexpr int kCommonControls[] = {1041, 1040, 1066, 1000, 1001, 1013, 1053, 1014, 1002, 1003,
-                                   1015, 1016, 1004, 1054, 1005, 1064, 1017, 1006, 1055, 1007,
-                                   1018, 1008, 1056, 1009, 1065};
+constexpr int kCommonControls[] = {1041, 1040, 1066, 1000, 1001, 1013, 1053, 1014, 1002,
+                                   1003, 1015, 1016, 1004, 1054, 1005, 1064, 1017, 1006,
+                                   1055, 1007, 1018, 1008, 1056, 1009, 1065};
 
-TEST(MainWindowStart, HiddenBehindTheStartDialogUntilAVersionIsChosen)
-{
+TEST(MainWindowStart, HiddenBehindTheStartDialogUntilAVersionIsChosen) {
     MainWindowHarness h({.factory = false});
     MainWindowHarness::WaitFor([] { return false; }, 50);
     EXPECT_FALSE(h.Dlg().isVisible());
@@ -35,20 +34,17 @@ TEST(MainWindowStart, HiddenBehindTheStartDialogUntilAVersionIsChosen)
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("设备断开连接"));
     EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("设备连接"));
     EXPECT_EQ(CCorvexaDlgTestPeer::LampBitmap(h.Dlg()), IDB_OFFLINE);
-    for (int id : kParameterControls)
-        EXPECT_FALSE(h.Enabled(id)) << id;
+    for (int id : kParameterControls) EXPECT_FALSE(h.Enabled(id)) << id;
 }
 
-TEST(MainWindowStart, UserVersionIs400By500WithTheFactoryControlsHidden)
-{
+TEST(MainWindowStart, UserVersionIs400By500WithTheFactoryControlsHidden) {
     MainWindowHarness h({.factory = false});
     h.ChooseVersion();
     ASSERT_TRUE(h.Dlg().isVisible());
     EXPECT_FALSE(h.Login()->isVisible());
     EXPECT_EQ(factoryMode.load(), 0);
     EXPECT_EQ(h.Dlg().frameGeometry().size(), QSize(400, 500));
-    for (int id : kFactoryOnly)
-        EXPECT_FALSE(h.Visible(id)) << id;
+    for (int id : kFactoryOnly) EXPECT_FALSE(h.Visible(id)) << id;
     for (int id : {IDC_TRIM_METER, IDC_TREND, IDC_ZERO_STABILITY, IDC_FULL_STABILITY})
         EXPECT_FALSE(h.Visible(id)) << id;
     for (int id : kCommonControls) {
@@ -67,8 +63,7 @@ TEST(MainWindowStart, UserVersionIs400By500WithTheFactoryControlsHidden)
     h.Snapshot(QStringLiteral("main_user_version"));
 }
 
-TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown)
-{
+TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown) {
     MainWindowHarness h({.factory = true});
     h.ChooseVersion();
     ASSERT_TRUE(h.Dlg().isVisible());
@@ -77,16 +72,15 @@ TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown)
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(h.Dlg().width(), h.Dlg().Units().X(560));
     EXPECT_EQ(h.Dlg().height(), h.Dlg().Units().Y(430) + bar->height());
-    for (int id : kFactoryOnly)
-        EXPECT_TRUE(h.Visible(id)) << id;
+    for (int id : kFactoryOnly) EXPECT_TRUE(h.Visible(id)) << id;
     // No control covers another, and all lie inside the window.
     std::vector<QWidget*> controls;
     for (QWidget* w : h.Dlg().findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (bool numeric = false; w->objectName().toInt(&numeric), numeric)
-            controls.push_back(w);
+        if (bool numeric = false; w->objectName().toInt(&numeric), numeric) controls.push_back(w);
     ASSERT_EQ(controls.size(), 56u);  // every control of the template
     for (size_t i = 0; i < controls.size(); ++i) {
-        EXPECT_TRUE(h.Dlg().rect().contains(controls[i]->geometry())) << controls[i]->objectName().toStdString();
+        EXPECT_TRUE(h.Dlg().rect().contains(controls[i]->geometry()))
+            << controls[i]->objectName().toStdString();
         for (size_t j = i + 1; j < controls.size(); ++j)
             EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
                 << controls[i]->objectName().toStdString() << " / "
@@ -95,8 +89,7 @@ TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown)
     h.Snapshot(QStringLiteral("main_factory_version"));
 }
 
-TEST(MainWindowStart, PortBoxListsTheExtraPortFirstByItsPath)
-{
+TEST(MainWindowStart, PortBoxListsTheExtraPortFirstByItsPath) {
     MainWindowHarness h;
     EXPECT_EQ(h.Dlg().ComboGetCurSel(IDC_PORT), 0);
     EXPECT_EQ(h.Dlg().ComboGetLBText(IDC_PORT, 0), QString::fromStdString(h.Sim().SlavePath()));
@@ -104,8 +97,7 @@ TEST(MainWindowStart, PortBoxListsTheExtraPortFirstByItsPath)
         EXPECT_EQ(h.Dlg().ComboGetItemData(IDC_PORT, i), i);
 }
 
-TEST(MainWindowStart, EscapeClosesTheWindowButEnterInAnEditDoesNot)
-{
+TEST(MainWindowStart, EscapeClosesTheWindowButEnterInAnEditDoesNot) {
     const struct {
         int key;
         bool closes;
@@ -125,8 +117,7 @@ TEST(MainWindowStart, EscapeClosesTheWindowButEnterInAnEditDoesNot)
     }
 }
 
-TEST(MainWindowStart, ClosingTheStartDialogClosesTheHiddenWindow)
-{
+TEST(MainWindowStart, ClosingTheStartDialogClosesTheHiddenWindow) {
     MainWindowHarness h;
     bool finished = false;
     QObject::connect(&h.Dlg(), &QDialog::finished, [&] { finished = true; });
