@@ -34,6 +34,4 @@ private:
     std::uint16_t m_unit = 0xFFFF;  // not read yet
 };
 
-std::string ToUtf8(const std::wstring& text);
-
 }  // namespace protocol
