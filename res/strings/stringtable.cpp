@@ -110,8 +110,8 @@ constexpr const wchar_t* kCalibrationStrings[] = {
     L"Last 60 s",                    // 177
     L"Trim with a meter…",           // 178
     L"Output",                       // 179
-    L"Apply the zero input, read the meter and type its reading; then apply the full input and "
-    L"type that reading.",                                             // 180
+    (L"Apply the zero input, read the meter and type its reading; then apply the full input "
+     L"and type that reading."),                                       // 180
     L"Target",                                                         // 181
     L"Meter reading",                                                  // 182
     L"Word now",                                                       // 183
@@ -177,8 +177,8 @@ constexpr const wchar_t* kTrafficStrings[] = {
     L"Dir.",
     L"Bytes",
     L"Meaning",
-    L"Requests %1   Replies %2   Time-outs %3   Retries %4   Late replies discarded %5   "
-    L"Unexpected bytes %6",  // 250
+    (L"Requests %1   Replies %2   Time-outs %3   Retries %4   Late replies discarded %5   "
+     L"Unexpected bytes %6"),  // 250
     L"Reply time min / median / max: %1 / %2 / %3 ms",
     L"Text files (*.txt)",
     L"CSV files (*.csv)",
