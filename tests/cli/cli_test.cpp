@@ -95,7 +95,7 @@ TEST(CorvexaCli, ReadShowsTheRegistersOfEachVersion) {
         }
         for (const char* expected : {
                  " TX FF 8F FF FF FF FF 40 5F | connect request\n",
-                 " RX FF F8 FF FF FF FF ",
+                 " RX FF F8 ",
                  " | connect accepted\n",
                  " TX 01 03 00 0F 00 01 B4 09 | read register 15 (Null Offset)\n",
                  " | read register 15 \u2192 25 = Null Offset 2.5 \u00B0C\n",
