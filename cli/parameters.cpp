@@ -30,12 +30,6 @@ constexpr std::array<ParameterInfo, protocol::kRegisterCount> kParameters = {{
     {"full-output", 13, OperationCode::WriteFullOutput},
 }};
 
-// The window's English texts of the signal source box.
-constexpr std::array<const char*, protocol::kSignalSourceCount> kSignalSourceNames = {
-    "PT100",  "PT1000", "CU50",   "K Type",   "S Type",  "R Type",  "B Type",      "N Type",
-    "E Type", "J Type", "T Type", "WRe3/255", "WRe5/26", "WRe5/20", "Float Level",
-};
-
 bool IsScaled(int index) {
     return index == protocol::kZeroOffsetIndex || index == protocol::kTempCompIndex;
 }
@@ -58,7 +52,7 @@ int SignalSourceSelection(const std::string& text) {
     if (auto code = WholeNumber(text)) return *code;
     const std::string typed = Lower(text);
     for (int code = 0; code < protocol::kSignalSourceCount; ++code) {
-        const std::string english = Lower(kSignalSourceNames[code]);
+        const std::string english = Lower(protocol::kSignalSourceEnglishNames[code]);
         const std::string original = Lower(ToUtf8(protocol::kSignalSources[code].firstFill));
         // A thermocouple also goes by its letter alone: "K".
         const bool letter =
@@ -172,8 +166,9 @@ std::string Resolve(Assignment& a, std::uint16_t decimals) {
 }
 
 std::string SignalSourceText(std::uint16_t code) {
-    return code < kSignalSourceNames.size() ? kSignalSourceNames[code]
-                                            : "code:" + std::to_string(code);
+    return code < protocol::kSignalSourceEnglishNames.size()
+               ? protocol::kSignalSourceEnglishNames[code]
+               : "code:" + std::to_string(code);
 }
 
 std::string GainText(std::uint16_t code) {

@@ -2,6 +2,7 @@
 #include <variant>
 
 #include "cli/commands.h"
+#include "cli/text.h"
 #include "protocol/output_trim.h"
 
 namespace cli {
@@ -28,19 +29,17 @@ int RunTrim(const RunSettings& settings, const TrimOptions& options) {
                                 " refused: it takes 4-20mA or 0-10V");
         return kExitUsage;
     }
-    const auto zero =
-        protocol::ParseReading(std::wstring(options.zero.begin(), options.zero.end()));
-    const auto full =
-        protocol::ParseReading(std::wstring(options.full.begin(), options.full.end()));
+    const auto zero = protocol::ParseReading(FromUtf8(options.zero));
+    const auto full = protocol::ParseReading(FromUtf8(options.full));
     const double nan = std::nan("");
     protocol::TrimRequest request{*signal, 0, 0, zero.value_or(nan), full.value_or(nan)};
     // The readings alone decide every refusal but a word out of range, so
     // those are refused before any port is opened.
     if (const TrimProblem problem = protocol::ComputeTrim(request).problem;
         problem != TrimProblem::None) {
-        const std::wstring why = protocol::DescribeTrimProblem(problem);
-        settings.console->Error("readings " + options.zero + " and " + options.full + " refused: " +
-                                std::string(why.begin(), why.end()) + "; nothing was written");
+        settings.console->Error("readings " + options.zero + " and " + options.full +
+                                " refused: " + ToUtf8(protocol::DescribeTrimProblem(problem)) +
+                                "; nothing was written");
         return kExitUsage;
     }
 
@@ -59,9 +58,8 @@ int RunTrim(const RunSettings& settings, const TrimOptions& options) {
         onDevice.fullWord = *oldFull;
         const protocol::TrimResult result = protocol::ComputeTrim(onDevice);
         if (!result.ok()) {
-            const std::wstring why = protocol::DescribeTrimProblem(result.problem);
             const std::string refused =
-                std::string(why.begin(), why.end()) + "; nothing was written";
+                ToUtf8(protocol::DescribeTrimProblem(result.problem)) + "; nothing was written";
             session.NoteRefused(refused);
             settings.console->Error(session.Port() + ": " + refused);
             return kExitUsage;

@@ -43,8 +43,7 @@ class ILinkObserver {
 public:
     // `attempt` of `attempts`; called just before the request is written.
     virtual void OnSent(const Frame& /*request*/, int /*attempt*/, int /*attempts*/) {}
-    virtual void OnReceived(const std::uint8_t* /*data*/, std::size_t /*length*/) {}
-    // The chunk just reported, as runs; bytes of a reply not yet recognised
+    // Each chunk received, as runs; bytes of a reply not yet recognised
     // come in a later call.
     virtual void OnReceivedRuns(const std::vector<ReceivedRun>& /*runs*/) {}
     virtual void OnTimedOut(const Frame& /*request*/, int /*attempt*/, int /*attempts*/) {}

@@ -20,6 +20,11 @@ const std::array<SignalSourceEntry, kSignalSourceCount> kSignalSources = {{
     {L"\u6D6E\u7403\u6DB2\u4F4D", 151},
 }};
 
+const std::array<const char*, kSignalSourceCount> kSignalSourceEnglishNames = {
+    "PT100",  "PT1000", "CU50",   "K Type",   "S Type",  "R Type",  "B Type",      "N Type",
+    "E Type", "J Type", "T Type", "WRe3/255", "WRe5/26", "WRe5/20", "Float Level",
+};
+
 const std::array<const wchar_t*, kUnitCount> kUnitLabels = {
     L"\u00B0C", L"\u00B0F", L"Mpa", L"Kpa", L"Pa", L"Bar", L"mbar", L"Psi", L"m", L"mm",
 };

@@ -47,6 +47,9 @@ struct SignalSourceEntry {
 };
 constexpr int kSignalSourceCount = 15;
 extern const std::array<SignalSourceEntry, kSignalSourceCount> kSignalSources;
+// The same positions in the English window's words, for the command line
+// and the traffic record.
+extern const std::array<const char*, kSignalSourceCount> kSignalSourceEnglishNames;
 
 // Unit labels are not translated.
 constexpr int kUnitCount = 10;

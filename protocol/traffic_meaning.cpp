@@ -4,6 +4,8 @@
 
 #include "base/wide_text.h"
 #include "protocol/conversions.h"
+#include "protocol/registers.h"
+#include "protocol/trace_file.h"
 
 namespace protocol {
 
@@ -16,11 +18,6 @@ constexpr std::array<const char*, kRegisterCount> kRegisterNames = {
     "Signal Source", "Unit",        "Reserved",    "Baud Rate",   "Decimals",
     "Null Offset",   "Lower Limit", "Upper Limit", "Gain",        "Temp.Comp",
     "Zero Sample",   "Full Sample", "Zero Output", "Full Output",
-};
-
-constexpr std::array<const char*, kSignalSourceCount> kSourceNames = {
-    "PT100",  "PT1000", "CU50",   "K Type",   "S Type",  "R Type",  "B Type",      "N Type",
-    "E Type", "J Type", "T Type", "WRe3/255", "WRe5/26", "WRe5/20", "Float Level",
 };
 
 // Modbus exception codes the device may answer with.
@@ -37,11 +34,6 @@ std::string ExceptionName(std::uint8_t code) {
         default:
             return "unknown";
     }
-}
-
-std::string TwoDigitHex(std::uint8_t byte) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    return {kDigits[byte >> 4], kDigits[byte & 0x0F]};
 }
 
 std::uint16_t Word(const std::uint8_t* at) {
@@ -75,7 +67,8 @@ std::string CTrafficMeaning::Value(std::uint16_t reg, std::uint16_t word) const 
     };
     switch (static_cast<int>(reg) - kFirstRegister) {
         case kSignalSourceIndex:
-            return word < kSourceNames.size() ? kSourceNames[word] : "code " + std::to_string(word);
+            return word < kSignalSourceEnglishNames.size() ? kSignalSourceEnglishNames[word]
+                                                           : "code " + std::to_string(word);
         case kUnitIndex: {
             const std::string label = ToUtf8(UnitLabel(word));
             return label.empty() ? "code " + std::to_string(word) : label;
@@ -98,18 +91,9 @@ std::string CTrafficMeaning::Value(std::uint16_t reg, std::uint16_t word) const 
 }
 
 std::string CTrafficMeaning::Request(const Frame& request) const {
-    for (auto command :
-         {VendorCommand::ConnectRequest, VendorCommand::LinkStart, VendorCommand::LinkEnd}) {
-        if (request != VendorFrame(command)) continue;
-        switch (command) {
-            case VendorCommand::ConnectRequest:
-                return "connect request";
-            case VendorCommand::LinkStart:
-                return "link start";
-            case VendorCommand::LinkEnd:
-                return "link end";
-        }
-    }
+    if (request == VendorFrame(VendorCommand::ConnectRequest)) return "connect request";
+    if (request == VendorFrame(VendorCommand::LinkStart)) return "link start";
+    if (request == VendorFrame(VendorCommand::LinkEnd)) return "link end";
     const std::uint16_t reg = Word(&request[2]);
     const std::string name = RegisterName(reg);
     const std::string named = name.empty() ? "" : " (" + name + ")";
@@ -131,7 +115,7 @@ std::string CTrafficMeaning::Run(const ReceivedRun& run) {
         // An exception reply (function | 0x80) is no reply this link waits for.
         if (b.size() >= 3 && b[0] == kStation &&
             (b[1] == (kReadHolding | 0x80) || b[1] == (kWriteSingle | 0x80))) {
-            return "exception " + TwoDigitHex(b[2]) + " " + ExceptionName(b[2]);
+            return "exception " + HexText({b[2]}) + " " + ExceptionName(b[2]);
         }
         return "unexpected bytes, no reply";
     }

@@ -18,11 +18,11 @@ namespace protocol {
 
 // Everything that went over the line, in words: a ring of the last entries
 // and counters for the whole connection. The link's threads report to it
-// through ILinkObserver; each report formats its entry outside the lock and
-// holds the lock only to append (and to hand the entry to the line sink),
-// so a reader never makes an exchange wait for longer than a copy of
-// pointers. Readers poll: Since() returns what came after the last
-// sequence number they saw.
+// through ILinkObserver; each report puts its entry into words, appends it
+// and hands it to the line sink under one short lock (the words depend on
+// the decimals and unit read before). Readers only copy pointers under it,
+// so the window never holds an exchange up. Readers poll: Since() returns
+// what came after the last sequence number they saw.
 class CTrafficRecord final : public ILinkObserver {
 public:
     static constexpr std::size_t kDefaultCapacity = 10000;

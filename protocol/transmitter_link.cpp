@@ -212,7 +212,6 @@ void CTransmitterLink::Shutdown(std::chrono::milliseconds pause) {
 void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t length) {
     if (data == nullptr || length <= 0) return;
     ILinkObserver* const observer = m_observer.load();
-    if (observer) observer->OnReceived(data, static_cast<std::size_t>(length));
     std::vector<ReceivedRun> runs;
     bool startLinkStart = false;
     bool startReadAll = false;

@@ -62,15 +62,10 @@ public:
     void OnTrim();
     void OnReport();
 
-    // For tests.
-    void SetReportPrompts(SReportPrompts prompts) { m_prompts = std::move(prompts); }
-    const protocol::CalibrationSession& Session() const { return m_session; }
-    CTrendWidget* Trend() const { return m_trend; }
-    CStabilityMark* Mark(int index) const;
-    CTrimDialog* TrimDialog() const { return m_trim.get(); }
-    const QString& LastReportPath() const { return m_lastReport; }
-
 private:
+    friend class CCorvexaDlgTestPeer;
+
+    CStabilityMark* Mark(int index) const;
     QString WordText(int index, const std::optional<std::uint16_t>& word) const;
     void SendTrimWord(protocol::OperationCode code, std::uint16_t word);
     void FinishReport();

@@ -10,6 +10,7 @@
 #include "protocol/registers.h"
 #include "ui/framework/textconv.h"
 #include "ui/main/calibration_text_ids.h"
+#include "ui/main/csv_field.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 
@@ -37,14 +38,6 @@ constexpr char kTimeFormat[] = "yyyy-MM-dd HH:mm:ss";
 QString TimeText(protocol::WallClock::time_point time) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
     return QDateTime::fromMSecsSinceEpoch(ms.count()).toString(QLatin1String(kTimeFormat));
-}
-
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) +
-           QLatin1Char('"');
 }
 
 // A typed name or port must not turn into a formula when the CSV is opened

@@ -6,6 +6,7 @@
 
 #include "protocol/trace_file.h"
 #include "protocol/traffic_record.h"
+#include "ui/main/csv_field.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 
@@ -31,12 +32,6 @@ QString Time(const protocol::TrafficEntry& entry) {
             .count();
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss.zzz")) +
            QStringLiteral(" +%1").arg(entry.sinceConnection, 0, 'f', 1);
-}
-
-QString Quoted(const QString& field) {
-    QString escaped = field;
-    escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
 }  // namespace
@@ -131,7 +126,7 @@ QString CTrafficModel::CsvLine(const protocol::TrafficEntry& entry) {
                        QString::number(entry.sinceConnection, 'f', 3),
                        Direction(entry),
                        QString::fromStdString(protocol::HexText(entry.bytes)),
-                       Quoted(QString::fromStdString(entry.meaning)),
+                       CsvField(QString::fromStdString(entry.meaning)),
                        entry.error ? QStringLiteral("1") : QStringLiteral("0")}
         .join(QLatin1Char(','));
 }

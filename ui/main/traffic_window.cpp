@@ -116,7 +116,7 @@ void CTrafficWindow::Retranslate() {
 
 void CTrafficWindow::SetPaused(bool paused) {
     m_paused = paused;
-    m_pause->setText(MainText(m_paused ? kTrafficResumeText : kTrafficPauseText));
+    Retranslate();
     if (!m_paused) Update();
 }
 
@@ -124,6 +124,10 @@ void CTrafficWindow::Update() {
     ShowCounters();
     if (m_paused) return;
     if (m_model->Poll() > 0 && m_follow) m_table->scrollToBottom();
+    ShowRowCount();
+}
+
+void CTrafficWindow::ShowRowCount() {
     m_rows->setText(MainText(kTrafficRowsText)
                         .arg(m_model->rowCount())
                         .arg(static_cast<qulonglong>(m_record.Capacity())));
@@ -144,8 +148,7 @@ void CTrafficWindow::ShowCounters() {
 
 void CTrafficWindow::Clear() {
     m_model->Clear();
-    m_rows->setText(
-        MainText(kTrafficRowsText).arg(0).arg(static_cast<qulonglong>(m_record.Capacity())));
+    ShowRowCount();
 }
 
 void CTrafficWindow::CopySelected() {

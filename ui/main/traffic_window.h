@@ -34,6 +34,7 @@ public:
 private:
     void Save();
     void ShowCounters();
+    void ShowRowCount();
 
     const protocol::CTrafficRecord& m_record;
     CTrafficModel* m_model;

@@ -40,26 +40,26 @@ void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir, const QS
     h.Click(mainwnd::IDC_ZERO_SAMPLE_BTN);
     h.WaitForBox(1);
     h.Click(mainwnd::IDC_TRIM_METER);
-    CTrimDialog* trim = CCorvexaDlgTestPeer::Assistant(h.Dlg()).TrimDialog();
+    CTrimDialog* trim = CCorvexaDlgTestPeer::TrimDialog(h.Dlg());
     trim->ItemAs<QLineEdit>(CTrimDialog::IDC_ZERO_READING)->setText(QStringLiteral("4.1"));
     trim->ItemAs<QLineEdit>(CTrimDialog::IDC_FULL_READING)->setText(QStringLiteral("19.8"));
     Save(*trim, dir, qPrintable(QStringLiteral("trim_dialog_window%1.png").arg(suffix)));
     trim->ItemAs<QPushButton>(CTrimDialog::IDC_SEND)->click();
     h.WaitForBox(3);
-    CCorvexaDlgTestPeer::Assistant(h.Dlg()).SetReportPrompts(
-        {[] { return std::optional<QString>(QStringLiteral("Li Wei")); },
-         [&](const QString&) {
-             return dir.filePath(QStringLiteral("report_window%1.pdf").arg(suffix));
-         }});
+    CCorvexaDlgTestPeer::SetReportPrompts(
+        h.Dlg(), {[] { return std::optional<QString>(QStringLiteral("Li Wei")); },
+                  [&](const QString&) {
+                      return dir.filePath(QStringLiteral("report_window%1.pdf").arg(suffix));
+                  }});
     // The name is asked once and then kept; this program's own folder holds it.
     SetTextSetting("Calibration", "Technician", L"");
     h.Dlg().SendMessage(WM_COMMAND, mainwnd::ID_CALIBRATION_REPORT);
     h.WaitForBox(4);
-    if (CCorvexaDlgTestPeer::Assistant(h.Dlg()).LastReportPath().isEmpty()) {
+    if (CCorvexaDlgTestPeer::LastReportPath(h.Dlg()).isEmpty()) {
         std::printf("the window wrote no report: %s\n", qPrintable(h.Boxes().back().message));
         return;
     }
-    std::printf("wrote %s\n", qPrintable(CCorvexaDlgTestPeer::Assistant(h.Dlg()).LastReportPath()));
+    std::printf("wrote %s\n", qPrintable(CCorvexaDlgTestPeer::LastReportPath(h.Dlg())));
     RenderFirstPage(dir, QStringLiteral("report_window") + suffix);
 }
 

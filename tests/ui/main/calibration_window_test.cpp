@@ -29,29 +29,27 @@ TEST(CalibrationWindow, SamplingFeedsTheTrendAndAnUnstableStoreSaysSo) {
     ASSERT_TRUE(h.Sim().SetRegister(20, 1000));
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
-    CCalibrationAssistant& assistant = CCorvexaDlgTestPeer::Assistant(h.Dlg());
     EXPECT_FALSE(h.Visible(IDC_ZERO_STABILITY));
 
     h.Click(IDC_ZERO_SAMPLE_BTN);
     EXPECT_TRUE(h.Visible(IDC_ZERO_STABILITY));
     EXPECT_FALSE(h.Visible(IDC_FULL_STABILITY));
     ASSERT_TRUE(h.Sim().SetRegister(20, 1234));
-    const auto& samples = assistant.Trend()->Statistics().Samples();
+    const auto& samples = CCorvexaDlgTestPeer::Trend(h.Dlg())->Statistics().Samples();
     ASSERT_TRUE(MainWindowHarness::WaitFor(
         [&] { return !samples.empty() && samples.back().value == 1234.0; }));
     // Far fewer than 5 s of readings: not settled, and the store says so.
-    EXPECT_FALSE(assistant.Mark(protocol::kZeroSampleIndex)->Stable());
+    EXPECT_FALSE(CCorvexaDlgTestPeer::Mark(h.Dlg(), protocol::kZeroSampleIndex)->Stable());
     h.Click(IDC_ZERO_SAMPLE_BTN);
     ASSERT_TRUE(h.WaitForBox(1));
     EXPECT_TRUE(h.Boxes()[0].message.contains(QStringLiteral("The reading was not stable")))
         << h.Boxes()[0].message.toStdString();
-    ASSERT_EQ(assistant.Session().Samples().size(), 1u);
-    EXPECT_EQ(assistant.Session().Samples()[0].word, 1234);
+    ASSERT_EQ(CCorvexaDlgTestPeer::Session(h.Dlg()).Samples().size(), 1u);
+    EXPECT_EQ(CCorvexaDlgTestPeer::Session(h.Dlg()).Samples()[0].word, 1234);
     // The write's old value is the point read at connect, not a live reading.
-    EXPECT_EQ(assistant.Session().Writes()[0].oldText, L"1000");
+    EXPECT_EQ(CCorvexaDlgTestPeer::Session(h.Dlg()).Writes()[0].oldText, L"1000");
 
-    // A store of the other kind after a settled reading carries no note:
-    // other writes never do.
+    // The note belongs to that store alone: the next write carries none.
     h.SetText(IDC_FULL_OUT, QStringLiteral("30001"));
     h.Click(IDC_FULL_OUT_SET);
     ASSERT_TRUE(h.WaitForBox(2));
@@ -65,7 +63,7 @@ TEST(CalibrationWindow, TrimDialogSendsTheNewWordsToTheDevice) {
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
     h.Click(IDC_TRIM_METER);
-    CTrimDialog* trim = CCorvexaDlgTestPeer::Assistant(h.Dlg()).TrimDialog();
+    CTrimDialog* trim = CCorvexaDlgTestPeer::TrimDialog(h.Dlg());
     ASSERT_NE(trim, nullptr);
     ASSERT_TRUE(trim->isVisible());
 
@@ -90,7 +88,7 @@ TEST(CalibrationWindow, TrimDialogSendsTheNewWordsToTheDevice) {
         ASSERT_TRUE(trim->Item(CTrimDialog::IDC_ANOTHER_ROUND)->isEnabled());
         trim->ItemAs<QPushButton>(CTrimDialog::IDC_ANOTHER_ROUND)->click();
     }
-    const protocol::CalibrationSession& session = CCorvexaDlgTestPeer::Assistant(h.Dlg()).Session();
+    const protocol::CalibrationSession& session = CCorvexaDlgTestPeer::Session(h.Dlg());
     EXPECT_EQ(session.Trims().size(), 2u);
     ASSERT_EQ(session.Writes().size(), 4u);
     for (const protocol::SessionWrite& w : session.Writes())
@@ -114,12 +112,12 @@ TEST(CalibrationWindow, ReportListsTheSessionsWritesAsFoundAndAsLeft) {
     QTemporaryDir dir;
     int asked = 0;
     SetTextSetting("Calibration", "Technician", L"");
-    CCorvexaDlgTestPeer::Assistant(h.Dlg()).SetReportPrompts(
-        {[&asked]() -> std::optional<QString> {
-             ++asked;
-             return QStringLiteral("Li Wei");
-         },
-         [&dir](const QString&) { return dir.filePath(QStringLiteral("report")); }});
+    CCorvexaDlgTestPeer::SetReportPrompts(
+        h.Dlg(), {[&asked]() -> std::optional<QString> {
+                      ++asked;
+                      return QStringLiteral("Li Wei");
+                  },
+                  [&dir](const QString&) { return dir.filePath(QStringLiteral("report")); }});
 
     h.SetText(IDC_OFFSET, QStringLiteral("12.5"));
     h.Click(IDC_OFFSET_SET);
@@ -140,7 +138,7 @@ TEST(CalibrationWindow, ReportListsTheSessionsWritesAsFoundAndAsLeft) {
     SetTextSetting("Calibration", "Technician", L"");
 
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
-    ASSERT_EQ(CCorvexaDlgTestPeer::Assistant(h.Dlg()).LastReportPath(), pdf)
+    ASSERT_EQ(CCorvexaDlgTestPeer::LastReportPath(h.Dlg()), pdf)
         << h.Boxes()[2].message.toStdString();
     EXPECT_TRUE(QFile::exists(pdf));
     const QStringList lines = CsvLines(dir.filePath(QStringLiteral("report.csv")));
