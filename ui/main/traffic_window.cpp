@@ -97,11 +97,23 @@ CTrafficWindow::CTrafficWindow(const protocol::CTrafficRecord& record, QWidget* 
     connect(bar, &QAbstractSlider::rangeChanged, this, [this, bar](int, int max) {
         if (m_follow) bar->setValue(max);
     });
-    m_timer->start(kPollMs);
 
     resize(digit * 110, 480);
     Retranslate();
     Update();
+}
+
+// Polls only while someone can see it; on showing it catches up with what
+// the ring still holds.
+void CTrafficWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Update();
+    m_timer->start(kPollMs);
+}
+
+void CTrafficWindow::hideEvent(QHideEvent* event) {
+    m_timer->stop();
+    QWidget::hideEvent(event);
 }
 
 void CTrafficWindow::Retranslate() {

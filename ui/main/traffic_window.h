@@ -31,6 +31,10 @@ public:
     // One poll of the record, as the timer does it.
     void Update();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void Save();
     void ShowCounters();

@@ -141,6 +141,14 @@ TEST(TrafficWindow, FollowsSamplingAndPausesClearsCopiesAndSaves) {
         lines.back().endsWith(QStringLiteral(",--,,\"refused Upper Limit \"\"70000\"\": out of "
                                              "range; it takes -32768 to 32767; nothing sent\",1")))
         << lines.back().toStdString();
+
+    // Closed, it takes nothing; shown again, it has what came meanwhile.
+    window->close();
+    h.Click(IDC_UPPER_SET);
+    Settle(200);
+    EXPECT_EQ(RowsSaying(model, "refused Upper Limit"), 1);
+    window->show();
+    EXPECT_EQ(RowsSaying(model, "refused Upper Limit"), 2);
 }
 
 }  // namespace
