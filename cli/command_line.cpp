@@ -14,7 +14,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         "ports, talking to them as the Corvexa window does.\n"
         "Exit status: 0 done, 2 bad command line or a refused value (nothing sent), "
         "3 a port could not be opened, 4 the device did not answer, 5 a write was "
-        "not confirmed.",
+        "not confirmed, 6 the device refused a request.",
         "corvexa-cli"};
     app.require_subcommand(1);
     // Options of the program also work after the command.

@@ -28,7 +28,13 @@ int RunRestore(const RunSettings& settings, const std::string& file, bool withCa
 nlohmann::ordered_json RegistersJson(const RegisterWords& words, int count);
 nlohmann::ordered_json ParametersJson(const RegisterWords& words, int count);
 std::vector<int> FailedRegisters(const RegisterWords& words, int count);
-std::string RegistersTable(const std::string& port, const RegisterWords& words, int count);
+using ReadFailures = std::array<std::optional<protocol::ExchangeOutcome>, protocol::kRegisterCount>;
+// A failed read shows as "(no answer)" or, refused, with the device's words.
+std::string RegistersTable(const std::string& port, const RegisterWords& words, int count,
+                           const ReadFailures& failures = {});
+// The registers the device refused to read, and their words by register.
+std::vector<int> RefusedRegisters(const ReadFailures& failures, int count,
+                                  nlohmann::ordered_json& words);
 
 // Left-aligned columns separated by two blanks.
 std::string AlignedTable(const std::vector<std::vector<std::string>>& rows);

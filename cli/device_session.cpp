@@ -77,6 +77,8 @@ bool DeviceSession::Connect() {
     {
         std::lock_guard lock(m_mutex);
         m_words = {};
+        m_readFailures = {};
+        m_handshakeFailure.reset();
         m_phase = Phase::ReadAll;
         online = m_online;
         ended = m_outcomes.size();
@@ -91,6 +93,7 @@ bool DeviceSession::Connect() {
             const auto& o = m_outcomes[i];
             if (!o.ok && (IsVendor(o.request, VendorCommand::ConnectRequest) ||
                           IsVendor(o.request, VendorCommand::LinkStart))) {
+                m_handshakeFailure = o;
                 return true;
             }
         }
@@ -105,6 +108,7 @@ bool DeviceSession::ReadAgain() {
     {
         std::lock_guard lock(m_mutex);
         m_words = {};
+        m_readFailures = {};
         m_phase = Phase::ReadAll;
         online = m_online;
     }
@@ -125,34 +129,48 @@ RegisterWords DeviceSession::Words() const {
     return m_words;
 }
 
-DeviceSession::WriteOutcome DeviceSession::Write(OperationCode code, std::uint16_t word) {
+std::array<std::optional<protocol::ExchangeOutcome>, protocol::kRegisterCount>
+DeviceSession::ReadFailures() const {
+    std::lock_guard lock(m_mutex);
+    return m_readFailures;
+}
+
+std::optional<protocol::ExchangeOutcome> DeviceSession::HandshakeFailure() const {
+    std::lock_guard lock(m_mutex);
+    return m_handshakeFailure;
+}
+
+protocol::ExchangeOutcome DeviceSession::Write(OperationCode code, std::uint16_t word) {
     const protocol::Frame request = protocol::WriteRequest(*protocol::WriteRegisterOf(code), word);
+    protocol::ExchangeOutcome notSent;
+    notSent.request = request;
+    notSent.failure = protocol::ExchangeFailure::Cancelled;
     std::size_t ended;
     {
         std::lock_guard lock(m_mutex);
         ended = m_outcomes.size();
     }
-    if (!m_link->StartWriteTask(code, word)) return {};
-    const auto outcome = WaitForOutcome(request, ended, kExchangeLimit);
-    if (!outcome) return {};
-    return {outcome->ok, outcome->attempts};
+    if (!m_link->StartWriteTask(code, word)) return notSent;
+    return WaitForOutcome(request, ended, kExchangeLimit).value_or(notSent);
 }
 
 void DeviceSession::Sample(
     bool zero, int count,
-    const std::function<void(std::chrono::milliseconds, std::optional<std::uint16_t>)>& each) {
+    const std::function<void(std::chrono::milliseconds, const protocol::ExchangeOutcome&)>& each) {
     const auto start = std::chrono::steady_clock::now();
     int taken = 0;
     {
         std::lock_guard lock(m_mutex);
         m_phase = Phase::Sampling;
-        m_sampleTaken = [&](std::optional<std::uint16_t> word) {
+        m_sampleRequest = protocol::ReadRequest(protocol::RegisterOfIndex(
+            zero ? protocol::kZeroSampleIndex : protocol::kFullSampleIndex));
+        m_sampleTaken = [&](const protocol::ExchangeOutcome& outcome) {
             // Called under m_mutex on a link thread; the printing waits.
             if (taken < count) {
                 ++taken;
                 each(std::chrono::duration_cast<std::chrono::milliseconds>(
                          std::chrono::steady_clock::now() - start),
-                     word);
+                     outcome);
             }
         };
     }
@@ -173,6 +191,7 @@ void DeviceSession::Sample(
     std::lock_guard lock(m_mutex);
     m_phase = Phase::Idle;
     m_sampleTaken = nullptr;
+    m_sampleRequest.reset();
 }
 
 void DeviceSession::End() {
@@ -258,8 +277,11 @@ void DeviceSession::OnExchangeEnded(const protocol::ExchangeOutcome& outcome) {
                 outcome.ok ? outcome.value : std::optional<std::uint16_t>();
             if (m_phase == Phase::ReadAll && index >= 0 && index < protocol::kRegisterCount) {
                 m_words[static_cast<std::size_t>(index)] = word;
-            } else if (m_phase == Phase::Sampling && m_sampleTaken) {
-                m_sampleTaken(word);
+                m_readFailures[static_cast<std::size_t>(index)] =
+                    outcome.ok ? std::nullopt : std::optional(outcome);
+            } else if (m_phase == Phase::Sampling && m_sampleTaken &&
+                       outcome.request == m_sampleRequest) {
+                m_sampleTaken(outcome);
             }
         }
     }

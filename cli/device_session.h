@@ -49,19 +49,22 @@ public:
     bool ReadAgain();
     // Registers 10..23 as the last read-all left them.
     RegisterWords Words() const;
+    // How the reads of the last read-all that got no word failed, by index.
+    std::array<std::optional<protocol::ExchangeOutcome>, protocol::kRegisterCount> ReadFailures()
+        const;
+    // How the handshake's last vendor exchange failed (empty: it did not).
+    std::optional<protocol::ExchangeOutcome> HandshakeFailure() const;
     int RegistersRead() const;  // how many a read-all asks for: 8 or 14
 
-    struct WriteOutcome {
-        bool ok = false;
-        int attempts = 0;
-    };
-    WriteOutcome Write(protocol::OperationCode code, std::uint16_t word);
+    // Its outcome; not ok (and not sent) when the link could not start it.
+    protocol::ExchangeOutcome Write(protocol::OperationCode code, std::uint16_t word);
 
     // Polls register 20 (zero) or 21 (full) `count` times; `each` gets the
-    // time since the first poll and the word (empty: no answer).
-    void Sample(
-        bool zero, int count,
-        const std::function<void(std::chrono::milliseconds, std::optional<std::uint16_t>)>& each);
+    // time since the first poll and the poll's outcome. Only the sampling
+    // reads of that register count, whatever else the link does meanwhile.
+    void Sample(bool zero, int count,
+                const std::function<void(std::chrono::milliseconds,
+                                         const protocol::ExchangeOutcome&)>& each);
 
     // LinkEnd, waited for; then the port closes. Also done by the destructor.
     void End();
@@ -103,10 +106,13 @@ private:
     std::condition_variable m_changed;
     Phase m_phase = Phase::Idle;
     RegisterWords m_words;
+    std::array<std::optional<protocol::ExchangeOutcome>, protocol::kRegisterCount> m_readFailures;
+    std::optional<protocol::ExchangeOutcome> m_handshakeFailure;
+    std::optional<protocol::Frame> m_sampleRequest;
     std::size_t m_online = 0;  // UM_DEVICE_ONLINE messages
     std::vector<protocol::ExchangeOutcome> m_outcomes;
     bool m_answered = false;  // the device answered at least once
-    std::function<void(std::optional<std::uint16_t>)> m_sampleTaken;
+    std::function<void(const protocol::ExchangeOutcome&)> m_sampleTaken;
 };
 
 }  // namespace cli

@@ -23,9 +23,15 @@ int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
         return portProblem ? kExitPort : kExitNoAnswer;
     }
     if (!session.Connect()) {
-        console.Error(port +
-                      ": the device did not answer the connect request; check the cable, "
-                      "the power and that this is the transmitter's port");
+        const auto failure = session.HandshakeFailure();
+        if (failure && failure->failure == protocol::ExchangeFailure::LineBusy) {
+            console.Error(port + ": " + protocol::DescribeFailure(*failure) +
+                          "; nothing was sent; check that no other device talks on this line");
+        } else {
+            console.Error(port +
+                          ": the device did not answer the connect request; check the cable, "
+                          "the power and that this is the transmitter's port");
+        }
         return kExitNoAnswer;
     }
     return job(session);

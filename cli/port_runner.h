@@ -16,6 +16,7 @@ enum ExitCode : int {
     kExitPort = 3,          // a port could not be opened
     kExitNoAnswer = 4,      // the device did not answer
     kExitNotConfirmed = 5,  // a write was not confirmed
+    kExitRefused = 6,       // the device refused a request (a Modbus exception)
 };
 
 struct RunSettings {

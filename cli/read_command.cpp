@@ -55,33 +55,66 @@ std::vector<int> FailedRegisters(const RegisterWords& words, int count) {
     return failed;
 }
 
-std::string RegistersTable(const std::string& port, const RegisterWords& words, int count) {
+std::string RegistersTable(const std::string& port, const RegisterWords& words, int count,
+                           const ReadFailures& failures) {
     std::vector<std::vector<std::string>> rows{{"register", "parameter", "value", "raw"}};
     for (int i = 0; i < count; ++i) {
-        const auto word = words[static_cast<std::size_t>(i)];
-        rows.push_back({std::to_string(protocol::RegisterOfIndex(i)),
-                        Parameters()[static_cast<std::size_t>(i)].name,
-                        word ? ShownText(i, words) : "(no answer)",
+        const auto at = static_cast<std::size_t>(i);
+        const auto word = words[at];
+        const bool refused =
+            failures[at] && failures[at]->failure == protocol::ExchangeFailure::Refused;
+        rows.push_back({std::to_string(protocol::RegisterOfIndex(i)), Parameters()[at].name,
+                        word ? ShownText(i, words)
+                        : refused
+                            ? "(refused: " + protocol::RefusalWords(failures[at]->exception) + ")"
+                            : "(no answer)",
                         word ? std::to_string(*word) : "-"});
     }
     return port + "\n" + AlignedTable(rows);
 }
 
+std::vector<int> RefusedRegisters(const ReadFailures& failures, int count,
+                                  nlohmann::ordered_json& words) {
+    std::vector<int> refused;
+    words = nlohmann::ordered_json::object();
+    for (int i = 0; i < count; ++i) {
+        const auto& failure = failures[static_cast<std::size_t>(i)];
+        if (!failure || failure->failure != protocol::ExchangeFailure::Refused) continue;
+        refused.push_back(protocol::RegisterOfIndex(i));
+        words[std::to_string(protocol::RegisterOfIndex(i))] =
+            protocol::RefusalWords(failure->exception);
+    }
+    return refused;
+}
+
 int RunRead(const RunSettings& settings) {
     return RunOnPorts(settings, true, [&](DeviceSession& session) {
         const RegisterWords words = session.Words();
+        const ReadFailures failures = session.ReadFailures();
         const int count = session.RegistersRead();
         const std::vector<int> failed = FailedRegisters(words, count);
+        nlohmann::ordered_json refusals;
+        const std::vector<int> refused = RefusedRegisters(failures, count, refusals);
         if (settings.json) {
             nlohmann::ordered_json out{{"port", session.Port()},
                                        {"registers", RegistersJson(words, count)},
                                        {"parameters", ParametersJson(words, count)},
-                                       {"failed", failed}};
+                                       {"failed", failed},
+                                       {"refused", refusals}};
             settings.console->Print(out.dump());
         } else {
-            settings.console->Print(RegistersTable(session.Port(), words, count));
+            settings.console->Print(RegistersTable(session.Port(), words, count, failures));
         }
         if (failed.empty()) return kExitOk;
+        if (!refused.empty()) {
+            std::string text = session.Port() + ": the device refused";
+            for (int reg : refused)
+                text += (reg == refused.front() ? " register " : ", register ") +
+                        std::to_string(reg) + " (" +
+                        refusals[std::to_string(reg)].get<std::string>() + ")";
+            settings.console->Error(text);
+            return kExitRefused;
+        }
         settings.console->Error(session.Port() + ": " + RegisterList(failed) +
                                 " did not answer; read again, and check the cable if it repeats");
         return kExitNoAnswer;

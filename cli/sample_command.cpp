@@ -14,30 +14,45 @@ int RunSample(const RunSettings& settings, const std::string& which, int count) 
         int missed = 0;
         // Whether the readings so far have settled, by the window's rule.
         protocol::SampleStatistics statistics;
+        std::string refusal;
         session.Sample(
-            zero, count, [&](std::chrono::milliseconds at, std::optional<std::uint16_t> word) {
-                if (!word)
+            zero, count,
+            [&](std::chrono::milliseconds at, const protocol::ExchangeOutcome& outcome) {
+                const bool read = outcome.ok && outcome.value.has_value();
+                const std::uint16_t word = read ? *outcome.value : 0;
+                if (!read)
                     ++missed;
                 else
-                    statistics.Add(at, *word);
+                    statistics.Add(at, word);
+                if (outcome.failure == protocol::ExchangeFailure::Refused)
+                    refusal = protocol::RefusalWords(outcome.exception);
                 if (settings.json) {
-                    settings.console->Print(
-                        nlohmann::ordered_json{{"port", session.Port()},
-                                               {"time_ms", at.count()},
-                                               {"register", reg},
-                                               {"value", word ? nlohmann::ordered_json(*word)
-                                                              : nlohmann::ordered_json(nullptr)},
-                                               {"stable", statistics.Verdict().stable()}}
-                            .dump());
+                    settings.console->Print(nlohmann::ordered_json{
+                        {"port", session.Port()},
+                        {"time_ms", at.count()},
+                        {"register", reg},
+                        {"value",
+                         read ? nlohmann::ordered_json(word) : nlohmann::ordered_json(nullptr)},
+                        {"error", read
+                                      ? nlohmann::ordered_json(nullptr)
+                                      : nlohmann::ordered_json(protocol::DescribeFailure(outcome))},
+                        {"stable", statistics.Verdict().stable()}}
+                                                .dump());
                 } else {
                     char line[160];
                     std::snprintf(line, sizeof line, "%s  %7lld ms  %s  %s", session.Port().c_str(),
                                   static_cast<long long>(at.count()), name.c_str(),
-                                  word ? std::to_string(*word).c_str() : "(no answer)");
+                                  read ? std::to_string(word).c_str()
+                                       : ("(" + protocol::DescribeFailure(outcome) + ")").c_str());
                     settings.console->Print(line);
                 }
             });
         if (missed == 0) return kExitOk;
+        if (!refusal.empty()) {
+            settings.console->Error(session.Port() + ": the device refused register " +
+                                    std::to_string(reg) + " (" + refusal + ")");
+            return kExitRefused;
+        }
         settings.console->Error(session.Port() + ": " + std::to_string(missed) + " of " +
                                 std::to_string(count) + " readings of register " +
                                 std::to_string(reg) + " got no answer; check the cable");

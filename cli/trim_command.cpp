@@ -66,6 +66,7 @@ int RunTrim(const RunSettings& settings, const TrimOptions& options) {
         }
 
         std::string error;
+        bool deviceRefused = false;
         if (!options.dryRun) {
             for (auto [name, word] : {std::pair{"zero-output", result.newZeroWord},
                                       std::pair{"full-output", result.newFullWord}}) {
@@ -77,8 +78,12 @@ int RunTrim(const RunSettings& settings, const TrimOptions& options) {
                 const Assignment& a = std::get<Assignment>(checked);
                 const auto outcome = session.Write(*a.parameter->write, *a.word);
                 if (!outcome.ok) {
-                    error = std::string(name) + " not confirmed after " +
-                            std::to_string(outcome.attempts) + " attempts";
+                    deviceRefused = outcome.failure == protocol::ExchangeFailure::Refused;
+                    error = std::string(name) +
+                            (outcome.failure == protocol::ExchangeFailure::NoAnswer
+                                 ? " not confirmed after " + std::to_string(outcome.attempts) +
+                                       " attempts"
+                                 : " " + protocol::DescribeFailure(outcome));
                     break;
                 }
             }
@@ -106,6 +111,7 @@ int RunTrim(const RunSettings& settings, const TrimOptions& options) {
         if (error.empty()) return kExitOk;
         settings.console->Error(session.Port() + ": " + error +
                                 "; read the device to see what it holds, then trim again");
+        if (deviceRefused) return kExitRefused;
         return kExitNotConfirmed;
     });
 }

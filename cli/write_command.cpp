@@ -80,6 +80,7 @@ int RunWrite(const RunSettings& settings, const std::vector<std::string>& argume
 
         std::vector<Result> results;
         bool failed = false;
+        std::string refusal;  // the device's words, when it refused a write
         for (const Assignment& a : assignments) {
             Result r{a.parameter->name, a.text, false, 0, ""};
             if (failed) {
@@ -89,8 +90,13 @@ int RunWrite(const RunSettings& settings, const std::vector<std::string>& argume
                 r.ok = outcome.ok;
                 r.attempts = outcome.attempts;
                 if (!outcome.ok) {
-                    r.error =
-                        "not confirmed after " + std::to_string(outcome.attempts) + " attempts";
+                    r.error = outcome.failure == protocol::ExchangeFailure::NoAnswer
+                                  ? "not confirmed after " + std::to_string(outcome.attempts) +
+                                        " attempts"
+                                  : protocol::DescribeFailure(outcome);
+                    if (outcome.failure == protocol::ExchangeFailure::Refused)
+                        refusal = "the device refused " + std::string(a.parameter->name) + ": " +
+                                  protocol::RefusalWords(outcome.exception);
                     failed = true;
                 }
             }
@@ -119,6 +125,11 @@ int RunWrite(const RunSettings& settings, const std::vector<std::string>& argume
             settings.console->Print(session.Port() + "\n" + AlignedTable(rows));
         }
         if (!failed) return kExitOk;
+        if (!refusal.empty()) {
+            settings.console->Error(session.Port() + ": " + refusal +
+                                    "; nothing after it was sent");
+            return kExitRefused;
+        }
         settings.console->Error(session.Port() +
                                 ": a write was not confirmed by the device; read the device to see "
                                 "what it holds, then write again");

@@ -73,6 +73,8 @@ ReplyKind ClassifyHeader(std::uint8_t first, std::uint8_t second) {
     if (first == kStation) {
         if (second == kReadHolding) return ReplyKind::RegisterValue;
         if (second == kWriteSingle) return ReplyKind::WriteEcho;
+        if (second == (kReadHolding | kExceptionBit) || second == (kWriteSingle | kExceptionBit))
+            return ReplyKind::Exception;
         return ReplyKind::Other;
     }
     if (first == kVendorStation) {
@@ -84,15 +86,47 @@ ReplyKind ClassifyHeader(std::uint8_t first, std::uint8_t second) {
     return ReplyKind::Other;
 }
 
+bool CrcCloses(const std::uint8_t* data, std::size_t length) {
+    if (length < 3) return false;
+    const std::uint16_t crc = Crc16(data, length - 2);
+    return data[length - 2] == (crc & 0xFF) && data[length - 1] == (crc >> 8);
+}
+
 Reply ClassifyReply(const std::uint8_t* data, std::size_t length) {
     Reply reply;
     if (length < 2) return reply;
     reply.kind = ClassifyHeader(data[0], data[1]);
-    // 01 03 count hi lo crc crc: the byte count is not examined.
-    if (reply.kind == ReplyKind::RegisterValue && length >= 5) {
+    // A value or a code that the CRC does not vouch for is no value: one
+    // flipped bit would otherwise be shown, or scale every later write.
+    if (reply.kind == ReplyKind::RegisterValue && length >= kReadReplyLength && data[2] == 2 &&
+        CrcCloses(data, kReadReplyLength)) {
         reply.value = static_cast<std::uint16_t>((data[3] << 8) | data[4]);
     }
+    if (reply.kind == ReplyKind::Exception && length >= kExceptionLength &&
+        CrcCloses(data, kExceptionLength)) {
+        reply.function = static_cast<std::uint8_t>(data[1] & ~kExceptionBit);
+        reply.exception = data[2];
+    }
     return reply;
+}
+
+const char* ExceptionWords(std::uint8_t code) {
+    switch (code) {
+        case 0x01:
+            return "illegal function";
+        case 0x02:
+            return "illegal data address";
+        case 0x03:
+            return "illegal data value";
+        case 0x04:
+            return "device failure";
+        case 0x05:
+            return "acknowledge";
+        case 0x06:
+            return "device busy";
+        default:
+            return "unknown exception";
+    }
 }
 
 }  // namespace protocol

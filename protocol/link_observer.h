@@ -6,19 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "protocol/exchange_outcome.h"
 #include "protocol/frames.h"
 #include "protocol/registers.h"
 
 namespace protocol {
-
-// How one exchange ended: the request, whether its reply came, how many
-// times the request was sent, and for a read the word the reply carried.
-struct ExchangeOutcome {
-    Frame request{};
-    bool ok = false;
-    int attempts = 0;
-    std::optional<std::uint16_t> value;
-};
 
 // A run of received bytes as the reply assembler saw it.
 struct ReceivedRun {
@@ -26,6 +18,7 @@ struct ReceivedRun {
         Reply,       // a recognised reply (and as much of its rest as came with it)
         Rest,        // the rest of a reply recognised in an earlier chunk
         Unexpected,  // bytes that started no reply and were skipped
+        CrcError,    // a whole station-1 reply whose CRC failed, and the bytes skipped after it
     };
     Kind kind = Kind::Unexpected;
     std::vector<std::uint8_t> bytes;

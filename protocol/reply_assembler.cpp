@@ -6,14 +6,16 @@ namespace protocol {
 
 namespace {
 
-// Bytes the classification needs before a reply counts. An echo counts only
-// whole: it must be compared with the request it answers.
+// Bytes a reply needs before it counts: a vendor answer its two, a
+// station-1 reply all of them, since only its CRC can vouch for it.
 std::size_t BytesToRecognise(ReplyKind kind) {
     switch (kind) {
         case ReplyKind::RegisterValue:
-            return 5;
+            return kReadReplyLength;
         case ReplyKind::WriteEcho:
             return kFrameLength;
+        case ReplyKind::Exception:
+            return kExceptionLength;
         default:
             return 2;
     }
@@ -22,16 +24,6 @@ std::size_t BytesToRecognise(ReplyKind kind) {
 // A read of one register is answered with byte count 2.
 constexpr std::size_t kByteCountAt = 2;
 constexpr std::uint8_t kOneRegisterBytes = 2;
-
-bool CrcClosesFrame(const std::vector<std::uint8_t>& bytes) {
-    const std::uint16_t crc = Crc16(bytes.data(), kFrameLength - 2);
-    return bytes[kFrameLength - 2] == (crc & 0xFF) && bytes[kFrameLength - 1] == (crc >> 8);
-}
-
-// Standard lengths: 01 03 02 hi lo crc crc; everything else 8 bytes.
-std::size_t StandardLength(ReplyKind kind) {
-    return kind == ReplyKind::RegisterValue ? 7 : 8;
-}
 
 bool IsVendorAnswer(ReplyKind kind) {
     return kind == ReplyKind::ConnectAccepted || kind == ReplyKind::LinkStarted ||
@@ -47,29 +39,50 @@ void CReplyAssembler::Feed(const std::uint8_t* data, std::size_t length, std::ve
 void CReplyAssembler::Feed(const std::uint8_t* data, std::size_t length, std::vector<Reply>& out,
                            std::vector<ReceivedRun>* runs) {
     m_runs = runs;
+    m_answerInFeed = false;
     for (std::size_t i = 0; i < length; ++i) FeedByte(data[i], out);
     m_runs = nullptr;
 }
 
 void CReplyAssembler::Skip(std::uint8_t byte) {
+    const bool crcRest = m_crcRest > 0;
+    if (crcRest) --m_crcRest;
     if (m_runs == nullptr) return;
-    if (m_runs->empty() || m_runs->back().kind != ReceivedRun::Kind::Unexpected) {
-        m_runs->push_back(ReceivedRun{});
+    const auto kind =
+        crcRest && !m_runs->empty() && m_runs->back().kind == ReceivedRun::Kind::CrcError
+            ? ReceivedRun::Kind::CrcError
+            : ReceivedRun::Kind::Unexpected;
+    if (m_runs->empty() || m_runs->back().kind != kind) {
+        ReceivedRun run;
+        run.kind = kind;
+        m_runs->push_back(std::move(run));
     }
     m_runs->back().bytes.push_back(byte);
 }
 
-void CReplyAssembler::TakeRest(std::uint8_t byte) {
+void CReplyAssembler::SkipCrcFailure(std::uint8_t byte, std::size_t length) {
+    m_crcRest = length - 1;
     if (m_runs == nullptr) return;
-    if (m_runs->empty() || m_runs->back().kind == ReceivedRun::Kind::Unexpected) {
+    ReceivedRun run;
+    run.kind = ReceivedRun::Kind::CrcError;
+    run.bytes.push_back(byte);
+    m_runs->push_back(std::move(run));
+}
+
+void CReplyAssembler::ReportRest() {
+    if (m_runs == nullptr) return;
+    // Nothing else can come between an answer and its rest: each byte in
+    // between either continues the rest or ends it.
+    if (!m_answerInFeed || m_runs->empty()) {
         ReceivedRun rest;
         rest.kind = ReceivedRun::Kind::Rest;
         m_runs->push_back(rest);
     }
-    m_runs->back().bytes.push_back(byte);
+    m_runs->back().bytes.insert(m_runs->back().bytes.end(), m_reply.begin() + 2, m_reply.end());
 }
 
 void CReplyAssembler::AddReply(const Reply& reply) {
+    m_answerInFeed = true;
     if (m_runs == nullptr) return;
     ReceivedRun run;
     run.kind = ReceivedRun::Kind::Reply;
@@ -78,16 +91,9 @@ void CReplyAssembler::AddReply(const Reply& reply) {
     m_runs->push_back(std::move(run));
 }
 
-void CReplyAssembler::UntakeRest(std::size_t count) {
-    if (m_runs == nullptr || m_runs->empty()) return;
-    auto& bytes = m_runs->back().bytes;
-    if (m_runs->back().kind == ReceivedRun::Kind::Unexpected || bytes.size() < count) return;
-    bytes.resize(bytes.size() - count);
-    if (bytes.empty()) m_runs->pop_back();
-}
-
 void CReplyAssembler::DropPartial() {
     m_pending.clear();
+    m_crcRest = 0;
 }
 
 bool CReplyAssembler::ContinuesReply(std::uint8_t byte) const {
@@ -99,24 +105,26 @@ bool CReplyAssembler::ContinuesReply(std::uint8_t byte) const {
             static_cast<std::uint8_t>(pos == crcAt ? (crc & 0xFF) : (crc >> 8));
         return byte == expected;
     }
-    // Vendor answers are padded with FF; the echo carries register and value.
-    return !IsVendorAnswer(m_replyKind) || byte == 0xFF;
+    // Vendor answers are padded with FF.
+    return byte == 0xFF;
 }
 
 void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
     if (m_replyLength != 0) {
         if (ContinuesReply(byte)) {
-            TakeRest(byte);
             m_reply.push_back(byte);
-            if (m_reply.size() == m_replyLength) m_replyLength = 0;
+            if (m_reply.size() == m_replyLength) {
+                m_replyLength = 0;
+                ReportRest();
+            }
             return;
         }
         // The device sent a short form; this byte is new. FF padding taken so
-        // far may have been the head of the next vendor answer (FF F8 FF AA).
+        // far (not reported yet) may have been the head of the next vendor
+        // answer (FF F8 FF AA).
         m_replyLength = 0;
-        if (IsVendorAnswer(m_replyKind) && m_reply.size() > 2) {
+        if (m_reply.size() > 2) {
             const std::vector<std::uint8_t> swallowed(m_reply.begin() + 2, m_reply.end());
-            UntakeRest(swallowed.size());
             for (std::uint8_t b : swallowed) FeedByte(b, out);
             FeedByte(byte, out);
             return;
@@ -150,27 +158,32 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
             m_pending.erase(m_pending.begin());
             continue;
         }
-        if (m_pending.size() < BytesToRecognise(kind)) return;
-        if (kind == ReplyKind::WriteEcho) {
-            if (!CrcClosesFrame(m_pending)) {
-                Skip(m_pending[0]);
+        const std::size_t needed = BytesToRecognise(kind);
+        if (m_pending.size() < needed) return;
+        if (!IsVendorAnswer(kind)) {
+            if (!CrcCloses(m_pending.data(), needed)) {
+                SkipCrcFailure(m_pending[0], needed);
                 m_pending.erase(m_pending.begin());
                 continue;
             }
-            Reply echo{ReplyKind::WriteEcho, {}, Frame{}};
-            std::copy(m_pending.begin(), m_pending.end(), echo.echo->begin());
-            out.push_back(echo);
-            AddReply(echo);
+            Reply reply = ClassifyReply(m_pending.data(), needed);
+            if (kind == ReplyKind::WriteEcho) {
+                reply.echo = Frame{};
+                std::copy(m_pending.begin(), m_pending.end(), reply.echo->begin());
+            }
+            m_crcRest = 0;
+            out.push_back(reply);
+            AddReply(reply);
             m_pending.clear();
             continue;
         }
 
         const Reply reply = ClassifyReply(m_pending.data(), m_pending.size());
+        m_crcRest = 0;
         out.push_back(reply);
         AddReply(reply);
         m_reply = m_pending;
-        m_replyKind = kind;
-        m_replyLength = StandardLength(kind);
+        m_replyLength = kFrameLength;
         m_pending.clear();
     }
 }

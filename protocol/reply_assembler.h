@@ -14,15 +14,14 @@ namespace protocol {
 // replies in one chunk come out one by one, and bytes that start no known
 // reply are dropped one at a time until a known header lines up again.
 //
-// A reply is recognised by its first two bytes, as soon as the bytes its
-// kind needs are in: 2 for the vendor answers, 5 for a register value (whose
-// byte count must be 2), all 8 for a write echo (whose CRC must close it, as
-// it must equal the request it answers). The rest of a standard reply
-// (FF xx FF FF FF FF crc crc, 01 03 02 hi lo crc crc) is swallowed as it
-// arrives; the first byte that does not fit it starts a new reply, so a
-// device that sends only the two answer bytes is understood as well.
-// Apart from the echo the CRC is not verified: such a reply with a bad CRC
-// still counts.
+// A vendor answer (FF F8, FF AA, FF BB) is recognised by its two bytes, as
+// real devices send only those; its standard rest (FF FF FF FF crc crc) is
+// swallowed as it arrives, and the first byte that does not fit it starts a
+// new reply. A station-1 reply counts only whole and with a good CRC: a read
+// reply (01 03 02 hi lo crc crc), a write echo (8 bytes) and an exception
+// (01 83/86 code crc crc). One whose CRC fails is reported as a CRC error
+// and the search goes on from its second byte, so a good reply behind a
+// stray header is still found.
 //
 // Not thread-safe; the owner serialises access.
 class CReplyAssembler {
@@ -42,10 +41,16 @@ public:
     // recognised reply is still swallowed when it comes.
     void DropPartial();
 
+    // Bytes fed that no run has reported yet: the head of a reply not yet
+    // recognised, and the rest of a vendor answer while it is coming.
+    std::size_t HeldBytes() const {
+        return m_pending.size() + (m_replyLength != 0 ? m_reply.size() - 2 : 0);
+    }
+
     // True while bytes of an unrecognised reply are held.
     bool HasPartial() const { return !m_pending.empty(); }
 
-    // True while a recognised reply has not yet come to its standard length
+    // True while a vendor answer has not yet come to its standard length
     // (its last bytes are still on the line, or the device sent a short form).
     bool AwaitsRest() const { return m_replyLength != 0; }
 
@@ -54,20 +59,24 @@ private:
     // True if `byte` is the next byte of the recognised reply's standard form.
     bool ContinuesReply(std::uint8_t byte) const;
     void Skip(std::uint8_t byte);
-    void TakeRest(std::uint8_t byte);
+    // The first byte of a whole station-1 reply whose CRC failed.
+    void SkipCrcFailure(std::uint8_t byte, std::size_t length);
+    // The rest of a vendor answer came whole: its bytes go into a run.
+    void ReportRest();
     void AddReply(const Reply& reply);
-    // FF padding taken as rest that turned out to start the next reply.
-    void UntakeRest(std::size_t count);
 
     std::vector<ReceivedRun>* m_runs = nullptr;  // during one Feed only
+    bool m_answerInFeed = false;                 // a reply's run was added in this Feed
 
     // Head of a reply not yet recognised (at most 7 bytes).
     std::vector<std::uint8_t> m_pending;
-    // The recognised reply as far as it came, and its standard length;
-    // m_replyLength is 0 when no reply is being swallowed.
+    // Bytes of the last reply that failed its CRC still to be skipped; they
+    // join its CRC-error run.
+    std::size_t m_crcRest = 0;
+    // The recognised vendor answer as far as it came, and its standard
+    // length; m_replyLength is 0 when no answer is being swallowed.
     std::vector<std::uint8_t> m_reply;
     std::size_t m_replyLength = 0;
-    ReplyKind m_replyKind = ReplyKind::Other;
 };
 
 }  // namespace protocol

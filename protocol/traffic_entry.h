@@ -29,6 +29,7 @@ struct TrafficCounters {
     std::uint64_t retries = 0;
     std::uint64_t lateReplies = 0;  // replies that completed nothing, discarded
     std::uint64_t unexpectedBytes = 0;
+    std::uint64_t crcErrors = 0;  // station-1 replies whose CRC failed, discarded
     // Request to recognised reply, ms; all 0 until the first reply.
     double latencyMin = 0;
     double latencyMedian = 0;

@@ -20,22 +20,6 @@ constexpr std::array<const char*, kRegisterCount> kRegisterNames = {
     "Zero Sample",   "Full Sample", "Zero Output", "Full Output",
 };
 
-// Modbus exception codes the device may answer with.
-std::string ExceptionName(std::uint8_t code) {
-    switch (code) {
-        case 1:
-            return "illegal function";
-        case 2:
-            return "illegal address";
-        case 3:
-            return "illegal value";
-        case 4:
-            return "device failure";
-        default:
-            return "unknown";
-    }
-}
-
 std::uint16_t Word(const std::uint8_t* at) {
     return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
 }
@@ -110,15 +94,8 @@ std::string CTrafficMeaning::Request(const Frame& request) const {
 
 std::string CTrafficMeaning::Run(const ReceivedRun& run) {
     if (run.kind == ReceivedRun::Kind::Rest) return "rest of the reply";
-    if (run.kind == ReceivedRun::Kind::Unexpected) {
-        const auto& b = run.bytes;
-        // An exception reply (function | 0x80) is no reply this link waits for.
-        if (b.size() >= 3 && b[0] == kStation &&
-            (b[1] == (kReadHolding | 0x80) || b[1] == (kWriteSingle | 0x80))) {
-            return "exception " + HexText({b[2]}) + " " + ExceptionName(b[2]);
-        }
-        return "unexpected bytes, no reply";
-    }
+    if (run.kind == ReceivedRun::Kind::Unexpected) return "unexpected bytes, no reply";
+    if (run.kind == ReceivedRun::Kind::CrcError) return "CRC error, discarded";
 
     std::string text;
     const Reply& reply = run.reply;
@@ -137,6 +114,10 @@ std::string CTrafficMeaning::Run(const ReceivedRun& run) {
             }
             break;
         }
+        case ReplyKind::Exception:
+            text = "exception " + RefusalWords(reply.exception);
+            if (run.awaited && run.request) text += " to " + Request(*run.request);
+            break;
         case ReplyKind::WriteEcho: {
             const Frame& echo = *reply.echo;
             text = "write register " + std::to_string(Word(&echo[2])) + " = " +

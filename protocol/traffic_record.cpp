@@ -147,6 +147,9 @@ void CTrafficRecord::OnReceivedRuns(const std::vector<ReceivedRun>& runs) {
         if (run.kind == ReceivedRun::Kind::Unexpected) {
             m_counters.unexpectedBytes += run.bytes.size();
             error = true;
+        } else if (run.kind == ReceivedRun::Kind::CrcError) {
+            ++m_counters.crcErrors;
+            error = true;
         } else if (run.kind == ReceivedRun::Kind::Reply) {
             if (run.awaited) {
                 ++m_counters.replies;
@@ -170,15 +173,25 @@ void CTrafficRecord::OnTimedOut(const Frame&, int attempt, int attempts) {
 
 void CTrafficRecord::OnExchangeEnded(const ExchangeOutcome& outcome) {
     if (outcome.ok) return;  // its reply already says so
-    // Fewer attempts than allowed: the connection ended under it.
-    const std::string attempts =
-        std::to_string(outcome.attempts) + (outcome.attempts == 1 ? " attempt" : " attempts");
     std::lock_guard lock(m_mutex);
-    AppendLocked({TrafficDirection::Event,
-                  {},
-                  "no reply after " + attempts + ": " + m_meaning.Request(outcome.request),
-                  true},
-                 Clock::now());
+    std::string meaning;
+    switch (outcome.failure) {
+        case ExchangeFailure::Refused:
+            meaning = "the device refused " + m_meaning.Request(outcome.request) + ": " +
+                      RefusalWords(outcome.exception);
+            break;
+        case ExchangeFailure::LineBusy:
+            meaning = "the line never fell quiet, not sent: " + m_meaning.Request(outcome.request);
+            break;
+        default: {
+            // Fewer attempts than allowed: the connection ended under it.
+            const std::string attempts = std::to_string(outcome.attempts) +
+                                         (outcome.attempts == 1 ? " attempt" : " attempts");
+            meaning = "no reply after " + attempts + ": " + m_meaning.Request(outcome.request);
+            break;
+        }
+    }
+    AppendLocked({TrafficDirection::Event, {}, meaning, true}, Clock::now());
 }
 
 void CTrafficRecord::NoteEvent(const std::string& meaning, bool error) {

@@ -81,16 +81,6 @@ bool CTransmitterLink::StartWriteTask(OperationCode code, std::uint16_t value) {
     return Launch(TaskKind::Write, code, value);
 }
 
-bool CTransmitterLink::StartWrite(OperationCode code) {
-    if (!IsWriteOperation(code)) return false;
-    std::uint16_t value;
-    {
-        std::lock_guard lock(m_mutex);
-        value = WriteValueOf(m_params, code);
-    }
-    return Launch(TaskKind::Write, code, value);
-}
-
 DeviceParameters CTransmitterLink::Parameters() const {
     std::lock_guard lock(m_mutex);
     return m_params;
@@ -98,8 +88,9 @@ DeviceParameters CTransmitterLink::Parameters() const {
 
 CTransmitterLink::ParameterUpdate CTransmitterLink::TakeUpdate() {
     std::lock_guard lock(m_mutex);
-    ParameterUpdate update{m_params, m_changedFields};
+    ParameterUpdate update{m_params, m_changedFields, m_sampledFields};
     m_changedFields = 0;
+    m_sampledFields = 0;
     return update;
 }
 
@@ -155,53 +146,6 @@ RegisterWords CTransmitterLink::Words() const {
     return m_words;
 }
 
-bool CTransmitterLink::SetText(OperationCode code, std::wstring text) {
-    std::lock_guard lock(m_mutex);
-    std::wstring* field = nullptr;
-    switch (code) {
-        case OperationCode::WriteZeroOffset:
-            field = &m_params.zeroOffset;
-            break;
-        case OperationCode::WriteLowerLimit:
-            field = &m_params.lowerLimit;
-            break;
-        case OperationCode::WriteUpperLimit:
-            field = &m_params.upperLimit;
-            break;
-        case OperationCode::WriteTempComp:
-            field = &m_params.tempComp;
-            break;
-        case OperationCode::WriteZeroSample:
-            field = &m_params.zeroSample;
-            break;
-        case OperationCode::WriteFullSample:
-            field = &m_params.fullSample;
-            break;
-        case OperationCode::WriteZeroOutput:
-            field = &m_params.zeroOutput;
-            break;
-        case OperationCode::WriteFullOutput:
-            field = &m_params.fullOutput;
-            break;
-        default:
-            return false;
-    }
-    *field = std::move(text);
-    return true;
-}
-
-bool CTransmitterLink::SetCode(OperationCode code, int selection) {
-    std::lock_guard lock(m_mutex);
-    if (code == OperationCode::WriteSignalSource) {
-        m_params.signalSource = SelectionToWord(selection);
-    } else if (code == OperationCode::WriteGain) {
-        m_params.gain = SelectionToWord(selection);
-    } else {
-        return false;
-    }
-    return true;
-}
-
 void CTransmitterLink::Shutdown(std::chrono::milliseconds pause) {
     m_stopFlag.store(true);
     m_stopEvent.Set();
@@ -213,8 +157,6 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
     if (data == nullptr || length <= 0) return;
     ILinkObserver* const observer = m_observer.load();
     std::vector<ReceivedRun> runs;
-    bool startLinkStart = false;
-    bool startReadAll = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_closing) return;
@@ -224,9 +166,7 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
                          observer != nullptr ? &runs : nullptr);
         auto run = runs.begin();
         for (const Reply& reply : replies) {
-            // A write is answered by its own request's 8 bytes, nothing else.
-            const bool awaited = m_expect == reply.kind && !m_replied &&
-                                 (reply.kind != ReplyKind::WriteEcho || reply.echo == m_request);
+            const bool awaited = AwaitedLocked(reply);
             while (run != runs.end() && run->kind != ReceivedRun::Kind::Reply) ++run;
             if (run != runs.end()) {
                 run->awaited = awaited;
@@ -234,43 +174,51 @@ void CTransmitterLink::OnReceive(serial::Serial*, const uint8_t* data, int32_t l
                 if (m_expect) run->request = m_request;
                 ++run;
             }
+            // Whatever is not the answer to the request on the line changes
+            // nothing and starts nothing: a stray FF AA is no read-all.
+            if (!awaited) continue;
             switch (reply.kind) {
-                case ReplyKind::ConnectAccepted:
-                    startLinkStart = true;
-                    break;
                 case ReplyKind::RegisterValue:
-                    // Only the read on the line takes a value, into its own
-                    // register's field; after LinkEnd none does.
-                    if (awaited && reply.value && m_registerIndex.load() != kNoReadPending) {
-                        StoreRegisterValue(m_params, m_storeIndex, *reply.value);
-                        if (m_storeIndex >= 0 && m_storeIndex < kRegisterCount) {
-                            m_changedFields |= 1u << m_storeIndex;
-                        }
-                        m_replyValue = reply.value;
-                        if (m_storeIndex >= 0 && m_storeIndex < kRegisterCount)
-                            m_words[static_cast<std::size_t>(m_storeIndex)] = *reply.value;
-                    }
-                    break;
-                case ReplyKind::LinkStarted:
-                    startReadAll = true;
+                    // After LinkEnd no read takes a value.
+                    if (m_registerIndex.load() != kNoReadPending) StoreLocked(*reply.value);
                     break;
                 case ReplyKind::LinkEnded:
                     m_registerIndex.store(kNoReadPending);
                     break;
-                case ReplyKind::WriteEcho:
-                case ReplyKind::Other:
+                case ReplyKind::Exception:
+                    m_refusal = reply.exception;
+                    break;
+                default:
                     break;
             }
-            if (awaited) {
-                m_replied = true;
-                m_replyEvent.Set();
-            }
+            m_replied = true;
+            m_replyEvent.Set();
         }
     }
     m_changed.notify_all();  // a request waiting for the line re-reads it
     if (observer && !runs.empty()) observer->OnReceivedRuns(runs);
-    if (startLinkStart) StartVendorTask(OperationCode::LinkStart);
-    if (startReadAll) StartReadAllTask();
+}
+
+bool CTransmitterLink::AwaitedLocked(const Reply& reply) const {
+    if (!m_expect || m_replied) return false;
+    if (reply.kind == ReplyKind::Exception) {
+        // The device refuses the function it was asked for.
+        return (*m_expect == ReplyKind::RegisterValue && reply.function == kReadHolding) ||
+               (*m_expect == ReplyKind::WriteEcho && reply.function == kWriteSingle);
+    }
+    // A write is answered by its own request's 8 bytes, nothing else.
+    return *m_expect == reply.kind &&
+           (reply.kind != ReplyKind::WriteEcho || reply.echo == m_request);
+}
+
+void CTransmitterLink::StoreLocked(std::uint16_t word) {
+    m_replyValue = word;
+    if (m_storeIndex < 0 || m_storeIndex >= kRegisterCount) return;
+    StoreRegisterValue(m_params, m_storeIndex, word);
+    const std::uint32_t bit = 1u << m_storeIndex;
+    m_changedFields |= bit;
+    if (m_store == Store::Sample) m_sampledFields |= bit;
+    m_words[static_cast<std::size_t>(m_storeIndex)] = word;
 }
 
 void CTransmitterLink::OnError(serial::Serial*, int32_t) {
@@ -288,11 +236,12 @@ void CTransmitterLink::ReportRefused(OperationCode code, const std::wstring& tex
     if (ILinkObserver* observer = m_observer.load()) observer->OnRefused(code, text, reason);
 }
 
-bool CTransmitterLink::Launch(TaskKind kind, OperationCode code, std::uint16_t value) {
+bool CTransmitterLink::Launch(TaskKind kind, OperationCode code, std::uint16_t value,
+                              std::optional<Connection> of) {
     std::unique_lock lock(m_mutex);
-    // Between EndConnection and the next BeginConnection nothing may start
-    // (a late FF F8 or FF AA would otherwise start a handshake on no port).
-    if (!m_live) return false;
+    // Between EndConnection and the next BeginConnection nothing may start,
+    // nor a follow-up of a connection that is over.
+    if (!m_live || (of && *of != m_connection)) return false;
     return LaunchLocked(lock, kind, code, value, false);
 }
 
@@ -363,14 +312,43 @@ void CTransmitterLink::RunTask(const TaskArgs& args) {
     }
 }
 
+namespace {
+
+// The handshake: which task follows the answer to which vendor request.
+struct HandshakeStep {
+    OperationCode answered;
+    bool readAll;          // the next task is the read-all...
+    OperationCode vendor;  // ...or this vendor request
+};
+constexpr HandshakeStep kHandshake[] = {
+    {OperationCode::ConnectRequest, false, OperationCode::LinkStart},
+    {OperationCode::LinkStart, true, OperationCode::LinkStart},
+};
+
+}  // namespace
+
+void CTransmitterLink::FollowUp(OperationCode code, Connection connection) {
+    for (const HandshakeStep& step : kHandshake) {
+        if (step.answered != code) continue;
+        if (step.readAll) {
+            Launch(TaskKind::ReadAll, OperationCode::ConnectRequest, 0, connection);
+        } else {
+            Launch(TaskKind::Vendor, step.vendor, 0, connection);
+        }
+    }
+}
+
 void CTransmitterLink::VendorTask(const Turn& turn, OperationCode code) {
     const VendorCommand command = *VendorCommandOf(code);
-    const bool answered = Exchange(turn, VendorFrame(command), AnswerTo(command));
+    const ExchangeOutcome outcome = Exchange(turn, VendorFrame(command), AnswerTo(command));
     if (turn.linkEnd) LinkEndDone();  // written, or never will be
-    // A handshake step that ran out of attempts leaves nothing to wait for;
-    // the window says so and closes the port.
-    if (!answered && command != VendorCommand::LinkEnd) {
-        Post(turn.connection, UM_NO_ANSWER, static_cast<std::uintptr_t>(code), 0);
+    if (outcome.ok) {
+        FollowUp(code, turn.connection);
+    } else if (command != VendorCommand::LinkEnd) {
+        // A handshake step that failed leaves nothing to wait for; the
+        // window says so and closes the port.
+        Post(turn.connection, UM_NO_ANSWER, static_cast<std::uintptr_t>(code),
+             ResultParam(outcome));
     }
     Pause(m_timing.taskPause);
 }
@@ -386,10 +364,10 @@ void CTransmitterLink::ReadAllTask(Turn turn) {
     for (int index = 0; index < count && Alive(turn.connection); ++index) {
         if (index > 0) turn = TakeTurn(turn.connection);
         // A failed read leaves its field as it was; the loop goes on.
-        const bool answered = Exchange(turn, ReadRequest(RegisterOfIndex(index)),
-                                       ReplyKind::RegisterValue, index, index);
+        const ExchangeOutcome outcome = Exchange(turn, ReadRequest(RegisterOfIndex(index)),
+                                                 ReplyKind::RegisterValue, index, index);
         Post(turn.connection, UM_READ_PROGRESS, static_cast<std::uintptr_t>(index),
-             ReadProgressParam(count, answered));
+             ReadProgressParam(count, outcome.ok, ResultParam(outcome)));
     }
     Pause(m_timing.taskPause);
     Post(turn.connection, UM_VALUES_CHANGED, 0, 0);
@@ -397,9 +375,9 @@ void CTransmitterLink::ReadAllTask(Turn turn) {
 }
 
 void CTransmitterLink::WriteTask(const Turn& turn, OperationCode code, std::uint16_t value) {
-    const bool ok =
+    const ExchangeOutcome outcome =
         Exchange(turn, WriteRequest(*WriteRegisterOf(code), value), ReplyKind::WriteEcho);
-    Post(turn.connection, UM_WRITE_RESULT, static_cast<std::uintptr_t>(code), ok ? 1 : 0);
+    Post(turn.connection, UM_WRITE_RESULT, static_cast<std::uintptr_t>(code), ResultParam(outcome));
 }
 
 void CTransmitterLink::SamplingThread() {
@@ -417,18 +395,20 @@ void CTransmitterLink::SamplingThread() {
             if (!m_live) continue;  // no connection: nothing to poll, nothing to show
             connection = m_connection;
         }
-        // Register 20 is the zero sample, 21 the full sample.
-        // A sample that got no reply is reported, so the window does not
-        // pass off the last one as current.
-        if (zero && !Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kZeroSampleIndex)),
-                              ReplyKind::RegisterValue, kZeroSampleIndex)) {
-            Post(connection, UM_SAMPLE_MISSED, kZeroSampleIndex, 0);
-        }
-        if (m_fullSampling.load() &&
-            !Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(kFullSampleIndex)),
-                      ReplyKind::RegisterValue, kFullSampleIndex)) {
-            Post(connection, UM_SAMPLE_MISSED, kFullSampleIndex, 0);
-        }
+        // Register 20 is the zero sample, 21 the full sample. A sample that
+        // got no value is reported, so the window does not pass off the last
+        // one as current.
+        const auto poll = [&](int index) {
+            const ExchangeOutcome outcome =
+                Exchange(TakeTurn(connection), ReadRequest(RegisterOfIndex(index)),
+                         ReplyKind::RegisterValue, index, -1, Store::Sample);
+            if (!outcome.ok) {
+                Post(connection, UM_SAMPLE_MISSED, static_cast<std::uintptr_t>(index),
+                     ResultParam(outcome));
+            }
+        };
+        if (zero) poll(kZeroSampleIndex);
+        if (m_fullSampling.load()) poll(kFullSampleIndex);
         Post(connection, UM_VALUES_CHANGED, 0, 0);
     }
 }

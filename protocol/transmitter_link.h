@@ -32,7 +32,13 @@ using TransmitterEngine = SerialComImp<IComHanlder, 2048>;
 // - one exchange on the line at a time; tasks take turns in the order they
 //   were started, each exchange whole;
 // - a reply completes only the exchange on the line, and only if it is the
-//   kind that exchange's request expects (a write only by its own echo);
+//   kind that exchange's request expects (a write only by its own echo), and
+//   a station-1 reply only with a good CRC;
+// - a vendor answer acts only as the answer to the vendor request on the
+//   line: the handshake goes on from the task whose request it answered, so
+//   nothing that arrives can start a task by itself;
+// - a Modbus exception reply ends its exchange at once, without retries;
+// - the wait for a quiet line before a request has a bound;
 // - after an attempt timed out the line stays quiet for a guard time, and
 //   whatever arrives in it is dropped, so a late reply completes nothing;
 // - no request leaves sooner than 3.5 characters after the last byte
@@ -62,13 +68,20 @@ public:
         // Silence before every request, from the last byte received: 3.5
         // characters at 9600 baud (35 bit times), the end of a frame on RTU.
         std::chrono::microseconds frameGap{3646};
+        // How long past the guard a request waits for that silence before
+        // its exchange fails: 12 frame times, and more than the 50 ms the
+        // rest of a short vendor answer may take.
+        std::chrono::milliseconds quietLimit{100};
     };
 
     // Fields stored from read replies since the last TakeUpdate.
     struct ParameterUpdate {
         DeviceParameters values;
         std::uint32_t changed = 0;  // bit i: register index i was stored
+        // bit i: stored by the sampling poll (only that is a sample reading)
+        std::uint32_t sampled = 0;
         bool Changed(int index) const { return (changed >> index) & 1u; }
+        bool Sampled(int index) const { return (sampled >> index) & 1u; }
     };
 
     // Installs itself as the engine's handler and starts SamplingThread.
@@ -88,8 +101,6 @@ public:
     bool StartVendorTask(OperationCode code);
     bool StartReadAllTask();
     bool StartWriteTask(OperationCode code, std::uint16_t value);
-    // A write of the value the record holds now (see SetText / SetCode).
-    bool StartWrite(OperationCode code);
 
     // Connections. Each task belongs to the connection that was current when
     // it was started; one connection is current and live from construction.
@@ -113,12 +124,6 @@ public:
     // The raw word of each register as last read; a read-all forgets the
     // words of the one before it, so a register it could not read is empty.
     RegisterWords Words() const;
-    // The window's edits and box selections, taken into the record just
-    // before a write. SetText takes the text behind a write operation's edit,
-    // SetCode the selection of the signal source or gain box (-1: none).
-    bool SetText(OperationCode code, std::wstring text);
-    bool SetCode(OperationCode code, int selection);
-
     // Reports the traffic to `observer` (null: nobody). Set it before the
     // first task starts; the observer must outlive this object.
     void SetObserver(ILinkObserver* observer) { m_observer.store(observer); }
@@ -164,7 +169,9 @@ private:
     // Under m_mutex.
     bool LaunchLocked(std::unique_lock<std::mutex>& lock, TaskKind kind, OperationCode code,
                       std::uint16_t value, bool linkEnd);
-    bool Launch(TaskKind kind, OperationCode code, std::uint16_t value);
+    // of: start only while that connection is still the current one.
+    bool Launch(TaskKind kind, OperationCode code, std::uint16_t value,
+                std::optional<Connection> of = std::nullopt);
     void RunTask(const TaskArgs& args);
     void VendorTask(const Turn& turn, OperationCode code);
     void ReadAllTask(Turn turn);
@@ -177,13 +184,24 @@ private:
     // Under m_mutex: the turn may still send / ends at once.
     bool MaySendLocked(const Turn& turn) const;
     bool SupersededLocked(const Turn& turn) const;
+    // What a read's value is, once its reply came.
+    enum class Store { Field, Sample };
     // Waits for the turn, then sends `frame` up to `attempts` times.
     // storeIndex: the record index a read's value goes to (reads only);
     // markIndex: the RegisterIndex to publish when the turn comes (-1: none).
-    bool Exchange(const Turn& turn, const Frame& frame, ReplyKind expect, int storeIndex = -1,
-                  int markIndex = -1);
-    // One attempt: quiet line, send, wait. False: no reply.
-    bool Attempt(const Turn& turn, const Frame& frame, ReplyKind expect, int attempt, bool& stop);
+    ExchangeOutcome Exchange(const Turn& turn, const Frame& frame, ReplyKind expect,
+                             int storeIndex = -1, int markIndex = -1, Store store = Store::Field);
+    enum class AttemptEnd { Replied, NoReply, LineBusy, Stopped };
+    // One attempt: quiet line, send (counted in `sent`), wait.
+    AttemptEnd Attempt(const Turn& turn, const Frame& frame, ReplyKind expect, int& sent);
+    // Under m_mutex: false if the line never fell quiet within the limit.
+    bool WaitForQuietLocked(std::unique_lock<std::mutex>& lock, const Turn& turn);
+    // The next step of the handshake after `code` was answered.
+    void FollowUp(OperationCode code, Connection connection);
+    // Under m_mutex: the reply answers the request on the line.
+    bool AwaitedLocked(const Reply& reply) const;
+    // Under m_mutex: the awaited read's word goes where its exchange says.
+    void StoreLocked(std::uint16_t word);
     void LinkEndDone();
     // Posts only while the connection is current and live.
     void Post(Connection connection, std::uint32_t msg, std::uintptr_t wParam,
@@ -228,9 +246,12 @@ private:
     int m_storeIndex = -1;
     bool m_replied = false;
     std::optional<std::uint16_t> m_replyValue;  // the word of the awaited read reply
+    std::optional<std::uint8_t> m_refusal;      // the exception code that answered it
+    Store m_store = Store::Field;
     CReplyAssembler m_assembler;
     DeviceParameters m_params;
     std::uint32_t m_changedFields = 0;
+    std::uint32_t m_sampledFields = 0;
     RegisterWords m_words;
 
     std::thread m_samplingThread;  // last: starts once everything above exists

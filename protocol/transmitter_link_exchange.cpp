@@ -43,19 +43,23 @@ bool CTransmitterLink::MaySendLocked(const Turn& turn) const {
     return !SupersededLocked(turn) && (m_live || turn.linkEnd);
 }
 
-bool CTransmitterLink::Exchange(const Turn& turn, const Frame& frame, ReplyKind expect,
-                                int storeIndex, int markIndex) {
-    if (turn.ticket == 0) return false;
+ExchangeOutcome CTransmitterLink::Exchange(const Turn& turn, const Frame& frame, ReplyKind expect,
+                                           int storeIndex, int markIndex, Store store) {
+    ExchangeOutcome outcome;
+    outcome.request = frame;
+    outcome.failure = ExchangeFailure::Cancelled;
+    if (turn.ticket == 0) return outcome;
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [&] { return !MaySendLocked(turn) || m_line.front() == turn.ticket; });
         if (!MaySendLocked(turn)) {
             lock.unlock();
             LeaveLine(turn.ticket);
-            return false;
+            return outcome;
         }
         m_onLine = turn.ticket;
         m_storeIndex = storeIndex;
+        m_store = store;
         if (markIndex >= 0) m_registerIndex.store(markIndex);
     }
 
@@ -67,6 +71,7 @@ bool CTransmitterLink::Exchange(const Turn& turn, const Frame& frame, ReplyKind 
                 std::lock_guard lock(self->m_mutex);
                 self->m_expect.reset();
                 self->m_storeIndex = -1;
+                self->m_store = Store::Field;
                 self->m_onLine = 0;
                 self->m_line.pop_front();
             }
@@ -74,52 +79,72 @@ bool CTransmitterLink::Exchange(const Turn& turn, const Frame& frame, ReplyKind 
         }
     } endTurn{this};
 
-    bool stop = false;
-    bool replied = false;
-    int attempt = 0;
-    while (attempt < m_timing.attempts && !stop && !replied) {
-        ++attempt;
-        replied = Attempt(turn, frame, expect, attempt, stop);
-    }
-    if (ILinkObserver* observer = m_observer.load()) {
-        ExchangeOutcome outcome{frame, replied, attempt, std::nullopt};
-        if (replied) {
+    AttemptEnd end = AttemptEnd::NoReply;
+    while (outcome.attempts < m_timing.attempts && end == AttemptEnd::NoReply)
+        end = Attempt(turn, frame, expect, outcome.attempts);
+    switch (end) {
+        case AttemptEnd::Replied: {
             std::lock_guard lock(m_mutex);
-            outcome.value = m_replyValue;
+            if (m_refusal) {
+                // The device answered: trying again would get the same word.
+                outcome.failure = ExchangeFailure::Refused;
+                outcome.exception = *m_refusal;
+            } else {
+                outcome.ok = true;
+                outcome.failure = ExchangeFailure::None;
+                outcome.value = m_replyValue;
+            }
+            break;
         }
-        observer->OnExchangeEnded(outcome);
+        case AttemptEnd::NoReply:
+            outcome.failure = ExchangeFailure::NoAnswer;
+            break;
+        case AttemptEnd::LineBusy:
+            outcome.failure = ExchangeFailure::LineBusy;
+            break;
+        case AttemptEnd::Stopped:
+            break;
     }
-    return replied;
+    if (ILinkObserver* observer = m_observer.load()) observer->OnExchangeEnded(outcome);
+    return outcome;
 }
 
-bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind expect, int attempt,
-                               bool& stop) {
+bool CTransmitterLink::WaitForQuietLocked(std::unique_lock<std::mutex>& lock, const Turn& turn) {
+    // A late reply to the last attempt may still be on its way; the LinkEnd
+    // that ends a connection does not wait for it. Every request keeps the
+    // frame gap after the last byte received; the rest of a vendor answer
+    // recognised early (cut by an adapter's packet or a read's end) gets up
+    // to kRestOfReply to come in first. A line that stays busy past the
+    // limit holds no request for ever.
+    const auto now = std::chrono::steady_clock::now();
+    const auto limit = (turn.linkEnd ? now : std::max(now, m_quietUntil)) + m_timing.quietLimit;
+    for (;;) {
+        if (!MaySendLocked(turn)) return false;
+        auto sendAt = m_lastReceived + (m_assembler.AwaitsRest()
+                                            ? std::chrono::steady_clock::duration(kRestOfReply)
+                                            : m_timing.frameGap);
+        if (!turn.linkEnd) sendAt = std::max(sendAt, m_quietUntil);
+        const auto at = std::chrono::steady_clock::now();
+        if (at >= sendAt) return true;
+        if (at >= limit) return false;
+        m_changed.wait_until(lock, std::min(sendAt, limit));
+    }
+}
+
+CTransmitterLink::AttemptEnd CTransmitterLink::Attempt(const Turn& turn, const Frame& frame,
+                                                       ReplyKind expect, int& sent) {
     ILinkObserver* const observer = m_observer.load();
     {
-        // A late reply to the last attempt may still be on its way; the
-        // LinkEnd that ends a connection does not wait for it. Every request
-        // keeps the frame gap after the last byte received; the rest of a
-        // reply recognised early (cut by an adapter's packet or a read's
-        // end) gets up to kRestOfReply to come in first.
         std::unique_lock lock(m_mutex);
-        for (;;) {
-            auto sendAt = m_lastReceived + (m_assembler.AwaitsRest()
-                                                ? std::chrono::steady_clock::duration(kRestOfReply)
-                                                : m_timing.frameGap);
-            if (!turn.linkEnd) sendAt = std::max(sendAt, m_quietUntil);
-            if (!MaySendLocked(turn) || std::chrono::steady_clock::now() >= sendAt) break;
-            m_changed.wait_until(lock, sendAt);
-        }
+        if (!WaitForQuietLocked(lock, turn))
+            return MaySendLocked(turn) ? AttemptEnd::LineBusy : AttemptEnd::Stopped;
     }
     {
         std::vector<ReceivedRun> droppedRuns;
         std::lock_guard send(m_sendMutex);
         {
             std::lock_guard lock(m_mutex);
-            if (!MaySendLocked(turn)) {
-                stop = true;
-                return false;
-            }
+            if (!MaySendLocked(turn)) return AttemptEnd::Stopped;
             // Nothing that came before this request may complete it.
             if (observer && m_assembler.HasPartial()) {
                 ReceivedRun dropped;
@@ -132,11 +157,13 @@ bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind e
             m_request = frame;
             m_replied = false;
             m_replyValue.reset();
+            m_refusal.reset();
         }
+        ++sent;
         // Reported before the write, so that its reply never comes first.
         if (observer) {
             if (!droppedRuns.empty()) observer->OnReceivedRuns(droppedRuns);
-            observer->OnSent(frame, attempt, m_timing.attempts);
+            observer->OnSent(frame, sent, m_timing.attempts);
         }
         m_engine.Write(frame.data(), static_cast<int32_t>(frame.size()));  // failure = time-out
     }
@@ -150,21 +177,17 @@ bool CTransmitterLink::Attempt(const Turn& turn, const Frame& frame, ReplyKind e
             left.count() > 0 && m_replyEvent.Wait(static_cast<uint32_t>(left.count()));
         {
             std::lock_guard lock(m_mutex);
-            if (m_replied && !SupersededLocked(turn)) return true;
+            if (m_replied && !SupersededLocked(turn)) return AttemptEnd::Replied;
             // A new connection or the end of the link cuts the attempt short;
             // an ended connection lets it run out, so no request collides
             // with a reply still on its way.
-            if (SupersededLocked(turn)) {
-                stop = true;
-                return false;
-            }
+            if (SupersededLocked(turn)) return AttemptEnd::Stopped;
             if (signalled) continue;
             m_expect.reset();
             m_quietUntil = std::chrono::steady_clock::now() + m_timing.guard;
-            stop = !MaySendLocked(turn);
         }
-        if (observer) observer->OnTimedOut(frame, attempt, m_timing.attempts);
-        return false;
+        if (observer) observer->OnTimedOut(frame, sent, m_timing.attempts);
+        return AttemptEnd::NoReply;
     }
 }
 

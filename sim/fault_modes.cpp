@@ -52,12 +52,17 @@ std::chrono::milliseconds ApplyReplyFaults(const std::vector<std::uint8_t>& requ
         reply[6] = static_cast<std::uint8_t>(crc & 0xFF);
         reply[7] = static_cast<std::uint8_t>(crc >> 8);
     }
-    if (!faults.strayPrefix.empty()) {
+    const std::uint16_t reg = request.size() >= 4 ? (request[2] << 8) | request[3] : 0;
+    if (!faults.strayPrefix.empty() &&
+        (!faults.strayRegister || (stationOne && reg == *faults.strayRegister))) {
         reply.insert(reply.begin(), faults.strayPrefix.begin(), faults.strayPrefix.end());
     }
-    const bool slow = stationOne && faults.slowRegister &&
-                      ((request[2] << 8) | request[3]) == *faults.slowRegister;
+    const bool slow = stationOne && faults.slowRegister && reg == *faults.slowRegister;
     return slow ? faults.slowDelay : std::chrono::milliseconds(0);
+}
+
+void FlipBitKeepingCrc(std::vector<std::uint8_t>& reply) {
+    if (reply.size() >= 3) reply[reply.size() - 3] ^= 0x10;
 }
 
 void CorruptCrc(std::vector<std::uint8_t>& reply) {

@@ -25,8 +25,13 @@ struct FaultModes {
     bool glue = false;
     // Spoil the CRC of every reply.
     bool corruptCrc = false;
-    // Refuse every station-1 request with this Modbus exception code.
+    // Refuse every station-1 request with this Modbus exception code, or
+    // with exceptionRegister set only the requests for that register.
     std::optional<std::uint8_t> exceptionCode;
+    std::optional<std::uint16_t> exceptionRegister;
+    // Flip one bit of every n-th reply (0: none) and keep the CRC it had, as
+    // noise on the wire would: the last byte before the CRC, 0x10.
+    unsigned flipEvery = 0;
     // Ignore every n-th request (0: none), counted over all requests.
     unsigned dropEvery = 0;
     // Answer requests for this register only after slowDelay more (reads and
@@ -35,8 +40,13 @@ struct FaultModes {
     std::chrono::milliseconds slowDelay{0};
     // Echo every write with its value's low bit flipped (CRC made to fit).
     bool alterEcho = false;
-    // Bytes sent in front of every reply, in the same piece.
+    // Bytes sent in front of every reply, in the same piece; with
+    // strayRegister set only in front of the replies for that register.
     std::vector<std::uint8_t> strayPrefix;
+    std::optional<std::uint16_t> strayRegister;
+    // A babbling line: while no request is being answered, one 00 byte goes
+    // out every this often (0: quiet).
+    std::chrono::milliseconds babble{0};
     // Deliver like a USB adapter (0: off): the bytes that are through on the
     // wire go to the program together, once per this period (16 ms is the
     // usual latency of an FTDI adapter), so a reply comes late and may come
@@ -54,6 +64,9 @@ std::chrono::milliseconds ApplyReplyFaults(const std::vector<std::uint8_t>& requ
 // (empty pieces are never produced; offsets outside the reply are ignored).
 std::vector<std::vector<std::uint8_t>> SplitReply(const std::vector<std::uint8_t>& reply,
                                                   const FaultModes& faults);
+
+// Flips bit 4 of the last byte before the CRC and leaves the CRC alone.
+void FlipBitKeepingCrc(std::vector<std::uint8_t>& reply);
 
 // Inverts both CRC bytes, so the CRC is wrong whatever the payload.
 void CorruptCrc(std::vector<std::uint8_t>& reply);

@@ -54,8 +54,14 @@ void SimulatedTransmitter::Run() {
     std::uint8_t buffer[512];
     auto nextSweep = Clock::now();
     for (;;) {
-        if (!WaitMaster(POLLIN, Clock::now() + kSweepPeriod)) {
+        const auto babble = Faults().babble;
+        if (!WaitMaster(POLLIN, Clock::now() + (babble.count() > 0 ? babble : kSweepPeriod))) {
             return;
+        }
+        if (babble.count() > 0 && Clock::now() >= m_nextBabble) {
+            const std::uint8_t noise = 0x00;
+            WriteAll(&noise, 1);
+            m_nextBabble = Clock::now() + babble;
         }
         if (Clock::now() >= nextSweep) {
             m_pty.Sweep();
@@ -103,10 +109,18 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_po
     ++m_requestCount;
     const bool dropped = faults.dropEvery != 0 && m_requestCount % faults.dropEvery == 0;
     if (!dropped && !faults.silent) {
-        std::vector<std::uint8_t> reply = BuildReply(request, m_bank, faults.exceptionCode);
+        const bool refused =
+            faults.exceptionCode && (!faults.exceptionRegister ||
+                                     ((request[2] << 8) | request[3]) == *faults.exceptionRegister);
+        std::vector<std::uint8_t> reply =
+            BuildReply(request, m_bank, refused ? faults.exceptionCode : std::nullopt);
         if (!reply.empty()) {
+            ++m_replyCount;
             if (faults.corruptCrc) {
                 CorruptCrc(reply);
+            }
+            if (faults.flipEvery != 0 && m_replyCount % faults.flipEvery == 0) {
+                FlipBitKeepingCrc(reply);
             }
             FaultModes timing = faults;
             timing.replyDelay += ApplyReplyFaults({request.begin(), request.end()}, reply, faults);

@@ -132,6 +132,8 @@ private:
     // Touched by the simulator thread only.
     RequestScanner m_scanner;
     std::uint64_t m_requestCount = 0;
+    std::uint64_t m_replyCount = 0;
+    std::chrono::steady_clock::time_point m_nextBabble{};
     std::vector<std::uint8_t> m_heldReply;
     // Set when request bytes were seen while busy; the next request's arrival.
     std::optional<std::chrono::steady_clock::time_point> m_heardAt;

@@ -84,6 +84,19 @@ constexpr const wchar_t* kStrings[] = {
     L"The port %1 was lost (adapter pulled or line hung up). The device is offline.",
     L"no reading",
     L"Not stored: no fresh reading came from the device",
+    L"refused: %1",  // 170
+    L"The transmitter refused %1: %2",
+    L"The line never fell quiet, so nothing was sent: another device is talking on it, or it "
+    L"runs at another baud rate.",
+    L"illegal function",
+    L"illegal data address",
+    L"illegal data value",  // 175
+    L"device failure",
+    L"acknowledge",
+    L"device busy",
+    L"unknown exception",
+    L"The line on %1 never fell quiet, so nothing was sent: another device is talking on it, or "
+    L"it runs at another baud rate.",  // 180
 };
 
 // Index = id - 230: the main window's status and menu texts.
@@ -178,7 +191,7 @@ constexpr const wchar_t* kTrafficStrings[] = {
     L"Bytes",
     L"Meaning",
     (L"Requests %1   Replies %2   Time-outs %3   Retries %4   Late replies discarded %5   "
-     L"Unexpected bytes %6"),  // 250
+     L"Unexpected bytes %6   CRC errors %7"),  // 250
     L"Reply time min / median / max: %1 / %2 / %3 ms",
     L"Text files (*.txt)",
     L"CSV files (*.csv)",

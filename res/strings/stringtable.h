@@ -8,7 +8,7 @@ namespace corvexa::res {
 const wchar_t* LoadBuiltinString(int id);
 
 inline constexpr int kFirstBuiltinString = 101;
-inline constexpr int kLastBuiltinString = 169;
+inline constexpr int kLastBuiltinString = 180;
 // The calibration assistant's texts (trend, trim dialog, report).
 inline constexpr int kFirstCalibrationString = 170;
 inline constexpr int kLastCalibrationString = 228;

@@ -233,6 +233,12 @@ TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
     serial::Serial holder(busy->SlavePath(), 9600, serial::Timeout::Total(50));
     auto silent = Device();
     silent->SetSilent(true);
+    // Refuses to read or write register 17, once, at once.
+    auto refusing = Device();
+    corvexa::sim::FaultModes refuse;
+    refuse.exceptionCode = 0x03;
+    refuse.exceptionRegister = 17;
+    refusing->SetFaults(refuse);
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -243,6 +249,12 @@ TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
          "no such port: /dev/corvexa-no-such-port"},
         {{"--port", busy->SlavePath(), "read"}, 3, "port busy: "},
         {{"--port", silent->SlavePath(), "read"}, 4, "did not answer the connect request"},
+        {{"--port", refusing->SlavePath(), "read"},
+         6,
+         "the device refused register 17 (illegal data value (03))"},
+        {{"--port", refusing->SlavePath(), "write", "upper-limit=100"},
+         6,
+         "the device refused upper-limit: illegal data value (03)"},
         {{"read"}, 2, "no port given"},
         {{"--port", "x", "sample", "middle"}, 2, "see corvexa-cli --help"},
     };
@@ -255,6 +267,9 @@ TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
     }
     // The silent device heard the connect request three times, nothing else.
     EXPECT_EQ(silent->FrameCount(), 3u);
+    // The refused read and write were each sent once: two sessions of
+    // handshake, 8 reads and LinkEnd, and the write.
+    EXPECT_EQ(refusing->FrameCount(), 2u * (2 + 8 + 1) + 1);
 
     fadingRun.join();
     silencer.join();
@@ -306,6 +321,28 @@ TEST(CorvexaCli, BackupThenRestoreBringsTheDeviceBack) {
     }
     EXPECT_EQ(sim->Register(18), saved["registers"]["18"]);
     std::remove(file.c_str());
+}
+
+TEST(CorvexaCli, SampleTakesOnlyItsOwnReadsAndNoSpoiltOne) {
+    auto sim = Device();
+    corvexa::sim::FaultModes hostile;
+    hostile.strayPrefix = {0xFF, 0xAA};  // a read-all would bring registers 10..23
+    hostile.strayRegister = 20;
+    hostile.flipEvery = 5;
+    sim->SetFaults(hostile);
+    sim->SetWander(false);
+    sim->SetRegister(20, 1234);
+    const CliRun run =
+        RunCli({"--port", sim->SlavePath(), "--json", "sample", "zero", "--count", "8"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::istringstream lines(run.out);
+    int readings = 0;
+    for (std::string line; std::getline(lines, line); ++readings) {
+        const json reading = json::parse(line);
+        EXPECT_EQ(reading["register"], 20);
+        EXPECT_EQ(reading["value"], 1234) << line;
+    }
+    EXPECT_EQ(readings, 8);
 }
 
 TEST(CorvexaCli, SampleGivesOneReadingPerPoll) {

@@ -10,7 +10,7 @@ using Groups = CLanguageTestAccess::Groups;
 
 std::vector<std::pair<std::wstring, int>> RequestedTexts() {
     std::vector<std::pair<std::wstring, int>> out = {{L"Main", 102}};
-    for (int id = 105; id <= 169; ++id) out.emplace_back(L"Main", id);
+    for (int id = 105; id <= corvexa::res::kLastBuiltinString; ++id) out.emplace_back(L"Main", id);
     for (int id = corvexa::res::kFirstCalibrationString; id <= corvexa::res::kLastCalibrationString;
          ++id)
         out.emplace_back(L"Main", id);

@@ -88,7 +88,8 @@ TEST(LinkReassembly, EveryReplyInOneChunkIsHandledAndGarbageSkipped) {
 
     ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 2s));
     EXPECT_EQ(Posted({UM_WRITE_RESULT, 19, 1}), rig.Sink().Messages().front());
-    EXPECT_EQ(kNoReadPending, rig.Link().RegisterIndex());
+    // The FF BB that no LinkEnd asked for changes nothing.
+    EXPECT_NE(kNoReadPending, rig.Link().RegisterIndex());
     EXPECT_EQ(1u, rig.Frames().size());
 }
 
@@ -230,10 +231,10 @@ TEST(LinkLateReply, OnlyTheExpectedKindCompletesAnExchange) {
     ASSERT_TRUE(rig.Link().StartWriteTask(OperationCode::WriteLowerLimit, 1));
     ASSERT_TRUE(rig.Sim().WaitForFrames(1, 2s));
     rig.Receive(ReadReplyBytes(99));  // a read reply is no echo
-    rig.Receive({0xFF, 0xAA});        // nor is a vendor answer (it still starts a read-all)
+    rig.Receive({0xFF, 0xAA});        // nor is a vendor answer, which starts nothing
     ASSERT_TRUE(rig.Sink().WaitFor(UM_WRITE_RESULT, 1, 3s));
-    EXPECT_EQ(Posted({UM_WRITE_RESULT, 19, 0}), rig.Sink().Messages().front());
-    ASSERT_TRUE(rig.Sink().WaitFor(UM_DEVICE_ONLINE, 1, 10s));
+    EXPECT_EQ((std::vector<Posted>{{UM_WRITE_RESULT, 19, 0}}), rig.Sink().Messages());
+    EXPECT_EQ(3u, rig.Frames().size());
     EXPECT_EQ(before, rig.Link().Parameters());
 }
 

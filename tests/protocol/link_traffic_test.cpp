@@ -101,7 +101,8 @@ struct FaultCase {
     // May return a thread that changes the device's behaviour later.
     std::function<std::thread(LinkRig&)> misbehave;
     std::vector<std::string> expected;
-    TrafficCounters counters;  // latencies not compared
+    TrafficCounters counters;   // latencies not compared
+    std::intptr_t result = -1;  // the UM_WRITE_RESULT's second parameter; -1: not compared
 };
 
 class LinkTrafficFaults : public ::testing::TestWithParam<FaultCase> {};
@@ -130,10 +131,13 @@ TEST_P(LinkTrafficFaults, EachFaultLeavesItsEntries) {
     got.latencyMin = got.latencyMedian = got.latencyMax = 0;
     const TrafficCounters& w = c.counters;
     EXPECT_EQ(std::vector<std::uint64_t>({got.requests, got.replies, got.timeOuts, got.retries,
-                                          got.lateReplies, got.unexpectedBytes}),
-              std::vector<std::uint64_t>(
-                  {w.requests, w.replies, w.timeOuts, w.retries, w.lateReplies, w.unexpectedBytes}))
+                                          got.lateReplies, got.unexpectedBytes, got.crcErrors}),
+              std::vector<std::uint64_t>({w.requests, w.replies, w.timeOuts, w.retries,
+                                          w.lateReplies, w.unexpectedBytes, w.crcErrors}))
         << Joined(lines);
+    if (c.result >= 0) {
+        EXPECT_EQ(c.result, rig.Sink().Messages().front().lParam);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -187,13 +191,44 @@ INSTANTIATE_TEST_SUITE_P(
                   {"RX 01 06 00 10 00 0B*| write register 16 = 11; echo differs from the request, "
                    "discarded"},
                   {3, 0, 3, 2, 3, 0}},
+        // Refused at once: no retry, the device's words in the result.
         FaultCase{"ExceptionReply",
                   [](LinkRig& rig) {
                       rig.Sim().SetException(2);
                       return std::thread();
                   },
-                  {"RX 01 86 02*| exception 02 illegal address"},
-                  {3, 0, 3, 2, 0, 15}}),
+                  {"RX 01 86 02*| exception illegal data address (02) to write register 16 = 10",
+                   "-- | the device refused write register 16 = 10 (Lower Limit 10): illegal data "
+                   "address (02)"},
+                  {1, 1, 0, 0, 0, 0},
+                  ResultParam(ExchangeFailure::Refused, 2)},
+        // A flipped bit under the old CRC is no echo: retried, never taken.
+        FaultCase{"FlippedBit",
+                  [](LinkRig& rig) {
+                      auto faults = rig.Sim().Faults();
+                      faults.flipEvery = 1;
+                      rig.Sim().SetFaults(faults);
+                      return std::thread([&rig] {
+                          rig.Sim().WaitForHandled(1, 2s);
+                          rig.Sim().ClearFaults();
+                      });
+                  },
+                  {"RX 01 06 00 10 00 1A 08 08 | CRC error, discarded",
+                   "-- | no reply, attempt 1 of 3", "TX 01 06 00 10 00 0A", "echo ok"},
+                  {2, 1, 1, 1, 0, 0, 1},
+                  1},
+        // A vendor answer nobody asked for is shown and starts nothing.
+        FaultCase{"StrayLinkStarted",
+                  [](LinkRig& rig) {
+                      auto faults = rig.Sim().Faults();
+                      faults.strayPrefix = {0xFF, 0xAA};
+                      rig.Sim().SetFaults(faults);
+                      return std::thread();
+                  },
+                  {"RX FF AA*| link started; not awaited, discarded",
+                   "RX 01 06 00 10*| write register 16 = 10, echo ok"},
+                  {1, 1, 0, 0, 1, 0},
+                  1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

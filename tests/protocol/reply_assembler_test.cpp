@@ -33,6 +33,9 @@ Reply EchoOf(std::uint16_t reg, std::uint16_t value) {
 Reply Value(std::uint16_t v) {
     return {ReplyKind::RegisterValue, v};
 }
+Reply Refusal(std::uint8_t function, std::uint8_t code) {
+    return {ReplyKind::Exception, {}, {}, function, code};
+}
 
 std::vector<Reply> FeedInPieces(const Bytes& stream, const std::vector<std::size_t>& cuts) {
     CReplyAssembler assembler;
@@ -81,14 +84,14 @@ INSTANTIATE_TEST_SUITE_P(
                    Concat({ReadReply(0x0106), ReadReply(0xFFF8)}),
                    {Value(0x0106), Value(0xFFF8)}},
         StreamCase{"ShortVendorAnswers",
-                   Bytes{0xFF, 0xF8, 0xFF, 0xAA, 0x01, 0x03, 0x02, 0x00, 0x07},
+                   Concat({Bytes{0xFF, 0xF8, 0xFF, 0xAA}, ReadReply(7)}),
                    {kAccepted, kStarted, Value(7)}},
         StreamCase{"GarbageBefore",
                    Concat({Bytes{0x00, 0x13, 0x01, 0xFF, 0x77}, ReadReply(5)}),
                    {Value(5)}},
-        StreamCase{"ExceptionReplyDropped",
+        StreamCase{"ExceptionReply",
                    Concat({WithCrc({0x01, 0x86, 0x02}), Echo(16, 1)}),
-                   {EchoOf(16, 1)}},
+                   {Refusal(0x06, 0x02), EchoOf(16, 1)}},
         // A header whose next bytes do not fit it hides no reply behind it.
         StreamCase{"StrayEchoHeaderBeforeReadReply",
                    Concat({Bytes{0x01, 0x06}, ReadReply(300)}),
@@ -104,30 +107,36 @@ INSTANTIATE_TEST_SUITE_P(
             "EchoedRequestIsNoReply",
             Concat({Bytes{0xFF, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x5F}, VendorAnswer(0xF8)}),
             {kAccepted}},
-        StreamCase{"BadCrcStillCounts",
+        StreamCase{"BadCrcIsNoValue",
                    Concat({Bytes{0x01, 0x03, 0x02, 0x01, 0x2C, 0x00, 0x00}, VendorAnswer(0xAA)}),
-                   {Value(300), kStarted}}),
+                   {kStarted}},
+        StreamCase{"ExceptionWithBadCrcIsNoRefusal",
+                   Concat({Bytes{0x01, 0x83, 0x02, 0xC0, 0xF0}, ReadReply(4)}),
+                   {Value(4)}},
+        // The search goes on behind a stray header that fails its CRC.
+        StreamCase{"StrayReadHeaderBeforeReadReply",
+                   Concat({Bytes{0x01, 0x03, 0x02}, ReadReply(9)}),
+                   {Value(9)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReplyAssembler, RecognisesAsSoonAsTheNeededBytesAreIn) {
+TEST(ReplyAssembler, StationOneRepliesCountOnlyWhole) {
     CReplyAssembler assembler;
     std::vector<Reply> out;
     const Bytes read = ReadReply(300);
-    assembler.Feed(read.data(), 4, out);
+    assembler.Feed(read.data(), 6, out);
     EXPECT_TRUE(out.empty());
-    assembler.Feed(read.data() + 4, 1, out);
+    assembler.Feed(read.data() + 6, 1, out);
     EXPECT_EQ(std::vector<Reply>{Value(300)}, out);
 
     out.clear();
     const Bytes echo = Echo(15, 125);
-    assembler.Feed(read.data() + 5, 2, out);  // the read's CRC: swallowed
-    assembler.Feed(echo.data(), 7, out);      // an echo counts only whole
+    assembler.Feed(echo.data(), 7, out);
     EXPECT_TRUE(out.empty());
     assembler.Feed(echo.data() + 7, 1, out);
     EXPECT_EQ(std::vector<Reply>{EchoOf(15, 125)}, out);
 }
 
-TEST(ReplyAssembler, DropPartialForgetsAnUnfinishedHeadButNotASwallowedTail) {
+TEST(ReplyAssembler, DropPartialForgetsAnUnfinishedReply) {
     CReplyAssembler assembler;
     std::vector<Reply> out;
     const Bytes stale = {0x01, 0x03, 0x02};
@@ -137,26 +146,37 @@ TEST(ReplyAssembler, DropPartialForgetsAnUnfinishedHeadButNotASwallowedTail) {
     EXPECT_FALSE(assembler.HasPartial());
     const Bytes next = Echo(16, 1);
     assembler.Feed(next.data(), next.size(), out);
-    // Without the drop, 01 06 would have been read as the value 0x0106.
     EXPECT_EQ(std::vector<Reply>{EchoOf(16, 1)}, out);
 
-    // A stray echo header is dropped as well: the next reply is whole.
-    out.clear();
-    const Bytes stray = {0x01, 0x06};
-    assembler.Feed(stray.data(), stray.size(), out);
-    assembler.DropPartial();
-    const Bytes reply = ReadReply(0x0106);
-    assembler.Feed(reply.data(), reply.size(), out);
-    EXPECT_EQ(std::vector<Reply>{Value(0x0106)}, out);
-
+    // A read cut before its CRC is lost with the drop; its tail starts nothing.
     out.clear();
     const Bytes read = ReadReply(0x01FF);
     assembler.Feed(read.data(), 5, out);
     assembler.DropPartial();
-    // Its CRC arrives after the next exchange began: still not a header.
     const Bytes tailThenAnswer = Concat({Bytes(read.begin() + 5, read.end()), Bytes{0xFF, 0xBB}});
     assembler.Feed(tailThenAnswer.data(), tailThenAnswer.size(), out);
-    EXPECT_EQ((std::vector<Reply>{Value(0x01FF), kEnded}), out);
+    EXPECT_EQ(std::vector<Reply>{kEnded}, out);
+}
+
+TEST(ReplyAssembler, AFailedCrcIsARunOfItsOwnAndEveryByteIsReported) {
+    Bytes flipped = ReadReply(300);
+    flipped[4] ^= 0x10;
+    const Bytes stream = Concat({flipped, Bytes{0x55}, ReadReply(300), VendorAnswer(0xAA)});
+    CReplyAssembler assembler;
+    std::vector<Reply> out;
+    std::vector<ReceivedRun> runs;
+    // Byte by byte: the answer's rest comes in chunks of its own.
+    for (std::uint8_t b : stream) assembler.Feed(&b, 1, out, &runs);
+    std::vector<ReceivedRun::Kind> kinds;
+    std::size_t bytes = 0;
+    for (const auto& run : runs) {
+        if (kinds.empty() || kinds.back() != run.kind) kinds.push_back(run.kind);
+        bytes += run.bytes.size();
+    }
+    using K = ReceivedRun::Kind;
+    EXPECT_EQ((std::vector<K>{K::CrcError, K::Unexpected, K::Reply, K::Rest}), kinds);
+    EXPECT_EQ(stream.size(), bytes + assembler.HeldBytes());
+    EXPECT_EQ((std::vector<Reply>{Value(300), kStarted}), out);
 }
 
 }  // namespace

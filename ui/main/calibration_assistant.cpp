@@ -132,14 +132,14 @@ void CCalibrationAssistant::ReadAllDone() {
     }
 }
 
-void CCalibrationAssistant::ValuesShown(std::uint32_t changed) {
+void CCalibrationAssistant::ValuesShown(std::uint32_t changed, std::uint32_t sampled) {
     if (changed == 0) return;
     const protocol::RegisterWords words = m_link.Words();
     // A sampling pass reads the live input, not the stored calibration
     // point: the store's old value stays the one read or written before.
     for (int i = 0; i < protocol::kRegisterCount; ++i)
         if ((changed >> i & 1u) && words[i] && i != m_sampling) m_known[i] = words[i];
-    if (m_sampling < 0 || !(changed >> m_sampling & 1u) || !words[m_sampling]) return;
+    if (m_sampling < 0 || !(sampled >> m_sampling & 1u) || !words[m_sampling]) return;
     m_trend->AddSample(SteadyNow(), *words[m_sampling]);
     Mark(m_sampling)->SetVerdict(m_trend->Statistics().Verdict());
 }

@@ -51,7 +51,9 @@ public:
     // a report that waits for it.
     void ReadAllDone();
     // After the window took the fields read replies stored (bit = index).
-    void ValuesShown(std::uint32_t changed);
+    // changed: the register indexes just shown; sampled: those of them the
+    // sampling poll read, the only ones that are readings of the input.
+    void ValuesShown(std::uint32_t changed, std::uint32_t sampled);
     void SamplingChanged(int index, bool on);
 
     // Every write the window starts, and its result. The result's text is

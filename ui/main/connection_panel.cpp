@@ -176,10 +176,11 @@ void CConnectionPanel::GoOffline() {
     m_connected = false;
 }
 
-void CConnectionPanel::HandshakeFailed() {
+void CConnectionPanel::HandshakeFailed(bool lineBusy) {
     if (!m_connected) return;
     Disconnect();
-    ShowNotice(PortLabel(), MainText(kNoHandshakeText).arg(PortLabel()));
+    ShowNotice(PortLabel(),
+               MainText(lineBusy ? kLineBusyOnPortText : kNoHandshakeText).arg(PortLabel()));
 }
 
 void CConnectionPanel::PortLost() {

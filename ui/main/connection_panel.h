@@ -51,7 +51,7 @@ public:
     void RegisterRead(int index, int count, bool answered);
     void GoOnline();
     // The handshake got no answer: offline, port closed, and why.
-    void HandshakeFailed();
+    void HandshakeFailed(bool lineBusy = false);
     // The port failed under the connection: offline at once, and why.
     void PortLost();
     void SetLamp(int bitmapId);

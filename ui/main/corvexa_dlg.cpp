@@ -17,6 +17,7 @@
 #include "ui/framework/textconv.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_menu.h"
+#include "ui/main/main_text.h"
 #include "ui/main/traffic_ids.h"
 #include "ui/main/traffic_window.h"
 
@@ -222,11 +223,12 @@ LRESULT CCorvexaDlg::OnValuesChanged(WPARAM, LPARAM) {
     return 0;
 }
 
-LRESULT CCorvexaDlg::OnWriteResult(WPARAM code, LPARAM success) {
+LRESULT CCorvexaDlg::OnWriteResult(WPARAM code, LPARAM result) {
     m_busy.End(static_cast<int>(code),
                m_connection.Status().Current() == CLinkStatus::State::Online);
-    const QString note = m_assistant.WriteFinished(static_cast<int>(code), success != 0);
-    m_parameters.ShowWriteResult(static_cast<int>(code), success != 0, note);
+    const bool success = protocol::ResultFailure(result) == protocol::ExchangeFailure::None;
+    const QString note = m_assistant.WriteFinished(static_cast<int>(code), success);
+    m_parameters.ShowWriteResult(static_cast<int>(code), result, note);
     return 0;
 }
 
@@ -235,14 +237,20 @@ LRESULT CCorvexaDlg::OnReadProgress(WPARAM index, LPARAM progress) {
     const bool answered = protocol::ReadProgressAnswered(progress);
     m_connection.RegisterRead(static_cast<int>(index), protocol::ReadProgressCount(progress),
                               answered);
-    if (!answered) m_parameters.NoAnswer(static_cast<int>(index));
+    const std::intptr_t result = protocol::ReadProgressResult(progress);
+    if (protocol::ResultFailure(result) == protocol::ExchangeFailure::Refused)
+        m_parameters.Refused(static_cast<int>(index),
+                             ExceptionText(protocol::ResultException(result)));
+    else if (!answered)
+        m_parameters.NoAnswer(static_cast<int>(index));
     return 0;
 }
 
-LRESULT CCorvexaDlg::OnNoAnswer(WPARAM, LPARAM) {
+LRESULT CCorvexaDlg::OnNoAnswer(WPARAM, LPARAM result) {
     if (!m_connection.Connected()) return 0;
     GoneOffline();
-    m_connection.HandshakeFailed();
+    m_connection.HandshakeFailed(protocol::ResultFailure(result) ==
+                                 protocol::ExchangeFailure::LineBusy);
     return 0;
 }
 

@@ -54,7 +54,10 @@ public:
     ~CCorvexaDlg() override;
 
     void RefreshTexts();
-    void ShowValues() { m_assistant.ValuesShown(m_parameters.ShowValues()); }
+    void ShowValues() {
+        const CParameterPanel::SShown shown = m_parameters.ShowValues();
+        m_assistant.ValuesShown(shown.changed, shown.sampled);
+    }
     void EnableParameterControls(bool enable);
 
     void setVisible(bool visible) override;

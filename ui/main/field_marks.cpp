@@ -60,11 +60,18 @@ void CFieldMarks::MarkNoAnswer(int index) {
     if (control == 0) return;
     m_noAnswer |= 1u << index;
     m_noReading &= ~(1u << index);
+    m_refusals[static_cast<std::size_t>(index)].clear();
     if (qobject_cast<QComboBox*>(m_dlg.Item(control)) != nullptr)
         m_dlg.ComboSetCurSel(control, -1);
     else
         m_dlg.SetDlgItemText(control, QString());
     Show(index, kNoAnswerMarkText);
+}
+
+void CFieldMarks::MarkRefused(int index, const QString& words) {
+    if (ControlOf(index) == 0 || index < 0 || index >= protocol::kRegisterCount) return;
+    m_refusals[static_cast<std::size_t>(index)] = words;
+    Show(index, kRefusedMarkText);
 }
 
 void CFieldMarks::MarkNoReading(int index) {
@@ -79,10 +86,13 @@ void CFieldMarks::MarkNoReading(int index) {
 void CFieldMarks::Show(int index, int textId) {
     QWidget* w = m_dlg.Item(ControlOf(index));
     if (w == nullptr) return;
-    const QColor color = textId == kNoAnswerMarkText
+    const QColor color = textId == kNoAnswerMarkText || textId == kRefusedMarkText
                              ? QColor(Qt::red)
                              : w->palette().color(QPalette::Disabled, QPalette::Text);
-    SetPlaceholder(w, MainText(textId), color);
+    const QString text = textId == kRefusedMarkText
+                             ? MainText(textId).arg(m_refusals[static_cast<std::size_t>(index)])
+                             : MainText(textId);
+    SetPlaceholder(w, text, color);
 }
 
 void CFieldMarks::Clear(int index) {
@@ -100,7 +110,9 @@ void CFieldMarks::ClearAll() {
 void CFieldMarks::Reapply() {
     for (const SFieldControl& f : kFields) {
         if (m_noAnswer >> f.index & 1u)
-            Show(f.index, kNoAnswerMarkText);
+            Show(f.index, m_refusals[static_cast<std::size_t>(f.index)].isEmpty()
+                              ? kNoAnswerMarkText
+                              : kRefusedMarkText);
         else if (m_noReading >> f.index & 1u)
             Show(f.index, kNoReadingText);
     }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QString>
+#include <array>
 #include <cstdint>
+
+#include "protocol/registers.h"
 
 class CDialog;
 
@@ -17,6 +21,8 @@ public:
     // reserved, baud code, decimals) are not marked.
     void MarkNoAnswer(int index);
     void MarkNoReading(int index);
+    // After MarkNoAnswer: the device refused the read, in `words`.
+    void MarkRefused(int index, const QString& words);
     void Clear(int index);
     void ClearAll();
     bool Marked(int index) const { return (m_noAnswer | m_noReading) >> index & 1u; }
@@ -33,4 +39,6 @@ private:
     CDialog& m_dlg;
     std::uint32_t m_noAnswer = 0;
     std::uint32_t m_noReading = 0;
+    // The device's words where it refused a read (empty: no refusal).
+    std::array<QString, protocol::kRegisterCount> m_refusals;
 };

@@ -65,6 +65,14 @@ enum : int {
     kPortLostText = 167,
     kNoReadingText = 168,
     kNotFreshText = 169,
+    // What the device refused, and a line that never fell quiet.
+    kRefusedMarkText = 170,
+    kRefusedText = 171,
+    kLineBusyText = 172,
+    kLineBusyOnPortText = 180,
+    // Modbus exception codes 1..6 are 173..178; any other is 179.
+    kFirstExceptionText = 173,
+    kOtherExceptionText = 179,
     // Calibration assistant.
     kConnectFirstText = 225,
     kReportSavedText = 226,

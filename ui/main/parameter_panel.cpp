@@ -66,7 +66,7 @@ constexpr SEditField kEditFields[] = {
 
 }  // namespace
 
-std::uint32_t CParameterPanel::ShowValues() {
+CParameterPanel::SShown CParameterPanel::ShowValues() {
     // A sampling pass brings only its sample: a spin step or an edit typed
     // but not sent yet must survive it.
     const protocol::CTransmitterLink::ParameterUpdate update = m_link.TakeUpdate();
@@ -92,7 +92,7 @@ std::uint32_t CParameterPanel::ShowValues() {
     }
     for (int index = 0; index < protocol::kRegisterCount; ++index)
         if (update.Changed(index)) m_marks.Clear(index);
-    return update.changed;
+    return {update.changed, update.sampled};
 }
 
 void CParameterPanel::NoAnswer(int index) {
@@ -103,6 +103,11 @@ void CParameterPanel::NoAnswer(int index) {
     for (const SEditField& f : kEditFields)
         if (f.index == index) (m_params.*f.field).clear();
     m_marks.MarkNoAnswer(index);
+}
+
+void CParameterPanel::Refused(int index, const QString& words) {
+    NoAnswer(index);
+    m_marks.MarkRefused(index, words);
 }
 
 void CParameterPanel::Started(OperationCode code, std::optional<std::uint16_t> word) {
@@ -171,12 +176,16 @@ int CParameterPanel::ResultTitleId(int code) {
     return protocol::ResultStringNumber(static_cast<OperationCode>(code));
 }
 
-void CParameterPanel::ShowWriteResult(int code, bool success, const QString& note) {
+void CParameterPanel::ShowWriteResult(int code, std::intptr_t result, const QString& note) {
     const int titleId = ResultTitleId(code);
+    const QString title = titleId != 0 ? MainText(titleId) : QString();
+    const bool success = protocol::ResultFailure(result) == protocol::ExchangeFailure::None;
     CDlgCustomMsgbox box;
-    box.m_strTitle = titleId != 0 ? ToWString(MainText(titleId)) : std::wstring();
+    box.m_strTitle = ToWString(title);
     QString message =
         MainText(success ? maintext::kWriteSucceededText : maintext::kWriteFailedText);
+    if (const QString detail = FailureDetail(result, title); !detail.isEmpty())
+        message += QStringLiteral("\n") + detail;
     if (!note.isEmpty()) message += QStringLiteral("\n") + note;
     box.m_strMsg = ToWString(message);
     box.DoModal();

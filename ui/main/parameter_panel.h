@@ -30,10 +30,18 @@ public:
     // The fields read replies stored since the last call -> the record and
     // their controls. Nothing else: an edit not sent yet keeps its text.
     // Returns which fields were stored (bit = register index).
-    std::uint32_t ShowValues();
+    // Which register indexes it showed, and which of them the sampling
+    // poll read (only those are sample readings).
+    struct SShown {
+        std::uint32_t changed = 0;
+        std::uint32_t sampled = 0;
+    };
+    SShown ShowValues();
     // A register of the read-all did not answer: its field is emptied in
     // the record and marked in the window.
     void NoAnswer(int index);
+    // The device refused to read register `index`; `words` say how.
+    void Refused(int index, const QString& words);
 
     // Modify buttons.
     void OnSignalSource();
@@ -45,7 +53,8 @@ public:
 
     // Outcome of a write: the timed box titled with the parameter's name,
     // with `note` under the outcome when there is one.
-    void ShowWriteResult(int code, bool success, const QString& note = QString());
+    // result: the message's ResultParam (1 done).
+    void ShowWriteResult(int code, std::intptr_t result, const QString& note = QString());
 
     // Name shown in the result box for an operation code; empty for others.
     static int ResultTitleId(int code);

@@ -153,7 +153,8 @@ void CTrafficWindow::ShowCounters() {
                             .arg(c.timeOuts)
                             .arg(c.retries)
                             .arg(c.lateReplies)
-                            .arg(c.unexpectedBytes));
+                            .arg(c.unexpectedBytes)
+                            .arg(c.crcErrors));
     m_latency->setText(
         MainText(kTrafficLatencyText).arg(Ms(c.latencyMin), Ms(c.latencyMedian), Ms(c.latencyMax)));
 }

@@ -299,6 +299,30 @@ TEST_P(Progress, ASampleWithoutAFreshReadingIsMarkedAndNotStored) {
     EXPECT_EQ(Placeholder(h.Dlg(), IDC_ZERO_SAMPLE), QString());
 }
 
+// A device that refuses the upper limit: its read is marked with the
+// device's words and its write ends at once, saying who refused what.
+TEST_P(Progress, ARefusalIsMarkedAndSaidInTheDevicesWords) {
+    MainWindowHarness h;
+    corvexa::sim::FaultModes refuse;
+    refuse.exceptionCode = 0x03;
+    refuse.exceptionRegister = 17;
+    h.Sim().SetFaults(refuse);
+    h.ChooseVersion();
+    ASSERT_TRUE(h.ConnectAndWaitOnline());
+    const QString words = MainText(175) + QStringLiteral(" (03)");
+    EXPECT_EQ(Placeholder(h.Dlg(), IDC_UPPER), MainText(170).arg(words));
+    EXPECT_EQ(h.Text(IDC_STATUS), MainText(165).arg(1).arg(14));
+    h.Snapshot(Shot("refused_read", GetParam()));
+
+    h.Sim().ClearFrames();
+    h.SetText(IDC_UPPER, QStringLiteral("120"));
+    h.Click(IDC_UPPER_SET);
+    ASSERT_TRUE(h.WaitForBox(1));
+    EXPECT_EQ(h.Boxes()[0].message,
+              MainText(134) + QStringLiteral("\n") + MainText(171).arg(MainText(115), words));
+    EXPECT_EQ(1u, h.Frames().size());  // no retry
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, Progress, ::testing::Values(1033, 2052));
 
 }  // namespace
