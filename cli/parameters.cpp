@@ -1,10 +1,9 @@
 #include "cli/parameters.h"
 
 #include <charconv>
-#include <cmath>
-#include <cstdio>
 
 #include "cli/text.h"
+#include "protocol/register_table.h"
 #include "protocol/value_check.h"
 
 namespace cli {
@@ -13,25 +12,9 @@ namespace {
 
 using protocol::OperationCode;
 
-constexpr std::array<ParameterInfo, protocol::kRegisterCount> kParameters = {{
-    {"signal-source", 0, OperationCode::WriteSignalSource},
-    {"unit", 1, std::nullopt},
-    {"reserved", 2, std::nullopt},
-    {"baud-rate", 3, std::nullopt},
-    {"decimals", 4, std::nullopt},
-    {"zero-offset", 5, OperationCode::WriteZeroOffset},
-    {"lower-limit", 6, OperationCode::WriteLowerLimit},
-    {"upper-limit", 7, OperationCode::WriteUpperLimit},
-    {"gain", 8, OperationCode::WriteGain},
-    {"temp-comp", 9, OperationCode::WriteTempComp},
-    {"zero-sample", 10, OperationCode::WriteZeroSample},
-    {"full-sample", 11, OperationCode::WriteFullSample},
-    {"zero-output", 12, OperationCode::WriteZeroOutput},
-    {"full-output", 13, OperationCode::WriteFullOutput},
-}};
-
 bool IsScaled(int index) {
-    return index == protocol::kZeroOffsetIndex || index == protocol::kTempCompIndex;
+    return protocol::kRegisterTable[static_cast<std::size_t>(index)].kind ==
+           protocol::RegisterKind::Scaled;
 }
 
 std::optional<int> WholeNumber(const std::string& text) {
@@ -77,36 +60,27 @@ std::string Refusal(const Assignment& a, const protocol::CheckedValue& checked) 
            " refused: " + ToUtf8(protocol::DescribeProblem(checked));
 }
 
-std::string Scaled(std::uint16_t raw, std::uint16_t decimals) {
-    const int places = decimals > 9 ? 9 : decimals;
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", places, raw / std::pow(10.0, decimals));
-    return text;
-}
-
-std::string WithUnit(const std::string& value, const RegisterWords& words) {
-    const auto unit = words[protocol::kUnitIndex];
-    if (!unit) return value;
-    const std::string label = ToUtf8(protocol::UnitLabel(*unit));
-    return label.empty() ? value : value + " " + label;
+// What a word needs beside itself: the decimals and, where it has one, the unit.
+protocol::WordContext ContextOf(int index, const RegisterWords& words) {
+    protocol::WordContext context{words[protocol::kDecimalsIndex], std::nullopt};
+    if (protocol::HasUnit(index)) context.unit = words[protocol::kUnitIndex];
+    return context;
 }
 
 }  // namespace
 
 const std::array<ParameterInfo, protocol::kRegisterCount>& Parameters() {
-    return kParameters;
+    return protocol::kRegisterTable;
 }
 
 const ParameterInfo* FindWritable(const std::string& name) {
-    for (const ParameterInfo& p : kParameters) {
-        if (p.write && name == p.name) return &p;
-    }
-    return nullptr;
+    const ParameterInfo* p = protocol::RowOfName(name);
+    return p != nullptr && p->write ? p : nullptr;
 }
 
 std::string WritableNames() {
     std::string names;
-    for (const ParameterInfo& p : kParameters) {
+    for (const ParameterInfo& p : protocol::kRegisterTable) {
         if (!p.write) continue;
         if (!names.empty()) names += ", ";
         names += p.name;
@@ -165,74 +139,41 @@ std::string Resolve(Assignment& a, std::uint16_t decimals) {
     return {};
 }
 
-std::string SignalSourceText(std::uint16_t code) {
-    return code < protocol::kSignalSourceEnglishNames.size()
-               ? protocol::kSignalSourceEnglishNames[code]
-               : "code:" + std::to_string(code);
-}
-
-std::string GainText(std::uint16_t code) {
-    return code < protocol::kGainCount ? ToUtf8(protocol::kGainTexts[code])
-                                       : "code:" + std::to_string(code);
-}
-
 std::string ShownText(int index, const RegisterWords& words) {
     const auto word = words[static_cast<std::size_t>(index)];
     if (!word) return "-";
-    const auto decimals = words[protocol::kDecimalsIndex];
-    switch (index) {
-        case protocol::kSignalSourceIndex:
-            return SignalSourceText(*word);
-        case protocol::kUnitIndex: {
-            const std::string label = ToUtf8(protocol::UnitLabel(*word));
-            return label.empty() ? "code:" + std::to_string(*word) : label;
-        }
-        case protocol::kBaudCodeIndex:
-            return *word < protocol::kBaudCount ? ToUtf8(protocol::kBaudTexts[*word])
-                                                : "code:" + std::to_string(*word);
-        case protocol::kZeroOffsetIndex:
-        case protocol::kTempCompIndex:
-            return decimals ? WithUnit(Scaled(*word, *decimals), words) : "-";
-        case protocol::kLowerLimitIndex:
-        case protocol::kUpperLimitIndex:
-            return WithUnit(std::to_string(static_cast<std::int16_t>(*word)), words);
-        case protocol::kGainIndex:
-            return GainText(*word);
-        default:
-            break;
-    }
-    return std::to_string(*word);
+    const std::string text = protocol::ExactText(index, *word, ContextOf(index, words));
+    return text.empty() ? "-" : text;
 }
 
 nlohmann::ordered_json ShownJson(int index, const RegisterWords& words) {
     const auto word = words[static_cast<std::size_t>(index)];
     if (!word) return nullptr;
-    const auto decimals = words[protocol::kDecimalsIndex];
-    switch (index) {
-        case protocol::kSignalSourceIndex:
-            return SignalSourceText(*word);
-        case protocol::kUnitIndex: {
-            const std::string label = ToUtf8(protocol::UnitLabel(*word));
-            return label.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(label);
+    const protocol::RegisterRow& row = protocol::kRegisterTable[static_cast<std::size_t>(index)];
+    switch (row.kind) {
+        case protocol::RegisterKind::Code: {
+            const std::string name = protocol::CodeName(row.codes, *word);
+            if (name.empty()) {
+                // An unknown signal source or gain still says which code it was.
+                if (row.codes == protocol::CodeTable::SignalSource ||
+                    row.codes == protocol::CodeTable::Gain)
+                    return "code:" + std::to_string(*word);
+                return nullptr;
+            }
+            if (row.codes == protocol::CodeTable::Baud) return std::stoi(name);
+            return name;
         }
-        case protocol::kBaudCodeIndex:
-            return *word < protocol::kBaudCount
-                       ? nlohmann::ordered_json(std::stoi(ToUtf8(protocol::kBaudTexts[*word])))
-                       : nlohmann::ordered_json(nullptr);
-        case protocol::kZeroOffsetIndex:
-        case protocol::kTempCompIndex:
+        case protocol::RegisterKind::Scaled: {
             // The exact value: the text with the device's decimal places.
-            return decimals ? nlohmann::ordered_json(std::stod(Scaled(*word, *decimals)))
-                            : nlohmann::ordered_json(nullptr);
-        case protocol::kLowerLimitIndex:
-        case protocol::kUpperLimitIndex:
+            const auto decimals = words[protocol::kDecimalsIndex];
+            if (!decimals) return nullptr;
+            return std::stod(protocol::ExactText(index, *word, {decimals, std::nullopt}));
+        }
+        case protocol::RegisterKind::Signed:
             return static_cast<std::int16_t>(*word);
-        case protocol::kGainIndex:
-            return GainText(*word);
         default:
-            break;
+            return *word;
     }
-    return *word;
 }
 
 }  // namespace cli

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "protocol/registers.h"
+#include "protocol/register_table.h"
 
 namespace cli {
 
@@ -16,13 +16,8 @@ namespace cli {
 // or was not made.
 using RegisterWords = std::array<std::optional<std::uint16_t>, protocol::kRegisterCount>;
 
-// One register as the command line names it.
-struct ParameterInfo {
-    const char* name;  // "zero-offset"
-    int index;         // register - 10
-    // The write operation; empty for the registers the tool only reads.
-    std::optional<protocol::OperationCode> write;
-};
+// One register as the command line names it: its row of the register table.
+using ParameterInfo = protocol::RegisterRow;
 
 // All fourteen, in register order.
 const std::array<ParameterInfo, protocol::kRegisterCount>& Parameters();
@@ -48,9 +43,5 @@ std::string Resolve(Assignment& assignment, std::uint16_t decimals);
 // people, a JSON value for scripts (null when a register it needs failed).
 std::string ShownText(int index, const RegisterWords& words);
 nlohmann::ordered_json ShownJson(int index, const RegisterWords& words);
-
-// Signal source and gain texts as the window shows them in English.
-std::string SignalSourceText(std::uint16_t code);
-std::string GainText(std::uint16_t code);
 
 }  // namespace cli

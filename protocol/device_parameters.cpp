@@ -1,85 +1,57 @@
 #include "protocol/device_parameters.h"
 
-#include "protocol/conversions.h"
+#include "protocol/register_table.h"
 
 namespace protocol {
 
-void StoreRegisterValue(DeviceParameters& params, int index, std::uint16_t word) {
+std::uint16_t* CodeField(DeviceParameters& params, int index) {
     switch (index) {
         case kSignalSourceIndex:
-            params.signalSource = word;
-            break;
+            return &params.signalSource;
         case kUnitIndex:
-            params.unit = word;
-            break;
-        case kReservedIndex:
-            break;
+            return &params.unit;
         case kBaudCodeIndex:
-            params.baudCode = word;
-            break;
+            return &params.baudCode;
         case kDecimalsIndex:
-            params.decimals = word;
-            break;
-        case kZeroOffsetIndex:
-            params.zeroOffset = FormatScaled(word, params.decimals);
-            break;
-        case kLowerLimitIndex:
-            params.lowerLimit = FormatSigned(word);
-            break;
-        case kUpperLimitIndex:
-            params.upperLimit = FormatSigned(word);
-            break;
+            return &params.decimals;
         case kGainIndex:
-            params.gain = word;
-            break;
-        case kTempCompIndex:
-            params.tempComp = FormatScaled(word, params.decimals);
-            break;
-        case kZeroSampleIndex:
-            params.zeroSample = FormatUnsigned(word);
-            break;
-        case kFullSampleIndex:
-            params.fullSample = FormatUnsigned(word);
-            break;
-        case kZeroOutputIndex:
-            params.zeroOutput = FormatUnsigned(word);
-            break;
-        case kFullOutputIndex:
-            params.fullOutput = FormatUnsigned(word);
-            break;
+            return &params.gain;
         default:
-            break;
+            return nullptr;
     }
 }
 
-std::uint16_t WriteValueOf(const DeviceParameters& params, OperationCode code) {
-    switch (code) {
-        case OperationCode::WriteSignalSource:
-            return params.signalSource;
-        case OperationCode::WriteGain:
-            return params.gain;
-        case OperationCode::WriteZeroOffset:
-            return ScaledTextToWord(params.zeroOffset, params.decimals);
-        case OperationCode::WriteTempComp:
-            return ScaledTextToWord(params.tempComp, params.decimals);
-        case OperationCode::WriteLowerLimit:
-            return IntegerTextToWord(params.lowerLimit);
-        case OperationCode::WriteUpperLimit:
-            return IntegerTextToWord(params.upperLimit);
-        case OperationCode::WriteZeroSample:
-            return IntegerTextToWord(params.zeroSample);
-        case OperationCode::WriteFullSample:
-            return IntegerTextToWord(params.fullSample);
-        case OperationCode::WriteZeroOutput:
-            return IntegerTextToWord(params.zeroOutput);
-        case OperationCode::WriteFullOutput:
-            return IntegerTextToWord(params.fullOutput);
-        case OperationCode::ConnectRequest:
-        case OperationCode::LinkStart:
-        case OperationCode::LinkEnd:
-            break;
+std::wstring* TextField(DeviceParameters& params, int index) {
+    switch (index) {
+        case kZeroOffsetIndex:
+            return &params.zeroOffset;
+        case kLowerLimitIndex:
+            return &params.lowerLimit;
+        case kUpperLimitIndex:
+            return &params.upperLimit;
+        case kTempCompIndex:
+            return &params.tempComp;
+        case kZeroSampleIndex:
+            return &params.zeroSample;
+        case kFullSampleIndex:
+            return &params.fullSample;
+        case kZeroOutputIndex:
+            return &params.zeroOutput;
+        case kFullOutputIndex:
+            return &params.fullOutput;
+        default:
+            return nullptr;
     }
-    return 0;
+}
+
+const std::wstring* TextField(const DeviceParameters& params, int index) {
+    return TextField(const_cast<DeviceParameters&>(params), index);
+}
+
+void StoreRegisterValue(DeviceParameters& params, int index, std::uint16_t word) {
+    if (std::uint16_t* code = CodeField(params, index)) *code = word;
+    if (std::wstring* text = TextField(params, index))
+        *text = WindowText(index, word, params.decimals);
 }
 
 }  // namespace protocol

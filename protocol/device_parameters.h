@@ -38,8 +38,10 @@ using RegisterWords = std::array<std::optional<std::uint16_t>, kRegisterCount>;
 // Registers 15 and 19 are scaled with the decimals in the record at that moment.
 void StoreRegisterValue(DeviceParameters& params, int index, std::uint16_t word);
 
-// Word a write operation sends, from the record's current code or text.
-// Vendor commands give 0.
-std::uint16_t WriteValueOf(const DeviceParameters& params, OperationCode code);
+// The record's word of a coded register (signal source, unit, baud code,
+// decimals, gain) and the text of an edit's register; null for the others.
+std::uint16_t* CodeField(DeviceParameters& params, int index);
+std::wstring* TextField(DeviceParameters& params, int index);
+const std::wstring* TextField(const DeviceParameters& params, int index);
 
 }  // namespace protocol

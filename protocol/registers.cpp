@@ -1,5 +1,7 @@
 #include "protocol/registers.h"
 
+#include "protocol/register_table.h"
+
 namespace protocol {
 
 const std::array<SignalSourceEntry, kSignalSourceCount> kSignalSources = {{
@@ -41,54 +43,24 @@ std::wstring UnitLabel(std::uint16_t code) {
     return code < kUnitLabels.size() ? std::wstring(kUnitLabels[code]) : std::wstring();
 }
 
-namespace {
-
-struct WriteOperation {
-    OperationCode code;
-    int index;
-    int stringNumber;
-};
-
-constexpr std::array<WriteOperation, 10> kWrites = {{
-    {OperationCode::WriteSignalSource, kSignalSourceIndex, 111},
-    {OperationCode::WriteZeroOffset, kZeroOffsetIndex, 113},
-    {OperationCode::WriteLowerLimit, kLowerLimitIndex, 116},
-    {OperationCode::WriteUpperLimit, kUpperLimitIndex, 115},
-    {OperationCode::WriteGain, kGainIndex, 118},
-    {OperationCode::WriteTempComp, kTempCompIndex, 120},
-    {OperationCode::WriteZeroSample, kZeroSampleIndex, 122},
-    {OperationCode::WriteFullSample, kFullSampleIndex, 123},
-    {OperationCode::WriteZeroOutput, kZeroOutputIndex, 127},
-    {OperationCode::WriteFullOutput, kFullOutputIndex, 128},
-}};
-
-const WriteOperation* FindWrite(OperationCode code) {
-    for (const auto& op : kWrites) {
-        if (op.code == code) return &op;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 bool IsWriteOperation(OperationCode code) {
-    return FindWrite(code) != nullptr;
+    return RowOfWrite(code) != nullptr;
 }
 
 std::optional<std::uint16_t> WriteRegisterOf(OperationCode code) {
-    const WriteOperation* op = FindWrite(code);
-    if (op == nullptr) return std::nullopt;
-    return RegisterOfIndex(op->index);
+    const RegisterRow* row = RowOfWrite(code);
+    if (row == nullptr) return std::nullopt;
+    return row->reg;
 }
 
 int ParamIndexOf(OperationCode code) {
-    const WriteOperation* op = FindWrite(code);
-    return op == nullptr ? -1 : op->index;
+    const RegisterRow* row = RowOfWrite(code);
+    return row == nullptr ? -1 : row->index;
 }
 
 int ResultStringNumber(OperationCode code) {
-    const WriteOperation* op = FindWrite(code);
-    return op == nullptr ? 0 : op->stringNumber;
+    const RegisterRow* row = RowOfWrite(code);
+    return row == nullptr ? 0 : row->nameTextId;
 }
 
 std::optional<VendorCommand> VendorCommandOf(OperationCode code) {

@@ -3,8 +3,7 @@
 #include <array>
 
 #include "base/wide_text.h"
-#include "protocol/conversions.h"
-#include "protocol/registers.h"
+#include "protocol/register_table.h"
 #include "protocol/trace_file.h"
 
 namespace protocol {
@@ -12,13 +11,6 @@ namespace protocol {
 using corvexa::base::ToUtf8;
 
 namespace {
-
-// The window's English texts, so that a trace reads like the screen.
-constexpr std::array<const char*, kRegisterCount> kRegisterNames = {
-    "Signal Source", "Unit",        "Reserved",    "Baud Rate",   "Decimals",
-    "Null Offset",   "Lower Limit", "Upper Limit", "Gain",        "Temp.Comp",
-    "Zero Sample",   "Full Sample", "Zero Output", "Full Output",
-};
 
 std::uint16_t Word(const std::uint8_t* at) {
     return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
@@ -40,38 +32,15 @@ std::string VendorMeaning(ReplyKind kind) {
 }  // namespace
 
 std::string RegisterName(std::uint16_t reg) {
-    if (reg < kFirstRegister || reg >= kFirstRegister + kRegisterCount) return {};
-    return kRegisterNames[reg - kFirstRegister];
+    const RegisterRow* row = RowOfRegister(reg);
+    return row == nullptr ? std::string() : row->label;
 }
 
 std::string CTrafficMeaning::Value(std::uint16_t reg, std::uint16_t word) const {
-    const std::string unit = m_unit == 0xFFFF ? std::string() : ToUtf8(UnitLabel(m_unit));
-    const auto withUnit = [&](const std::wstring& number) {
-        return unit.empty() ? ToUtf8(number) : ToUtf8(number) + " " + unit;
-    };
-    switch (static_cast<int>(reg) - kFirstRegister) {
-        case kSignalSourceIndex:
-            return word < kSignalSourceEnglishNames.size() ? kSignalSourceEnglishNames[word]
-                                                           : "code " + std::to_string(word);
-        case kUnitIndex: {
-            const std::string label = ToUtf8(UnitLabel(word));
-            return label.empty() ? "code " + std::to_string(word) : label;
-        }
-        case kBaudCodeIndex:
-            return word < kBaudTexts.size() ? ToUtf8(kBaudTexts[word])
-                                            : "code " + std::to_string(word);
-        case kGainIndex:
-            return word < kGainTexts.size() ? ToUtf8(kGainTexts[word])
-                                            : "code " + std::to_string(word);
-        case kZeroOffsetIndex:
-        case kTempCompIndex:
-            return withUnit(FormatScaled(word, m_decimals));
-        case kLowerLimitIndex:
-        case kUpperLimitIndex:
-            return withUnit(FormatSigned(word));
-        default:
-            return ToUtf8(FormatUnsigned(word));
-    }
+    const int index = static_cast<int>(reg) - kFirstRegister;
+    WordContext context{m_decimals, std::nullopt};
+    if (HasUnit(index) && m_unit != 0xFFFF) context.unit = m_unit;
+    return ExactText(index, word, context);
 }
 
 std::string CTrafficMeaning::Request(const Frame& request) const {

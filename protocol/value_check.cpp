@@ -123,34 +123,6 @@ CheckedValue CheckSelection(int selection) {
                         L"", L""};
 }
 
-CheckedValue CheckWriteValue(const DeviceParameters& params, OperationCode code) {
-    switch (code) {
-        case OperationCode::WriteSignalSource:
-            return CheckSelection(params.signalSource == 0xFFFF ? -1 : params.signalSource);
-        case OperationCode::WriteGain:
-            return CheckSelection(params.gain == 0xFFFF ? -1 : params.gain);
-        case OperationCode::WriteZeroOffset:
-            return CheckTypedValue(code, params.zeroOffset, params.decimals);
-        case OperationCode::WriteTempComp:
-            return CheckTypedValue(code, params.tempComp, params.decimals);
-        case OperationCode::WriteLowerLimit:
-            return CheckTypedValue(code, params.lowerLimit, 0);
-        case OperationCode::WriteUpperLimit:
-            return CheckTypedValue(code, params.upperLimit, 0);
-        case OperationCode::WriteZeroSample:
-            return CheckTypedValue(code, params.zeroSample, 0);
-        case OperationCode::WriteFullSample:
-            return CheckTypedValue(code, params.fullSample, 0);
-        case OperationCode::WriteZeroOutput:
-            return CheckTypedValue(code, params.zeroOutput, 0);
-        case OperationCode::WriteFullOutput:
-            return CheckTypedValue(code, params.fullOutput, 0);
-        default:
-            break;
-    }
-    return Refused(ValueProblem::NotANumber, L"");
-}
-
 std::wstring DescribeProblem(const CheckedValue& value) {
     switch (value.problem) {
         case ValueProblem::None:

@@ -41,9 +41,6 @@ bool IsDecimalText(const std::wstring& text, bool wholeOnly);
 // Signal source and gain: -1 (nothing selected) is refused.
 CheckedValue CheckSelection(int selection);
 
-// The record's field (or box code) for a write operation, checked.
-CheckedValue CheckWriteValue(const DeviceParameters& params, OperationCode code);
-
 // English words for a refusal, without the field's name:
 // "not a number; it takes -32768 to 32767". Empty when ok().
 std::wstring DescribeProblem(const CheckedValue& value);

@@ -9,6 +9,7 @@
 #include "protocol/conversions.h"
 #include "protocol/device_parameters.h"
 #include "protocol/frames.h"
+#include "protocol/register_table.h"
 #include "protocol/registers.h"
 
 namespace protocol {
@@ -217,24 +218,39 @@ TEST(DeviceParameters, ValuesForUnknownIndexChangeNothing) {
     }
 }
 
-TEST(DeviceParameters, WriteValueComesFromField) {
-    DeviceParameters p;
-    p.decimals = 1;
-    p.zeroOffset = L"12.5";
-    p.lowerLimit = L"abc";
-    p.upperLimit = L"12.7";
-    p.tempComp = L"-1.5";
-    p.zeroOutput = L"65526";
-    EXPECT_EQ(0xFFFF, WriteValueOf(p, OperationCode::WriteSignalSource));
-    EXPECT_EQ(0xFFFF, WriteValueOf(p, OperationCode::WriteGain));
-    EXPECT_EQ(0, WriteValueOf(p, OperationCode::WriteLowerLimit));
-    EXPECT_EQ(12, WriteValueOf(p, OperationCode::WriteUpperLimit));
-    EXPECT_EQ(0xFFF1, WriteValueOf(p, OperationCode::WriteTempComp));
-    EXPECT_EQ(0xFFF6, WriteValueOf(p, OperationCode::WriteZeroOutput));
-
-    const auto code = OperationCode::WriteZeroOffset;
-    const Frame frame = WriteRequest(WriteRegisterOf(code).value(), WriteValueOf(p, code));
-    EXPECT_EQ((Frame{0x01, 0x06, 0x00, 0x0F, 0x00, 0x7D, 0x79, 0xE8}), frame);
+// One word, one text: the command line, the trace and the report show the
+// exact value; only the window's edit keeps one decimal place.
+TEST(RegisterTable, EveryWordHasOneExactTextAndOneWindowText) {
+    struct Case {
+        int index;
+        std::uint16_t word;
+        std::uint16_t decimals;
+        const char* exact;
+        const wchar_t* window;
+    } cases[] = {
+        {kZeroOffsetIndex, 1234, 2, "12.34 \u00B0C", L"12.3"},
+        {kTempCompIndex, 65521, 1, "6552.1 \u00B0C", L"6552.1"},
+        {kLowerLimitIndex, 0xFFF6, 1, "-10 \u00B0C", L"-10"},
+        {kZeroOutputIndex, 0xFFF6, 1, "65526", L"65526"},
+        {kSignalSourceIndex, 14, 1, "Float Level", L""},
+        {kGainIndex, 9, 1, "code:9", L""},
+        {kBaudCodeIndex, 3, 1, "9600", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.exact);
+        const std::optional<std::uint16_t> unit =
+            HasUnit(c.index) ? std::optional<std::uint16_t>(0) : std::nullopt;
+        EXPECT_EQ(c.exact, ExactText(c.index, c.word, {c.decimals, unit}));
+        EXPECT_EQ(c.window, WindowText(c.index, c.word, c.decimals));
+    }
+    for (const RegisterRow& row : kRegisterTable) {
+        EXPECT_EQ(row.reg, RegisterOfIndex(row.index));
+        EXPECT_EQ(&row, RowOfName(row.name));
+        if (row.write) {
+            EXPECT_EQ(&row, RowOfWrite(*row.write));
+        }
+        EXPECT_EQ(row.userVersion, row.index < kUserRegisterCount);
+    }
 }
 
 }  // namespace

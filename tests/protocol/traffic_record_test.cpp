@@ -90,14 +90,13 @@ TEST(TrafficMeaning, RequestsAndValuesInTheWindowsWords) {
     EXPECT_EQ(meaning.Request(ReadRequest(23)), "read register 23 (Full Output)");
     EXPECT_EQ(meaning.Request(ReadRequest(40)), "read register 40");
     // Before decimals and unit were read: the word as it is.
-    EXPECT_EQ(meaning.Request(WriteRequest(15, 125)),
-              "write register 15 = 125 (Null Offset 125.0)");
+    EXPECT_EQ(meaning.Request(WriteRequest(15, 125)), "write register 15 = 125 (Null Offset 125)");
 
     ReceivedRun run;
     run.kind = ReceivedRun::Kind::Reply;
     run.reply.kind = ReplyKind::RegisterValue;
     run.awaited = true;
-    for (auto [reg, word] : {std::pair{14, 1}, std::pair{11, 0}}) {
+    for (auto [reg, word] : {std::pair{14, 2}, std::pair{11, 0}}) {
         run.request = ReadRequest(static_cast<std::uint16_t>(reg));
         run.reply.value = static_cast<std::uint16_t>(word);
         meaning.Run(run);
@@ -106,8 +105,8 @@ TEST(TrafficMeaning, RequestsAndValuesInTheWindowsWords) {
         std::uint16_t reg, word;
         const char* shown;
     } cases[] = {
-        {10, 3, "K Type"},       {10, 99, "code 99"},         {12, 7, "7"},  {13, 1, "2400"},
-        {15, 25, "2.5 \u00B0C"}, {16, 0xFFCE, "-50 \u00B0C"}, {18, 2, "25"}, {22, 4000, "4000"},
+        {10, 3, "K Type"},           {10, 99, "code:99"},         {12, 7, "7"},  {13, 1, "2400"},
+        {15, 1234, "12.34 \u00B0C"}, {16, 0xFFCE, "-50 \u00B0C"}, {18, 2, "25"}, {22, 4000, "4000"},
     };
     for (const Case& c : cases) EXPECT_EQ(meaning.Value(c.reg, c.word), c.shown) << c.reg;
 }

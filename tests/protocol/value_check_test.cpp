@@ -62,12 +62,8 @@ TEST(ValueCheck, RefusalSaysWhatTheFieldTakes) {
 }
 
 TEST(ValueCheck, BoxWithoutSelectionSendsNothing) {
-    DeviceParameters params;  // both boxes start with no selection
-    EXPECT_EQ(ValueProblem::NoSelection,
-              CheckWriteValue(params, OperationCode::WriteSignalSource).problem);
-    EXPECT_EQ(ValueProblem::NoSelection, CheckWriteValue(params, OperationCode::WriteGain).problem);
-    params.gain = 4;
-    EXPECT_EQ(4, CheckWriteValue(params, OperationCode::WriteGain).word);
+    EXPECT_EQ(ValueProblem::NoSelection, CheckSelection(-1).problem);
+    EXPECT_EQ(4, CheckSelection(4).word);
 }
 
 TEST(ValueCheck, InvertedLimitsCompareAsSignedWords) {

@@ -6,8 +6,7 @@
 #include <QTextDocument>
 #include <vector>
 
-#include "protocol/conversions.h"
-#include "protocol/registers.h"
+#include "protocol/register_table.h"
 #include "ui/framework/textconv.h"
 #include "ui/main/calibration_text_ids.h"
 #include "ui/main/csv_field.h"
@@ -81,57 +80,23 @@ CCalibrationReport::CCalibrationReport(const protocol::CalibrationSession& sessi
       m_made(std::move(made)) {}
 
 int CCalibrationReport::ParameterTextId(int index) {
-    static constexpr int kIds[kRegisterCount] = {maintext::kSourceLabelText,
-                                                 kTxtUnit,
-                                                 kTxtReserved,
-                                                 kTxtBaudRate,
-                                                 kTxtDecimals,
-                                                 maintext::kOffsetLabelText,
-                                                 maintext::kLowerLabelText,
-                                                 maintext::kUpperLabelText,
-                                                 maintext::kGainLabelText,
-                                                 maintext::kTempLabelText,
-                                                 maintext::kZeroSampleLabelText,
-                                                 maintext::kFullSampleLabelText,
-                                                 maintext::kZeroOutLabelText,
-                                                 maintext::kFullOutLabelText};
-    return index >= 0 && index < kRegisterCount ? kIds[index] : 0;
+    const protocol::RegisterRow* row = protocol::RowOfIndex(index);
+    return row != nullptr ? row->nameTextId : 0;
 }
 
 QString CCalibrationReport::WordText(int index, std::uint16_t word, std::uint16_t decimals) {
     QString text;
-    switch (index) {
-        case protocol::kSignalSourceIndex:
-            if (word < protocol::kSignalSourceCount) {
-                const auto& entry = protocol::kSignalSources[word];
-                text = entry.stringNumber ? MainText(entry.stringNumber)
-                                          : QString::fromWCharArray(entry.firstFill);
-            }
-            break;
-        case protocol::kUnitIndex:
-            text = ToQString(protocol::UnitLabel(word));
-            break;
-        case protocol::kBaudCodeIndex:
-            if (word < protocol::kBaudCount)
-                text = QString::fromWCharArray(protocol::kBaudTexts[word]);
-            break;
-        case protocol::kGainIndex:
-            if (word < protocol::kGainCount)
-                text = QString::fromWCharArray(protocol::kGainTexts[word]);
-            break;
-        case protocol::kZeroOffsetIndex:
-        case protocol::kTempCompIndex:
-            text = ToQString(protocol::FormatScaled(word, decimals));
-            break;
-        case protocol::kLowerLimitIndex:
-        case protocol::kUpperLimitIndex:
-            text = ToQString(protocol::FormatSigned(word));
-            break;
-        default:
-            break;
+    if (index == protocol::kSignalSourceIndex && word < protocol::kSignalSourceCount) {
+        // The one code table the window translates.
+        const auto& entry = protocol::kSignalSources[word];
+        text = entry.stringNumber ? MainText(entry.stringNumber)
+                                  : QString::fromWCharArray(entry.firstFill);
+    } else {
+        text = QString::fromStdString(protocol::ExactText(index, word, {decimals, std::nullopt}));
     }
     const QString plain = QString::number(word);
-    if (text.isEmpty() || text == plain) return plain;
+    // A code no table knows is only its number.
+    if (text.isEmpty() || text == plain || text.startsWith(QLatin1String("code:"))) return plain;
     return QStringLiteral("%1 (%2)").arg(text, plain);
 }
 
