@@ -2,44 +2,20 @@
 
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/field_table.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 
 using namespace mainwnd;
 using namespace maintext;
 
-namespace {
-
-struct SRow {
-    int code;
-    int button;
-    int idleText;  // the button's text when no write is on its way
-};
-
-// A stored sample ends its sampling, so its button is back to "Read".
-constexpr SRow kRows[] = {
-    {17, IDC_SOURCE_SET, kModifyText},    {18, IDC_OFFSET_SET, kModifyText},
-    {19, IDC_LOWER_SET, kModifyText},     {20, IDC_UPPER_SET, kModifyText},
-    {21, IDC_GAIN_SET, kModifyText},      {22, IDC_TEMP_SET, kModifyText},
-    {23, IDC_ZERO_SAMPLE_BTN, kReadText}, {24, IDC_FULL_SAMPLE_BTN, kReadText},
-    {25, IDC_ZERO_OUT_SET, kSetText},     {26, IDC_FULL_OUT_SET, kSetText},
-};
-
-const SRow* RowOf(int code) {
-    for (const SRow& row : kRows)
-        if (row.code == code) return &row;
-    return nullptr;
-}
-
-}  // namespace
-
 int CBusyRows::ButtonOf(int code) {
-    const SRow* row = RowOf(code);
+    const SField* row = FieldOfCode(code);
     return row != nullptr ? row->button : 0;
 }
 
 void CBusyRows::Begin(int code) {
-    if (RowOf(code) == nullptr) return;
+    if (FieldOfCode(code) == nullptr) return;
     m_codes.insert(code);
     Reapply();
 }
@@ -62,7 +38,7 @@ void CBusyRows::Reapply() {
 }
 
 void CBusyRows::Restore(int code, bool enable) {
-    const SRow* row = RowOf(code);
-    m_dlg.SetDlgItemText(row->button, MainText(row->idleText));
+    const SField* row = FieldOfCode(code);
+    m_dlg.SetDlgItemText(row->button, MainText(row->buttonText));
     m_dlg.EnableItem(row->button, enable);
 }

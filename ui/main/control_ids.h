@@ -83,28 +83,4 @@ inline constexpr int IDB_OFFLINE = 131;
 inline constexpr int IDB_ONLINE = 132;
 inline constexpr int IDI_MAIN = 128;
 
-// Only the factory version shows these.
-inline constexpr std::array<int, 27> kFactoryOnly = {IDC_GAIN_LABEL,        IDC_GAIN,
-                                                     IDC_GAIN_SET,          IDC_GAIN_NOTE,
-                                                     IDC_TEMP_LABEL,        IDC_TEMP,
-                                                     IDC_TEMP_SET,          IDC_TEMP_NOTE,
-                                                     IDC_ZERO_SAMPLE_LABEL, IDC_ZERO_SAMPLE,
-                                                     IDC_ZERO_SAMPLE_BTN,   IDC_FULL_SAMPLE_LABEL,
-                                                     IDC_FULL_SAMPLE,       IDC_FULL_SAMPLE_BTN,
-                                                     IDC_NOTE_RTD,          IDC_NOTE_TC,
-                                                     IDC_NOTE_OTHER,        IDC_ZERO_OUT_LABEL,
-                                                     IDC_ZERO_OUT,          IDC_ZERO_OUT_SET,
-                                                     IDC_OUT_NOTE,          IDC_FULL_OUT_LABEL,
-                                                     IDC_FULL_OUT,          IDC_FULL_OUT_SET,
-                                                     IDC_ZERO_OUT_SPIN,     IDC_FULL_OUT_SPIN,
-                                                     IDC_TEMP_UNIT};
-
-// Enabled only while the device is online. The port box, the baud box, the
-// connect button and the spin buttons are never disabled.
-inline constexpr std::array<int, 20> kParameterControls = {
-    IDC_OFFSET,          IDC_LOWER,        IDC_UPPER,        IDC_TEMP,       IDC_ZERO_SAMPLE,
-    IDC_FULL_SAMPLE,     IDC_ZERO_OUT,     IDC_FULL_OUT,     IDC_SOURCE_SET, IDC_OFFSET_SET,
-    IDC_LOWER_SET,       IDC_UPPER_SET,    IDC_GAIN_SET,     IDC_TEMP_SET,   IDC_ZERO_SAMPLE_BTN,
-    IDC_FULL_SAMPLE_BTN, IDC_ZERO_OUT_SET, IDC_FULL_OUT_SET, IDC_GAIN,       IDC_SOURCE};
-
 }  // namespace mainwnd

@@ -16,6 +16,7 @@
 #include "ui/framework/postmessage.h"
 #include "ui/framework/textconv.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/field_table.h"
 #include "ui/main/main_menu.h"
 #include "ui/main/main_text.h"
 #include "ui/main/traffic_ids.h"
@@ -83,16 +84,7 @@ void CCorvexaDlg::MapHandlers() {
     MapMessage(WM_SYSCOMMAND, &CCorvexaDlg::OnSysCommand);
 
     MapCommand(IDC_CONNECT, &CCorvexaDlg::OnConnect);
-    MapCommand(IDC_SOURCE_SET, [this] { m_parameters.OnSignalSource(); });
-    MapCommand(IDC_OFFSET_SET, [this] { m_parameters.OnZeroOffset(); });
-    MapCommand(IDC_LOWER_SET, [this] { m_parameters.OnLowerLimit(); });
-    MapCommand(IDC_UPPER_SET, [this] { m_parameters.OnUpperLimit(); });
-    MapCommand(IDC_GAIN_SET, [this] { m_parameters.OnGain(); });
-    MapCommand(IDC_TEMP_SET, [this] { m_parameters.OnTempComp(); });
-    MapCommand(IDC_ZERO_SAMPLE_BTN, [this] { m_calibration.OnZeroSample(); });
-    MapCommand(IDC_FULL_SAMPLE_BTN, [this] { m_calibration.OnFullSample(); });
-    MapCommand(IDC_ZERO_OUT_SET, [this] { m_calibration.OnZeroOutputSet(); });
-    MapCommand(IDC_FULL_OUT_SET, [this] { m_calibration.OnFullOutputSet(); });
+    for (const SField& f : kFields) MapCommand(f.button, [this, &f] { OnFieldButton(f); });
     MapDeltaPos(IDC_ZERO_OUT_SPIN, [this](int d) { return m_calibration.OnZeroOutputSpin(d); });
     MapDeltaPos(IDC_FULL_OUT_SPIN, [this](int d) { return m_calibration.OnFullOutputSpin(d); });
     MapCommand(ID_LANG_CHINESE, [this] { OnLanguage(kLangChinese); });
@@ -100,6 +92,26 @@ void CCorvexaDlg::MapHandlers() {
     MapCommand(IDC_TRIM_METER, [this] { m_assistant.OnTrim(); });
     MapCommand(ID_CALIBRATION_REPORT, [this] { m_assistant.OnReport(); });
     MapCommand(trafficwnd::ID_VIEW_TRAFFIC, [this] { ShowTraffic(); });
+}
+
+void CCorvexaDlg::OnFieldButton(const SField& field) {
+    switch (field.index) {
+        case protocol::kZeroSampleIndex:
+            m_calibration.OnZeroSample();
+            break;
+        case protocol::kFullSampleIndex:
+            m_calibration.OnFullSample();
+            break;
+        case protocol::kZeroOutputIndex:
+            m_calibration.OnZeroOutputSet();
+            break;
+        case protocol::kFullOutputIndex:
+            m_calibration.OnFullOutputSet();
+            break;
+        default:
+            m_parameters.OnModify(field);
+            break;
+    }
 }
 
 void CCorvexaDlg::ShowTraffic() {
@@ -201,7 +213,7 @@ void CCorvexaDlg::RefreshTexts() {
 }
 
 void CCorvexaDlg::EnableParameterControls(bool enable) {
-    for (int id : kParameterControls) EnableItem(id, enable);
+    for (int id : ParameterControls()) EnableItem(id, enable);
     m_assistant.EnableControls(enable);
     m_busy.Reapply();
 }

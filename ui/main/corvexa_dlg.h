@@ -24,6 +24,7 @@
 class CDlgLogin;
 class CDlgMaskProgress;
 class CTrafficWindow;
+struct SField;
 class QMenuBar;
 
 // The program's only main window. It owns the communication engine and the
@@ -86,6 +87,9 @@ private:
     void GoneOffline();
     void OnLanguage(std::uint16_t langId);
     void ShowTraffic();
+    // A field's button: the calibration panel's for samples and outputs,
+    // the parameter panel's Modify for the others.
+    void OnFieldButton(const SField& field);
 
     SOptions m_options;
     // Outlives the link, which reports to it.

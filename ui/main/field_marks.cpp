@@ -8,6 +8,7 @@
 #include "protocol/registers.h"
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/field_table.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 
@@ -15,24 +16,6 @@ using namespace mainwnd;
 using namespace maintext;
 
 namespace {
-
-struct SFieldControl {
-    int index;
-    int control;
-};
-
-constexpr SFieldControl kFields[] = {
-    {protocol::kSignalSourceIndex, IDC_SOURCE},
-    {protocol::kZeroOffsetIndex, IDC_OFFSET},
-    {protocol::kLowerLimitIndex, IDC_LOWER},
-    {protocol::kUpperLimitIndex, IDC_UPPER},
-    {protocol::kGainIndex, IDC_GAIN},
-    {protocol::kTempCompIndex, IDC_TEMP},
-    {protocol::kZeroSampleIndex, IDC_ZERO_SAMPLE},
-    {protocol::kFullSampleIndex, IDC_FULL_SAMPLE},
-    {protocol::kZeroOutputIndex, IDC_ZERO_OUT},
-    {protocol::kFullOutputIndex, IDC_FULL_OUT},
-};
 
 // A register that did not answer is a fault: red. A sample without a fresh
 // reading is only out of date: grey.
@@ -50,9 +33,8 @@ void SetPlaceholder(QWidget* w, const QString& text, const QColor& color) {
 }  // namespace
 
 int CFieldMarks::ControlOf(int index) {
-    for (const SFieldControl& f : kFields)
-        if (f.index == index) return f.control;
-    return 0;
+    const SField* f = FieldOfIndex(index);
+    return f != nullptr ? f->control : 0;
 }
 
 void CFieldMarks::MarkNoAnswer(int index) {
@@ -104,11 +86,11 @@ void CFieldMarks::Clear(int index) {
 }
 
 void CFieldMarks::ClearAll() {
-    for (const SFieldControl& f : kFields) Clear(f.index);
+    for (const SField& f : kFields) Clear(f.index);
 }
 
 void CFieldMarks::Reapply() {
-    for (const SFieldControl& f : kFields) {
+    for (const SField& f : kFields) {
         if (m_noAnswer >> f.index & 1u)
             Show(f.index, m_refusals[static_cast<std::size_t>(f.index)].isEmpty()
                               ? kNoAnswerMarkText

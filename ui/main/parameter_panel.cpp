@@ -1,6 +1,7 @@
 #include "ui/main/parameter_panel.h"
 
 #include "protocol/conversions.h"
+#include "protocol/register_table.h"
 #include "protocol/registers.h"
 #include "protocol/value_check.h"
 #include "ui/dialogs/dlgcustommsgbox.h"
@@ -10,6 +11,7 @@
 #include "ui/main/checked_write.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/field_marks.h"
+#include "ui/main/field_table.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 
@@ -22,14 +24,9 @@ CParameterPanel::CParameterPanel(CDialog& dlg, protocol::CTransmitterLink& link,
     : m_dlg(dlg), m_link(link), m_params(params), m_busy(busy), m_marks(marks) {}
 
 void CParameterPanel::BindEdits() {
-    m_dlg.BindText(IDC_OFFSET, &m_params.zeroOffset);
-    m_dlg.BindText(IDC_LOWER, &m_params.lowerLimit);
-    m_dlg.BindText(IDC_UPPER, &m_params.upperLimit);
-    m_dlg.BindText(IDC_TEMP, &m_params.tempComp);
-    m_dlg.BindText(IDC_ZERO_SAMPLE, &m_params.zeroSample);
-    m_dlg.BindText(IDC_FULL_SAMPLE, &m_params.fullSample);
-    m_dlg.BindText(IDC_ZERO_OUT, &m_params.zeroOutput);
-    m_dlg.BindText(IDC_FULL_OUT, &m_params.fullOutput);
+    for (const SField& f : kFields)
+        if (std::wstring* text = protocol::TextField(m_params, f.index))
+            m_dlg.BindText(f.control, text);
 }
 
 void CParameterPanel::FillBoxes() {
@@ -43,28 +40,6 @@ void CParameterPanel::FillBoxes() {
         m_dlg.ComboAddString(IDC_GAIN, QString::fromWCharArray(text));
     m_dlg.ComboSetCurSel(IDC_GAIN, m_params.gain);
 }
-
-namespace {
-
-// Register index -> edit and record text, for the fields shown in an edit.
-struct SEditField {
-    int index;
-    int editId;
-    std::wstring protocol::DeviceParameters::*field;
-};
-
-constexpr SEditField kEditFields[] = {
-    {protocol::kZeroOffsetIndex, IDC_OFFSET, &protocol::DeviceParameters::zeroOffset},
-    {protocol::kLowerLimitIndex, IDC_LOWER, &protocol::DeviceParameters::lowerLimit},
-    {protocol::kUpperLimitIndex, IDC_UPPER, &protocol::DeviceParameters::upperLimit},
-    {protocol::kTempCompIndex, IDC_TEMP, &protocol::DeviceParameters::tempComp},
-    {protocol::kZeroSampleIndex, IDC_ZERO_SAMPLE, &protocol::DeviceParameters::zeroSample},
-    {protocol::kFullSampleIndex, IDC_FULL_SAMPLE, &protocol::DeviceParameters::fullSample},
-    {protocol::kZeroOutputIndex, IDC_ZERO_OUT, &protocol::DeviceParameters::zeroOutput},
-    {protocol::kFullOutputIndex, IDC_FULL_OUT, &protocol::DeviceParameters::fullOutput},
-};
-
-}  // namespace
 
 CParameterPanel::SShown CParameterPanel::ShowValues() {
     // A sampling pass brings only its sample: a spin step or an edit typed
@@ -81,10 +56,11 @@ CParameterPanel::SShown CParameterPanel::ShowValues() {
     }
     if (update.Changed(protocol::kBaudCodeIndex)) m_params.baudCode = v.baudCode;
     if (update.Changed(protocol::kDecimalsIndex)) m_params.decimals = v.decimals;
-    for (const SEditField& f : kEditFields) {
-        if (!update.Changed(f.index)) continue;
-        m_params.*f.field = v.*f.field;
-        m_dlg.SetDlgItemText(f.editId, m_params.*f.field);
+    for (const SField& f : kFields) {
+        std::wstring* text = protocol::TextField(m_params, f.index);
+        if (text == nullptr || !update.Changed(f.index)) continue;
+        *text = *protocol::TextField(update.values, f.index);
+        m_dlg.SetDlgItemText(f.control, *text);
     }
     if (update.Changed(protocol::kUnitIndex)) {
         m_params.unit = v.unit;
@@ -100,8 +76,7 @@ void CParameterPanel::NoAnswer(int index) {
         m_params.signalSource = 0xFFFF;
     else if (index == protocol::kGainIndex)
         m_params.gain = 0xFFFF;
-    for (const SEditField& f : kEditFields)
-        if (f.index == index) (m_params.*f.field).clear();
+    if (std::wstring* text = protocol::TextField(m_params, index)) text->clear();
     m_marks.MarkNoAnswer(index);
 }
 
@@ -118,8 +93,7 @@ void CParameterPanel::Started(OperationCode code, std::optional<std::uint16_t> w
 
 void CParameterPanel::ShowUnit() {
     const QString unit = ToQString(protocol::UnitLabel(m_params.unit));
-    for (int id : {IDC_OFFSET_UNIT, IDC_LOWER_UNIT, IDC_UPPER_UNIT, IDC_TEMP_UNIT})
-        m_dlg.SetDlgItemText(id, unit);
+    for (int id : UnitControls()) m_dlg.SetDlgItemText(id, unit);
 }
 
 void CParameterPanel::WriteText(OperationCode code, const std::wstring& text) {
@@ -143,32 +117,16 @@ void CParameterPanel::WriteSelection(OperationCode code, int boxId, std::uint16_
         Started(code, word);
 }
 
-void CParameterPanel::OnSignalSource() {
-    WriteSelection(OperationCode::WriteSignalSource, IDC_SOURCE, m_params.signalSource);
-}
-
-void CParameterPanel::OnGain() {
-    WriteSelection(OperationCode::WriteGain, IDC_GAIN, m_params.gain);
-}
-
-void CParameterPanel::OnZeroOffset() {
+void CParameterPanel::OnModify(const SField& field) {
+    const protocol::RegisterRow* row = protocol::RowOfIndex(field.index);
+    if (row == nullptr || !row->write) return;
+    if (std::uint16_t* code = protocol::CodeField(m_params, field.index)) {
+        WriteSelection(*row->write, field.control, *code);
+        return;
+    }
     m_dlg.UpdateData(true);
-    WriteText(OperationCode::WriteZeroOffset, m_params.zeroOffset);
-}
-
-void CParameterPanel::OnLowerLimit() {
-    m_dlg.UpdateData(true);
-    WriteText(OperationCode::WriteLowerLimit, m_params.lowerLimit);
-}
-
-void CParameterPanel::OnUpperLimit() {
-    m_dlg.UpdateData(true);
-    WriteText(OperationCode::WriteUpperLimit, m_params.upperLimit);
-}
-
-void CParameterPanel::OnTempComp() {
-    m_dlg.UpdateData(true);
-    WriteText(OperationCode::WriteTempComp, m_params.tempComp);
+    if (const std::wstring* text = protocol::TextField(m_params, field.index))
+        WriteText(*row->write, *text);
 }
 
 int CParameterPanel::ResultTitleId(int code) {

@@ -10,6 +10,7 @@
 
 class CBusyRows;
 class CDialog;
+struct SField;
 class CFieldMarks;
 
 // The six parameters the user changes one at a time, and the view of the
@@ -43,13 +44,9 @@ public:
     // The device refused to read register `index`; `words` say how.
     void Refused(int index, const QString& words);
 
-    // Modify buttons.
-    void OnSignalSource();
-    void OnZeroOffset();
-    void OnLowerLimit();
-    void OnUpperLimit();
-    void OnGain();
-    void OnTempComp();
+    // The Modify button of a field: its box's selection or its edit's text,
+    // checked, goes to the device.
+    void OnModify(const SField& field);
 
     // Outcome of a write: the timed box titled with the parameter's name,
     // with `note` under the outcome when there is one.

@@ -1,8 +1,9 @@
 #include "ui/main/text_refresh.h"
 
-#include "protocol/registers.h"
+#include "protocol/register_table.h"
 #include "ui/framework/dialog.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/field_table.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 
@@ -24,33 +25,16 @@ constexpr SText kBeforeState[] = {
     {IDC_BAUD_LABEL, kBaudLabelText},
 };
 
-constexpr SText kLabels[] = {
-    {IDC_SOURCE_LABEL, kSourceLabelText},
-    {IDC_SOURCE_NOTE, kSourceNoteText},
-    {IDC_OFFSET_LABEL, kOffsetLabelText},
-    {IDC_OFFSET_NOTE, kOffsetNoteText},
-    {IDC_LOWER_LABEL, kLowerLabelText},
-    {IDC_UPPER_LABEL, kUpperLabelText},
-    {IDC_RANGE_NOTE, kRangeNoteText},
-    {IDC_GAIN_LABEL, kGainLabelText},
-    {IDC_GAIN_NOTE, kGainNoteText},
-    {IDC_TEMP_LABEL, kTempLabelText},
-    {IDC_TEMP_NOTE, kTempNoteText},
-    {IDC_ZERO_SAMPLE_LABEL, kZeroSampleLabelText},
-    {IDC_FULL_SAMPLE_LABEL, kFullSampleLabelText},
+// The calibration notes beside the sample fields.
+constexpr SText kCalibrationNotes[] = {
     {IDC_NOTE_RTD, kRtdNoteText},
     {IDC_NOTE_TC, kTcNoteText},
     {IDC_NOTE_OTHER, kOtherNoteText},
-    {IDC_ZERO_OUT_LABEL, kZeroOutLabelText},
-    {IDC_OUT_NOTE, kOutNoteText},
-    {IDC_FULL_OUT_LABEL, kFullOutLabelText},
 };
 
-constexpr SText kButtons[] = {
-    {IDC_ZERO_OUT_SET, kSetText},  {IDC_FULL_OUT_SET, kSetText},  {IDC_TEMP_SET, kModifyText},
-    {IDC_GAIN_SET, kModifyText},   {IDC_UPPER_SET, kModifyText},  {IDC_LOWER_SET, kModifyText},
-    {IDC_OFFSET_SET, kModifyText}, {IDC_SOURCE_SET, kModifyText},
-};
+int LabelTextOf(const SField& f) {
+    return protocol::RowOfIndex(f.index)->nameTextId;
+}
 
 }  // namespace
 
@@ -65,14 +49,19 @@ void CTextRefresh::SetTexts(const SRefreshState& state) {
     for (const SText& t : kBeforeState) m_dlg.SetDlgItemText(t.control, MainText(t.text));
     m_dlg.SetDlgItemText(IDC_CONNECT, MainText(ConnectTextId(state.connected)));
     m_dlg.SetDlgItemText(IDC_STATUS, MainText(StatusTextId(state.connected)));
-    for (const SText& t : kLabels) m_dlg.SetDlgItemText(t.control, MainText(t.text));
+    for (const SField& f : kFields) {
+        m_dlg.SetDlgItemText(f.label, MainText(LabelTextOf(f)));
+        if (f.note != 0) m_dlg.SetDlgItemText(f.note, MainText(f.noteText));
+    }
+    for (const SText& t : kCalibrationNotes) m_dlg.SetDlgItemText(t.control, MainText(t.text));
     m_dlg.SetDlgItemText(IDC_ZERO_SAMPLE_BTN, MainText(SampleTextId(state.zeroSampling)));
     m_dlg.SetDlgItemText(IDC_FULL_SAMPLE_BTN, MainText(SampleTextId(state.fullSampling)));
-    for (const SText& t : kButtons) m_dlg.SetDlgItemText(t.control, MainText(t.text));
+    for (const SField& f : kFields)
+        if (!f.sample) m_dlg.SetDlgItemText(f.button, MainText(f.buttonText));
 }
 
 void CTextRefresh::ShowFactoryControls(bool factory) {
-    for (int id : kFactoryOnly) m_dlg.ShowItem(id, factory);
+    for (int id : FactoryOnlyControls()) m_dlg.ShowItem(id, factory);
 }
 
 void CTextRefresh::RebuildSignalSources(std::uint16_t code) {

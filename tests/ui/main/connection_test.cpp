@@ -9,6 +9,7 @@
 
 #include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/field_table.h"
 #include "window_harness.h"
 
 using namespace mainwnd;
@@ -78,7 +79,7 @@ TEST(MainWindowConnection, GoesOnlineOnlyAfterTheLastReadWithTheDeviceValues) {
             << Hex(frames[2 + i]).toStdString();
 
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("Device is online"));
-    for (int id : kParameterControls) EXPECT_TRUE(h.Enabled(id)) << id;
+    for (int id : ParameterControls()) EXPECT_TRUE(h.Enabled(id)) << id;
 
     const struct {
         int id;
@@ -116,7 +117,7 @@ TEST(MainWindowConnection, DisconnectGoesOfflineSendsLinkEndAndClosesThePort) {
     EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("Connect Device"));
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("Device is offline"));
     EXPECT_EQ(CCorvexaDlgTestPeer::LampBitmap(h.Dlg()), IDB_OFFLINE);
-    for (int id : kParameterControls) EXPECT_FALSE(h.Enabled(id)) << id;
+    for (int id : ParameterControls()) EXPECT_FALSE(h.Enabled(id)) << id;
 
     EXPECT_TRUE(h.WaitForFrame(kLinkEnd));
     EXPECT_TRUE(

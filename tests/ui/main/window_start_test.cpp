@@ -7,6 +7,7 @@
 #include "ui/dialogs/appstate.h"
 #include "ui/dialogs/dlglogin.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/field_table.h"
 #include "window_harness.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@ TEST(MainWindowStart, HiddenBehindTheStartDialogUntilAVersionIsChosen) {
     EXPECT_EQ(h.Text(IDC_STATUS), QStringLiteral("设备断开连接"));
     EXPECT_EQ(h.Text(IDC_CONNECT), QStringLiteral("设备连接"));
     EXPECT_EQ(CCorvexaDlgTestPeer::LampBitmap(h.Dlg()), IDB_OFFLINE);
-    for (int id : kParameterControls) EXPECT_FALSE(h.Enabled(id)) << id;
+    for (int id : ParameterControls()) EXPECT_FALSE(h.Enabled(id)) << id;
 }
 
 TEST(MainWindowStart, UserVersionIs400By500WithTheFactoryControlsHidden) {
@@ -44,7 +45,7 @@ TEST(MainWindowStart, UserVersionIs400By500WithTheFactoryControlsHidden) {
     EXPECT_FALSE(h.Login()->isVisible());
     EXPECT_EQ(factoryMode.load(), 0);
     EXPECT_EQ(h.Dlg().frameGeometry().size(), QSize(400, 500));
-    for (int id : kFactoryOnly) EXPECT_FALSE(h.Visible(id)) << id;
+    for (int id : FactoryOnlyControls()) EXPECT_FALSE(h.Visible(id)) << id;
     for (int id : {IDC_TRIM_METER, IDC_TREND, IDC_ZERO_STABILITY, IDC_FULL_STABILITY})
         EXPECT_FALSE(h.Visible(id)) << id;
     for (int id : kCommonControls) {
@@ -72,7 +73,7 @@ TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown) {
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(h.Dlg().width(), h.Dlg().Units().X(560));
     EXPECT_EQ(h.Dlg().height(), h.Dlg().Units().Y(430) + bar->height());
-    for (int id : kFactoryOnly) EXPECT_TRUE(h.Visible(id)) << id;
+    for (int id : FactoryOnlyControls()) EXPECT_TRUE(h.Visible(id)) << id;
     // No control covers another, and all lie inside the window.
     std::vector<QWidget*> controls;
     for (QWidget* w : h.Dlg().findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
