@@ -90,7 +90,7 @@ std::vector<int> RefusedRegisters(const ReadFailures& failures, int count,
 int RunRead(const RunSettings& settings) {
     return RunOnPorts(settings, true, [&](DeviceSession& session) {
         const RegisterWords words = session.Words();
-        const ReadFailures failures = session.ReadFailures();
+        const ReadFailures failures = session.FailedReads();
         const int count = session.RegistersRead();
         const std::vector<int> failed = FailedRegisters(words, count);
         nlohmann::ordered_json refusals;

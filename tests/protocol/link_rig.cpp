@@ -73,7 +73,8 @@ void LinkRig::DestroyLink() {
 }
 
 void LinkRig::Receive(const std::vector<std::uint8_t>& chunk) {
-    m_link->OnReceive(nullptr, chunk.data(), static_cast<int32_t>(chunk.size()));
+    CTransmitterLinkTestPeer::Line(*m_link).OnReceive(nullptr, chunk.data(),
+                                                      static_cast<int32_t>(chunk.size()));
 }
 
 std::vector<protocol::Frame> LinkRig::Frames() const {

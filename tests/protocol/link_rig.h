@@ -12,6 +12,14 @@
 #include "sim/simulated_transmitter.h"
 #include "tests/protocol/reply_bytes.h"
 
+namespace protocol {
+// Feeds the link's line as the engine's receive thread would.
+class CTransmitterLinkTestPeer {
+public:
+    static IComHanlder& Line(CTransmitterLink& link) { return link.m_exchange; }
+};
+}  // namespace protocol
+
 namespace protocol::testing {
 
 using namespace std::chrono_literals;

@@ -133,12 +133,13 @@ TEST(TransmitterLink, ReportsASilentHandshakeAndALostPortOnce) {
                   rig.Sink().Messages());
     }
     rig.Sink().Clear();
-    rig.Link().OnError(nullptr, -1);
-    rig.Link().OnError(nullptr, -1);
+    CTransmitterLinkTestPeer::Line(rig.Link()).OnError(nullptr, -1);
+    CTransmitterLinkTestPeer::Line(rig.Link()).OnError(nullptr, -1);
     rig.Link().BeginConnection();
-    rig.Link().OnError(nullptr, -1);
+    CTransmitterLinkTestPeer::Line(rig.Link()).OnError(nullptr, -1);
     ASSERT_TRUE(rig.Link().EndConnection());
-    rig.Link().OnError(nullptr, -1);  // the connection is over: nothing to lose
+    CTransmitterLinkTestPeer::Line(rig.Link())
+        .OnError(nullptr, -1);  // the connection is over: nothing to lose
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(2u, rig.Sink().Count(UM_PORT_LOST));
     EXPECT_EQ(0u, rig.Sink().Count(UM_NO_ANSWER));  // LinkEnd's silence is no news

@@ -1,0 +1,239 @@
+#include "protocol/line_exchange.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace protocol {
+
+namespace {
+// The rest of a vendor answer is on the wire within 6.3 ms (6 bytes); an
+// adapter's next packet (16 ms), the engine's inter-byte wait and a busy
+// machine's late threads add to that. A device that sends only the short
+// form pays this once per exchange.
+constexpr auto kRestOfReply = std::chrono::milliseconds(50);
+}  // namespace
+
+CLineExchange::CLineExchange(TransmitterEngine& engine, CLineQueue& queue, LineTiming timing)
+    : m_engine(engine), m_queue(queue), m_timing(timing) {}
+
+void CLineExchange::Wake() {
+    { std::lock_guard lock(m_mutex); }
+    m_changed.notify_all();
+    m_replyEvent.Set();  // an attempt waiting for its reply looks at the queue again
+}
+
+void CLineExchange::Close() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_queue.Close();
+    Wake();
+}
+
+CLineQueue::Connection CLineExchange::BeginConnection() {
+    CLineQueue::Connection connection;
+    {
+        std::lock_guard send(m_sendMutex);
+        connection = m_queue.BeginConnection();
+        std::lock_guard lock(m_mutex);
+        m_quietUntil = {};
+        m_assembler = CReplyAssembler();
+    }
+    Wake();  // an exchange of the old connection stops waiting now
+    if (ILinkObserver* observer = m_observer.load()) observer->OnConnectionBegun();
+    return connection;
+}
+
+ExchangeOutcome CLineExchange::Exchange(const CLineQueue::Turn& turn, const Frame& frame,
+                                        ReplyKind expect) {
+    ExchangeOutcome outcome;
+    outcome.request = frame;
+    outcome.failure = ExchangeFailure::Cancelled;
+    // A LinkEnd that got this far has gone out, or never will.
+    struct LinkEndDone {
+        CLineExchange* self;
+        bool linkEnd;
+        ~LinkEndDone() {
+            if (linkEnd && self->m_linkEndWritten) self->m_linkEndWritten();
+        }
+    } linkEndDone{this, turn.linkEnd};
+    if (!m_queue.WaitForTurn(turn)) return outcome;
+    // The turn ends however this exchange ends.
+    struct EndTurn {
+        CLineExchange* self;
+        const CLineQueue::Turn& turn;
+        ~EndTurn() {
+            {
+                std::lock_guard lock(self->m_mutex);
+                self->m_expect.reset();
+            }
+            self->m_queue.EndTurn(turn);
+        }
+    } endTurn{this, turn};
+
+    AttemptEnd end = AttemptEnd::NoReply;
+    while (outcome.attempts < m_timing.attempts && end == AttemptEnd::NoReply)
+        end = Attempt(turn, frame, expect, outcome.attempts);
+    switch (end) {
+        case AttemptEnd::Replied: {
+            std::lock_guard lock(m_mutex);
+            if (m_refusal) {
+                // The device answered: trying again would get the same word.
+                outcome.failure = ExchangeFailure::Refused;
+                outcome.exception = *m_refusal;
+            } else {
+                outcome.ok = true;
+                outcome.failure = ExchangeFailure::None;
+                outcome.value = m_replyValue;
+            }
+            break;
+        }
+        case AttemptEnd::NoReply:
+            outcome.failure = ExchangeFailure::NoAnswer;
+            break;
+        case AttemptEnd::LineBusy:
+            outcome.failure = ExchangeFailure::LineBusy;
+            break;
+        case AttemptEnd::Stopped:
+            break;
+    }
+    if (ILinkObserver* observer = m_observer.load()) observer->OnExchangeEnded(outcome);
+    return outcome;
+}
+
+bool CLineExchange::WaitForQuietLocked(std::unique_lock<std::mutex>& lock,
+                                       const CLineQueue::Turn& turn) {
+    // A late reply to the last attempt may still be on its way; the LinkEnd
+    // that ends a connection does not wait for it. Every request keeps the
+    // frame gap after the last byte received; the rest of a vendor answer
+    // recognised early (cut by an adapter's packet or a read's end) gets up
+    // to kRestOfReply to come in first. A line that stays busy past the
+    // limit holds no request for ever.
+    const auto now = std::chrono::steady_clock::now();
+    const auto limit = (turn.linkEnd ? now : std::max(now, m_quietUntil)) + m_timing.quietLimit;
+    for (;;) {
+        if (m_closing || !m_queue.MaySend(turn)) return false;
+        auto sendAt = m_lastReceived + (m_assembler.AwaitsRest()
+                                            ? std::chrono::steady_clock::duration(kRestOfReply)
+                                            : m_timing.frameGap);
+        if (!turn.linkEnd) sendAt = std::max(sendAt, m_quietUntil);
+        const auto at = std::chrono::steady_clock::now();
+        if (at >= sendAt) return true;
+        if (at >= limit) return false;
+        m_changed.wait_until(lock, std::min(sendAt, limit));
+    }
+}
+
+CLineExchange::AttemptEnd CLineExchange::Attempt(const CLineQueue::Turn& turn, const Frame& frame,
+                                                 ReplyKind expect, int& sent) {
+    ILinkObserver* const observer = m_observer.load();
+    {
+        std::unique_lock lock(m_mutex);
+        if (!WaitForQuietLocked(lock, turn))
+            return !m_closing && m_queue.MaySend(turn) ? AttemptEnd::LineBusy : AttemptEnd::Stopped;
+    }
+    {
+        std::vector<ReceivedRun> droppedRuns;
+        std::lock_guard send(m_sendMutex);
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_closing || !m_queue.MaySend(turn)) return AttemptEnd::Stopped;
+            // Nothing that came before this request may complete it.
+            if (observer && m_assembler.HasPartial()) {
+                ReceivedRun dropped;
+                dropped.bytes = m_assembler.Partial();
+                droppedRuns.push_back(std::move(dropped));
+            }
+            m_assembler.DropPartial();
+            m_replyEvent.Reset();
+            m_expect = expect;
+            m_request = frame;
+            m_replied = false;
+            m_replyValue.reset();
+            m_refusal.reset();
+        }
+        ++sent;
+        // Reported before the write, so that its reply never comes first.
+        if (observer) {
+            if (!droppedRuns.empty()) observer->OnReceivedRuns(droppedRuns);
+            observer->OnSent(frame, sent, m_timing.attempts);
+        }
+        m_engine.Write(frame.data(), static_cast<int32_t>(frame.size()));  // failure = time-out
+    }
+    if (turn.linkEnd && m_linkEndWritten) m_linkEndWritten();
+
+    const auto deadline = std::chrono::steady_clock::now() + m_timing.attempt;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const bool signalled =
+            left.count() > 0 && m_replyEvent.Wait(static_cast<uint32_t>(left.count()));
+        {
+            std::lock_guard lock(m_mutex);
+            // A new connection or the end of the link cuts the attempt short;
+            // an ended connection lets it run out, so no request collides
+            // with a reply still on its way.
+            const bool superseded = m_closing || m_queue.Superseded(turn);
+            if (m_replied && !superseded) return AttemptEnd::Replied;
+            if (superseded) return AttemptEnd::Stopped;
+            if (signalled) continue;
+            m_expect.reset();
+            m_quietUntil = std::chrono::steady_clock::now() + m_timing.guard;
+        }
+        if (observer) observer->OnTimedOut(frame, sent, m_timing.attempts);
+        return AttemptEnd::NoReply;
+    }
+}
+
+void CLineExchange::OnReceive(serial::Serial*, const uint8_t* data, int32_t length) {
+    if (data == nullptr || length <= 0) return;
+    ILinkObserver* const observer = m_observer.load();
+    std::vector<ReceivedRun> runs;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closing) return;
+        m_lastReceived = std::chrono::steady_clock::now();
+        std::vector<Reply> replies;
+        m_assembler.Feed(data, static_cast<std::size_t>(length), replies,
+                         observer != nullptr ? &runs : nullptr);
+        auto run = runs.begin();
+        for (const Reply& reply : replies) {
+            const bool awaited = AwaitedLocked(reply);
+            while (run != runs.end() && run->kind != ReceivedRun::Kind::Reply) ++run;
+            if (run != runs.end()) {
+                run->awaited = awaited;
+                run->inGuard = !m_expect && m_lastReceived < m_quietUntil;
+                if (m_expect) run->request = m_request;
+                ++run;
+            }
+            // Whatever is not the answer to the request on the line changes
+            // nothing and starts nothing: a stray FF AA is no read-all.
+            if (!awaited) continue;
+            if (reply.kind == ReplyKind::RegisterValue) m_replyValue = reply.value;
+            if (reply.kind == ReplyKind::Exception) m_refusal = reply.exception;
+            m_replied = true;
+            m_replyEvent.Set();
+        }
+    }
+    m_changed.notify_all();  // a request waiting for the line re-reads it
+    if (observer && !runs.empty()) observer->OnReceivedRuns(runs);
+}
+
+void CLineExchange::OnError(serial::Serial*, int32_t) {
+    if (m_portLost) m_portLost();
+}
+
+bool CLineExchange::AwaitedLocked(const Reply& reply) const {
+    if (!m_expect || m_replied) return false;
+    if (reply.kind == ReplyKind::Exception) {
+        // The device refuses the function it was asked for.
+        return (*m_expect == ReplyKind::RegisterValue && reply.function == kReadHolding) ||
+               (*m_expect == ReplyKind::WriteEcho && reply.function == kWriteSingle);
+    }
+    // A write is answered by its own request's 8 bytes, nothing else.
+    return *m_expect == reply.kind &&
+           (reply.kind != ReplyKind::WriteEcho || reply.echo == m_request);
+}
+
+}  // namespace protocol

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+#include "protocol/exchange_outcome.h"
+#include "protocol/frames.h"
+#include "protocol/line_queue.h"
+#include "protocol/link_observer.h"
+#include "protocol/reply_assembler.h"
+#include "serial/serial_com_imp.h"
+#include "threads/event.h"
+
+namespace protocol {
+
+using TransmitterEngine = SerialComImp<IComHanlder, 2048>;
+
+// The timing of one exchange on the line.
+struct LineTiming {
+    std::chrono::milliseconds attempt{1000};
+    int attempts = 3;
+    // Quiet line after a timed-out attempt: a reply up to 250 ms late, its
+    // 8 ms on the wire and the engine's 50 ms read still land in it.
+    std::chrono::milliseconds guard{400};
+    // Silence before every request, from the last byte received: 3.5
+    // characters at 9600 baud (35 bit times), the end of a frame on RTU.
+    std::chrono::microseconds frameGap{3646};
+    // How long past the guard a request waits for that silence before its
+    // exchange fails: 12 frame times, and more than the 50 ms the rest of a
+    // short vendor answer may take.
+    std::chrono::milliseconds quietLimit{100};
+};
+
+// The one exchange on the line: it waits for its turn, keeps the frame gap
+// and the guard, sends the request up to `attempts` times and takes only
+// the reply that request expects (a station-1 reply only with a good CRC, a
+// write only by its own echo, a vendor answer only to its own request). An
+// exception reply ends it at once; a line that never falls quiet ends it
+// within the quiet limit. Whatever else arrives completes nothing and is
+// reported to the observer as what it was.
+//
+// It is the engine's handler: OnReceive comes on the receive thread.
+// Exchange may be called from any thread; one exchange holds the line at a
+// time (the queue's turns).
+class CLineExchange final : public IComHanlder {
+public:
+    CLineExchange(TransmitterEngine& engine, CLineQueue& queue, LineTiming timing);
+    CLineExchange(const CLineExchange&) = delete;
+    CLineExchange& operator=(const CLineExchange&) = delete;
+
+    // Set before the first exchange; the observer must outlive this object.
+    void SetObserver(ILinkObserver* observer) { m_observer.store(observer); }
+    ILinkObserver* Observer() const { return m_observer.load(); }
+    // Receive thread: the engine reported the port gone or unreadable.
+    void SetPortLost(std::function<void()> portLost) { m_portLost = std::move(portLost); }
+    // A LinkEnd turn's request was written to the engine, or never will be.
+    void SetLinkEndWritten(std::function<void()> written) { m_linkEndWritten = std::move(written); }
+
+    // Sends `frame` in `turn` and returns how it ended.
+    ExchangeOutcome Exchange(const CLineQueue::Turn& turn, const Frame& frame, ReplyKind expect);
+
+    // A new connection on the queue: nothing heard on the old one counts,
+    // and no write of the old one reaches the port opened after this.
+    CLineQueue::Connection BeginConnection();
+    // Pending exchanges end at once; nothing more is sent.
+    void Close();
+    // The queue changed: waits look again.
+    void Wake();
+
+    // IComHanlder, on the engine's receive thread.
+    void OnReceive(serial::Serial* port, const uint8_t* data, int32_t length) override;
+    void OnError(serial::Serial* port, int32_t code) override;
+
+private:
+    enum class AttemptEnd { Replied, NoReply, LineBusy, Stopped };
+    // One attempt: quiet line, send (counted in `sent`), wait.
+    AttemptEnd Attempt(const CLineQueue::Turn& turn, const Frame& frame, ReplyKind expect,
+                       int& sent);
+    // Under m_mutex: false if the line never fell quiet within the limit.
+    bool WaitForQuietLocked(std::unique_lock<std::mutex>& lock, const CLineQueue::Turn& turn);
+    // Under m_mutex: the reply answers the request on the line.
+    bool AwaitedLocked(const Reply& reply) const;
+
+    TransmitterEngine& m_engine;
+    CLineQueue& m_queue;
+    const LineTiming m_timing;
+    std::atomic<ILinkObserver*> m_observer{nullptr};
+    std::function<void()> m_portLost;
+    std::function<void()> m_linkEndWritten;
+
+    CEvent m_replyEvent{false, false};  // auto-reset: set when the awaited reply came
+    // Held from the last check of a turn through its write, so that no write
+    // of an earlier connection reaches a port opened after BeginConnection.
+    std::mutex m_sendMutex;
+    // Everything below is guarded by m_mutex (taken after m_sendMutex).
+    std::mutex m_mutex;
+    std::condition_variable m_changed;  // bytes came, the queue changed
+    bool m_closing = false;
+    std::chrono::steady_clock::time_point m_quietUntil{};
+    std::chrono::steady_clock::time_point m_lastReceived{};  // last OnReceive
+    std::optional<ReplyKind> m_expect;  // kind the attempt on the line waits for
+    Frame m_request{};                  // the request of that attempt
+    bool m_replied = false;
+    std::optional<std::uint16_t> m_replyValue;  // the word of the awaited read reply
+    std::optional<std::uint8_t> m_refusal;      // the exception code that answered it
+    CReplyAssembler m_assembler;
+};
+
+}  // namespace protocol
