@@ -84,19 +84,6 @@ constexpr const wchar_t* kStrings[] = {
     L"The port %1 was lost (adapter pulled or line hung up). The device is offline.",
     L"no reading",
     L"Not stored: no fresh reading came from the device",
-    L"refused: %1",  // 170
-    L"The transmitter refused %1: %2",
-    L"The line never fell quiet, so nothing was sent: another device is talking on it, or it "
-    L"runs at another baud rate.",
-    L"illegal function",
-    L"illegal data address",
-    L"illegal data value",  // 175
-    L"device failure",
-    L"acknowledge",
-    L"device busy",
-    L"unknown exception",
-    L"The line on %1 never fell quiet, so nothing was sent: another device is talking on it, or "
-    L"it runs at another baud rate.",  // 180
 };
 
 // Index = id - 230: the main window's status and menu texts.
@@ -202,9 +189,29 @@ constexpr const wchar_t* kTrafficStrings[] = {
 
 static_assert(std::size(kTrafficStrings) == kLastTrafficString - kFirstTrafficString + 1);
 
+// Index = id - 260: refusals by the device and a busy line.
+constexpr const wchar_t* kLinkStrings[] = {
+    L"refused: %1",  // 260
+    L"The transmitter refused %1: %2",
+    L"The line never fell quiet, so nothing was sent: another device is talking on it, or it "
+    L"runs at another baud rate.",
+    L"illegal function",
+    L"illegal data address",
+    L"illegal data value",  // 265
+    L"device failure",
+    L"acknowledge",
+    L"device busy",
+    L"unknown exception",
+    L"The line on %1 never fell quiet, so nothing was sent: another device is talking on it, or "
+    L"it runs at another baud rate.",  // 270
+};
+
+static_assert(std::size(kLinkStrings) == kLastLinkString - kFirstLinkString + 1);
+
 }  // namespace
 
 const wchar_t* LoadBuiltinString(int id) {
+    if (id >= kFirstLinkString && id <= kLastLinkString) return kLinkStrings[id - kFirstLinkString];
     if (id >= kFirstTrafficString && id <= kLastTrafficString)
         return kTrafficStrings[id - kFirstTrafficString];
     if (id >= kFirstCalibrationString && id <= kLastCalibrationString)

@@ -1,14 +1,14 @@
 #pragma once
 
-// The program's own numbered texts (101-169, 170-224, 230-234, 240-256). They are the last resort
-// of every text lookup, so each id a window asks for must exist here.
+// The program's own numbered texts (101-169, 170-228, 230-234, 240-256, 260-270). They are the last
+// resort of every text lookup, so each id a window asks for must exist here.
 namespace corvexa::res {
 
 // Text of the given number, or nullptr when the table has none.
 const wchar_t* LoadBuiltinString(int id);
 
 inline constexpr int kFirstBuiltinString = 101;
-inline constexpr int kLastBuiltinString = 180;
+inline constexpr int kLastBuiltinString = 169;
 // The calibration assistant's texts (trend, trim dialog, report).
 inline constexpr int kFirstCalibrationString = 170;
 inline constexpr int kLastCalibrationString = 228;
@@ -18,5 +18,8 @@ inline constexpr int kLastMoreString = 234;
 // The traffic window's texts.
 inline constexpr int kFirstTrafficString = 240;
 inline constexpr int kLastTrafficString = 256;
+// What the device refused, and a line that never fell quiet.
+inline constexpr int kFirstLinkString = 260;
+inline constexpr int kLastLinkString = 270;
 
 }  // namespace corvexa::res

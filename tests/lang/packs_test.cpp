@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <string>
+
 #include "res/strings/stringtable.h"
 #include "tests/lang/test_support.h"
 
@@ -16,6 +22,8 @@ std::vector<std::pair<std::wstring, int>> RequestedTexts() {
         out.emplace_back(L"Main", id);
     for (int id = 230; id <= 234; ++id) out.emplace_back(L"Main", id);
     for (int id = corvexa::res::kFirstTrafficString; id <= corvexa::res::kLastTrafficString; ++id)
+        out.emplace_back(L"Main", id);
+    for (int id = corvexa::res::kFirstLinkString; id <= corvexa::res::kLastLinkString; ++id)
         out.emplace_back(L"Main", id);
     for (int id : {102, 103, 104}) out.emplace_back(L"Login", id);
     return out;
@@ -35,6 +43,29 @@ TEST(ShippedPacks, PackedFilesMatchTheirSources) {
                   0);
         EXPECT_EQ(LoadShipped(std::string(name) + ".lang"), CLanguageTestAccess::Dump(plain))
             << name;
+    }
+}
+
+// A number given twice in a group keeps only one of its texts: the other
+// text's window then shows a stranger's words.
+TEST(ShippedPacks, NoTextNumberIsGivenTwiceInAGroup) {
+    for (const char* name : {"zh_CN", "en_US"}) {
+        std::ifstream in(CORVEXA_SOURCE_DIR "/res/lang/" + std::string(name) + ".xml");
+        const std::string xml((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+        const std::regex token(R"re(<Group name="([^"]+)"|<IDS id="(\d+)")re");
+        std::string group;
+        std::set<std::pair<std::string, std::string>> seen;
+        for (auto it = std::sregex_iterator(xml.begin(), xml.end(), token);
+             it != std::sregex_iterator(); ++it) {
+            if ((*it)[1].matched) {
+                group = (*it)[1];
+                continue;
+            }
+            EXPECT_TRUE(seen.insert({group, (*it)[2]}).second)
+                << name << ": " << group << " " << (*it)[2] << " twice";
+        }
+        EXPECT_GT(seen.size(), 100u) << name;
     }
 }
 

@@ -66,13 +66,13 @@ enum : int {
     kNoReadingText = 168,
     kNotFreshText = 169,
     // What the device refused, and a line that never fell quiet.
-    kRefusedMarkText = 170,
-    kRefusedText = 171,
-    kLineBusyText = 172,
-    kLineBusyOnPortText = 180,
-    // Modbus exception codes 1..6 are 173..178; any other is 179.
-    kFirstExceptionText = 173,
-    kOtherExceptionText = 179,
+    kRefusedMarkText = 260,
+    kRefusedText = 261,
+    kLineBusyText = 262,
+    // Modbus exception codes 1..6 are 263..268; any other is 269.
+    kFirstExceptionText = 263,
+    kOtherExceptionText = 269,
+    kLineBusyOnPortText = 270,
     // Calibration assistant.
     kConnectFirstText = 225,
     kReportSavedText = 226,

@@ -309,8 +309,8 @@ TEST_P(Progress, ARefusalIsMarkedAndSaidInTheDevicesWords) {
     h.Sim().SetFaults(refuse);
     h.ChooseVersion();
     ASSERT_TRUE(h.ConnectAndWaitOnline());
-    const QString words = MainText(175) + QStringLiteral(" (03)");
-    EXPECT_EQ(Placeholder(h.Dlg(), IDC_UPPER), MainText(170).arg(words));
+    const QString words = MainText(265) + QStringLiteral(" (03)");
+    EXPECT_EQ(Placeholder(h.Dlg(), IDC_UPPER), MainText(260).arg(words));
     EXPECT_EQ(h.Text(IDC_STATUS), MainText(165).arg(1).arg(14));
     h.Snapshot(Shot("refused_read", GetParam()));
 
@@ -319,7 +319,7 @@ TEST_P(Progress, ARefusalIsMarkedAndSaidInTheDevicesWords) {
     h.Click(IDC_UPPER_SET);
     ASSERT_TRUE(h.WaitForBox(1));
     EXPECT_EQ(h.Boxes()[0].message,
-              MainText(134) + QStringLiteral("\n") + MainText(171).arg(MainText(115), words));
+              MainText(134) + QStringLiteral("\n") + MainText(261).arg(MainText(115), words));
     EXPECT_EQ(1u, h.Frames().size());  // no retry
 }
 
