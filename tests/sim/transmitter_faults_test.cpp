@@ -132,6 +132,48 @@ TEST_F(TransmitterFaults, ExceptionModeRefusesModbusRequestsOnly) {
     EXPECT_EQ(ToHex(port.Exchange(Hex(kReadUpper), 7)), kUpperReply);
 }
 
+// The hostile line's modes: what the program's side gets for a read of
+// register 17 (upper limit) and, after it, of register 16.
+TEST_F(TransmitterFaults, HostileModesActOnTheRepliesTheyName) {
+    const char* const kReadLower = "01 03 00 10 00 01 85 CF";
+    const char* const kLowerReply = "01 03 02 FF CE 78 20";
+    struct Case {
+        const char* name;
+        FaultModes faults;
+        const char* upper;  // the reply to the read of register 17
+        std::size_t upperBytes;
+    };
+    FaultModes flip, stray, refuse;
+    flip.flipEvery = 2;  // the second reply: the read of 17
+    stray.strayPrefix = {0xFF, 0xAA};
+    stray.strayRegister = 17;
+    refuse.exceptionCode = 0x02;
+    refuse.exceptionRegister = 17;
+    const Case cases[] = {
+        {"flip", flip, "01 03 02 00 86 38 2A", 7},  // 0x96 flipped, old CRC
+        {"stray", stray, "FF AA 01 03 02 00 96 38 2A", 9},
+        {"refuse", refuse, "01 83 02 C0 F1", 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.SetFaults(c.faults);
+        EXPECT_EQ(ToHex(port.Exchange(Hex(kConnect), 8)), kConnectReply);
+        EXPECT_EQ(ToHex(port.Exchange(Hex(kReadUpper), c.upperBytes)), c.upper);
+        EXPECT_EQ(ToHex(port.Exchange(Hex(kReadLower), 7)), kLowerReply);
+        sim.ClearFaults();
+    }
+}
+
+TEST_F(TransmitterFaults, BabbleFillsTheLineWhileNoRequestComes) {
+    FaultModes babble;
+    babble.babble = 5ms;
+    sim.SetFaults(babble);
+    const auto bytes = port.ReadTimed(10, 2s);
+    ASSERT_EQ(bytes.size(), 10u);
+    for (const auto& b : bytes) EXPECT_EQ(b.byte, 0x00);
+    sim.ClearFaults();
+}
+
 TEST_F(TransmitterFaults, EveryNthRequestIsDropped) {
     sim.SetDropEvery(3);
     std::vector<bool> answered;
