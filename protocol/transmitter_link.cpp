@@ -47,7 +47,7 @@ CTransmitterLink::CTransmitterLink(TransmitterEngine& engine, IMessageSink& sink
     : CTransmitterLink(engine, sink, Timing{}) {}
 
 CTransmitterLink::CTransmitterLink(TransmitterEngine& engine, IMessageSink& sink, Timing timing)
-    : m_engine(engine), m_sink(sink), m_timing(timing), m_exchange(engine, m_queue, timing.Line()) {
+    : m_engine(engine), m_sink(sink), m_timing(timing), m_exchange(engine, m_queue, timing) {
     m_queue.SetOnChange([this] { m_exchange.Wake(); });
     m_exchange.SetLinkEndWritten([this] { LinkEndDone(); });
     m_exchange.SetPortLost([this] {

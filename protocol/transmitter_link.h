@@ -41,15 +41,10 @@ namespace protocol {
 // engine.
 class CTransmitterLink final {
 public:
-    struct Timing {
-        std::chrono::milliseconds attempt{1000};
-        int attempts = 3;
+    // The line's timing, and the tasks' own pauses.
+    struct Timing : LineTiming {
         std::chrono::milliseconds taskPause{100};
         std::chrono::milliseconds samplingPace{50};
-        std::chrono::milliseconds guard{400};
-        std::chrono::microseconds frameGap{3646};
-        std::chrono::milliseconds quietLimit{100};
-        LineTiming Line() const { return {attempt, attempts, guard, frameGap, quietLimit}; }
     };
 
     // Fields stored from read replies since the last TakeUpdate.
