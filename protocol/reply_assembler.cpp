@@ -166,6 +166,10 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
                 m_pending.erase(m_pending.begin());
                 continue;
             }
+            // What followed the reply in the head (left by a failed CRC) is
+            // looked at afresh.
+            const std::vector<std::uint8_t> after(m_pending.begin() + needed, m_pending.end());
+            m_pending.resize(needed);
             Reply reply = ClassifyReply(m_pending.data(), needed);
             if (kind == ReplyKind::WriteEcho) {
                 reply.echo = Frame{};
@@ -175,9 +179,14 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
             out.push_back(reply);
             AddReply(reply);
             m_pending.clear();
-            continue;
+            for (std::uint8_t b : after) FeedByte(b, out);
+            return;
         }
 
+        // The answer is its two bytes; what followed them in the head (left
+        // by a failed CRC) goes through the rest's check like any byte.
+        const std::vector<std::uint8_t> after(m_pending.begin() + 2, m_pending.end());
+        m_pending.resize(2);
         const Reply reply = ClassifyReply(m_pending.data(), m_pending.size());
         m_crcRest = 0;
         out.push_back(reply);
@@ -185,6 +194,8 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
         m_reply = m_pending;
         m_replyLength = kFrameLength;
         m_pending.clear();
+        for (std::uint8_t b : after) FeedByte(b, out);
+        return;
     }
 }
 

@@ -114,6 +114,11 @@ INSTANTIATE_TEST_SUITE_P(
                    Concat({Bytes{0x01, 0x83, 0x02, 0xC0, 0xF0}, ReadReply(4)}),
                    {Value(4)}},
         // The search goes on behind a stray header that fails its CRC.
+        // What stood behind a failed header is looked at afresh, not
+        // swallowed as the padding of a vendor answer found inside it.
+        StreamCase{"VendorAnswerAndReadBehindAFailedHeader",
+                   Concat({Bytes{0x01, 0x03, 0x02, 0xFF, 0xF8}, ReadReply(5)}),
+                   {kAccepted, Value(5)}},
         StreamCase{"StrayReadHeaderBeforeReadReply",
                    Concat({Bytes{0x01, 0x03, 0x02}, ReadReply(9)}),
                    {Value(9)}}),
