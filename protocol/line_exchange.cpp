@@ -190,6 +190,7 @@ void CLineExchange::OnReceive(serial::Serial*, const uint8_t* data, int32_t leng
     if (data == nullptr || length <= 0) return;
     ILinkObserver* const observer = m_observer.load();
     std::vector<ReceivedRun> runs;
+    bool replied = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_closing) return;
@@ -213,11 +214,13 @@ void CLineExchange::OnReceive(serial::Serial*, const uint8_t* data, int32_t leng
             if (reply.kind == ReplyKind::RegisterValue) m_replyValue = reply.value;
             if (reply.kind == ReplyKind::Exception) m_refusal = reply.exception;
             m_replied = true;
-            m_replyEvent.Set();
+            replied = true;
         }
     }
     m_changed.notify_all();  // a request waiting for the line re-reads it
     if (observer && !runs.empty()) observer->OnReceivedRuns(runs);
+    // Only now, so that the reply is on record before how its exchange ended.
+    if (replied) m_replyEvent.Set();
 }
 
 void CLineExchange::OnError(serial::Serial*, int32_t) {
