@@ -28,7 +28,7 @@ int RunRestore(const RunSettings& settings, const std::string& file, bool withCa
 nlohmann::ordered_json RegistersJson(const RegisterWords& words, int count);
 nlohmann::ordered_json ParametersJson(const RegisterWords& words, int count);
 std::vector<int> FailedRegisters(const RegisterWords& words, int count);
-using ReadFailures = std::array<std::optional<protocol::ExchangeOutcome>, protocol::kRegisterCount>;
+using ReadFailures = DeviceSession::ReadFailures;
 // A failed read shows as "(no answer)" or, refused, with the device's words.
 std::string RegistersTable(const std::string& port, const RegisterWords& words, int count,
                            const ReadFailures& failures = {});

@@ -70,8 +70,6 @@ protocol::ExchangeOutcome DeviceSession::Exchange(const protocol::Frame& frame, 
 }
 
 bool DeviceSession::Connect() {
-    m_words = {};
-    m_readFailures = {};
     m_handshakeFailure.reset();
     for (auto [command, answer] :
          {std::pair{VendorCommand::ConnectRequest, ReplyKind::ConnectAccepted},
@@ -86,9 +84,8 @@ bool DeviceSession::Connect() {
     return true;
 }
 
-bool DeviceSession::ReadAgain() {
+void DeviceSession::ReadAgain() {
     ReadAll();
-    return true;
 }
 
 void DeviceSession::ReadAll() {

@@ -45,7 +45,7 @@ public:
     // not answer the handshake; single reads that failed show in Words().
     bool Connect();
     // Another read-all (after writes, to compare).
-    bool ReadAgain();
+    void ReadAgain();
     // Registers 10..23 as the last read-all left them.
     RegisterWords Words() const { return m_words; }
     // How the reads of the last read-all that got no word failed, by index.

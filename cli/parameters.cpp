@@ -60,11 +60,9 @@ std::string Refusal(const Assignment& a, const protocol::CheckedValue& checked) 
            " refused: " + ToUtf8(protocol::DescribeProblem(checked));
 }
 
-// What a word needs beside itself: the decimals and, where it has one, the unit.
-protocol::WordContext ContextOf(int index, const RegisterWords& words) {
-    protocol::WordContext context{words[protocol::kDecimalsIndex], std::nullopt};
-    if (protocol::HasUnit(index)) context.unit = words[protocol::kUnitIndex];
-    return context;
+// What a word needs beside itself: the decimals and the unit.
+protocol::WordContext ContextOf(const RegisterWords& words) {
+    return {words[protocol::kDecimalsIndex], words[protocol::kUnitIndex]};
 }
 
 }  // namespace
@@ -142,7 +140,7 @@ std::string Resolve(Assignment& a, std::uint16_t decimals) {
 std::string ShownText(int index, const RegisterWords& words) {
     const auto word = words[static_cast<std::size_t>(index)];
     if (!word) return "-";
-    const std::string text = protocol::ExactText(index, *word, ContextOf(index, words));
+    const std::string text = protocol::ExactText(index, *word, ContextOf(words));
     return text.empty() ? "-" : text;
 }
 

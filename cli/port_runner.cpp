@@ -55,6 +55,12 @@ int RunOnPorts(const RunSettings& settings, bool showProgress,
     return kExitOk;
 }
 
+std::string NotWrittenText(const protocol::ExchangeOutcome& outcome) {
+    if (outcome.failure == protocol::ExchangeFailure::NoAnswer)
+        return "not confirmed after " + std::to_string(outcome.attempts) + " attempts";
+    return protocol::DescribeFailure(outcome);
+}
+
 std::string RegisterList(const std::vector<int>& registers) {
     std::string text = registers.size() == 1 ? "register " : "registers ";
     for (std::size_t i = 0; i < registers.size(); ++i) {

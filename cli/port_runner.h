@@ -35,6 +35,10 @@ struct RunSettings {
 int RunOnPorts(const RunSettings& settings, bool showProgress,
                const std::function<int(DeviceSession&)>& job);
 
+// Why a write is not known to have landed: "not confirmed after 3
+// attempts", or the device's refusal or a busy line in words.
+std::string NotWrittenText(const protocol::ExchangeOutcome& outcome);
+
 // "registers 12, 13" for a message.
 std::string RegisterList(const std::vector<int>& registers);
 

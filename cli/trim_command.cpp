@@ -79,11 +79,7 @@ int RunTrim(const RunSettings& settings, const TrimOptions& options) {
                 const auto outcome = session.Write(*a.parameter->write, *a.word);
                 if (!outcome.ok) {
                     deviceRefused = outcome.failure == protocol::ExchangeFailure::Refused;
-                    error = std::string(name) +
-                            (outcome.failure == protocol::ExchangeFailure::NoAnswer
-                                 ? " not confirmed after " + std::to_string(outcome.attempts) +
-                                       " attempts"
-                                 : " " + protocol::DescribeFailure(outcome));
+                    error = std::string(name) + " " + NotWrittenText(outcome);
                     break;
                 }
             }

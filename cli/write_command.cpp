@@ -90,10 +90,7 @@ int RunWrite(const RunSettings& settings, const std::vector<std::string>& argume
                 r.ok = outcome.ok;
                 r.attempts = outcome.attempts;
                 if (!outcome.ok) {
-                    r.error = outcome.failure == protocol::ExchangeFailure::NoAnswer
-                                  ? "not confirmed after " + std::to_string(outcome.attempts) +
-                                        " attempts"
-                                  : protocol::DescribeFailure(outcome);
+                    r.error = NotWrittenText(outcome);
                     if (outcome.failure == protocol::ExchangeFailure::Refused)
                         refusal = "the device refused " + std::string(a.parameter->name) + ": " +
                                   protocol::RefusalWords(outcome.exception);

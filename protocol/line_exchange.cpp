@@ -31,18 +31,16 @@ void CLineExchange::Close() {
     Wake();
 }
 
-CLineQueue::Connection CLineExchange::BeginConnection() {
-    CLineQueue::Connection connection;
+void CLineExchange::BeginConnection() {
     {
         std::lock_guard send(m_sendMutex);
-        connection = m_queue.BeginConnection();
+        m_queue.BeginConnection();
         std::lock_guard lock(m_mutex);
         m_quietUntil = {};
         m_assembler = CReplyAssembler();
     }
     Wake();  // an exchange of the old connection stops waiting now
     if (ILinkObserver* observer = m_observer.load()) observer->OnConnectionBegun();
-    return connection;
 }
 
 ExchangeOutcome CLineExchange::Exchange(const CLineQueue::Turn& turn, const Frame& frame,
@@ -113,7 +111,7 @@ bool CLineExchange::WaitForQuietLocked(std::unique_lock<std::mutex>& lock,
     const auto now = std::chrono::steady_clock::now();
     const auto limit = (turn.linkEnd ? now : std::max(now, m_quietUntil)) + m_timing.quietLimit;
     for (;;) {
-        if (m_closing || !m_queue.MaySend(turn)) return false;
+        if (!m_queue.MaySend(turn)) return false;
         auto sendAt = m_lastReceived + (m_assembler.AwaitsRest()
                                             ? std::chrono::steady_clock::duration(kRestOfReply)
                                             : m_timing.frameGap);
@@ -131,14 +129,14 @@ CLineExchange::AttemptEnd CLineExchange::Attempt(const CLineQueue::Turn& turn, c
     {
         std::unique_lock lock(m_mutex);
         if (!WaitForQuietLocked(lock, turn))
-            return !m_closing && m_queue.MaySend(turn) ? AttemptEnd::LineBusy : AttemptEnd::Stopped;
+            return m_queue.MaySend(turn) ? AttemptEnd::LineBusy : AttemptEnd::Stopped;
     }
     {
         std::vector<ReceivedRun> droppedRuns;
         std::lock_guard send(m_sendMutex);
         {
             std::lock_guard lock(m_mutex);
-            if (m_closing || !m_queue.MaySend(turn)) return AttemptEnd::Stopped;
+            if (!m_queue.MaySend(turn)) return AttemptEnd::Stopped;
             // Nothing that came before this request may complete it.
             if (observer && m_assembler.HasPartial()) {
                 ReceivedRun dropped;
@@ -174,7 +172,7 @@ CLineExchange::AttemptEnd CLineExchange::Attempt(const CLineQueue::Turn& turn, c
             // A new connection or the end of the link cuts the attempt short;
             // an ended connection lets it run out, so no request collides
             // with a reply still on its way.
-            const bool superseded = m_closing || m_queue.Superseded(turn);
+            const bool superseded = m_queue.Superseded(turn);
             if (m_replied && !superseded) return AttemptEnd::Replied;
             if (superseded) return AttemptEnd::Stopped;
             if (signalled) continue;

@@ -66,8 +66,9 @@ public:
 
     // A new connection on the queue: nothing heard on the old one counts,
     // and no write of the old one reaches the port opened after this.
-    CLineQueue::Connection BeginConnection();
-    // Pending exchanges end at once; nothing more is sent.
+    void BeginConnection();
+    // Pending exchanges end at once (the queue closes); nothing more is sent
+    // and nothing received counts.
     void Close();
     // The queue changed: waits look again.
     void Wake();
@@ -100,7 +101,7 @@ private:
     // Everything below is guarded by m_mutex (taken after m_sendMutex).
     std::mutex m_mutex;
     std::condition_variable m_changed;  // bytes came, the queue changed
-    bool m_closing = false;
+    bool m_closing = false;             // nothing received counts any more
     std::chrono::steady_clock::time_point m_quietUntil{};
     std::chrono::steady_clock::time_point m_lastReceived{};  // last OnReceive
     std::optional<ReplyKind> m_expect;  // kind the attempt on the line waits for

@@ -85,11 +85,6 @@ std::string CodeName(CodeTable table, std::uint16_t code) {
     return "";
 }
 
-bool HasUnit(int index) {
-    const RegisterRow* row = RowOfIndex(index);
-    return row != nullptr && (row->kind == K::Scaled || row->kind == K::Signed);
-}
-
 double ExactNumber(int index, std::uint16_t word, std::uint16_t decimals) {
     const RegisterRow* row = RowOfIndex(index);
     if (row != nullptr && row->kind == K::Scaled) return word / std::pow(10.0, decimals);

@@ -60,18 +60,17 @@ std::string CodeName(CodeTable table, std::uint16_t code);
 
 // The exact value of a word, in English, the same for the command line, the
 // trace and the report: codes by name ("PT100", "°C", "9600", "12.5"), numbers
-// with the unit where the register has one. Scaled words need the decimals
+// with the unit where the register has one (scaled and signed words; the
+// others ignore it). Scaled words need the decimals
 // and show all of them ("12.34"); without decimals they are empty. A code
 // the table does not know is "code:N".
 struct WordContext {
     std::optional<std::uint16_t> decimals;
-    std::optional<std::uint16_t> unit;  // empty: no unit shown
+    std::optional<std::uint16_t> unit;  // register 11's code; empty: no unit shown
 };
 std::string ExactText(int index, std::uint16_t word, const WordContext& context);
 // Only the number (no unit), for JSON: scaled as a double, signed as such.
 double ExactNumber(int index, std::uint16_t word, std::uint16_t decimals);
-// True when the register's value has the device's unit.
-bool HasUnit(int index);
 
 // The window's edit text of a word: the Part's "%.1f" for scaled words,
 // "%d" for numbers; codes have no text (their boxes show a selection).

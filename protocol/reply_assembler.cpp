@@ -160,39 +160,28 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
         }
         const std::size_t needed = BytesToRecognise(kind);
         if (m_pending.size() < needed) return;
-        if (!IsVendorAnswer(kind)) {
-            if (!CrcCloses(m_pending.data(), needed)) {
-                SkipCrcFailure(m_pending[0], needed);
-                m_pending.erase(m_pending.begin());
-                continue;
-            }
-            // What followed the reply in the head (left by a failed CRC) is
-            // looked at afresh.
-            const std::vector<std::uint8_t> after(m_pending.begin() + needed, m_pending.end());
-            m_pending.resize(needed);
-            Reply reply = ClassifyReply(m_pending.data(), needed);
-            if (kind == ReplyKind::WriteEcho) {
-                reply.echo = Frame{};
-                std::copy(m_pending.begin(), m_pending.end(), reply.echo->begin());
-            }
-            m_crcRest = 0;
-            out.push_back(reply);
-            AddReply(reply);
-            m_pending.clear();
-            for (std::uint8_t b : after) FeedByte(b, out);
-            return;
+        const bool vendor = IsVendorAnswer(kind);
+        if (!vendor && !CrcCloses(m_pending.data(), needed)) {
+            SkipCrcFailure(m_pending[0], needed);
+            m_pending.erase(m_pending.begin());
+            continue;
         }
-
-        // The answer is its two bytes; what followed them in the head (left
-        // by a failed CRC) goes through the rest's check like any byte.
-        const std::vector<std::uint8_t> after(m_pending.begin() + 2, m_pending.end());
-        m_pending.resize(2);
-        const Reply reply = ClassifyReply(m_pending.data(), m_pending.size());
+        // What followed the reply in the head (left by a failed CRC) is
+        // looked at afresh: a vendor answer's rest is checked byte by byte.
+        const std::vector<std::uint8_t> after(m_pending.begin() + needed, m_pending.end());
+        m_pending.resize(needed);
+        Reply reply = ClassifyReply(m_pending.data(), needed);
+        if (kind == ReplyKind::WriteEcho) {
+            reply.echo = Frame{};
+            std::copy(m_pending.begin(), m_pending.end(), reply.echo->begin());
+        }
         m_crcRest = 0;
         out.push_back(reply);
         AddReply(reply);
-        m_reply = m_pending;
-        m_replyLength = kFrameLength;
+        if (vendor) {
+            m_reply = m_pending;
+            m_replyLength = kFrameLength;
+        }
         m_pending.clear();
         for (std::uint8_t b : after) FeedByte(b, out);
         return;

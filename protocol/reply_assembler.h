@@ -68,7 +68,7 @@ private:
     std::vector<ReceivedRun>* m_runs = nullptr;  // during one Feed only
     bool m_answerInFeed = false;                 // a reply's run was added in this Feed
 
-    // Head of a reply not yet recognised (at most 7 bytes).
+    // Head of a reply not yet recognised (at most 8 bytes).
     std::vector<std::uint8_t> m_pending;
     // Bytes of the last reply that failed its CRC still to be skipped; they
     // join its CRC-error run.

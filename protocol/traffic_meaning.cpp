@@ -39,7 +39,7 @@ std::string RegisterName(std::uint16_t reg) {
 std::string CTrafficMeaning::Value(std::uint16_t reg, std::uint16_t word) const {
     const int index = static_cast<int>(reg) - kFirstRegister;
     WordContext context{m_decimals, std::nullopt};
-    if (HasUnit(index) && m_unit != 0xFFFF) context.unit = m_unit;
+    if (m_unit != 0xFFFF) context.unit = m_unit;
     return ExactText(index, word, context);
 }
 

@@ -256,7 +256,6 @@ void CTransmitterLink::VendorTask(const Turn& turn, OperationCode code) {
     const VendorCommand command = *VendorCommandOf(code);
     const ExchangeOutcome outcome =
         m_exchange.Exchange(turn, VendorFrame(command), AnswerTo(command));
-    if (turn.linkEnd) LinkEndDone();  // written, or never will be
     if (outcome.ok) {
         // After the device acknowledged LinkEnd no read takes a value.
         if (command == VendorCommand::LinkEnd) m_registerIndex.store(kNoReadPending);

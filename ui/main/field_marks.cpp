@@ -51,7 +51,7 @@ void CFieldMarks::MarkNoAnswer(int index) {
 }
 
 void CFieldMarks::MarkRefused(int index, const QString& words) {
-    if (ControlOf(index) == 0 || index < 0 || index >= protocol::kRegisterCount) return;
+    if (ControlOf(index) == 0) return;
     m_refusals[static_cast<std::size_t>(index)] = words;
     Show(index, kRefusedMarkText);
 }
