@@ -271,12 +271,7 @@ TEST(Engine, StopWithTimeOutAbandonsAStuckReader) {
         ASSERT_TRUE(
             changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return left; }));
     }
-    bool ended = false;
-    for (int i = 0; i < 100 && !ended; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ended = serial_test::CountThreads() == threads;
-    }
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(serial_test::ThreadsSettleAt(threads));
     EXPECT_EQ(rec.count("exit"), 0);
 }
 
@@ -290,14 +285,7 @@ TEST(Engine, DestroyingAConnectedEngineEndsItsReader) {
         ASSERT_TRUE(Connect(engine, pty.slavePath()));
     }
     EXPECT_EQ(rec.count("exit"), 1);
-    // A joined thread can still be listed for a moment while the kernel
-    // finishes its exit.
-    bool gone = false;
-    for (int i = 0; i < 100 && !gone; ++i) {
-        gone = serial_test::CountThreads() == threads;
-        if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(serial_test::ThreadsSettleAt(threads));
 }
 
 // A pulled adapter must not make the receive thread spin: with the line
@@ -357,7 +345,7 @@ TEST(Engine, TwoHundredConnectionsLeaveNoThreadOrDescriptor) {
     EXPECT_EQ(rec.count("exit"), 200);
     // The last port object stays allocated but closed until the next Open.
     EXPECT_EQ(serial_test::CountOpenDescriptors(), fds);
-    EXPECT_EQ(serial_test::CountThreads(), threads);
+    EXPECT_TRUE(serial_test::ThreadsSettleAt(threads));
 }
 
 // Worker threads write and poll IsOpen while the window thread connects and

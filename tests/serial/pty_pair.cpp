@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -93,12 +94,27 @@ int CountOpenDescriptors() {
 int CountThreads() {
     // ThreadSanitizer starts a helper thread of its own with the process's
     // first thread; start and join one first so it is part of every baseline.
+    // The helper itself is waited out of the task list, or a baseline taken
+    // right after it counts a thread that is already gone.
     static const bool warmedUp = [] {
-        std::thread([] {}).join();
+        pid_t helper = 0;
+        std::thread([&helper] { helper = ::gettid(); }).join();
+        const std::string entry = "/proc/self/task/" + std::to_string(helper);
+        for (int i = 0; i < 500 && ::access(entry.c_str(), F_OK) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         return true;
     }();
     (void)warmedUp;
     return countEntries("/proc/self/task");
+}
+
+bool ThreadsSettleAt(int count) {
+    for (int i = 0; i < 500; ++i) {
+        if (CountThreads() == count) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 }  // namespace serial_test

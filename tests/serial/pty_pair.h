@@ -52,5 +52,8 @@ LineFlags LineFlagValues();
 // Descriptors and threads of this process, from /proc/self.
 int CountOpenDescriptors();
 int CountThreads();
+// A joined thread can still be listed for a moment while the kernel finishes
+// its exit: true once the count is back at `count` (waits up to 5 s).
+bool ThreadsSettleAt(int count);
 
 }  // namespace serial_test
