@@ -1,6 +1,7 @@
 #include <asm/termbits.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -59,9 +60,20 @@ int sysSetAttr(int fd, const termios2* settings) {
     return ::ioctl(fd, TCSETS2, settings);
 }
 
-const unix_sys::Calls kRealCalls{sysOpen,    sysClose,  sysRead,         sysWrite,
-                                 sysPoll,    sysFlock,  sysSetExclusive, sysClearExclusive,
-                                 sysGetAttr, sysSetAttr};
+// USB serial drivers hand received bytes on at once instead of at their
+// latency timer (FTDI's driver also sets the timer to 1 ms). Ports without
+// serial info (ptys) refuse it, which changes nothing.
+int sysSetLowLatency(int fd) {
+    serial_struct info{};
+    if (::ioctl(fd, TIOCGSERIAL, &info) != 0) return -1;
+    if ((info.flags & ASYNC_LOW_LATENCY) != 0) return 0;
+    info.flags |= ASYNC_LOW_LATENCY;
+    return ::ioctl(fd, TIOCSSERIAL, &info);
+}
+
+const unix_sys::Calls kRealCalls{sysOpen,    sysClose,   sysRead,         sysWrite,
+                                 sysPoll,    sysFlock,   sysSetExclusive, sysClearExclusive,
+                                 sysGetAttr, sysSetAttr, sysSetLowLatency};
 
 unix_sys::Calls gCalls = kRealCalls;
 
@@ -183,6 +195,7 @@ void Serial::SerialImpl::open() {
         m_fd.reset();
         throw;
     }
+    gCalls.setLowLatency(m_fd.get());  // best effort
     m_isOpen = true;
 }
 

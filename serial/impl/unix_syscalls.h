@@ -24,6 +24,7 @@ struct Calls {
     int (*clearExclusive)(int fd);  // TIOCNXCL
     int (*getAttr)(int fd, termios2* settings);
     int (*setAttr)(int fd, const termios2* settings);
+    int (*setLowLatency)(int fd);  // TIOCSSERIAL with ASYNC_LOW_LATENCY
 };
 
 // The live table, initially the real calls.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "serial/impl/list_ports_unix.h"
 #include "serial/port_monitor.h"
 #include "serial/serial.h"
+#include "serial/usb_latency.h"
 #include "tests/serial/fake_sysfs.h"
 #include "tests/serial/pty_pair.h"
 
@@ -168,6 +170,56 @@ TEST(PostProcessing, DropBusyKeepsOrderOfTheRest) {
     std::vector<SSerInfo> all = {SSerInfo{L"a", L"COM2", L"", false, L""}};
     PostProcessPorts(all, false, free);
     EXPECT_EQ(all.size(), 1u);
+}
+
+// The latency timer of USB adapters: lowered where the file can be
+// written, reported as stuck where it cannot, absent on other drivers.
+TEST(UsbLatency, LoweredWhereWritableAndSaidWhereNot) {
+    struct Case {
+        const char* tty;
+        const char* driver;
+        const char* timer;  // file content; "ro": a file even root cannot write; null: none
+        std::optional<int> latency;
+        bool lowered, stuck;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"ttyUSB0", "ftdi_sio", "16", 1, true, false,
+         "FTDI FT232R USB UART (ftdi_sio), latency timer 1 ms (lowered from 16 ms)"},
+        {"ttyUSB1", "ftdi_sio", "1", 1, false, false,
+         "FTDI FT232R USB UART (ftdi_sio), latency timer 1 ms"},
+        // A 0444 entry of /proc/sys refuses writes to root as well.
+        {"ttyUSB2", "ftdi_sio", "ro", 65536, false, true, "could not be lowered to 1 ms"},
+        {"ttyACM0", "cdc_acm", nullptr, std::nullopt, false, false,
+         "FTDI FT232R USB UART (cdc_acm)"},
+    };
+    FakeSystem sys;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tty);
+        const std::string usb = std::string("usb1/") + c.tty;
+        sys.usbDevice(usb, "FT232R USB UART");
+        const fs::path port = sys.device(usb + "/1.0/" + c.tty, c.driver);
+        if (c.timer && std::string(c.timer) == "ro") {
+            fs::create_symlink("/proc/sys/kernel/ngroups_max", port / "latency_timer");
+        } else if (c.timer) {
+            std::ofstream(port / "latency_timer") << c.timer << "\n";
+        }
+        sys.tty(c.tty, port);
+        const std::string path = sys.dev() + "/" + c.tty;
+        const serial::PortLatency seen = serial::PortLatencyOf(path, false, sys.ttyClass());
+        const serial::PortLatency after = serial::PortLatencyOf(path, true, sys.ttyClass());
+        EXPECT_EQ(after.driver, c.driver);
+        EXPECT_EQ(after.latencyMs, c.latency);
+        EXPECT_EQ(after.lowered, c.lowered);
+        EXPECT_EQ(after.couldNotLower, c.stuck);
+        EXPECT_NE(serial::LatencyText(after).find(c.text), std::string::npos)
+            << serial::LatencyText(after);
+        // Only reading leaves the timer as it was.
+        if (c.lowered) {
+            EXPECT_EQ(seen.latencyMs, 16);
+        }
+    }
+    EXPECT_EQ(serial::LatencyText(serial::PortLatencyOf("/dev/pts/0", true, sys.ttyClass())), "");
 }
 
 // The real udev monitor: a descriptor to watch, and taking news never
