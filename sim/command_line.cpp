@@ -90,6 +90,14 @@ std::variant<ToolOptions, std::string> ParseCommandLine(const std::vector<std::s
             faults.glue = true;
         } else if (name == "--corrupt-crc") {
             faults.corruptCrc = true;
+        } else if (name == "--adapter-echo") {
+            faults.adapterEcho = true;
+        } else if (name == "--ignore-register") {
+            if ((error = number(RegisterBank::kFirst, RegisterBank::kLast, n)).empty())
+                faults.ignoreRegister = static_cast<std::uint16_t>(n);
+        } else if (name == "--baud") {
+            if ((error = number(300, 4'000'000, n)).empty())
+                options.simulator.baud = static_cast<int>(n);
         } else if (name == "--no-pacing") {
             options.simulator.pacing = false;
         } else if (name == "--no-wander") {
@@ -159,7 +167,12 @@ std::string Usage() {
            "  --corrupt-crc      spoil the CRC of every reply\n"
            "  --exception CODE   refuse every Modbus request with CODE\n"
            "  --drop-every N     ignore every N-th request\n"
-           "  --no-pacing        do not pace replies at 9600 baud\n"
+           "  --baud N           talk at N baud only (default 9600); at any other rate\n"
+           "                     the program gets bytes that form no reply\n"
+           "  --adapter-echo     give every request back first, as an RS-485 adapter\n"
+           "                     without echo suppression does\n"
+           "  --ignore-register N  never answer requests for register N\n"
+           "  --no-pacing        do not pace replies at the line's rate\n"
            "  --no-wander        keep the sample registers 20 and 21 still\n"
            "  --reg N=VALUE      set register N (10..23) at start\n"
            "  --trace            show every request and reply on stderr\n"

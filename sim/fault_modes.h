@@ -52,6 +52,12 @@ struct FaultModes {
     // usual latency of an FTDI adapter), so a reply comes late and may come
     // in two packets.
     std::chrono::milliseconds usbPacket{0};
+    // A two-wire RS-485 adapter without echo suppression: every request
+    // comes back to the program as it was sent, before any answer, whether
+    // the device heard it or not.
+    bool adapterEcho = false;
+    // Requests for this register are heard and never answered.
+    std::optional<std::uint16_t> ignoreRegister;
 };
 
 // The fault modes that act on a reply's content and timing for one request.

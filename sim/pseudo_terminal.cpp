@@ -50,6 +50,9 @@ PseudoTerminal::PseudoTerminal(const PtySystem& sys) : m_sys(sys) {
     }
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
+    // The rate a port starts at, until a program sets its own.
+    cfsetispeed(&tio, B9600);
+    cfsetospeed(&tio, B9600);
     if (sys.tcsetattr(m_slave.get(), TCSANOW, &tio) != 0) {
         Fail("tcsetattr");
     }

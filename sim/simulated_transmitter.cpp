@@ -1,7 +1,9 @@
 #include "sim/simulated_transmitter.h"
 
+#include <asm/termbits.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +26,14 @@ timespec Remaining(Clock::time_point deadline) {
     return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
 }
 
+// What a receiver at the wrong rate makes of a reply: bytes that start no
+// reply (never 01 or FF), as many as the reply had.
+std::vector<std::uint8_t> Garble(const std::vector<std::uint8_t>& reply) {
+    std::vector<std::uint8_t> noise;
+    for (std::uint8_t b : reply) noise.push_back(static_cast<std::uint8_t>(0x80 | (b & 0x7E)));
+    return noise;
+}
+
 }  // namespace
 
 SimulatedTransmitter::SimulatedTransmitter() : SimulatedTransmitter(Options{}) {}
@@ -33,12 +43,17 @@ SimulatedTransmitter::SimulatedTransmitter(Options options)
       m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       m_bank(options.seed),
       m_pacing(options.pacing),
+      m_baud(options.baud),
       m_trace(std::move(options.trace)),
       m_faults(std::move(options.faults)) {
     if (!m_wake.valid()) {
         throw std::system_error(errno, std::generic_category(), "eventfd");
     }
     m_bank.SetWander(options.wander);
+    // The baud-rate register says the rate the device talks at.
+    constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200};
+    for (std::uint16_t code = 0; code < std::size(kRates); ++code)
+        if (kRates[code] == options.baud) m_bank.Set(13, code);
     m_thread = std::thread([this] { Run(); });
 }
 
@@ -106,9 +121,18 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_po
     }
 
     const FaultModes faults = Faults();
+    if (faults.adapterEcho) {
+        m_lastWriteAt = Clock::now();
+        WriteAll(request.data(), request.size());
+    }
     ++m_requestCount;
     const bool dropped = faults.dropEvery != 0 && m_requestCount % faults.dropEvery == 0;
-    if (!dropped && !faults.silent) {
+    const std::uint16_t reg = static_cast<std::uint16_t>((request[2] << 8) | request[3]);
+    const bool ignored =
+        faults.ignoreRegister && request[0] == protocol::kStation && reg == *faults.ignoreRegister;
+    const int programBaud = ProgramBaud();
+    const bool wrongRate = programBaud != 0 && programBaud != m_baud.load();
+    if (!dropped && !faults.silent && !ignored) {
         const bool refused =
             faults.exceptionCode && (!faults.exceptionRegister ||
                                      ((request[2] << 8) | request[3]) == *faults.exceptionRegister);
@@ -124,6 +148,7 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_po
             }
             FaultModes timing = faults;
             timing.replyDelay += ApplyReplyFaults({request.begin(), request.end()}, reply, faults);
+            if (wrongRate) reply = Garble(reply);
             Send(reply, timing, arrived);
         }
     }
@@ -138,7 +163,7 @@ void SimulatedTransmitter::Send(const std::vector<std::uint8_t>& reply, const Fa
                                 Clock::time_point arrived) {
     // The pty hands the request over at once; on the wire its 8 bytes take
     // 8.3 ms, and a device cannot answer before its last byte is in.
-    if (m_pacing.load() && !SleepUntil(arrived + kByteTime * protocol::kFrameLength)) {
+    if (m_pacing.load() && !SleepUntil(arrived + ByteTime() * protocol::kFrameLength)) {
         return;
     }
     if (faults.replyDelay.count() > 0 && !SleepUntil(Clock::now() + faults.replyDelay)) {
@@ -182,7 +207,7 @@ bool SimulatedTransmitter::SendPiece(const std::vector<std::uint8_t>& piece,
     // until its next packet.
     const auto start = Clock::now();
     const auto due = [&](std::size_t i) {
-        auto at = pacing ? start + std::chrono::duration_cast<Clock::duration>(kByteTime * (i + 1))
+        auto at = pacing ? start + std::chrono::duration_cast<Clock::duration>(ByteTime() * (i + 1))
                          : start;
         if (usbPacket.count() > 0) {
             const auto periods = (at - m_epoch + usbPacket - Clock::duration(1)) / usbPacket;
@@ -344,6 +369,21 @@ void SimulatedTransmitter::SetUsbPackets(std::chrono::milliseconds period) {
 
 void SimulatedTransmitter::SetPacing(bool on) {
     m_pacing.store(on);
+}
+
+void SimulatedTransmitter::SetBaud(int baud) {
+    if (baud > 0) m_baud.store(baud);
+}
+
+std::chrono::nanoseconds SimulatedTransmitter::ByteTime() const {
+    return std::chrono::nanoseconds(10'000'000'000LL / m_baud.load());
+}
+
+int SimulatedTransmitter::ProgramBaud() const {
+    // The master's settings calls reach the slave's termios on Linux.
+    termios2 tio{};
+    if (::ioctl(m_pty.Master(), TCGETS2, &tio) != 0) return 0;
+    return static_cast<int>(tio.c_ospeed);
 }
 
 std::optional<std::uint16_t> SimulatedTransmitter::Register(std::uint16_t reg) const {

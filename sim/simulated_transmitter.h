@@ -37,6 +37,9 @@ public:
     static constexpr std::chrono::nanoseconds kByteTime{10'000'000'000 / 9600};
 
     struct Options {
+        // The device's own rate: a program that set the line to another one
+        // gets bytes that form no reply, as a receiver at the wrong rate does.
+        int baud = 9600;
         bool pacing = true;
         bool wander = true;
         std::uint32_t seed = 20261207;
@@ -73,6 +76,10 @@ public:
     // time and each reply byte is written at the end of its byte time. Off:
     // the reply (or each piece) is written at once, as fast as the pty goes.
     void SetPacing(bool on);
+    void SetBaud(int baud);
+    int Baud() const { return m_baud.load(); }
+    // The rate the program set on its side of the pty (0: unknown).
+    int ProgramBaud() const;
 
     std::optional<std::uint16_t> Register(std::uint16_t reg) const;
     bool SetRegister(std::uint16_t reg, std::uint16_t value);
@@ -105,6 +112,8 @@ private:
     void Send(const std::vector<std::uint8_t>& reply, const FaultModes& faults,
               std::chrono::steady_clock::time_point arrived);
     bool SendPiece(const std::vector<std::uint8_t>& piece, std::chrono::milliseconds usbPacket);
+    // Ten bit times at the device's rate.
+    std::chrono::nanoseconds ByteTime() const;
     bool WriteAll(const std::uint8_t* data, std::size_t length);
     // False when the simulator is stopping; true once `deadline` has passed.
     bool SleepUntil(std::chrono::steady_clock::time_point deadline);
@@ -116,6 +125,7 @@ private:
     base::UniqueFd m_wake;
     RegisterBank m_bank;
     std::atomic<bool> m_pacing;
+    std::atomic<int> m_baud;
     const decltype(Options::trace) m_trace;
 
     mutable std::mutex m_faultMutex;
