@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/frames.h"
 
@@ -17,6 +18,16 @@ enum class ExchangeFailure : int {
     Cancelled = 4,  // the connection ended or the link closed under it
 };
 
+// What the line gave back while an exchange held it, for a diagnosis when
+// no reply came: the first bytes that were not our own echo, how many there
+// were in all, and how many bytes were taken off as the adapter's echo.
+struct LineHeard {
+    static constexpr std::size_t kKept = 32;
+    std::vector<std::uint8_t> first;  // at most kKept
+    std::size_t bytes = 0;
+    std::size_t echoed = 0;
+};
+
 // How one exchange ended: the request, whether its reply came, how many
 // times the request was sent, for a read the word the reply carried, and
 // for a failure why.
@@ -27,6 +38,7 @@ struct ExchangeOutcome {
     std::optional<std::uint16_t> value;
     ExchangeFailure failure = ExchangeFailure::None;
     std::uint8_t exception = 0;  // Refused only: the device's exception code
+    LineHeard heard;
 };
 
 // A refusal in English: "illegal data value (03)".

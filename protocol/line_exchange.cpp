@@ -6,15 +6,70 @@
 namespace protocol {
 
 namespace {
-// The rest of a vendor answer is on the wire within 6.3 ms (6 bytes); an
-// adapter's next packet (16 ms), the engine's inter-byte wait and a busy
-// machine's late threads add to that. A device that sends only the short
-// form pays this once per exchange.
+// The rest of a vendor answer is on the wire within 6.3 ms (6 bytes) at
+// 9600 baud; an adapter's next packet (16 ms), the engine's inter-byte wait
+// and a busy machine's late threads add to that. A device that sends only
+// the short form pays this once per exchange.
 constexpr auto kRestOfReply = std::chrono::milliseconds(50);
+constexpr int kTimingBaud = 9600;
+
+bool IsWrite(const Frame& frame) {
+    return frame[0] == kStation && frame[1] == kWriteSingle;
+}
+
+void Keep(LineHeard& heard, const std::uint8_t* data, std::size_t length) {
+    heard.bytes += length;
+    for (std::size_t i = 0; i < length && heard.first.size() < LineHeard::kKept; ++i)
+        heard.first.push_back(data[i]);
+}
 }  // namespace
 
 CLineExchange::CLineExchange(TransmitterEngine& engine, CLineQueue& queue, LineTiming timing)
-    : m_engine(engine), m_queue(queue), m_timing(timing) {}
+    : m_engine(engine),
+      m_queue(queue),
+      m_timing(timing),
+      m_frameGap(timing.frameGap),
+      m_restOfReply(kRestOfReply),
+      m_quietLimit(timing.quietLimit) {}
+
+void CLineExchange::SetBaud(int baud) {
+    if (baud <= 0) return;
+    std::lock_guard lock(m_mutex);
+    // Above 19200 baud the frame gap stays at 1.75 ms.
+    const int scaled = std::min(baud, 19200);
+    m_frameGap =
+        std::max(m_timing.frameGap * kTimingBaud / scaled, std::chrono::microseconds(1750));
+    // Twelve characters' time, at least what 9600 baud needs.
+    const auto twelve = std::chrono::milliseconds(12 * 10 * 1000 / baud + 1);
+    m_restOfReply = std::max(kRestOfReply, twelve);
+    m_quietLimit = std::max(m_timing.quietLimit, 2 * m_restOfReply);
+}
+
+void CLineExchange::SetEchoMode(EchoMode mode) {
+    std::lock_guard lock(m_mutex);
+    m_echoMode = mode;
+    ResetEchoLocked();
+}
+
+bool CLineExchange::EchoSeen() const {
+    std::lock_guard lock(m_mutex);
+    return m_echoing;
+}
+
+void CLineExchange::ResetEchoLocked() {
+    m_echoing = m_echoMode == EchoMode::On;
+    m_echoDecided = m_echoMode != EchoMode::Auto;
+    m_echoWatch = false;
+    m_echoHeld.clear();
+}
+
+void CLineExchange::ResetLine() {
+    std::lock_guard send(m_sendMutex);
+    std::lock_guard lock(m_mutex);
+    m_quietUntil = {};
+    m_assembler = CReplyAssembler();
+    ResetEchoLocked();
+}
 
 void CLineExchange::Wake() {
     { std::lock_guard lock(m_mutex); }
@@ -38,13 +93,15 @@ void CLineExchange::BeginConnection() {
         std::lock_guard lock(m_mutex);
         m_quietUntil = {};
         m_assembler = CReplyAssembler();
+        ResetEchoLocked();
     }
     Wake();  // an exchange of the old connection stops waiting now
     if (ILinkObserver* observer = m_observer.load()) observer->OnConnectionBegun();
 }
 
 ExchangeOutcome CLineExchange::Exchange(const CLineQueue::Turn& turn, const Frame& frame,
-                                        ReplyKind expect) {
+                                        ReplyKind expect, int attempts) {
+    if (attempts <= 0) attempts = m_timing.attempts;
     ExchangeOutcome outcome;
     outcome.request = frame;
     outcome.failure = ExchangeFailure::Cancelled;
@@ -65,14 +122,24 @@ ExchangeOutcome CLineExchange::Exchange(const CLineQueue::Turn& turn, const Fram
             {
                 std::lock_guard lock(self->m_mutex);
                 self->m_expect.reset();
+                self->m_listening = false;
             }
             self->m_queue.EndTurn(turn);
         }
     } endTurn{this, turn};
+    {
+        std::lock_guard lock(m_mutex);
+        m_listening = true;
+        m_heard = {};
+    }
 
     AttemptEnd end = AttemptEnd::NoReply;
-    while (outcome.attempts < m_timing.attempts && end == AttemptEnd::NoReply)
-        end = Attempt(turn, frame, expect, outcome.attempts);
+    while (outcome.attempts < attempts && end == AttemptEnd::NoReply)
+        end = Attempt(turn, frame, expect, outcome.attempts, attempts);
+    {
+        std::lock_guard lock(m_mutex);
+        outcome.heard = m_heard;
+    }
     switch (end) {
         case AttemptEnd::Replied: {
             std::lock_guard lock(m_mutex);
@@ -109,12 +176,12 @@ bool CLineExchange::WaitForQuietLocked(std::unique_lock<std::mutex>& lock,
     // to kRestOfReply to come in first. A line that stays busy past the
     // limit holds no request for ever.
     const auto now = std::chrono::steady_clock::now();
-    const auto limit = (turn.linkEnd ? now : std::max(now, m_quietUntil)) + m_timing.quietLimit;
+    const auto limit = (turn.linkEnd ? now : std::max(now, m_quietUntil)) + m_quietLimit;
     for (;;) {
         if (!m_queue.MaySend(turn)) return false;
         auto sendAt = m_lastReceived + (m_assembler.AwaitsRest()
-                                            ? std::chrono::steady_clock::duration(kRestOfReply)
-                                            : m_timing.frameGap);
+                                            ? std::chrono::steady_clock::duration(m_restOfReply)
+                                            : m_frameGap);
         if (!turn.linkEnd) sendAt = std::max(sendAt, m_quietUntil);
         const auto at = std::chrono::steady_clock::now();
         if (at >= sendAt) return true;
@@ -124,7 +191,7 @@ bool CLineExchange::WaitForQuietLocked(std::unique_lock<std::mutex>& lock,
 }
 
 CLineExchange::AttemptEnd CLineExchange::Attempt(const CLineQueue::Turn& turn, const Frame& frame,
-                                                 ReplyKind expect, int& sent) {
+                                                 ReplyKind expect, int& sent, int attempts) {
     ILinkObserver* const observer = m_observer.load();
     {
         std::unique_lock lock(m_mutex);
@@ -138,12 +205,18 @@ CLineExchange::AttemptEnd CLineExchange::Attempt(const CLineQueue::Turn& turn, c
             std::lock_guard lock(m_mutex);
             if (!m_queue.MaySend(turn)) return AttemptEnd::Stopped;
             // Nothing that came before this request may complete it.
-            if (observer && m_assembler.HasPartial()) {
+            if (observer && (m_assembler.HasPartial() || !m_echoHeld.empty())) {
                 ReceivedRun dropped;
-                dropped.bytes = m_assembler.Partial();
+                dropped.bytes = m_echoHeld;
+                const auto& partial = m_assembler.Partial();
+                dropped.bytes.insert(dropped.bytes.end(), partial.begin(), partial.end());
                 droppedRuns.push_back(std::move(dropped));
             }
             m_assembler.DropPartial();
+            m_echoHeld.clear();
+            // A write's echo cannot tell the adapter from the device, so an
+            // echo not known yet is looked for only behind other requests.
+            m_echoWatch = m_echoing || (!m_echoDecided && !IsWrite(frame));
             m_replyEvent.Reset();
             m_expect = expect;
             m_request = frame;
@@ -155,7 +228,7 @@ CLineExchange::AttemptEnd CLineExchange::Attempt(const CLineQueue::Turn& turn, c
         // Reported before the write, so that its reply never comes first.
         if (observer) {
             if (!droppedRuns.empty()) observer->OnReceivedRuns(droppedRuns);
-            observer->OnSent(frame, sent, m_timing.attempts);
+            observer->OnSent(frame, sent, attempts);
         }
         m_engine.Write(frame.data(), static_cast<int32_t>(frame.size()));  // failure = time-out
     }
@@ -179,7 +252,7 @@ CLineExchange::AttemptEnd CLineExchange::Attempt(const CLineQueue::Turn& turn, c
             m_expect.reset();
             m_quietUntil = std::chrono::steady_clock::now() + m_timing.guard;
         }
-        if (observer) observer->OnTimedOut(frame, sent, m_timing.attempts);
+        if (observer) observer->OnTimedOut(frame, sent, attempts);
         return AttemptEnd::NoReply;
     }
 }
@@ -193,9 +266,12 @@ void CLineExchange::OnReceive(serial::Serial*, const uint8_t* data, int32_t leng
         std::lock_guard lock(m_mutex);
         if (m_closing) return;
         m_lastReceived = std::chrono::steady_clock::now();
+        std::vector<std::uint8_t> rest;
+        TakeEchoLocked(data, static_cast<std::size_t>(length), rest,
+                       observer != nullptr ? &runs : nullptr);
+        if (m_listening) Keep(m_heard, rest.data(), rest.size());
         std::vector<Reply> replies;
-        m_assembler.Feed(data, static_cast<std::size_t>(length), replies,
-                         observer != nullptr ? &runs : nullptr);
+        m_assembler.Feed(rest.data(), rest.size(), replies, observer != nullptr ? &runs : nullptr);
         auto run = runs.begin();
         for (const Reply& reply : replies) {
             const bool awaited = AwaitedLocked(reply);
@@ -219,6 +295,40 @@ void CLineExchange::OnReceive(serial::Serial*, const uint8_t* data, int32_t leng
     if (observer && !runs.empty()) observer->OnReceivedRuns(runs);
     // Only now, so that the reply is on record before how its exchange ended.
     if (replied) m_replyEvent.Set();
+}
+
+void CLineExchange::TakeEchoLocked(const std::uint8_t* data, std::size_t length,
+                                   std::vector<std::uint8_t>& rest,
+                                   std::vector<ReceivedRun>* runs) {
+    std::size_t i = 0;
+    if (m_echoWatch) {
+        while (i < length && m_echoHeld.size() < kFrameLength &&
+               data[i] == m_request[m_echoHeld.size()])
+            m_echoHeld.push_back(data[i++]);
+        if (m_echoHeld.size() == kFrameLength) {
+            m_echoWatch = false;
+            m_echoing = true;
+            m_echoDecided = true;
+            if (m_listening) m_heard.echoed += kFrameLength;
+            if (runs != nullptr) {
+                ReceivedRun run;
+                run.kind = ReceivedRun::Kind::AdapterEcho;
+                run.bytes = m_echoHeld;
+                run.request = m_request;
+                runs->push_back(std::move(run));
+            }
+            m_echoHeld.clear();
+        } else if (i < length) {
+            // What came is not our request: whatever was held is the head
+            // of something else. A connection that answered without the
+            // echo does not echo.
+            m_echoWatch = false;
+            if (!m_echoing) m_echoDecided = true;
+            rest = std::move(m_echoHeld);
+            m_echoHeld.clear();
+        }
+    }
+    rest.insert(rest.end(), data + i, data + length);
 }
 
 void CLineExchange::OnError(serial::Serial*, int32_t) {

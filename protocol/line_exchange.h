@@ -36,6 +36,13 @@ struct LineTiming {
     std::chrono::milliseconds quietLimit{100};
 };
 
+// Whether the adapter gives back what we send (two-wire RS-485 adapters
+// without echo suppression do). Auto: our own request coming back whole
+// before the reply to a request that is no write (the handshake) says so
+// for the rest of the connection. On: the first copy of our request that
+// comes back is always the adapter's.
+enum class EchoMode { Auto, On, Off };
+
 // The one exchange on the line: it waits for its turn, keeps the frame gap
 // and the guard, sends the request up to `attempts` times and takes only
 // the reply that request expects (a station-1 reply only with a good CRC, a
@@ -61,8 +68,21 @@ public:
     // A LinkEnd turn's request was written to the engine, or never will be.
     void SetLinkEndWritten(std::function<void()> written) { m_linkEndWritten = std::move(written); }
 
-    // Sends `frame` in `turn` and returns how it ended.
-    ExchangeOutcome Exchange(const CLineQueue::Turn& turn, const Frame& frame, ReplyKind expect);
+    // Sends `frame` in `turn` and returns how it ended; `attempts` 0: the
+    // timing's.
+    ExchangeOutcome Exchange(const CLineQueue::Turn& turn, const Frame& frame, ReplyKind expect,
+                             int attempts = 0);
+
+    // Takes effect at once and for every later connection.
+    void SetEchoMode(EchoMode mode);
+    // True while this connection takes our own bytes off what arrives.
+    bool EchoSeen() const;
+    // The line's rate: the frame gap and the waits for a vendor answer's
+    // rest follow it. Takes effect with the next request.
+    void SetBaud(int baud);
+    // The same connection goes on, on a port opened again (at another
+    // rate): nothing heard before counts, and the echo is looked for anew.
+    void ResetLine();
 
     // A new connection on the queue: nothing heard on the old one counts,
     // and no write of the old one reaches the port opened after this.
@@ -81,11 +101,18 @@ private:
     enum class AttemptEnd { Replied, NoReply, LineBusy, Stopped };
     // One attempt: quiet line, send (counted in `sent`), wait.
     AttemptEnd Attempt(const CLineQueue::Turn& turn, const Frame& frame, ReplyKind expect,
-                       int& sent);
+                       int& sent, int attempts);
     // Under m_mutex: false if the line never fell quiet within the limit.
     bool WaitForQuietLocked(std::unique_lock<std::mutex>& lock, const CLineQueue::Turn& turn);
     // Under m_mutex: the reply answers the request on the line.
     bool AwaitedLocked(const Reply& reply) const;
+    // Under m_mutex: the echo is looked for from the start again.
+    void ResetEchoLocked();
+    // Under m_mutex: takes our own echo off the front of `data`; what is
+    // left for the assembler goes into `rest` (held echo bytes that turned
+    // out to be something else come first).
+    void TakeEchoLocked(const std::uint8_t* data, std::size_t length,
+                        std::vector<std::uint8_t>& rest, std::vector<ReceivedRun>* runs);
 
     TransmitterEngine& m_engine;
     CLineQueue& m_queue;
@@ -99,7 +126,7 @@ private:
     // of an earlier connection reaches a port opened after BeginConnection.
     std::mutex m_sendMutex;
     // Everything below is guarded by m_mutex (taken after m_sendMutex).
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_changed;  // bytes came, the queue changed
     bool m_closing = false;             // nothing received counts any more
     std::chrono::steady_clock::time_point m_quietUntil{};
@@ -110,6 +137,20 @@ private:
     std::optional<std::uint16_t> m_replyValue;  // the word of the awaited read reply
     std::optional<std::uint8_t> m_refusal;      // the exception code that answered it
     CReplyAssembler m_assembler;
+    std::chrono::microseconds m_frameGap;
+    std::chrono::milliseconds m_restOfReply;
+    std::chrono::milliseconds m_quietLimit;
+    // The adapter's echo: the mode, whether this connection echoes (known
+    // once decided), and for the attempt on the line how much of our
+    // request came back so far while it is still watched for.
+    EchoMode m_echoMode = EchoMode::Auto;
+    bool m_echoing = false;
+    bool m_echoDecided = false;
+    bool m_echoWatch = false;
+    std::vector<std::uint8_t> m_echoHeld;
+    // What the line gave back while an exchange held it.
+    bool m_listening = false;
+    LineHeard m_heard;
 };
 
 }  // namespace protocol

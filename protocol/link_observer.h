@@ -15,10 +15,11 @@ namespace protocol {
 // A run of received bytes as the reply assembler saw it.
 struct ReceivedRun {
     enum class Kind {
-        Reply,       // a recognised reply (and as much of its rest as came with it)
-        Rest,        // the rest of a reply recognised in an earlier chunk
-        Unexpected,  // bytes that started no reply and were skipped
-        CrcError,    // a whole station-1 reply whose CRC failed, and the bytes skipped after it
+        Reply,        // a recognised reply (and as much of its rest as came with it)
+        Rest,         // the rest of a reply recognised in an earlier chunk
+        Unexpected,   // bytes that started no reply and were skipped
+        CrcError,     // a whole station-1 reply whose CRC failed, and the bytes skipped after it
+        AdapterEcho,  // our own request, given back by an adapter that echoes what it sends
     };
     Kind kind = Kind::Unexpected;
     std::vector<std::uint8_t> bytes;
@@ -45,6 +46,8 @@ public:
     virtual void OnConnectionBegun() {}
     // The engine reported the port gone or unreadable.
     virtual void OnPortLost() {}
+    // The port was opened again at `baud` to look for the device there.
+    virtual void OnProbe(int /*baud*/) {}
     // A typed value the link was asked to note as refused (nothing was sent).
     virtual void OnRefused(OperationCode /*code*/, const std::wstring& /*text*/,
                            const std::wstring& /*reason*/) {}

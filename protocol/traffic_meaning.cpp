@@ -65,6 +65,7 @@ std::string CTrafficMeaning::Run(const ReceivedRun& run) {
     if (run.kind == ReceivedRun::Kind::Rest) return "rest of the reply";
     if (run.kind == ReceivedRun::Kind::Unexpected) return "unexpected bytes, no reply";
     if (run.kind == ReceivedRun::Kind::CrcError) return "CRC error, discarded";
+    if (run.kind == ReceivedRun::Kind::AdapterEcho) return "adapter echo";
 
     std::string text;
     const Reply& reply = run.reply;
