@@ -25,6 +25,13 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     app.add_flag("--factory", line.factory, "read registers 10-23 instead of 10-17");
     app.add_flag("--json", line.json, "print JSON, one object per line, instead of tables");
     app.add_option("--trace", line.trace, "write every frame, reply, time-out and retry to FILE");
+    app.add_option("--baud", line.baud,
+                   "the rate to open the port at: 1200, 2400, 4800, 9600 (default) or 19200")
+        ->check(CLI::IsMember({1200, 2400, 4800, 9600, 19200}));
+    app.add_option("--echo", line.echo,
+                   "a two-wire RS-485 adapter that gives back what it sends: auto (default: "
+                   "found on the connect request), on (always take our first copy off), off")
+        ->check(CLI::IsMember({"auto", "on", "off"}));
     app.add_flag("--simulate", line.simulate,
                  "also use the built-in simulated transmitter as a port");
 

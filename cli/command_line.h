@@ -12,6 +12,8 @@ struct CommandLine {
     bool json = false;
     std::string trace;
     bool simulate = false;
+    int baud = 9600;
+    std::string echo = "auto";  // auto, on, off
 
     std::string command;                   // ports, read, write, sample, trim, backup, restore
     std::vector<std::string> assignments;  // write

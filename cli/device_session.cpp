@@ -18,10 +18,11 @@ using protocol::VendorCommand;
 constexpr auto kSamplingPace = std::chrono::milliseconds(50);
 }  // namespace
 
-DeviceSession::DeviceSession(std::string port, bool factory, TraceLog* trace)
+DeviceSession::DeviceSession(std::string port, bool factory, TraceLog* trace, SessionLine line)
     : m_port(std::move(port)),
       m_factory(factory),
       m_trace(trace),
+      m_line(line),
       m_engine("", 9600, serial::Timeout(), serial::eightbits, serial::parity_none,
                serial::stopbits_one, serial::flowcontrol_none) {}
 
@@ -36,16 +37,14 @@ std::optional<std::string> DeviceSession::Open(bool& problemIsPort) {
             [this](const protocol::TrafficEntry& entry) { m_trace->Write(m_port, entry); });
     }
     m_record.BeginConnection(m_port);
-    // The window's line and time-outs.
-    m_engine.SetParams(m_port, 9600, protocol::LinkPortTimeout(), serial::eightbits,
-                       serial::parity_none, serial::stopbits_one, serial::flowcontrol_none);
-    if (!m_engine.Open()) {
+    if (!OpenAt(m_line.baud)) {
         const auto failure = m_engine.LastOpenFailure();
         return serial::DiagnoseOpenFailure(m_port, failure.errorNumber, failure.message).text;
     }
     problemIsPort = false;
-    m_exchange =
-        std::make_unique<protocol::CLineExchange>(m_engine, m_queue, protocol::LineTiming{});
+    m_exchange = std::make_unique<protocol::CLineExchange>(m_engine, m_queue, m_line.timing);
+    m_exchange->SetEchoMode(m_line.echo);
+    m_exchange->SetBaud(m_line.baud);
     m_queue.SetOnChange([this] {
         if (m_exchange) m_exchange->Wake();
     });
@@ -58,13 +57,44 @@ std::optional<std::string> DeviceSession::Open(bool& problemIsPort) {
     return std::nullopt;
 }
 
+bool DeviceSession::OpenAt(int baud) {
+    m_engine.SetParams(m_port, static_cast<std::uint32_t>(baud), protocol::LinkPortTimeout(),
+                       serial::eightbits, serial::parity_none, serial::stopbits_one,
+                       serial::flowcontrol_none);
+    return m_engine.Open() && m_engine.IsOpen();
+}
+
+protocol::LineDiagnosis DeviceSession::DiagnoseAndProbe() {
+    protocol::LineDiagnosis diagnosis;
+    diagnosis.baud = m_line.baud;
+    if (m_handshakeFailure)
+        diagnosis = protocol::DiagnoseHandshake(*m_handshakeFailure, m_line.baud);
+    if (!m_exchange) return diagnosis;
+    for (int rate : protocol::OtherRates(m_line.baud)) {
+        m_engine.Stop();
+        if (!OpenAt(rate) || !m_engine.Start()) break;
+        m_exchange->ResetLine();
+        m_exchange->SetBaud(rate);
+        m_record.OnProbe(rate);
+        diagnosis.probed.push_back(rate);
+        const protocol::ExchangeOutcome outcome = Exchange(
+            protocol::VendorFrame(VendorCommand::ConnectRequest), ReplyKind::ConnectAccepted, 1);
+        if (outcome.ok) {
+            diagnosis.answeredAt = rate;
+            break;
+        }
+    }
+    return diagnosis;
+}
+
 int DeviceSession::RegistersRead() const {
     return static_cast<int>(protocol::IndexesReadBy(m_factory).size());
 }
 
-protocol::ExchangeOutcome DeviceSession::Exchange(const protocol::Frame& frame, ReplyKind expect) {
+protocol::ExchangeOutcome DeviceSession::Exchange(const protocol::Frame& frame, ReplyKind expect,
+                                                  int attempts) {
     const protocol::ExchangeOutcome outcome =
-        m_exchange->Exchange(m_queue.TakeTurn(), frame, expect);
+        m_exchange->Exchange(m_queue.TakeTurn(), frame, expect, attempts);
     m_answered = m_answered || outcome.ok;
     return outcome;
 }

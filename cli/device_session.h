@@ -10,6 +10,7 @@
 
 #include "cli/parameters.h"
 #include "protocol/exchange_outcome.h"
+#include "protocol/line_doctor.h"
 #include "protocol/line_exchange.h"
 #include "protocol/line_queue.h"
 #include "protocol/traffic_record.h"
@@ -17,6 +18,13 @@
 namespace cli {
 
 class TraceLog;
+
+// How a session's line is opened and timed.
+struct SessionLine {
+    int baud = 9600;
+    protocol::EchoMode echo = protocol::EchoMode::Auto;
+    protocol::LineTiming timing{};
+};
 
 // One transmitter on one port, talked to as the window does, one exchange
 // at a time on the calling thread: ConnectRequest, LinkStart and the
@@ -29,7 +37,7 @@ public:
     using ReadFailures =
         std::array<std::optional<protocol::ExchangeOutcome>, protocol::kRegisterCount>;
 
-    DeviceSession(std::string port, bool factory, TraceLog* trace);
+    DeviceSession(std::string port, bool factory, TraceLog* trace, SessionLine line = {});
     // Says LinkEnd if the device ever answered, then closes the port.
     ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
@@ -52,6 +60,13 @@ public:
     const ReadFailures& FailedReads() const { return m_readFailures; }
     // How the handshake failed (empty: it did not).
     std::optional<protocol::ExchangeOutcome> HandshakeFailure() const { return m_handshakeFailure; }
+    // After a handshake that got no answer: what the line did, and a
+    // ConnectRequest once at each other rate of the baud table, the port
+    // opened again for each. The probe never writes a register; where the
+    // device answered, the session stays at that rate (for its LinkEnd).
+    protocol::LineDiagnosis DiagnoseAndProbe();
+    // True once the handshake found our own request coming back.
+    bool EchoSeen() const { return m_exchange && m_exchange->EchoSeen(); }
     int RegistersRead() const;  // how many a read-all asks for: 8 or 14
 
     protocol::ExchangeOutcome Write(protocol::OperationCode code, std::uint16_t word);
@@ -73,12 +88,16 @@ public:
     const protocol::CTrafficRecord& Traffic() const { return m_record; }
 
 private:
-    protocol::ExchangeOutcome Exchange(const protocol::Frame& frame, protocol::ReplyKind expect);
+    protocol::ExchangeOutcome Exchange(const protocol::Frame& frame, protocol::ReplyKind expect,
+                                       int attempts = 0);
+    // Opens the port at `baud` with the window's line and time-outs.
+    bool OpenAt(int baud);
     void ReadAll();
 
     const std::string m_port;
     const bool m_factory;
     TraceLog* const m_trace;
+    const SessionLine m_line;
     protocol::CTrafficRecord m_record;
     ReadProgress m_progress;
 

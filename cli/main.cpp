@@ -39,6 +39,10 @@ int main(int argc, char** argv) {
     settings.ports = ports;
     settings.factory = line.factory;
     settings.json = line.json;
+    settings.line.baud = line.baud;
+    settings.line.echo = line.echo == "on"    ? protocol::EchoMode::On
+                         : line.echo == "off" ? protocol::EchoMode::Off
+                                              : protocol::EchoMode::Auto;
     settings.trace = trace.get();
     settings.console = &console;
 

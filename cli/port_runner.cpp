@@ -1,6 +1,9 @@
 #include "cli/port_runner.h"
 
+#include <nlohmann/json.hpp>
 #include <thread>
+
+#include "protocol/trace_file.h"
 
 namespace cli {
 
@@ -10,7 +13,7 @@ int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
            const std::function<int(DeviceSession&)>& job) {
     Console& console = *settings.console;
     const std::string& port = settings.ports[slot];
-    DeviceSession session(port, settings.factory, settings.trace);
+    DeviceSession session(port, settings.factory, settings.trace, settings.line);
     if (showProgress && console.ShowsProgress()) {
         session.SetReadProgress([&console, slot, port](int reg, int n, int of) {
             console.SetProgress(slot, port + ": register " + std::to_string(reg) + " (" +
@@ -28,9 +31,10 @@ int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
             console.Error(port + ": " + protocol::DescribeFailure(*failure) +
                           "; nothing was sent; check that no other device talks on this line");
         } else {
-            console.Error(port +
-                          ": the device did not answer the connect request; check the cable, "
-                          "the power and that this is the transmitter's port");
+            const protocol::LineDiagnosis diagnosis = session.DiagnoseAndProbe();
+            console.Error(port + ": the device did not answer the connect request: " +
+                          protocol::DiagnosisText(diagnosis));
+            if (settings.json) console.Print(DiagnosisJson(port, diagnosis));
         }
         return kExitNoAnswer;
     }
@@ -59,6 +63,18 @@ std::string NotWrittenText(const protocol::ExchangeOutcome& outcome) {
     if (outcome.failure == protocol::ExchangeFailure::NoAnswer)
         return "not confirmed after " + std::to_string(outcome.attempts) + " attempts";
     return protocol::DescribeFailure(outcome);
+}
+
+std::string DiagnosisJson(const std::string& port, const protocol::LineDiagnosis& diagnosis) {
+    nlohmann::ordered_json d{{"heard", protocol::SymptomName(diagnosis.symptom)},
+                             {"baud", diagnosis.baud}};
+    if (diagnosis.symptom == protocol::LineSymptom::NoReply)
+        d["first_bytes"] = protocol::HexText(diagnosis.firstBytes);
+    d["probed"] = diagnosis.probed;
+    d["answered_at"] =
+        diagnosis.answeredAt ? nlohmann::ordered_json(*diagnosis.answeredAt) : nullptr;
+    d["text"] = protocol::DiagnosisText(diagnosis);
+    return nlohmann::ordered_json{{"port", port}, {"error", "no answer"}, {"diagnosis", d}}.dump();
 }
 
 std::string RegisterList(const std::vector<int>& registers) {

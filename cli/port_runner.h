@@ -23,6 +23,7 @@ struct RunSettings {
     std::vector<std::string> ports;
     bool factory = false;
     bool json = false;
+    SessionLine line{};
     TraceLog* trace = nullptr;
     Console* console = nullptr;
 };
@@ -38,6 +39,9 @@ int RunOnPorts(const RunSettings& settings, bool showProgress,
 // Why a write is not known to have landed: "not confirmed after 3
 // attempts", or the device's refusal or a busy line in words.
 std::string NotWrittenText(const protocol::ExchangeOutcome& outcome);
+
+// The diagnosis of a handshake that got no answer, for --json.
+std::string DiagnosisJson(const std::string& port, const protocol::LineDiagnosis& diagnosis);
 
 // "registers 12, 13" for a message.
 std::string RegisterList(const std::vector<int>& registers);

@@ -21,6 +21,8 @@ constexpr std::uint32_t UM_NO_ANSWER = kWmUser + 1302;
 constexpr std::uint32_t UM_PORT_LOST = kWmUser + 1303;
 // (register index 10 or 11, ResultParam): a sampling read got no value.
 constexpr std::uint32_t UM_SAMPLE_MISSED = kWmUser + 1304;
+// (baud, ResultParam): the probe's ConnectRequest at that rate ended.
+constexpr std::uint32_t UM_PROBE_RESULT = kWmUser + 1305;
 
 // How an exchange ended, as a message parameter: 1 done, 0 no answer (the
 // two values a write result always had), else the failure in bits 8..15

@@ -202,6 +202,13 @@ void CTrafficRecord::OnPortLost() {
     Append({TrafficDirection::Event, {}, "port lost: the line went away or cannot be read", true});
 }
 
+void CTrafficRecord::OnProbe(int baud) {
+    Append({TrafficDirection::Event,
+            {},
+            "probe: port opened again at " + std::to_string(baud) + " baud to look for the device",
+            false});
+}
+
 void CTrafficRecord::OnRefused(OperationCode code, const std::wstring& text,
                                const std::wstring& reason) {
     std::lock_guard lock(m_mutex);

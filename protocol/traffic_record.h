@@ -59,6 +59,7 @@ public:
     void OnExchangeEnded(const ExchangeOutcome& outcome) override;
     void OnConnectionBegun() override;
     void OnPortLost() override;
+    void OnProbe(int baud) override;
     void OnRefused(OperationCode code, const std::wstring& text,
                    const std::wstring& reason) override;
 

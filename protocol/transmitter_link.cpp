@@ -102,6 +102,22 @@ bool CTransmitterLink::StartWriteTask(OperationCode code, std::uint16_t value) {
     return Launch(TaskKind::Write, code, value);
 }
 
+bool CTransmitterLink::StartProbeTask(int baud) {
+    if (baud <= 0 || baud > 0xFFFF) return false;
+    return Launch(TaskKind::Probe, OperationCode::ConnectRequest, static_cast<std::uint16_t>(baud));
+}
+
+void CTransmitterLink::LineReopened(int baud) {
+    m_exchange.ResetLine();
+    m_exchange.SetBaud(baud);
+    if (ILinkObserver* observer = m_exchange.Observer()) observer->OnProbe(baud);
+}
+
+std::optional<ExchangeOutcome> CTransmitterLink::HandshakeFailure() const {
+    std::lock_guard lock(m_mutex);
+    return m_handshakeFailure;
+}
+
 DeviceParameters CTransmitterLink::Parameters() const {
     std::lock_guard lock(m_mutex);
     return m_params;
@@ -125,6 +141,7 @@ void CTransmitterLink::BeginConnection() {
         std::lock_guard lock(m_mutex);
         m_linkEndPending = false;
         m_lossReported = false;
+        m_handshakeFailure.reset();
         m_exchange.BeginConnection();
     }
     m_changed.notify_all();
@@ -238,6 +255,9 @@ void CTransmitterLink::RunTask(const TaskArgs& args) {
         case TaskKind::Write:
             WriteTask(args.turn, args.code, args.value);
             break;
+        case TaskKind::Probe:
+            ProbeTask(args.turn, args.value);
+            break;
     }
 }
 
@@ -261,6 +281,10 @@ void CTransmitterLink::VendorTask(const Turn& turn, OperationCode code) {
         if (command == VendorCommand::LinkEnd) m_registerIndex.store(kNoReadPending);
         FollowUp(code, turn.connection);
     } else if (command != VendorCommand::LinkEnd) {
+        if (command == VendorCommand::ConnectRequest) {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.Live(turn.connection)) m_handshakeFailure = outcome;
+        }
         // A handshake step that failed leaves nothing to wait for; the
         // window says so and closes the port.
         Post(turn.connection, UM_NO_ANSWER, static_cast<std::uintptr_t>(code),
@@ -314,6 +338,12 @@ void CTransmitterLink::WriteTask(const Turn& turn, OperationCode code, std::uint
     const ExchangeOutcome outcome = m_exchange.Exchange(
         turn, WriteRequest(*WriteRegisterOf(code), value), ReplyKind::WriteEcho);
     Post(turn.connection, UM_WRITE_RESULT, static_cast<std::uintptr_t>(code), ResultParam(outcome));
+}
+
+void CTransmitterLink::ProbeTask(const Turn& turn, int baud) {
+    const ExchangeOutcome outcome = m_exchange.Exchange(
+        turn, VendorFrame(VendorCommand::ConnectRequest), ReplyKind::ConnectAccepted, 1);
+    Post(turn.connection, UM_PROBE_RESULT, static_cast<std::uintptr_t>(baud), ResultParam(outcome));
 }
 
 void CTransmitterLink::SamplingThread() {

@@ -74,6 +74,22 @@ public:
     bool StartVendorTask(OperationCode code);
     bool StartReadAllTask();
     bool StartWriteTask(OperationCode code, std::uint16_t value);
+    // One ConnectRequest, one attempt, on a port the caller has just opened
+    // again at `baud` (LineReopened first); posts UM_PROBE_RESULT and
+    // starts nothing after it. The probe never writes a register.
+    bool StartProbeTask(int baud);
+
+    // The adapter's echo, for this connection and the later ones.
+    void SetEchoMode(EchoMode mode) { m_exchange.SetEchoMode(mode); }
+    // True while this connection takes our own bytes off what arrives.
+    bool EchoSeen() const { return m_exchange.EchoSeen(); }
+    // The rate the port was opened at (before the handshake).
+    void SetLineBaud(int baud) { m_exchange.SetBaud(baud); }
+    // The port of this connection was opened again at `baud`.
+    void LineReopened(int baud);
+    // The failed ConnectRequest of this connection, with what the line gave
+    // back during it (empty: none failed).
+    std::optional<ExchangeOutcome> HandshakeFailure() const;
 
     // Connections. Each task belongs to the connection that was current when
     // it was started; one connection is current and live from construction.
@@ -122,7 +138,7 @@ public:
 
 private:
     friend class CTransmitterLinkTestPeer;
-    enum class TaskKind { Vendor, ReadAll, Write };
+    enum class TaskKind { Vendor, ReadAll, Write, Probe };
     struct TaskArgs;
     using Turn = CLineQueue::Turn;
     using Connection = CLineQueue::Connection;
@@ -139,6 +155,7 @@ private:
     void VendorTask(const Turn& turn, OperationCode code);
     void ReadAllTask(Turn turn);
     void WriteTask(const Turn& turn, OperationCode code, std::uint16_t value);
+    void ProbeTask(const Turn& turn, int baud);
     void SamplingThread();
     // The next step of the handshake after `code` was answered.
     void FollowUp(OperationCode code, Connection connection);
@@ -178,6 +195,7 @@ private:
     std::uint32_t m_changedFields = 0;
     std::uint32_t m_sampledFields = 0;
     RegisterWords m_words;
+    std::optional<ExchangeOutcome> m_handshakeFailure;
 
     std::thread m_samplingThread;  // last: starts once everything above exists
 };

@@ -265,8 +265,10 @@ TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
-    // The silent device heard the connect request three times, nothing else.
-    EXPECT_EQ(silent->FrameCount(), 3u);
+    // The silent device heard the connect request three times, then once at
+    // each other rate of the probe, nothing else.
+    EXPECT_EQ(silent->FrameCount(), 3u + 4u);
+    for (const auto& f : silent->Frames()) EXPECT_EQ(f.bytes[0], 0xFF);
     // The refused read and write were each sent once: two sessions of
     // handshake, 8 reads and LinkEnd, and the write.
     EXPECT_EQ(refusing->FrameCount(), 2u * (2 + 8 + 1) + 1);
