@@ -50,10 +50,7 @@ SimulatedTransmitter::SimulatedTransmitter(Options options)
         throw std::system_error(errno, std::generic_category(), "eventfd");
     }
     m_bank.SetWander(options.wander);
-    // The baud-rate register says the rate the device talks at.
-    constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200};
-    for (std::uint16_t code = 0; code < std::size(kRates); ++code)
-        if (kRates[code] == options.baud) m_bank.Set(13, code);
+    SetBaud(options.baud);
     m_thread = std::thread([this] { Run(); });
 }
 
@@ -372,7 +369,12 @@ void SimulatedTransmitter::SetPacing(bool on) {
 }
 
 void SimulatedTransmitter::SetBaud(int baud) {
-    if (baud > 0) m_baud.store(baud);
+    if (baud <= 0) return;
+    m_baud.store(baud);
+    // The baud-rate register says the rate the device talks at.
+    constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200};
+    for (std::uint16_t code = 0; code < std::size(kRates); ++code)
+        if (kRates[code] == baud) m_bank.Set(13, code);
 }
 
 std::chrono::nanoseconds SimulatedTransmitter::ByteTime() const {

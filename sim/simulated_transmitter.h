@@ -76,6 +76,7 @@ public:
     // time and each reply byte is written at the end of its byte time. Off:
     // the reply (or each piece) is written at once, as fast as the pty goes.
     void SetPacing(bool on);
+    // Also sets the baud-rate register (13) when the rate is in its table.
     void SetBaud(int baud);
     int Baud() const { return m_baud.load(); }
     // The rate the program set on its side of the pty (0: unknown).

@@ -189,7 +189,8 @@ constexpr const wchar_t* kTrafficStrings[] = {
 
 static_assert(std::size(kTrafficStrings) == kLastTrafficString - kFirstTrafficString + 1);
 
-// Index = id - 260: refusals by the device and a busy line.
+// Index = id - 260: refusals by the device, a busy line, the adapter's echo and the line
+// doctor.
 constexpr const wchar_t* kLinkStrings[] = {
     L"refused: %1",  // 260
     L"The transmitter refused %1: %2",
@@ -204,6 +205,22 @@ constexpr const wchar_t* kLinkStrings[] = {
     L"unknown exception",
     L"The line on %1 never fell quiet, so nothing was sent: another device is talking on it, or "
     L"it runs at another baud rate.",  // 270
+    L"Adapter echo",
+    L"Tick for a two-wire RS-485 adapter that gives back everything it sends. Unticked, an echo is "
+    L"found on the connect request.",
+    L"The device on %1 did not answer at %2 baud.",
+    L"Nothing came back: check the device's power, the wiring and that this is its port.",
+    L"Only our own requests came back: the adapter echoes what it sends and the device is silent. "
+    L"Check the device's power and its A/B wiring.",  // 275
+    L"Bytes came back that form no reply (%1): the wrong baud rate or parity, A and B swapped, or "
+    L"another device on the line.",
+    L"It answered at %1 baud: choose %1 in Baud Rate.",
+    L"It did not answer at %1 baud either.",
+    L"Looking for the device at %1 baud\u2026",
+    L"Driver: %1",  // 280
+    L"Latency timer: %1 ms",
+    L"The latency timer stays at %1 ms: it could not be lowered (see \u201CWhen the device does "
+    L"not answer\u201D in the README).",
 };
 
 static_assert(std::size(kLinkStrings) == kLastLinkString - kFirstLinkString + 1);

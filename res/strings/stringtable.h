@@ -1,6 +1,6 @@
 #pragma once
 
-// The program's own numbered texts (101-169, 170-228, 230-234, 240-256, 260-270). They are the last
+// The program's own numbered texts (101-169, 170-228, 230-234, 240-256, 260-282). They are the last
 // resort of every text lookup, so each id a window asks for must exist here.
 namespace corvexa::res {
 
@@ -18,8 +18,9 @@ inline constexpr int kLastMoreString = 234;
 // The traffic window's texts.
 inline constexpr int kFirstTrafficString = 240;
 inline constexpr int kLastTrafficString = 256;
-// What the device refused, and a line that never fell quiet.
+// What the device refused, a line that never fell quiet, the adapter's echo
+// and what the line did when the device did not answer.
 inline constexpr int kFirstLinkString = 260;
-inline constexpr int kLastLinkString = 270;
+inline constexpr int kLastLinkString = 282;
 
 }  // namespace corvexa::res

@@ -1,17 +1,22 @@
 #include "ui/main/connection_panel.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
 
+#include "base/wide_text.h"
+#include "lang/language.h"
 #include "protocol/link_port.h"
 #include "protocol/registers.h"
 #include "res/resources.h"
+#include "serial/usb_latency.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/textconv.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/line_diagnosis_text.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 #include "ui/main/notice.h"
@@ -32,6 +37,9 @@ namespace {
 constexpr qint64 kLinkEndBoundMs = 1500;
 constexpr int kLinkEndPollMs = 10;
 
+// Per port in the settings file: "1" when the adapter always echoes.
+constexpr char kEchoSection[] = "AdapterEcho";
+
 void ListSystemPorts(std::vector<SSerInfo>& ports) {
     ListSerialPorts(ports, false);
 }
@@ -46,6 +54,13 @@ CConnectionPanel::~CConnectionPanel() = default;
 
 void CConnectionPanel::InstallControls() {
     m_dlg.SubclassDlgItem(IDC_PORT, new CPortBox([this] { FillPortBox(); }));
+    if (auto* box = m_dlg.ItemAs<QComboBox>(IDC_PORT))
+        QObject::connect(box, &QComboBox::currentIndexChanged, &m_dlg,
+                         [this] { ShowEchoSetting(); });
+    if (auto* echo = m_dlg.ItemAs<QAbstractButton>(IDC_ADAPTER_ECHO)) {
+        echo->setToolTip(MainText(kAdapterEchoTipText));
+        QObject::connect(echo, &QAbstractButton::clicked, &m_dlg, [this] { SaveEchoSetting(); });
+    }
     // The status line says more than "online" now: up to three lines
     // beside the lamp, centred on the connect button.
     auto* status = m_dlg.ItemAs<QLabel>(IDC_STATUS);
@@ -99,6 +114,46 @@ void CConnectionPanel::ShowPorts(const std::vector<SSerInfo>& system) {
     // A port that went away leaves the first entry selected.
     if (select < 0 && !m_ports.empty()) select = 0;
     m_dlg.ComboSetCurSel(IDC_PORT, select);
+    ShowEchoSetting();
+}
+
+std::string CConnectionPanel::EchoKey(int portEntry) const {
+    if (portEntry < 0 || portEntry >= static_cast<int>(m_ports.size())) return {};
+    // A USB adapter's stable name survives re-plugging into another socket.
+    const SSerInfo& port = m_ports[static_cast<size_t>(portEntry)];
+    return corvexa::base::ToUtf8(port.stableName.empty() ? port.devicePath : port.stableName);
+}
+
+void CConnectionPanel::ShowEchoSetting() {
+    const int selected = m_dlg.ComboGetCurSel(IDC_PORT);
+    const std::string key =
+        EchoKey(selected >= 0 ? static_cast<int>(m_dlg.ComboGetItemData(IDC_PORT, selected)) : -1);
+    m_dlg.CheckDlgButton(IDC_ADAPTER_ECHO,
+                         !key.empty() && GetTextSetting(kEchoSection, key) == L"1");
+}
+
+void CConnectionPanel::SaveEchoSetting() {
+    const int selected = m_dlg.ComboGetCurSel(IDC_PORT);
+    const std::string key =
+        EchoKey(selected >= 0 ? static_cast<int>(m_dlg.ComboGetItemData(IDC_PORT, selected)) : -1);
+    if (key.empty()) return;
+    SetTextSetting(kEchoSection, key, m_dlg.IsDlgButtonChecked(IDC_ADAPTER_ECHO) ? L"1" : L"0");
+}
+
+int CConnectionPanel::SelectedBaud() const {
+    const int code = m_dlg.ComboGetCurSel(IDC_BAUD);
+    if (code < 0) return 9600;
+    return protocol::BaudOfCode(static_cast<std::uint16_t>(code)).value_or(9600);
+}
+
+bool CConnectionPanel::OpenPortAt(int baud) {
+    const std::string path = corvexa::base::ToUtf8(m_portInUse.devicePath);
+    m_engine.SetParams(path, static_cast<std::uint32_t>(baud), protocol::LinkPortTimeout(),
+                       serial::eightbits, serial::parity_none, serial::stopbits_one,
+                       serial::flowcontrol_none);
+    // An empty name gives a port object that never opens, yet Open reports
+    // success for it; only a port that is really open counts.
+    return m_engine.Open() && m_engine.IsOpen();
 }
 
 void CConnectionPanel::FillBaudBox(std::uint16_t baudCode) {
@@ -134,13 +189,11 @@ void CConnectionPanel::Connect() {
     const QString name = ToQString(m_portInUse.devicePath);
     // Tasks of the last connection end here, before any byte can reach the new port.
     m_link.BeginConnection();
-    // The baud box is never read: the transmitter always talks at 9600.
-    m_engine.SetParams(name.toLocal8Bit().toStdString(), 9600, protocol::LinkPortTimeout(),
-                       serial::eightbits, serial::parity_none, serial::stopbits_one,
-                       serial::flowcontrol_none);
-    // An empty name gives a port object that never opens, yet Open reports
-    // success for it; only a port that is really open counts.
-    if (!m_engine.Open() || !m_engine.IsOpen()) {
+    m_baud = SelectedBaud();
+    m_link.SetEchoMode(m_dlg.IsDlgButtonChecked(IDC_ADAPTER_ECHO) ? protocol::EchoMode::On
+                                                                  : protocol::EchoMode::Auto);
+    m_link.SetLineBaud(m_baud);
+    if (!OpenPortAt(m_baud)) {
         // The window stays offline, and says why.
         const auto failure = m_engine.LastOpenFailure();
         SOpenProblem problem =
@@ -152,6 +205,8 @@ void CConnectionPanel::Connect() {
         return;
     }
     m_engine.Start();
+    if (m_portOpened)
+        m_portOpened(serial::PortLatencyOf(corvexa::base::ToUtf8(m_portInUse.devicePath), true));
     m_dlg.SetDlgItemText(IDC_CONNECT, MainText(CTextRefresh::ConnectTextId(true)));
     m_connected = true;
     m_status.SetWaiting();
@@ -169,6 +224,8 @@ void CConnectionPanel::Disconnect() {
 }
 
 void CConnectionPanel::GoOffline() {
+    m_probing = false;
+    m_dlg.EnableItem(IDC_CONNECT, true);
     m_dlg.SetDlgItemText(IDC_CONNECT, MainText(CTextRefresh::ConnectTextId(false)));
     m_status.SetOffline();
     ShowStatus();
@@ -177,10 +234,53 @@ void CConnectionPanel::GoOffline() {
 }
 
 void CConnectionPanel::HandshakeFailed(bool lineBusy) {
-    if (!m_connected) return;
-    Disconnect();
-    ShowNotice(PortLabel(),
-               MainText(lineBusy ? kLineBusyOnPortText : kNoHandshakeText).arg(PortLabel()));
+    if (!m_connected || m_probing) return;
+    if (lineBusy) {
+        Disconnect();
+        ShowNotice(PortLabel(), MainText(kLineBusyOnPortText).arg(PortLabel()));
+        return;
+    }
+    const std::optional<protocol::ExchangeOutcome> failure = m_link.HandshakeFailure();
+    m_diagnosis = protocol::LineDiagnosis{};
+    m_diagnosis.baud = m_baud;
+    if (failure) m_diagnosis = protocol::DiagnoseHandshake(*failure, m_baud);
+    // Once per failed handshake; the button waits, as the port is the probe's.
+    m_probeRates = protocol::OtherRates(m_baud);
+    m_probing = true;
+    m_dlg.EnableItem(IDC_CONNECT, false);
+    ProbeNext();
+}
+
+void CConnectionPanel::ProbeNext() {
+    while (m_probing && !m_probeRates.empty()) {
+        const int rate = m_probeRates.front();
+        m_probeRates.erase(m_probeRates.begin());
+        m_engine.Stop(protocol::TransmitterEngine::kInfinite);
+        if (!OpenPortAt(rate) || !m_engine.Start()) break;
+        m_link.LineReopened(rate);
+        m_diagnosis.probed.push_back(rate);
+        if (!m_link.StartProbeTask(rate)) break;
+        m_status.SetProbing(rate);
+        ShowStatus();
+        return;
+    }
+    FinishProbe();
+}
+
+void CConnectionPanel::ProbeResult(int baud, bool answered) {
+    if (!m_probing) return;
+    if (!answered) {
+        ProbeNext();
+        return;
+    }
+    m_diagnosis.answeredAt = baud;
+    FinishProbe();
+}
+
+void CConnectionPanel::FinishProbe() {
+    if (!m_probing) return;
+    Disconnect();  // offline: the probe is over, the button free again
+    ShowNotice(PortLabel(), LineDiagnosisText(m_diagnosis, PortLabel()));
 }
 
 void CConnectionPanel::PortLost() {

@@ -11,6 +11,7 @@ inline constexpr int kTemplateId = 102;
 // Connection panel.
 inline constexpr int IDC_PORT_LABEL = 1041;
 inline constexpr int IDC_PORT = 1040;
+inline constexpr int IDC_ADAPTER_ECHO = 1067;
 inline constexpr int IDC_BAUD_LABEL = 1066;
 inline constexpr int IDC_BAUD = 1000;
 inline constexpr int IDC_CONNECT = 1001;

@@ -19,6 +19,7 @@
 #include "ui/main/field_table.h"
 #include "ui/main/main_menu.h"
 #include "ui/main/main_text.h"
+#include "ui/main/port_entry.h"
 #include "ui/main/traffic_ids.h"
 #include "ui/main/traffic_window.h"
 
@@ -69,6 +70,12 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
         });
     }
     m_link->SetObserver(&m_traffic);
+    m_connection.SetPortOpened([this](const serial::PortLatency& latency) {
+        m_portLatency = latency;
+        const std::string words = serial::LatencyText(latency);
+        if (!words.empty()) m_traffic.NoteEvent("port: " + words, latency.couldNotLower);
+        if (m_trafficWindow != nullptr) m_trafficWindow->SetPortText(PortLatencyLines(latency));
+    });
     MapHandlers();
 }
 
@@ -81,6 +88,7 @@ void CCorvexaDlg::MapHandlers() {
     MapMessage(protocol::UM_NO_ANSWER, &CCorvexaDlg::OnNoAnswer);
     MapMessage(protocol::UM_PORT_LOST, &CCorvexaDlg::OnPortLost);
     MapMessage(protocol::UM_SAMPLE_MISSED, &CCorvexaDlg::OnSampleMissed);
+    MapMessage(protocol::UM_PROBE_RESULT, &CCorvexaDlg::OnProbeResult);
     MapMessage(WM_SYSCOMMAND, &CCorvexaDlg::OnSysCommand);
 
     MapCommand(IDC_CONNECT, &CCorvexaDlg::OnConnect);
@@ -116,6 +124,7 @@ void CCorvexaDlg::OnFieldButton(const SField& field) {
 
 void CCorvexaDlg::ShowTraffic() {
     if (m_trafficWindow == nullptr) m_trafficWindow = new CTrafficWindow(m_traffic, this);
+    m_trafficWindow->SetPortText(PortLatencyLines(m_portLatency));
     m_trafficWindow->show();
     m_trafficWindow->raise();
     m_trafficWindow->activateWindow();
@@ -209,7 +218,10 @@ void CCorvexaDlg::RefreshTexts() {
     m_busy.Reapply();
     m_marks.Reapply();
     if (m_menuBar != nullptr) CMainMenu::Retranslate(*this, *m_menuBar);
-    if (m_trafficWindow != nullptr) m_trafficWindow->Retranslate();
+    if (m_trafficWindow != nullptr) {
+        m_trafficWindow->Retranslate();
+        m_trafficWindow->SetPortText(PortLatencyLines(m_portLatency));
+    }
 }
 
 void CCorvexaDlg::EnableParameterControls(bool enable) {
@@ -263,6 +275,12 @@ LRESULT CCorvexaDlg::OnNoAnswer(WPARAM, LPARAM result) {
     GoneOffline();
     m_connection.HandshakeFailed(protocol::ResultFailure(result) ==
                                  protocol::ExchangeFailure::LineBusy);
+    return 0;
+}
+
+LRESULT CCorvexaDlg::OnProbeResult(WPARAM baud, LPARAM result) {
+    m_connection.ProbeResult(static_cast<int>(baud),
+                             protocol::ResultFailure(result) == protocol::ExchangeFailure::None);
     return 0;
 }
 

@@ -12,6 +12,7 @@
 #include "protocol/transmitter_link.h"
 #include "serial/list_ports.h"
 #include "serial/port_monitor.h"
+#include "serial/usb_latency.h"
 #include "ui/framework/dialog.h"
 #include "ui/main/busy_rows.h"
 #include "ui/main/calibration_assistant.h"
@@ -82,6 +83,7 @@ private:
     LRESULT OnNoAnswer(WPARAM, LPARAM);
     LRESULT OnPortLost(WPARAM, LPARAM);
     LRESULT OnSampleMissed(WPARAM index, LPARAM);
+    LRESULT OnProbeResult(WPARAM baud, LPARAM result);
     LRESULT OnSysCommand(WPARAM id, LPARAM);
     void OnConnect();
     void GoneOffline();
@@ -108,6 +110,7 @@ private:
     std::unique_ptr<CDlgMaskProgress> m_mask;
     QMenuBar* m_menuBar = nullptr;
     CTrafficWindow* m_trafficWindow = nullptr;  // a child: goes with the window
+    serial::PortLatency m_portLatency;          // of the port last opened
     // The window stays hidden until a version has been chosen; a modal run
     // would otherwise show it right away.
     bool m_mayShow = false;

@@ -31,6 +31,8 @@ QString CLinkStatus::Text() const {
             return MainText(kWaitingText);
         case State::Reading:
             return MainText(kReadingText).arg(m_done).arg(m_count);
+        case State::Probing:
+            return MainText(kProbingText).arg(m_probeBaud);
         case State::Online:
             break;
     }

@@ -9,8 +9,15 @@
 QString PortBoxEntry(const QString& friendlyName);
 
 struct SSerInfo;
+namespace serial {
+struct PortLatency;
+}
 
 // The entry's tooltip: what tells one adapter from another. The stable
 // name, "USB vendor:product" and the serial number, each on its own line
 // where the system knows it; otherwise the description and the device path.
+// For a USB adapter also its driver and latency timer, read as they are.
 QString PortToolTip(const SSerInfo& port);
+
+// The chip, driver and latency timer, a line each ("" when nothing is known).
+QString PortLatencyLines(const serial::PortLatency& latency);

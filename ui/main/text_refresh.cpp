@@ -23,6 +23,7 @@ struct SText {
 constexpr SText kBeforeState[] = {
     {IDC_PORT_LABEL, kPortLabelText},
     {IDC_BAUD_LABEL, kBaudLabelText},
+    {IDC_ADAPTER_ECHO, kAdapterEchoText},
 };
 
 // The calibration notes beside the sample fields.

@@ -12,4 +12,5 @@ inline constexpr int IDC_TRAFFIC_COPY = 1405;
 inline constexpr int IDC_TRAFFIC_SAVE = 1406;
 inline constexpr int IDC_TRAFFIC_TABLE = 1407;
 inline constexpr int IDC_TRAFFIC_ROWS = 1408;
+inline constexpr int IDC_TRAFFIC_PORT = 1409;
 }  // namespace trafficwnd

@@ -46,6 +46,7 @@ CTrafficWindow::CTrafficWindow(const protocol::CTrafficRecord& record, QWidget* 
     : QWidget(parent, Qt::Window),
       m_record(record),
       m_model(new CTrafficModel(record, this)),
+      m_port(Named(new QLabel(this), IDC_TRAFFIC_PORT)),
       m_counters(Named(new QLabel(this), IDC_TRAFFIC_COUNTERS)),
       m_latency(Named(new QLabel(this), IDC_TRAFFIC_LATENCY)),
       m_rows(Named(new QLabel(this), IDC_TRAFFIC_ROWS)),
@@ -79,6 +80,8 @@ CTrafficWindow::CTrafficWindow(const protocol::CTrafficRecord& record, QWidget* 
     buttons->addStretch(1);
     buttons->addWidget(m_rows);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_port);
+    m_port->hide();  // until a port tells its driver
     layout->addWidget(m_counters);
     layout->addWidget(m_latency);
     layout->addLayout(buttons);
@@ -137,6 +140,11 @@ void CTrafficWindow::Update() {
     if (m_paused) return;
     if (m_model->Poll() > 0 && m_follow) m_table->scrollToBottom();
     ShowRowCount();
+}
+
+void CTrafficWindow::SetPortText(const QString& text) {
+    m_port->setText(text);
+    m_port->setVisible(!text.isEmpty());
 }
 
 void CTrafficWindow::ShowRowCount() {

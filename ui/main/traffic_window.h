@@ -20,6 +20,8 @@ public:
     CTrafficWindow(const protocol::CTrafficRecord& record, QWidget* parent);
 
     void Retranslate();
+    // What the port in use does to the latency, above the counters.
+    void SetPortText(const QString& text);
     bool Paused() const { return m_paused; }
     void SetPaused(bool paused);
     void Clear();
@@ -42,6 +44,7 @@ private:
 
     const protocol::CTrafficRecord& m_record;
     CTrafficModel* m_model;
+    QLabel* m_port;
     QLabel* m_counters;
     QLabel* m_latency;
     QLabel* m_rows;

@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+
 #include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/field_table.h"
+#include "ui/main/main_text.h"
 #include "window_harness.h"
 
 using namespace mainwnd;
@@ -48,9 +51,6 @@ TEST(MainWindowConnection, GoesOnlineOnlyAfterTheLastReadWithTheDeviceValues) {
     MainWindowHarness h;
     LoadDevice(h.Sim());
     h.ChooseVersion();
-    // The baud box is never read: 19200 chosen, the link still works.
-    h.Dlg().ComboSetCurSel(IDC_BAUD, 4);
-
     h.Click(IDC_CONNECT);
     // Port open, handshake running: nothing online yet.
     EXPECT_TRUE(CCorvexaDlgTestPeer::Connected(h.Dlg()));
@@ -89,7 +89,7 @@ TEST(MainWindowConnection, GoesOnlineOnlyAfterTheLastReadWithTheDeviceValues) {
         {IDC_TEMP, "25.3"},       {IDC_ZERO_SAMPLE, "1200"}, {IDC_FULL_SAMPLE, "3400"},
         {IDC_ZERO_OUT, "65526"},  {IDC_FULL_OUT, "4000"},    {IDC_OFFSET_UNIT, "Mpa"},
         {IDC_LOWER_UNIT, "Mpa"},  {IDC_UPPER_UNIT, "Mpa"},   {IDC_TEMP_UNIT, "Mpa"},
-        {IDC_SOURCE, "WRe3/255"}, {IDC_GAIN, "50"},          {IDC_BAUD, "19200"},
+        {IDC_SOURCE, "WRe3/255"}, {IDC_GAIN, "50"},          {IDC_BAUD, "9600"},
     };
     for (const auto& s : shown) EXPECT_EQ(h.Text(s.id), QString::fromUtf8(s.text)) << s.id;
     h.Snapshot(QStringLiteral("main_factory_online"));
@@ -166,6 +166,47 @@ TEST(MainWindowConnection, ClosingDuringTheReadAllIsSafe) {
     h.DestroyWindow();
     EXPECT_FALSE(h.HasWindow());
     EXPECT_TRUE(PortIsFree(h.Sim().SlavePath()));
+}
+
+}  // namespace
+
+namespace {
+
+// The Baud Rate box opens the port at its rate; the adapter-echo box is
+// remembered for each port and makes the link take our own bytes off.
+TEST(MainWindowConnection, TheBaudBoxAndTheEchoBoxReachTheLine) {
+    MainWindowHarness h({.listPorts = [](std::vector<SSerInfo>& ports) {
+        ports.assign(1, SSerInfo{L"/dev/ttyCorvexaNone", L"ttyCorvexaNone",
+                                 L"Other (ttyCorvexaNone)", false, L"Other"});
+    }});
+    h.Sim().SetBaud(19200);
+    corvexa::sim::FaultModes faults;
+    faults.adapterEcho = true;
+    h.Sim().SetFaults(faults);
+    h.ChooseVersion();
+    ASSERT_EQ(h.Dlg().ComboGetCurSel(IDC_PORT), 0);
+    auto* echo = h.Dlg().ItemAs<QAbstractButton>(IDC_ADAPTER_ECHO);
+    ASSERT_NE(echo, nullptr);
+    echo->click();
+    ASSERT_TRUE(h.Dlg().IsDlgButtonChecked(IDC_ADAPTER_ECHO));
+    h.Dlg().ComboSetCurSel(IDC_PORT, 1);
+    EXPECT_FALSE(h.Dlg().IsDlgButtonChecked(IDC_ADAPTER_ECHO));
+    h.Dlg().ComboSetCurSel(IDC_PORT, 0);
+    EXPECT_TRUE(h.Dlg().IsDlgButtonChecked(IDC_ADAPTER_ECHO));
+
+    h.Dlg().ComboSetCurSel(IDC_BAUD, 4);  // 19200
+    ASSERT_TRUE(h.ConnectAndWaitOnline());
+    EXPECT_EQ(h.Sim().ProgramBaud(), 19200);
+    EXPECT_EQ(h.Text(IDC_OFFSET).isEmpty(), false);
+    // A write is confirmed by the device's echo behind the adapter's.
+    echo->click();  // off again for the next run; this connection keeps "on"
+    ASSERT_TRUE(h.Sim().SetRegister(14, 0));  // no decimals: the word is the value
+    h.SetText(IDC_UPPER, QStringLiteral("140"));
+    h.Click(IDC_UPPER_SET);
+    ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return h.Sim().Register(17) == 140; }))
+        << *h.Sim().Register(17);
+    ASSERT_TRUE(h.WaitForBox(1));
+    EXPECT_EQ(h.Boxes().back().message, MainText(133));  // written, confirmed
 }
 
 }  // namespace

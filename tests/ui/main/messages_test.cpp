@@ -151,18 +151,49 @@ INSTANTIATE_TEST_SUITE_P(Languages, OpenFailure, ::testing::Values(1033, 2052));
 // the handshake, and a port that goes away while connected.
 class LinkEnds : public InLanguage {};
 
-TEST_P(LinkEnds, SilentTransmitterClosesThePortAndSaysWhatToCheck) {
-    MainWindowHarness h({.timing = Quick()});
-    h.Sim().SetSilent(true);
-    h.ChooseVersion();
-    h.Click(IDC_CONNECT);
-    EXPECT_EQ(h.Text(IDC_STATUS), MainText(230));  // waiting, not "online"
-    h.SnapshotNextBox(Shot("no_answer", GetParam()));
-    ASSERT_TRUE(h.WaitForBox(1, 3000));
-    const QString port = QString::fromStdString(h.Sim().SlavePath());
-    EXPECT_EQ(h.Boxes()[0].title, port);
-    EXPECT_EQ(h.Boxes()[0].message, MainText(163).arg(port));
-    ExpectOffline(h);
+// A handshake without answer: the box says what the line did, after the
+// probe at the other rates found the device or did not.
+struct SilentLine {
+    const char* name;
+    bool silent, adapterEcho;
+    int deviceBaud;
+    int heardText;  // 274 nothing, 275 our own echo, 276 bytes that formed no reply
+};
+
+TEST_P(LinkEnds, ANoAnswerSaysWhatTheLineDidAndWhereTheDeviceAnswered) {
+    for (const SilentLine& c : {SilentLine{"nothing", true, false, 9600, 274},
+                                SilentLine{"own_echo", true, true, 9600, 275},
+                                SilentLine{"wrong_rate", false, false, 19200, 276}}) {
+        SCOPED_TRACE(c.name);
+        MainWindowHarness h({.timing = Quick()});
+        h.Sim().SetSilent(c.silent);
+        corvexa::sim::FaultModes faults = h.Sim().Faults();
+        faults.adapterEcho = c.adapterEcho;
+        h.Sim().SetFaults(faults);
+        h.Sim().SetBaud(c.deviceBaud);
+        h.ChooseVersion();
+        h.Click(IDC_CONNECT);
+        EXPECT_EQ(h.Text(IDC_STATUS), MainText(230));  // waiting, not "online"
+        h.SnapshotNextBox(QStringLiteral("line_doctor/%1_%2")
+                              .arg(QLatin1String(c.name), GetParam() == 2052 ? "zh" : "en"));
+        ASSERT_TRUE(MainWindowHarness::WaitFor([&] { return !h.Enabled(IDC_CONNECT); }, 3000));
+        EXPECT_EQ(h.Text(IDC_STATUS), MainText(279).arg(4800));  // nearest rate first
+        ASSERT_TRUE(h.WaitForBox(1, 5000));
+        const QString port = QString::fromStdString(h.Sim().SlavePath());
+        EXPECT_EQ(h.Boxes()[0].title, port);
+        const QStringList lines = h.Boxes()[0].message.split(u'\n');
+        ASSERT_EQ(lines.size(), 3) << h.Boxes()[0].message.toStdString();
+        EXPECT_EQ(lines[0], MainText(273).arg(port).arg(9600));
+        EXPECT_TRUE(lines[1].startsWith(MainText(c.heardText).section(QStringLiteral("%1"), 0, 0)))
+            << lines[1].toStdString();
+        EXPECT_EQ(lines[2], c.deviceBaud == 9600
+                                ? MainText(278).arg(QStringLiteral("4800, 19200, 2400, 1200"))
+                                : MainText(277).arg(19200));
+        // The probe sent connect requests only, and the button is free again.
+        for (const auto& f : h.Frames()) EXPECT_EQ(f[0], 0xFF);
+        EXPECT_TRUE(h.Enabled(IDC_CONNECT));
+        ExpectOffline(h);
+    }
 }
 
 TEST_P(LinkEnds, APortThatVanishesTakesTheWindowOfflineWithinASecond) {

@@ -78,7 +78,7 @@ TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown) {
     std::vector<QWidget*> controls;
     for (QWidget* w : h.Dlg().findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (bool numeric = false; w->objectName().toInt(&numeric), numeric) controls.push_back(w);
-    ASSERT_EQ(controls.size(), 56u);  // every control of the template
+    ASSERT_EQ(controls.size(), 57u);  // every control of the template
     for (size_t i = 0; i < controls.size(); ++i) {
         EXPECT_TRUE(h.Dlg().rect().contains(controls[i]->geometry()))
             << controls[i]->objectName().toStdString();
