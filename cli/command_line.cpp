@@ -14,7 +14,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         "ports, talking to them as the Corvexa window does.\n"
         "Exit status: 0 done, 2 bad command line or a refused value (nothing sent), "
         "3 a port could not be opened, 4 the device did not answer, 5 a write was "
-        "not confirmed, 6 the device refused a request.",
+        "not confirmed, 6 the device refused a request; after Ctrl-C, SIGTERM or a closed "
+        "output pipe the exchange on the line finishes and LinkEnd goes out, then 130, 143 "
+        "or 141.",
         "corvexa-cli"};
     app.require_subcommand(1);
     // Options of the program also work after the command.
@@ -24,7 +26,10 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
                    "times to work on several devices at once");
     app.add_flag("--factory", line.factory, "read registers 10-23 instead of 10-17");
     app.add_flag("--json", line.json, "print JSON, one object per line, instead of tables");
-    app.add_option("--trace", line.trace, "write every frame, reply, time-out and retry to FILE");
+    app.add_option("--trace", line.trace,
+                   "write every frame, reply, time-out and retry to FILE; a trace that cannot "
+                   "be written is said once on stderr and changes neither the exchanges nor the "
+                   "exit status");
     app.add_option("--baud", line.baud,
                    "the rate to open the port at: 1200, 2400, 4800, 9600 (default) or 19200")
         ->check(CLI::IsMember({1200, 2400, 4800, 9600, 19200}));
@@ -84,6 +89,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     restore->add_option("FILE", line.file, "a file made by backup")->required();
     restore->add_flag("--with-calibration", line.withCalibration, "also registers 20-23");
     restore->add_flag("--dry-run", line.dryRun, "show what would be written and write nothing");
+    restore->add_flag("--force", line.force,
+                      "send a lower limit that is not below the upper limit");
 
     try {
         app.parse(argc, argv);

@@ -20,8 +20,9 @@ struct TrimOptions {
 };
 int RunTrim(const RunSettings& settings, const TrimOptions& options);
 int RunBackup(const RunSettings& settings, const std::string& file);
+// Every word of the file passes the checks `write` makes, or nothing is sent.
 int RunRestore(const RunSettings& settings, const std::string& file, bool withCalibration,
-               bool dryRun);
+               bool dryRun, bool force);
 
 // The read-all of a session as JSON ("registers", "parameters", "failed")
 // and as an aligned table; shared by read and backup.

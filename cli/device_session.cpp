@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "cli/stop_signal.h"
 #include "cli/trace_log.h"
 #include "protocol/link_port.h"
 #include "protocol/register_table.h"
@@ -32,6 +33,9 @@ DeviceSession::~DeviceSession() {
 
 std::optional<std::string> DeviceSession::Open(bool& problemIsPort) {
     problemIsPort = true;
+    if (m_port.empty())
+        return "no port name given: --port takes a path like /dev/ttyUSB0 (`corvexa-cli ports` "
+               "lists the ports present)";
     if (m_trace) {
         m_record.SetLineSink(
             [this](const protocol::TrafficEntry& entry) { m_trace->Write(m_port, entry); });
@@ -49,7 +53,10 @@ std::optional<std::string> DeviceSession::Open(bool& problemIsPort) {
         if (m_exchange) m_exchange->Wake();
     });
     m_exchange->SetObserver(&m_record);
-    m_exchange->SetPortLost([this] { m_record.OnPortLost(); });
+    m_exchange->SetPortLost([this] {
+        m_portLost.store(true);
+        m_record.OnPortLost();
+    });
     m_engine.SetHandler(m_exchange.get());
     if (!m_engine.Start()) {
         return "cannot start reading " + m_port + "; try again";
@@ -71,6 +78,7 @@ protocol::LineDiagnosis DeviceSession::DiagnoseAndProbe() {
         diagnosis = protocol::DiagnoseHandshake(*m_handshakeFailure, m_line.baud);
     if (!m_exchange) return diagnosis;
     for (int rate : protocol::OtherRates(m_line.baud)) {
+        if (StopRequested()) break;
         m_engine.Stop();
         if (!OpenAt(rate) || !m_engine.Start()) break;
         m_exchange->ResetLine();
@@ -93,6 +101,14 @@ int DeviceSession::RegistersRead() const {
 
 protocol::ExchangeOutcome DeviceSession::Exchange(const protocol::Frame& frame, ReplyKind expect,
                                                   int attempts) {
+    if (StopRequested() || m_portLost.load()) {
+        // Asked to stop, or the port is gone: nothing new goes out (LinkEnd
+        // does, from End, when there is a port to take it).
+        protocol::ExchangeOutcome cancelled;
+        cancelled.request = frame;
+        cancelled.failure = protocol::ExchangeFailure::Cancelled;
+        return cancelled;
+    }
     const protocol::ExchangeOutcome outcome =
         m_exchange->Exchange(m_queue.TakeTurn(), frame, expect, attempts);
     m_answered = m_answered || outcome.ok;
@@ -124,6 +140,7 @@ void DeviceSession::ReadAll() {
     const std::vector<int> indexes = protocol::IndexesReadBy(m_factory);
     const int count = static_cast<int>(indexes.size());
     for (int index : indexes) {
+        if (StopRequested()) break;
         const std::uint16_t reg = protocol::RegisterOfIndex(index);
         if (m_progress) m_progress(reg, index + 1, count);
         const protocol::ExchangeOutcome outcome =
@@ -148,8 +165,9 @@ void DeviceSession::Sample(
     const std::uint16_t reg =
         protocol::RegisterOfIndex(zero ? protocol::kZeroSampleIndex : protocol::kFullSampleIndex);
     const auto start = std::chrono::steady_clock::now();
-    for (int taken = 0; taken < count; ++taken) {
+    for (int taken = 0; taken < count && !StopRequested(); ++taken) {
         if (taken > 0) std::this_thread::sleep_for(kSamplingPace);
+        if (StopRequested()) break;
         const protocol::ExchangeOutcome outcome =
             Exchange(protocol::ReadRequest(reg), ReplyKind::RegisterValue);
         each(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -162,7 +180,7 @@ void DeviceSession::End() {
     if (m_ended) return;
     m_ended = true;
     // A device that never answered is not kept waiting another 3 s.
-    if (m_exchange && m_answered) {
+    if (m_exchange && m_answered && !m_portLost.load()) {
         m_exchange->Exchange(m_queue.EndConnection(), protocol::VendorFrame(VendorCommand::LinkEnd),
                              ReplyKind::LinkEnded);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -82,6 +83,8 @@ public:
     // by the destructor.
     void End();
 
+    // True once the engine reported the port gone or unreadable.
+    bool PortLost() const { return m_portLost.load(); }
     // A refusal of the tool's own, on the trace with the traffic.
     void NoteRefused(const std::string& words) { m_record.NoteEvent(words, true); }
     // Everything this session sent and received.
@@ -104,6 +107,7 @@ private:
     protocol::TransmitterEngine m_engine;
     protocol::CLineQueue m_queue;
     std::unique_ptr<protocol::CLineExchange> m_exchange;
+    std::atomic<bool> m_portLost{false};
     bool m_answered = false;  // the device answered at least once
     bool m_ended = false;
 
