@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/impl/platform.h"
+#include "cli/stop_signal.h"
 
 namespace cli {
 
@@ -13,7 +14,11 @@ void Console::Print(const std::string& text) {
     EraseProgressLine();
     std::fputs(text.c_str(), stdout);
     if (text.empty() || text.back() != '\n') std::fputc('\n', stdout);
-    std::fflush(stdout);
+    // Nobody reads any more (`| head -1`): the command ends as for SIGPIPE.
+    if (std::fflush(stdout) == EOF || std::ferror(stdout)) {
+        std::clearerr(stdout);
+        StopForBrokenPipe();
+    }
 }
 
 void Console::Error(const std::string& text) {

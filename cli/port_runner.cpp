@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "cli/stop_signal.h"
 #include "protocol/trace_file.h"
 
 namespace cli {
@@ -26,6 +27,7 @@ int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
         return portProblem ? kExitPort : kExitNoAnswer;
     }
     if (!session.Connect()) {
+        if (StopRequested()) return kExitNoAnswer;
         const auto failure = session.HandshakeFailure();
         if (failure && failure->failure == protocol::ExchangeFailure::LineBusy) {
             console.Error(port + ": " + protocol::DescribeFailure(*failure) +
