@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <mutex>
 #include <string>
 
@@ -16,6 +17,10 @@ public:
     explicit TraceLog(const std::string& path);
 
     const std::string& error() const { return m_file.Error(); }
+    // Why writing stopped, once it did; the exchanges go on regardless.
+    std::string WriteError() const { return m_file.WriteError(); }
+    // Waits for what is queued to reach the file (at the end of a command).
+    void Drain() { m_file.Drain(std::chrono::seconds(2)); }
     void SetNamePorts(bool name) { m_namePorts = name; }
     void Write(const std::string& port, const protocol::TrafficEntry& entry);
 

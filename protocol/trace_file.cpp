@@ -1,8 +1,5 @@
 #include "protocol/trace_file.h"
 
-#include <cerrno>
-#include <cstring>
-
 namespace protocol {
 
 std::string HexText(const std::vector<std::uint8_t>& bytes) {
@@ -47,22 +44,92 @@ std::string TraceLine(const TrafficEntry& entry) {
     return line;
 }
 
-CTraceFile::CTraceFile(const std::string& path) {
-    m_file = std::fopen(path.c_str(), "a");
-    if (m_file == nullptr) {
-        m_error = "cannot write the trace file " + path + ": " + std::strerror(errno);
+CTraceFile::CTraceFile(const std::string& path) : m_path(path) {
+    std::string reason;
+    m_output = CTraceOutput::Open(path, reason);
+    if (!m_output) {
+        m_error = "cannot write the trace file " + path + ": " + reason;
+        return;
     }
+    m_thread = std::thread([this] { Run(); });
 }
 
 CTraceFile::~CTraceFile() {
-    if (m_file != nullptr) std::fclose(m_file);
+    if (!m_thread.joinable()) return;
+    Drain(std::chrono::seconds(2));
+    m_stopping.store(true);
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+std::string CTraceFile::WriteError() const {
+    std::lock_guard lock(m_mutex);
+    return m_writeError;
+}
+
+std::uint64_t CTraceFile::Dropped() const {
+    std::lock_guard lock(m_mutex);
+    return m_droppedTotal;
 }
 
 void CTraceFile::Write(const TrafficEntry& entry) {
-    if (m_file == nullptr) return;
-    const std::string line = TraceLine(entry) + "\n";
-    std::fwrite(line.data(), 1, line.size(), m_file);
-    std::fflush(m_file);
+    if (!m_output) return;
+    std::string line = TraceLine(entry) + "\n";
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_writeError.empty()) return;
+        // Room for this line and, after drops, the line that counts them.
+        if (m_lines.size() + (m_dropped > 0 ? 2 : 1) > kQueueLines) {
+            ++m_dropped;
+            ++m_droppedTotal;
+            return;
+        }
+        if (m_dropped > 0) {
+            TrafficEntry note;
+            note.wallClock = entry.wallClock;
+            note.sinceConnection = entry.sinceConnection;
+            note.meaning = std::to_string(m_dropped) +
+                           " trace entries dropped: the trace file was not taking them";
+            m_lines.push_back(TraceLine(note) + "\n");
+            m_dropped = 0;
+        }
+        m_lines.push_back(std::move(line));
+    }
+    m_changed.notify_all();
+}
+
+bool CTraceFile::Drain(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] {
+        return (m_lines.empty() && !m_writing) || !m_writeError.empty() || !m_thread.joinable();
+    });
+}
+
+void CTraceFile::Run() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return !m_lines.empty() || m_stopping.load(); });
+        if (m_lines.empty() || m_stopping.load()) return;
+        std::string text;
+        // Whatever is queued goes out in one write.
+        while (!m_lines.empty() && text.size() < 65536) {
+            text += m_lines.front();
+            m_lines.pop_front();
+        }
+        m_writing = true;
+        lock.unlock();
+        std::string reason;
+        const bool written = m_output->Write(text, m_stopping, reason);
+        lock.lock();
+        m_writing = false;
+        if (!written) {
+            m_writeError =
+                "cannot write the trace file " + m_path + ": " + reason + "; the trace stops here";
+            m_lines.clear();
+        }
+        m_changed.notify_all();
+        if (!written) return;
+    }
 }
 
 }  // namespace protocol

@@ -1,8 +1,12 @@
 #include "protocol/traffic_record.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "protocol/trace_file.h"
 
@@ -109,6 +113,50 @@ TEST(TrafficMeaning, RequestsAndValuesInTheWindowsWords) {
         {15, 1234, "12.34 \u00B0C"}, {16, 0xFFCE, "-50 \u00B0C"}, {18, 2, "25"}, {22, 4000, "4000"},
     };
     for (const Case& c : cases) EXPECT_EQ(meaning.Value(c.reg, c.word), c.shown) << c.reg;
+}
+
+// A reader that stops reading costs lines, never time: they are dropped and
+// counted, and one line says how many once the reader catches up.
+TEST(TraceFile, AStalledReaderLosesCountedLinesAndHoldsNothingUp) {
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const std::string path = "/proc/self/fd/" + std::to_string(pipeEnds[1]);
+    {
+        CTraceFile trace(path);
+        ASSERT_EQ(trace.Error(), "");
+        TrafficEntry entry;
+        entry.meaning = std::string(200, 'x');
+        const std::size_t written = 3 * CTraceFile::kQueueLines;
+        for (std::size_t i = 0; i < written; ++i) trace.Write(entry);  // returns at once
+        EXPECT_GT(trace.Dropped(), 0u);
+        // The reader catches up; the next entry comes after the count.
+        ::fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
+        std::string text;
+        char buffer[65536];
+        const auto readAll = [&] {
+            for (int idle = 0; idle < 50;) {
+                const ssize_t n = ::read(pipeEnds[0], buffer, sizeof buffer);
+                if (n > 0) {
+                    text.append(buffer, static_cast<std::size_t>(n));
+                    idle = 0;
+                } else {
+                    ++idle;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+            }
+        };
+        readAll();
+        entry.meaning = "after";
+        trace.Write(entry);
+        ASSERT_TRUE(trace.Drain(std::chrono::seconds(5)));
+        readAll();
+        const std::string dropped = std::to_string(trace.Dropped()) + " trace entries dropped";
+        EXPECT_NE(text.find(dropped), std::string::npos);
+        EXPECT_LT(text.find(dropped), text.find("| after"));
+        EXPECT_EQ(trace.WriteError(), "");
+    }
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
 }
 
 }  // namespace

@@ -322,7 +322,9 @@ void CConnectionPanel::GoOnline() {
 }
 
 void CConnectionPanel::ShowStatus() {
-    m_dlg.SetDlgItemText(IDC_STATUS, m_status.Text());
+    m_dlg.SetDlgItemText(IDC_STATUS, m_statusNote.isEmpty()
+                                         ? m_status.Text()
+                                         : m_status.Text() + u'\n' + m_statusNote);
 }
 
 void CConnectionPanel::SetLamp(int bitmapId) {

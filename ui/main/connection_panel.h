@@ -70,6 +70,12 @@ public:
     void PortLost();
     void SetLamp(int bitmapId);
 
+    // A problem the status line says below the link's state (the trace
+    // file that could not be written); empty: none.
+    void SetStatusNote(const QString& note) {
+        m_statusNote = note;
+        ShowStatus();
+    }
     bool Connected() const { return m_connected; }
     const CLinkStatus& Status() const { return m_status; }
     void ShowStatus();
@@ -112,5 +118,6 @@ private:
     bool m_closePending = false;
     QElapsedTimer m_closeWait;
     CLinkStatus m_status;
+    QString m_statusNote;
     int m_lamp = mainwnd::IDB_OFFLINE;  // the template shows the offline lamp
 };

@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTimer>
 
 #include "lang/language.h"
 #include "protocol/messages.h"
@@ -182,6 +183,18 @@ bool CCorvexaDlg::OnInitDialog() {
     m_connection.FillPortBox();
     if (m_options.portMonitor) m_connection.WatchPorts(m_options.portMonitor());
     m_connection.FillBaudBox(m_params.baudCode);
+    if (m_options.trace) {
+        // The trace is written on its own thread; a failure is said once, in
+        // the status line, and the exchanges go on.
+        auto* watch = new QTimer(this);
+        connect(watch, &QTimer::timeout, this, [this, watch] {
+            const std::string problem = m_options.trace->WriteError();
+            if (problem.empty()) return;
+            m_connection.SetStatusNote(QString::fromStdString(problem));
+            watch->stop();
+        });
+        watch->start(1000);
+    }
     m_parameters.FillBoxes();
     m_calibration.InitSpins();
     m_assistant.InstallControls();
