@@ -137,6 +137,10 @@ OpenDiagnosis DiagnoseOpenFailure(const std::string& port, int32_t errorNumber,
                         " $USER`, then log in again",
                     group};
         }
+        case ENOTTY:
+            return {OpenProblem::Other, path +
+                                            " is not a serial port (a terminal or console); "
+                                            "`corvexa-cli ports` lists the ports present"};
         case EBUSY: {
             const std::string pid = HolderPid(path);
             return {OpenProblem::Busy,

@@ -5,6 +5,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -76,6 +78,20 @@ const unix_sys::Calls kRealCalls{sysOpen,    sysClose,   sysRead,         sysWri
                                  sysGetAttr, sysSetAttr, sysSetLowLatency};
 
 unix_sys::Calls gCalls = kRealCalls;
+
+// The pty multiplexer, the console and the controlling terminal (major 5)
+// and the virtual consoles (major 4 below 64) take terminal settings like a
+// port, but opening one as a port hands out a new pty or writes to a screen.
+bool IsTerminalNotAPort(const std::string& path) {
+    // By name too: a container's console is often one of its ptys.
+    for (const char* name : {"/dev/console", "/dev/ptmx", "/dev/tty"})
+        if (path == name) return true;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    const unsigned major = ::major(st.st_rdev);
+    const unsigned minor = ::minor(st.st_rdev);
+    return (major == 5 && minor <= 2) || (major == 4 && minor < 64);
+}
 
 int64_t nowMs() {
     timespec ts{};
@@ -165,6 +181,9 @@ void Serial::SerialImpl::open() {
     }
 
     const std::string path = MakeDevicePath(m_port);
+    if (IsTerminalNotAPort(path)) {
+        SERIAL_THROW_OPEN(path + " is not a serial port", ENOTTY);
+    }
     // Non-blocking: every wait is a poll() with a deadline, never a
     // blocking read(), so close() on another thread can always end it.
     UniqueFd fd(gCalls.open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
