@@ -42,14 +42,16 @@ QString TimeText(protocol::WallClock::time_point time) {
 // A typed name or port must not turn into a formula when the CSV is opened
 // in a spreadsheet.
 QString PlainCell(const QString& text) {
-    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()))
+    if (!text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()))
         return QLatin1Char('\'') + text;
     return text;
 }
 
 QString CsvLine(const QStringList& fields) {
     QStringList quoted;
-    for (const QString& f : fields) quoted << CsvField(f);
+    // Every field quoted: a spreadsheet that splits at ';' or ',' then keeps
+    // each whole, and no text in it starts a formula cell of its own.
+    for (const QString& f : fields) quoted << CsvQuoted(f);
     return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
 }
 

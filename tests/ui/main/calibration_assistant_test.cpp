@@ -55,12 +55,12 @@ struct TwoWriteSession {
 TEST(CalibrationReport, CsvListsEveryRegisterAndBothWrites) {
     TwoWriteSession s;
     const QDateTime made = QDateTime::fromSecsSinceEpoch(1'796'000'600);
-    const CCalibrationReport report(s.session, s.asLeft, QStringLiteral("=Li, Wei"), made);
+    const CCalibrationReport report(s.session, s.asLeft, QStringLiteral("=Li; Wei, Bob"), made);
     const QString expected = QStringLiteral(
                                  "Calibration report\r\n"
                                  "Port,/dev/ttyUSB0\r\n"
                                  "Date and time,%1\r\n"
-                                 "Technician,\"'=Li, Wei\"\r\n"
+                                 "Technician,'=Li; Wei, Bob\r\n"
                                  "\r\n"
                                  "As found / As left\r\n"
                                  "Parameter,Register,As found,As left,Changed\r\n"
@@ -94,7 +94,17 @@ TEST(CalibrationReport, CsvListsEveryRegisterAndBothWrites) {
                                  .arg(made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                                       Local(kConnected + std::chrono::seconds(65)),
                                       Local(kConnected + std::chrono::seconds(130)));
-    EXPECT_EQ(expected.toStdString(), report.Csv().toStdString());
+    // Every field is quoted, so a spreadsheet splitting at ';' keeps each
+    // whole; taken off again, the fields are these.
+    const QString csv = report.Csv();
+    EXPECT_TRUE(csv.contains(QStringLiteral("\"Technician\",\"'=Li; Wei, Bob\"\r\n")));
+    QStringList lines = csv.split(QStringLiteral("\r\n"));
+    for (QString& line : lines) {
+        if (line.isEmpty()) continue;
+        EXPECT_TRUE(line.startsWith(u'"') && line.endsWith(u'"')) << line.toStdString();
+        line = line.mid(1, line.size() - 2).replace(QStringLiteral("\",\""), QStringLiteral(","));
+    }
+    EXPECT_EQ(expected.toStdString(), lines.join(QStringLiteral("\r\n")).toStdString());
 }
 
 TEST(CalibrationReport, SavesAPdfOfAtLeastOnePageWithTheCsvBesideIt) {

@@ -96,10 +96,19 @@ TEST(CalibrationWindow, TrimDialogSendsTheNewWordsToTheDevice) {
     EXPECT_EQ(session.Writes()[2].oldText, L"5847");
 }
 
+// The report's lines with each field's quotes taken off ("a","b" -> a,b);
+// fields that hold a quote, a comma or a line break do not occur here.
 QStringList CsvLines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    for (QString& line : lines) {
+        if (line.startsWith(QChar(0xFEFF))) line.remove(0, 1);
+        const bool quoted = line.isEmpty() || (line.startsWith(u'"') && line.endsWith(u'"'));
+        EXPECT_TRUE(quoted) << line.toStdString();
+        line = line.mid(1, line.size() - 2).replace(QStringLiteral("\",\""), QStringLiteral(","));
+    }
+    return lines;
 }
 
 TEST(CalibrationWindow, ReportListsTheSessionsWritesAsFoundAndAsLeft) {
