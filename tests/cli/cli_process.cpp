@@ -32,7 +32,10 @@ std::string Slurp(const std::string& path) {
 
 }  // namespace
 
-CliRun RunCli(const std::vector<std::string>& args) {
+namespace {
+
+CliRun Spawn(const char* program, std::vector<std::string> all,
+             const std::function<void(pid_t)>& whileRunning) {
     const std::string outPath = TempFile();
     const std::string errPath = TempFile();
     posix_spawn_file_actions_t actions;
@@ -43,15 +46,14 @@ CliRun RunCli(const std::vector<std::string>& args) {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_TRUNC,
                                      0);
 
-    std::vector<std::string> all{CORVEXA_CLI};
-    all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     CliRun run;
     pid_t pid = 0;
-    if (posix_spawn(&pid, CORVEXA_CLI, &actions, nullptr, argv.data(), environ) == 0) {
+    if (posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ) == 0) {
+        if (whileRunning) whileRunning(pid);
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0) {
         }
@@ -61,6 +63,19 @@ CliRun RunCli(const std::vector<std::string>& args) {
     run.out = Slurp(outPath);
     run.err = Slurp(errPath);
     return run;
+}
+
+}  // namespace
+
+CliRun RunCli(const std::vector<std::string>& args,
+              const std::function<void(pid_t)>& whileRunning) {
+    std::vector<std::string> all{CORVEXA_CLI};
+    all.insert(all.end(), args.begin(), args.end());
+    return Spawn(CORVEXA_CLI, all, whileRunning);
+}
+
+CliRun RunShell(const std::string& script) {
+    return Spawn("/bin/bash", {"bash", "-c", script, CORVEXA_CLI}, {});
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,8 +14,12 @@ struct CliRun {
     std::string err;
 };
 
-// Runs the built corvexa-cli with `args` and waits for it.
-CliRun RunCli(const std::vector<std::string>& args);
+// Runs the built corvexa-cli with `args` and waits for it; `whileRunning`
+// gets its process id first (to signal it).
+CliRun RunCli(const std::vector<std::string>& args,
+              const std::function<void(pid_t)>& whileRunning = {});
+// Runs `script` with bash -c, the built corvexa-cli as $0.
+CliRun RunShell(const std::string& script);
 
 // Lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);
