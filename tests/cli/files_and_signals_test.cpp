@@ -64,7 +64,12 @@ TEST(HostileFiles, RestoreRefusesWhatWriteWouldAndSaysWhy) {
     } cases[] = {
         {"format number", [](json& d) { d["format"] = 5; }, "", {"\"format\" should be a text"}},
         {"time number", [](json& d) { d["time"] = 5; }, "", {"\"time\" should be a text"}},
-        {"port array", [](json& d) { d["port"] = {1, 2}; }, "", {"\"port\" should be a text, not array"}},
+        {"port array",
+         [](json& d) {
+             d["port"] = {1, 2};
+         },
+         "",
+         {"\"port\" should be a text, not array"}},
         {"endless", nullptr, "/dev/zero", {"over 1 MiB"}},
         {"too big", nullptr, big, {"over 1 MiB"}},
         {"codes and limits",
@@ -89,7 +94,8 @@ TEST(HostileFiles, RestoreRefusesWhatWriteWouldAndSaysWhy) {
         sim->ClearFrames();
         const CliRun run = RunCli({"--port", sim->SlavePath(), "restore", path});
         EXPECT_EQ(run.status, 2) << run.err;
-        for (const char* words : c.says) EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
+        for (const char* words : c.says)
+            EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
         EXPECT_EQ(sim->FrameCount(), 0u);  // refused before the port was opened
     }
     // --force lets the inverted limits through, as it does for write.
@@ -117,7 +123,8 @@ TEST(HostileFiles, RestoreSaysWhatBecameOfEachRowWhenThePortIsLost) {
     const std::string file = TempPath("-lost.json");
     ASSERT_EQ(RunCli({"--port", sim->SlavePath(), "backup", file}).status, 0);
     for (auto [reg, word] : {std::pair{10, 3}, {15, 7}, {16, 65000}, {17, 120}})
-        ASSERT_TRUE(sim->SetRegister(static_cast<std::uint16_t>(reg), static_cast<std::uint16_t>(word)));
+        ASSERT_TRUE(
+            sim->SetRegister(static_cast<std::uint16_t>(reg), static_cast<std::uint16_t>(word)));
     const std::size_t before = sim->RequestsHandled();
     const CliRun run = RunCli({"--port", sim->SlavePath(), "--json", "restore", file}, [&](pid_t) {
         // Handshake, 14 reads and three writes answered: then the port goes.

@@ -18,8 +18,8 @@ constexpr char kSection[] = "AdapterEcho";
 bool Plain(const std::string& text, bool name) {
     if (name && text.empty()) return false;
     for (char c : text)
-        if (c == '\n' || c == '\r' || c == '\0' || (name && (c == '=' || c == '[' || c == ']' ||
-                                                            c == ';' || c == '#')))
+        if (c == '\n' || c == '\r' || c == '\0' ||
+            (name && (c == '=' || c == '[' || c == ']' || c == ';' || c == '#')))
             return false;
     if (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
                           text.back() == '\t' || text.front() == '"' || text.back() == '"'))

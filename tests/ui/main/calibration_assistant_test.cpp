@@ -125,8 +125,8 @@ TEST(CalibrationReport, SavesAPdfOfAtLeastOnePageWithTheCsvBesideIt) {
     QFile csv(CCalibrationReport::CsvPathFor(pdf));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_TRUE(
-        csv.readAll().startsWith("\xEF\xBB\xBF"
-                                 "Calibration report\r\n"));
+        csv.readAll().startsWith("\xEF\xBB\xBF\""
+                                 "Calibration report\"\r\n"));
 
     // A folder that is not there: refused with the reason, nothing left behind.
     const QString nowhere = dir.filePath(QStringLiteral("missing/report.pdf"));
