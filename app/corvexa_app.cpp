@@ -59,7 +59,10 @@ int CCorvexaApp::Run() {
     std::unique_ptr<corvexa::sim::SimulatedTransmitter> simulator;
     if (m_options.simulate) {
         try {
-            simulator = std::make_unique<corvexa::sim::SimulatedTransmitter>();
+            // Nobody reads its record here: a session may run for hours.
+            corvexa::sim::SimulatedTransmitter::Options simulated;
+            simulated.recorded = 0;
+            simulator = std::make_unique<corvexa::sim::SimulatedTransmitter>(simulated);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "corvexa: cannot start the simulated transmitter: %s\n", e.what());
             return 1;

@@ -87,10 +87,9 @@ public:
     bool PortLost() const { return m_portLost.load(); }
     // A refusal of the tool's own, on the trace with the traffic.
     void NoteRefused(const std::string& words) { m_record.NoteEvent(words, true); }
-    // Everything this session sent and received.
-    const protocol::CTrafficRecord& Traffic() const { return m_record; }
 
 private:
+    static constexpr std::size_t kTrafficKept = 16;
     protocol::ExchangeOutcome Exchange(const protocol::Frame& frame, protocol::ReplyKind expect,
                                        int attempts = 0);
     // Opens the port at `baud` with the window's line and time-outs.
@@ -101,7 +100,9 @@ private:
     const bool m_factory;
     TraceLog* const m_trace;
     const SessionLine m_line;
-    protocol::CTrafficRecord m_record;
+    // Only the trace reads what went over the line, entry by entry as it is
+    // recorded: a command that polls for hours keeps just the latest few.
+    protocol::CTrafficRecord m_record{kTrafficKept};
     ReadProgress m_progress;
 
     protocol::TransmitterEngine m_engine;

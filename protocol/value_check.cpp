@@ -73,12 +73,12 @@ CheckedValue CheckScaled(const std::wstring& text, std::uint16_t decimals) {
     std::wstring low = FixedText(0.0, precision);
     std::wstring high = FixedText(65535.0 / std::pow(10.0, decimals), precision);
     if (!IsDecimalNumber(text, false)) return InRange(ValueProblem::NotANumber, 0, low, high);
-    // The same arithmetic ScaledTextToWord does, stopped before the low 16 bits are taken.
-    const double typed = static_cast<double>(static_cast<float>(ParseDouble(text)));
-    const double scaled = std::trunc(typed * std::pow(10.0, decimals));
+    // Rounded to the nearest word, in double: narrowed to float and cut, as
+    // the old conversion did, "2.3" became 22 and read back as 2.2.
+    const double scaled = std::round(ParseDouble(text) * std::pow(10.0, decimals));
     if (!(scaled >= 0.0 && scaled <= 65535.0))
         return InRange(ValueProblem::OutOfRange, 0, low, high);
-    return InRange(ValueProblem::None, ScaledTextToWord(text, decimals), low, high);
+    return InRange(ValueProblem::None, static_cast<std::uint16_t>(scaled), low, high);
 }
 
 CheckedValue CheckInteger(const std::wstring& text, long low, long high) {

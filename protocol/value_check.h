@@ -10,7 +10,8 @@ namespace protocol {
 
 // A typed value is checked before anything goes on the line: the window and
 // the command-line tool refuse the same texts with the same words. A text that
-// passes is converted exactly as before (ScaledTextToWord, IntegerTextToWord).
+// passes is converted as IntegerTextToWord does, or for the scaled fields
+// rounded to the nearest word, so that it reads back as the value typed.
 enum class ValueProblem {
     None,
     NotANumber,   // not a number, or not a whole number where one is needed

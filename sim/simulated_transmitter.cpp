@@ -44,6 +44,7 @@ SimulatedTransmitter::SimulatedTransmitter(Options options)
       m_bank(options.seed),
       m_pacing(options.pacing),
       m_baud(options.baud),
+      m_recorded(options.recorded),
       m_trace(std::move(options.trace)),
       m_faults(std::move(options.faults)) {
     if (!m_wake.valid()) {
@@ -107,7 +108,7 @@ void SimulatedTransmitter::Handle(const protocol::Frame& request, Clock::time_po
         std::lock_guard lock(m_recordMutex);
         m_frames.push_back({request, arrived});
         ++m_frameCount;
-        if (m_frames.size() > kMaxRecorded) {
+        if (m_frames.size() > m_recorded) {
             m_frames.pop_front();
         }
         m_skipped = m_scanner.SkippedBytes();
@@ -190,7 +191,7 @@ void SimulatedTransmitter::Send(const std::vector<std::uint8_t>& reply, const Fa
     {
         std::lock_guard lock(m_recordMutex);
         m_replyEnds.push_back(m_lastWriteAt);
-        if (m_replyEnds.size() > kMaxRecorded) {
+        if (m_replyEnds.size() > m_recorded) {
             m_replyEnds.pop_front();
         }
     }

@@ -36,12 +36,17 @@ public:
     // 9600 baud, 8N1: ten bit times a byte.
     static constexpr std::chrono::nanoseconds kByteTime{10'000'000'000 / 9600};
 
+    static constexpr std::size_t kMaxRecorded = 100'000;
+
     struct Options {
         // The device's own rate: a program that set the line to another one
         // gets bytes that form no reply, as a receiver at the wrong rate does.
         int baud = 9600;
         bool pacing = true;
         bool wander = true;
+        // How many requests (and reply ends) the record keeps; a simulator
+        // that stands in for a device in a program needs none.
+        std::size_t recorded = kMaxRecorded;
         std::uint32_t seed = 20261207;
         FaultModes faults;
         // Called on the simulator's thread with every request taken in
@@ -87,9 +92,8 @@ public:
     void SetWander(bool on);
 
     // The requests received since start (or the last ClearFrames), answered
-    // or not, in order. Only the latest kMaxRecorded are kept, so a simulator
+    // or not, in order. Only the latest Options::recorded are kept, so a simulator
     // polled for days does not grow without bound; FrameCount counts them all.
-    static constexpr std::size_t kMaxRecorded = 100'000;
     std::vector<ReceivedFrame> Frames() const;
     std::size_t FrameCount() const;
     // True once at least n frames are on record; false after the time-out.
@@ -127,6 +131,7 @@ private:
     RegisterBank m_bank;
     std::atomic<bool> m_pacing;
     std::atomic<int> m_baud;
+    const std::size_t m_recorded;
     const decltype(Options::trace) m_trace;
 
     mutable std::mutex m_faultMutex;

@@ -7,7 +7,10 @@ namespace cli {
 
 std::shared_ptr<void> StartSimulator(std::string& path, std::string& error) {
     try {
-        auto simulator = std::make_shared<corvexa::sim::SimulatedTransmitter>();
+        // Nobody reads its record here: `sample` may poll it for hours.
+        corvexa::sim::SimulatedTransmitter::Options options;
+        options.recorded = 0;
+        auto simulator = std::make_shared<corvexa::sim::SimulatedTransmitter>(options);
         path = simulator->SlavePath();
         return simulator;
     } catch (const std::exception& e) {

@@ -26,7 +26,7 @@ TEST(CliParameters, TypedValuesBecomeWordsOrRefusals) {
         {"gain=code:8", 8, ""},
         {"gain=2", -1, "gain=2 refused: not in the list"},
         {"zero-offset=12.5", 125, ""},
-        {"zero-offset=2.3", 22, ""},
+        {"zero-offset=2.3", 23, ""},
         {"zero-offset=6553.5", 65535, ""},
         {"zero-offset=6553.6", -1,
          "zero-offset=6553.6 refused: out of range; it takes 0.0 to 6553.5"},

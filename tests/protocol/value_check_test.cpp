@@ -19,9 +19,11 @@ struct TypedCase {
 TEST(ValueCheck, TypedTextIsRefusedOrSentAsConverted) {
     using enum ValueProblem;
     const std::vector<TypedCase> cases = {
-        // Accepted texts keep the old conversion, float narrowing included.
+        // Accepted scaled texts are rounded to the nearest word, so they read
+        // back as typed (2.3 at one decimal place is 23, not 22).
         {OperationCode::WriteZeroOffset, L"12.5", 1, None, 125},
-        {OperationCode::WriteZeroOffset, L"2.3", 1, None, 22},
+        {OperationCode::WriteZeroOffset, L"2.3", 1, None, 23},
+        {OperationCode::WriteZeroOffset, L"2.85", 1, None, 29},
         {OperationCode::WriteZeroOffset, L" +3e1 ", 0, None, 30},
         {OperationCode::WriteZeroOffset, L"6553.5", 1, None, 65535},
         {OperationCode::WriteZeroOffset, L"6553.6", 1, OutOfRange, 0},

@@ -51,7 +51,7 @@ TEST_F(ParameterPanel, EachButtonWritesItsRegisterOrRefusesTheValueUnderItsName)
     } cases[] = {
         {IDC_LOWER, "-10", 0, 0, IDC_LOWER_SET, 16, 0xFFF6, "Lower Limit", nullptr},
         {IDC_UPPER, "32767", 0, 0, IDC_UPPER_SET, 17, 32767, "Upper Limit", nullptr},
-        {IDC_TEMP, "2.3", 0, 0, IDC_TEMP_SET, 19, 22, "Temp.Comp", nullptr},
+        {IDC_TEMP, "2.3", 0, 0, IDC_TEMP_SET, 19, 23, "Temp.Comp", nullptr},
         {0, "", IDC_SOURCE, 14, IDC_SOURCE_SET, 10, 14, "Signal Source", nullptr},
         {0, "", IDC_GAIN, 8, IDC_GAIN_SET, 18, 8, "Gain", nullptr},
         {IDC_FULL_OUT, "65535", 0, 0, IDC_FULL_OUT_SET, 23, 0xFFFF, "Full Output", nullptr},
