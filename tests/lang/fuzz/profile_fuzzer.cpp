@@ -3,6 +3,7 @@
 // language choice kept in the same file. Input: content, then NUL, name,
 // NUL, value.
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -21,8 +22,10 @@ bool Plain(const std::string& text, bool name) {
         if (c == '\n' || c == '\r' || c == '\0' ||
             (name && (c == '=' || c == '[' || c == ']' || c == ';' || c == '#')))
             return false;
-    if (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
-                          text.back() == '\t' || text.front() == '"' || text.back() == '"'))
+    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    const auto quote = [](char c) { return c == '"' || c == '\''; };
+    if (!text.empty() &&
+        (blank(text.front()) || blank(text.back()) || quote(text.front()) || quote(text.back())))
         return false;
     return true;
 }
@@ -36,6 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t second = input.find('\0', first + 1);
     if (second == std::string::npos) return 0;
     const std::string content = input.substr(0, first);
+    // Lines end in LF or CR LF; a lone CR (old Mac files) is not a line end
+    // here, so what such a file holds is out of this check.
+    for (std::size_t i = 0; i < content.size(); ++i)
+        if (content[i] == '\r' && (i + 1 == content.size() || content[i + 1] != '\n')) return 0;
     const std::string name = input.substr(first + 1, second - first - 1);
     const std::string value = input.substr(second + 1);
     using corvexa::lang::FindProfileValue;
