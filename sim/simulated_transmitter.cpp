@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "protocol/line_doctor.h"
 #include "sim/reply_builder.h"
 
 namespace corvexa::sim {
@@ -373,9 +374,7 @@ void SimulatedTransmitter::SetBaud(int baud) {
     if (baud <= 0) return;
     m_baud.store(baud);
     // The baud-rate register says the rate the device talks at.
-    constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200};
-    for (std::uint16_t code = 0; code < std::size(kRates); ++code)
-        if (kRates[code] == baud) m_bank.Set(13, code);
+    if (const auto code = protocol::CodeOfBaud(baud)) m_bank.Set(13, *code);
 }
 
 std::chrono::nanoseconds SimulatedTransmitter::ByteTime() const {
