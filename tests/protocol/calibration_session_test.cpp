@@ -10,6 +10,7 @@ TEST(CalibrationSession, WritesCompleteInOrderAndTheComparisonMarksChanges) {
     found[kZeroOffsetIndex] = 300;
     found[kZeroOutputIndex] = 6000;
     found[kFullOutputIndex] = 30000;
+    found[kFullSampleIndex] = 9000;
     CalibrationSession session;
     const WallClock::time_point t0{std::chrono::seconds(1'800'000'000)};
     session.BeginWrite(t0, OperationCode::WriteZeroOutput, L"0", L"1");  // forgotten by Start
@@ -30,11 +31,13 @@ TEST(CalibrationSession, WritesCompleteInOrderAndTheComparisonMarksChanges) {
     RegisterWords left = found;
     left[kZeroOutputIndex] = 5847;
     left[kFullOutputIndex].reset();  // could not be read back
+    left[kFullSampleIndex] = 9004;   // the live input drifted: nobody wrote it
     const auto rows = session.Compare(left);
     ASSERT_EQ(static_cast<std::size_t>(kRegisterCount), rows.size());
     EXPECT_EQ(ParameterChange::Same, rows[kZeroOffsetIndex].change);
     EXPECT_EQ(ParameterChange::Changed, rows[kZeroOutputIndex].change);
     EXPECT_EQ(ParameterChange::Unknown, rows[kFullOutputIndex].change);
+    EXPECT_EQ(ParameterChange::Same, rows[kFullSampleIndex].change);
     EXPECT_EQ(ParameterChange::Unknown, rows[kGainIndex].change);  // read on neither side
 }
 
