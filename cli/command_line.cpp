@@ -14,7 +14,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         "ports, talking to them as the Corvexa window does.\n"
         "Exit status: 0 done, 2 bad command line or a refused value (nothing sent), "
         "3 a port could not be opened, 4 the device did not answer, 5 a write was "
-        "not confirmed, 6 the device refused a request; after Ctrl-C, SIGTERM or a closed "
+        "not confirmed, 6 the device refused a request, 7 a verification found a point out "
+        "of tolerance; after Ctrl-C, SIGTERM or a closed "
         "output pipe the exchange on the line finishes and LinkEnd goes out, then 130, 143 "
         "or 141.",
         "corvexa-cli"};
@@ -37,6 +38,12 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
                    "a two-wire RS-485 adapter that gives back what it sends: auto (default: "
                    "found on the connect request), on (always take our first copy off), off")
         ->check(CLI::IsMember({"auto", "on", "off"}));
+    app.add_option("--tag", line.tag,
+                   "the unit's tag (the device holds no identity: it is typed or scanned); "
+                   "with --tag or --serial the session is kept in a journal under the data folder");
+    app.add_option("--serial", line.serial, "the unit's serial number");
+    app.add_option("--model", line.model, "the unit's model");
+    app.add_option("--technician", line.technician, "who works on the unit");
     app.add_flag("--simulate", line.simulate,
                  "also use the built-in simulated transmitter as a port");
 
@@ -75,6 +82,21 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     trim->add_option("--signal", line.signal, "4-20mA (default) or 0-10V")
         ->check(CLI::IsMember({"4-20mA", "0-10V"}));
     trim->add_flag("--dry-run", line.dryRun, "show the new words and write nothing");
+
+    auto* verify = app.add_subcommand(
+        "verify",
+        "check the output at test points of the configured range: for each point apply the "
+        "input and give the meter's reading (asked on a terminal; from a pipe one line per "
+        "point, \"applied,measured\" or the measured value alone); expected output "
+        "4 + 16 (x - L)/(U - L) mA or 10 (x - L)/(U - L) V, error in % of the output's span");
+    verify->add_option("--points", line.points,
+                       "test points in % of the range, 3 to 11, in the order applied "
+                       "(default 0,25,50,75,100; e.g. 0,50,100,50,0 for hysteresis)");
+    verify->add_option("--output", line.output, "4-20mA (default) or 0-10V");
+    verify->add_option("--tolerance", line.tolerance,
+                       "largest error that passes, in % of span (default 0.25)");
+    verify->add_option("--stage", line.stage, "as-found (default, before any change) or as-left")
+        ->check(CLI::IsMember({"as-found", "as-left"}));
 
     auto* backup =
         app.add_subcommand("backup",

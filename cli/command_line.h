@@ -15,17 +15,22 @@ struct CommandLine {
     int baud = 9600;
     std::string echo = "auto";  // auto, on, off
 
-    std::string command;                   // ports, read, write, sample, trim, backup, restore
-    std::vector<std::string> assignments;  // write
-    bool force = false;                    // write
-    std::string which;                     // sample: zero or full
-    int count = 10;                        // sample
-    std::string file;                      // backup, restore
-    bool withCalibration = false;          // restore
-    bool dryRun = false;                   // restore, trim
-    std::string zeroMeasured;              // trim
-    std::string fullMeasured;              // trim
-    std::string signal = "4-20mA";         // trim
+    std::string command;                    // ports, read, write, sample, trim, backup, restore
+    std::vector<std::string> assignments;   // write
+    bool force = false;                     // write
+    std::string which;                      // sample: zero or full
+    int count = 10;                         // sample
+    std::string file;                       // backup, restore
+    bool withCalibration = false;           // restore
+    bool dryRun = false;                    // restore, trim
+    std::string zeroMeasured;               // trim
+    std::string fullMeasured;               // trim
+    std::string signal = "4-20mA";          // trim
+    std::string points = "0,25,50,75,100";  // verify
+    std::string output = "4-20mA";          // verify
+    std::string tolerance = "0.25";         // verify
+    std::string stage = "as-found";         // verify
+    std::string tag, serial, model, technician;
 };
 
 // Fills `line` from the arguments. Returns the exit status when the

@@ -19,6 +19,13 @@ struct TrimOptions {
     bool dryRun = false;
 };
 int RunTrim(const RunSettings& settings, const TrimOptions& options);
+struct VerifyOptions {
+    std::string points = "0,25,50,75,100";  // % of the range
+    std::string output = "4-20mA";
+    std::string tolerance = "0.25";  // % of the output's span
+    std::string stage = "as-found";
+};
+int RunVerify(const RunSettings& settings, const VerifyOptions& options);
 int RunBackup(const RunSettings& settings, const std::string& file);
 // Every word of the file passes the checks `write` makes, or nothing is sent.
 int RunRestore(const RunSettings& settings, const std::string& file, bool withCalibration,

@@ -21,6 +21,13 @@ void Console::Print(const std::string& text) {
     }
 }
 
+void Console::Prompt(const std::string& text) {
+    std::lock_guard lock(m_mutex);
+    EraseProgressLine();
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+}
+
 void Console::Error(const std::string& text) {
     std::lock_guard lock(m_mutex);
     EraseProgressLine();

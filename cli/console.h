@@ -14,6 +14,8 @@ public:
 
     // One result: a line (or an aligned block of lines) on stdout.
     void Print(const std::string& text);
+    // A question on stderr, the answer typed on the same line.
+    void Prompt(const std::string& text);
     // "corvexa-cli: <text>" on stderr, one line.
     void Error(const std::string& text);
     // The progress of one port ("reg 15, 6 of 14"); shown only on a terminal.

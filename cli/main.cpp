@@ -28,6 +28,8 @@ int RunCommand(const cli::CommandLine& line, cli::RunSettings& settings, cli::Co
     if (line.command == "read") return RunRead(settings);
     if (line.command == "write") return RunWrite(settings, line.assignments, line.force);
     if (line.command == "sample") return RunSample(settings, line.which, line.count);
+    if (line.command == "verify")
+        return RunVerify(settings, {line.points, line.output, line.tolerance, line.stage});
     // Backups hold and restores compare all of registers 10..23; the output
     // words the trim starts from are registers 22 and 23.
     settings.factory = true;
@@ -78,6 +80,8 @@ int main(int argc, char** argv) {
                                               : protocol::EchoMode::Auto;
     settings.trace = trace.get();
     settings.console = &console;
+    settings.context = {
+        {line.tag, line.serial, line.model}, line.technician, "Corvexa " CORVEXA_VERSION};
 
     const int status = RunCommand(line, settings, console, ports, simulated);
     if (trace) {

@@ -6,17 +6,19 @@
 
 #include "cli/console.h"
 #include "cli/device_session.h"
+#include "protocol/calibration_session.h"
 
 namespace cli {
 
 // Exit status of the program.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitUsage = 2,         // bad command line or a refused value; nothing was sent
-    kExitPort = 3,          // a port could not be opened
-    kExitNoAnswer = 4,      // the device did not answer
-    kExitNotConfirmed = 5,  // a write was not confirmed
-    kExitRefused = 6,       // the device refused a request (a Modbus exception)
+    kExitUsage = 2,           // bad command line or a refused value; nothing was sent
+    kExitPort = 3,            // a port could not be opened
+    kExitNoAnswer = 4,        // the device did not answer
+    kExitNotConfirmed = 5,    // a write was not confirmed
+    kExitRefused = 6,         // the device refused a request (a Modbus exception)
+    kExitOutOfTolerance = 7,  // a verification point lay outside the tolerance
 };
 
 struct RunSettings {
@@ -24,6 +26,8 @@ struct RunSettings {
     bool factory = false;
     bool json = false;
     SessionLine line{};
+    // Who works on which unit, for the session's record.
+    protocol::SessionContext context{};
     TraceLog* trace = nullptr;
     Console* console = nullptr;
 };
