@@ -120,13 +120,13 @@ int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
     const auto tolerance = protocol::ParseReading(FromUtf8(options.tolerance));
     const auto stage = protocol::ParseStageName(options.stage);
     if (!signal || !percents || !tolerance || !stage) {
-        console.Error(!signal      ? "--output " + options.output + " refused: it takes 4-20mA or 0-10V"
-                      : !percents  ? "--points " + options.points +
-                                        " refused: give percentages of the range separated by commas, "
-                                        "e.g. 0,25,50,75,100"
-                      : !tolerance ? "--tolerance " + options.tolerance + " refused: not a number"
-                                   : "--stage " + options.stage +
-                                         " refused: it takes as-found or as-left");
+        console.Error(
+            !signal     ? "--output " + options.output + " refused: it takes 4-20mA or 0-10V"
+            : !percents ? "--points " + options.points +
+                              " refused: give percentages of the range separated by commas, "
+                              "e.g. 0,25,50,75,100"
+            : !tolerance ? "--tolerance " + options.tolerance + " refused: not a number"
+                         : "--stage " + options.stage + " refused: it takes as-found or as-left");
         return kExitUsage;
     }
     plan.output = *signal;
@@ -155,7 +155,8 @@ int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
         }
         plan.lower = protocol::ExactNumber(protocol::kLowerLimitIndex, *lower, 0);
         plan.upper = protocol::ExactNumber(protocol::kUpperLimitIndex, *upper, 0);
-        if (const auto problem = protocol::CheckPlan(plan); problem != protocol::PlanProblem::None) {
+        if (const auto problem = protocol::CheckPlan(plan);
+            problem != protocol::PlanProblem::None) {
             console.Error(session.Port() + ": verification refused: " +
                           ToUtf8(protocol::DescribePlanProblem(problem)));
             return kExitUsage;
@@ -194,11 +195,13 @@ int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
             }
             const auto point = ParsePointLine(line, nominal);
             if (!point) {
-                console.Error("\"" + line + "\" is not a reading: type a number, or applied,measured");
+                console.Error("\"" + line +
+                              "\" is not a reading: type a number, or applied,measured");
                 if (asking) continue;
                 break;
             }
-            run.points.push_back(protocol::EvaluatePoint(plan, percent, point->first, point->second));
+            run.points.push_back(
+                protocol::EvaluatePoint(plan, percent, point->first, point->second));
             ++i;
         }
         record.RecordVerification(run);

@@ -33,28 +33,29 @@ bool ValidDate(std::string_view date) {
 
 bool ReferenceExpired(const ReferenceInstrument& reference, std::string_view today) {
     // Dates in this form order as text.
-    return !ValidDate(reference.calibratedUntil) || std::string_view(reference.calibratedUntil) < today;
+    return !ValidDate(reference.calibratedUntil) ||
+           std::string_view(reference.calibratedUntil) < today;
 }
 
 namespace {
 
-std::string WithoutTabs(std::string text) {
-    std::replace(text.begin(), text.end(), '\t', ' ');
+std::string WithoutBars(std::string text) {
+    std::replace(text.begin(), text.end(), '|', '/');
     return text;
 }
 
 }  // namespace
 
 std::string EncodeReference(const ReferenceInstrument& r) {
-    return WithoutTabs(r.name) + '\t' + WithoutTabs(r.model) + '\t' + WithoutTabs(r.serial) +
-           '\t' + WithoutTabs(r.calibratedUntil) + '\t' + ReferenceKindName(r.kind);
+    return WithoutBars(r.name) + "|" + WithoutBars(r.model) + "|" + WithoutBars(r.serial) + '|' +
+           WithoutBars(r.calibratedUntil) + "|" + ReferenceKindName(r.kind);
 }
 
 std::optional<ReferenceInstrument> DecodeReference(std::string_view text) {
     std::vector<std::string> fields;
     std::size_t start = 0;
     for (;;) {
-        const std::size_t tab = text.find('\t', start);
+        const std::size_t tab = text.find('|', start);
         fields.emplace_back(text.substr(start, tab - start));
         if (tab == std::string_view::npos) break;
         start = tab + 1;

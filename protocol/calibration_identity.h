@@ -42,8 +42,8 @@ bool ValidDate(std::string_view date);
 // later. A date that is not valid counts as expired: nobody can show it holds.
 bool ReferenceExpired(const ReferenceInstrument& reference, std::string_view today);
 
-// One settings value per instrument: the five fields separated by tabs
-// (a tab typed into a field becomes a blank). Nothing for a value that is
+// One settings value per instrument: the five fields separated by '|' (a
+// '|' typed into a field becomes '/'). Nothing for a value that is
 // not five fields with a known kind.
 std::string EncodeReference(const ReferenceInstrument& reference);
 std::optional<ReferenceInstrument> DecodeReference(std::string_view text);

@@ -53,7 +53,8 @@ ReferenceInstrument ReferenceOf(const Json& json) {
 Json RunJson(const VerificationRun& run) {
     Json points = Json::array();
     for (const PointResult& p : run.points)
-        points.push_back({{"percent", p.percent}, {"applied", p.applied}, {"measured", p.measured}});
+        points.push_back(
+            {{"percent", p.percent}, {"applied", p.applied}, {"measured", p.measured}});
     return Json{{"stage", StageName(run.stage)},
                 {"lower", run.plan.lower},
                 {"upper", run.plan.upper},
@@ -65,7 +66,8 @@ Json RunJson(const VerificationRun& run) {
 
 VerificationRun RunOf(const Json& json) {
     VerificationRun run;
-    run.stage = ParseStageName(json.at("stage").get<std::string>()).value_or(VerificationStage::AsFound);
+    run.stage =
+        ParseStageName(json.at("stage").get<std::string>()).value_or(VerificationStage::AsFound);
     run.plan.lower = json.at("lower").get<double>();
     run.plan.upper = json.at("upper").get<double>();
     run.plan.output = ParseSignalName(json.at("output").get<std::string>())
@@ -101,14 +103,10 @@ StabilityVerdict VerdictOf(const Json& json) {
 }
 
 Json TrimJson(const TrimRequest& q, const TrimResult& r) {
-    return Json{{"signal", SignalName(q.signal)},
-                {"zero-word", q.zeroWord},
-                {"full-word", q.fullWord},
-                {"measured-zero", q.measuredZero},
-                {"measured-full", q.measuredFull},
-                {"problem", static_cast<int>(r.problem)},
-                {"new-zero-word", r.newZeroWord},
-                {"new-full-word", r.newFullWord}};
+    return Json{{"signal", SignalName(q.signal)},  {"zero-word", q.zeroWord},
+                {"full-word", q.fullWord},         {"measured-zero", q.measuredZero},
+                {"measured-full", q.measuredFull}, {"problem", static_cast<int>(r.problem)},
+                {"new-zero-word", r.newZeroWord},  {"new-full-word", r.newFullWord}};
 }
 
 void TrimOf(const Json& json, TrimRequest& q, TrimResult& r) {

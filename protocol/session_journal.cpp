@@ -97,7 +97,8 @@ void Replay(CalibrationSession& s, const Json& e) {
         const auto code = static_cast<OperationCode>(e.at("code").get<int>());
         if (code != OperationCode::WriteZeroSample && code != OperationCode::WriteFullSample)
             throw Json::other_error::create(501, "sample code", &e);
-        s.RecordSample(time, code, e.at("word").get<std::uint16_t>(), events::VerdictOf(e.at("verdict")));
+        s.RecordSample(time, code, e.at("word").get<std::uint16_t>(),
+                       events::VerdictOf(e.at("verdict")));
     } else if (name == "trim") {
         TrimRequest request;
         TrimResult result;
@@ -140,6 +141,19 @@ std::optional<JournalContent> ReadJournal(const fs::path& path) {
     }
     if (!content.session.Started()) return std::nullopt;
     return content;
+}
+
+void CloseJournal(const fs::path& path, const std::optional<CertificateRecord>& certificate) {
+    const auto journal = SessionJournal::Open(path, nullptr);
+    if (!journal) return;
+    const auto now = WallClock::now();
+    if (certificate) {
+        Json e = events::Head("certificate", now);
+        e["number"] = certificate->number;
+        e["file"] = certificate->file;
+        journal->Append(e.dump());
+    }
+    journal->Append(events::Head("end", now).dump());
 }
 
 std::vector<fs::path> UnfinishedJournals(const fs::path& folder, const DeviceIdentity& device) {

@@ -52,6 +52,11 @@ struct JournalContent {
 };
 std::optional<JournalContent> ReadJournal(const std::filesystem::path& path);
 
+// Ends the session a journal holds (with the certificate made from it,
+// if any), so that it is not offered again.
+void CloseJournal(const std::filesystem::path& path,
+                  const std::optional<CertificateRecord>& certificate);
+
 // The journals in `folder` of sessions of `device` (same tag and serial)
 // that never finished, newest first.
 std::vector<std::filesystem::path> UnfinishedJournals(const std::filesystem::path& folder,

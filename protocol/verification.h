@@ -32,11 +32,11 @@ inline constexpr double kDefaultTolerancePercent = 0.25;
 
 enum class PlanProblem {
     None,
-    ZeroSpan,        // lower and upper limit equal: no output slope
-    TooFewPoints,    // fewer than 3
-    TooManyPoints,   // more than 11
-    PointOutOfRange, // a point outside 0..100 %
-    BadTolerance,    // not above 0, or above 100 % of span
+    ZeroSpan,         // lower and upper limit equal: no output slope
+    TooFewPoints,     // fewer than 3
+    TooManyPoints,    // more than 11
+    PointOutOfRange,  // a point outside 0..100 %
+    BadTolerance,     // not above 0, or above 100 % of span
 };
 PlanProblem CheckPlan(const VerificationPlan& plan);
 // English words for a refusal; empty for None.

@@ -225,9 +225,80 @@ constexpr const wchar_t* kLinkStrings[] = {
 
 static_assert(std::size(kLinkStrings) == kLastLinkString - kFirstLinkString + 1);
 
+// Index = id - 290: identity, verification and the certificate.
+constexpr const wchar_t* kCertificateStrings[] = {
+    L"Tag",  // 290
+    L"Serial No.",
+    L"Model",
+    L"Technician",
+    L"The transmitter holds no identity: type or scan its tag, serial number and model. Enter "
+    L"moves to the next field.",
+    L"Verify\u2026",  // 295
+    L"Verification",
+    L"Stage",
+    L"As found (before any change)",
+    L"As left (after the adjustment)",
+    L"Output",  // 300
+    L"Tolerance (% of span)",
+    L"Test points (% of range)",
+    L"New run",
+    L"Record",
+    L"Point",  // 305
+    L"Applied",
+    L"Expected",
+    L"Measured",
+    L"Error (% of span)",
+    L"PASS",  // 310
+    L"FAIL",
+    L"Reference instruments",
+    L"Used",
+    L"Name",
+    L"Calibrated until",  // 315
+    L"Kind",
+    L"Output meter",
+    L"Input source",
+    L"Add",
+    L"Remove",  // 320
+    L"past its calibration date",
+    L"These reference instruments are past their calibration date: %1. The certificate will mark "
+    L"them.",
+    L"The lower and upper limit are equal, so the range has no span.",
+    L"Give 3 to 11 test points between 0 and 100, separated by commas.",
+    L"The tolerance is a number above 0 and at most 100.",  // 325
+    L"Recorded: %1, %2.",
+    L"In progress",
+    L"Calibration Certificate",
+    L"Certificate No.",
+    L"Software",  // 330
+    L"Device",
+    L"Range",
+    L"As-found verification",
+    L"As-left verification",
+    L"Not done",  // 335
+    L"Tolerance \u00B1%1 % of span, %2 output; result: %3",
+    L"Signatures",
+    L"Reviewer",
+    L"Signature and date",
+    L"Appendix: register words",  // 340
+    L"An unfinished session of %1 from %2 was found in the journal. Make its certificate now?",
+    L"This session changed the transmitter and has no certificate yet. Close anyway?",
+    L"The session journal cannot be written: %1",
+    L"Type the applied value and what the meter reads for each point.",
+    L"Measure every point before recording.",  // 345
+    L"Output",
+    L"Write the date as YYYY-MM-DD.",
+    L"Changes made in this session",
+    L"(from the journal of an unfinished session)",
+};
+
+static_assert(std::size(kCertificateStrings) ==
+              kLastCertificateString - kFirstCertificateString + 1);
+
 }  // namespace
 
 const wchar_t* LoadBuiltinString(int id) {
+    if (id >= kFirstCertificateString && id <= kLastCertificateString)
+        return kCertificateStrings[id - kFirstCertificateString];
     if (id >= kFirstLinkString && id <= kLastLinkString) return kLinkStrings[id - kFirstLinkString];
     if (id >= kFirstTrafficString && id <= kLastTrafficString)
         return kTrafficStrings[id - kFirstTrafficString];

@@ -1,6 +1,7 @@
 #pragma once
 
-// The program's own numbered texts (101-169, 170-228, 230-234, 240-256, 260-282). They are the last
+// The program's own numbered texts (101-169, 170-228, 230-234, 240-256, 260-282,
+// 290-349). They are the last
 // resort of every text lookup, so each id a window asks for must exist here.
 namespace corvexa::res {
 
@@ -22,5 +23,8 @@ inline constexpr int kLastTrafficString = 256;
 // and what the line did when the device did not answer.
 inline constexpr int kFirstLinkString = 260;
 inline constexpr int kLastLinkString = 282;
+// The unit's identity, the verification at test points and the certificate.
+inline constexpr int kFirstCertificateString = 290;
+inline constexpr int kLastCertificateString = 349;
 
 }  // namespace corvexa::res

@@ -25,7 +25,8 @@ TEST(CorvexaCliVerify, ReadingsFromStandardInputPassOrFailWithTheirNumbers) {
         int status;
         const char* shown;  // in the text output, or a JSON member that must hold
     } cases[] = {
-        {"pass", "4.02\\n0,8\\n12\\n16.01\\n20\\n", "", 0, "as-found: PASS (largest error 0.125 % of span)"},
+        {"pass", "4.02\\n0,8\\n12\\n16.01\\n20\\n", "", 0,
+         "as-found: PASS (largest error 0.125 % of span)"},
         {"fail", "4.02\\n8.05\\n12\\n16\\n20\\n", "", 7, "8.05      0.313            FAIL"},
         {"json fail", "0\\n2.5\\n5.03\\n7.5\\n10\\n", "--json verify --output 0-10V", 7,
          "\"error_percent_of_span\":0.3,\"pass\":false"},
@@ -36,7 +37,8 @@ TEST(CorvexaCliVerify, ReadingsFromStandardInputPassOrFailWithTheirNumbers) {
         {"not a reading", "4\\nabc\\n", "", 2, "\"abc\" is not a reading"},
         {"two points", "", "verify --points 0,100", 2, "at least 3 test points"},
     };
-    const fs::path data = fs::temp_directory_path() / ("corvexa-verify-" + std::to_string(::getpid()));
+    const fs::path data =
+        fs::temp_directory_path() / ("corvexa-verify-" + std::to_string(::getpid()));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(data);
@@ -46,9 +48,10 @@ TEST(CorvexaCliVerify, ReadingsFromStandardInputPassOrFailWithTheirNumbers) {
         sim.SetRegister(16, 0xFFCE);
         sim.SetRegister(17, 150);
         const std::string command = *c.options ? c.options : "verify";
-        const CliRun run = RunShell("printf '" + std::string(c.input) + "' | XDG_DATA_HOME=" +
-                                    data.string() + " \"$0\" --port " + sim.SlavePath() +
-                                    " --tag TT-101 --serial SN7 --technician Lena " + command);
+        const CliRun run =
+            RunShell("printf '" + std::string(c.input) + "' | XDG_DATA_HOME=" + data.string() +
+                     " \"$0\" --port " + sim.SlavePath() +
+                     " --tag TT-101 --serial SN7 --technician Lena " + command);
         EXPECT_EQ(c.status, run.status) << run.out << run.err;
         EXPECT_NE(std::string::npos, (run.out + run.err).find(c.shown)) << run.out << run.err;
         if (std::string(c.name) == "two points") {

@@ -25,6 +25,9 @@ std::vector<std::pair<std::wstring, int>> RequestedTexts() {
         out.emplace_back(L"Main", id);
     for (int id = corvexa::res::kFirstLinkString; id <= corvexa::res::kLastLinkString; ++id)
         out.emplace_back(L"Main", id);
+    for (int id = corvexa::res::kFirstCertificateString; id <= corvexa::res::kLastCertificateString;
+         ++id)
+        out.emplace_back(L"Main", id);
     for (int id : {102, 103, 104}) out.emplace_back(L"Login", id);
     return out;
 }

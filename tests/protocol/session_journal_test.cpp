@@ -18,10 +18,10 @@ namespace fs = std::filesystem;
 const WallClock::time_point kStart{std::chrono::seconds(1'800'000'000)};
 
 struct JournalFolder {
-    fs::path path = fs::temp_directory_path() /
-                    ("corvexa-journal-" + std::to_string(::testing::UnitTest::GetInstance()
-                                                             ->random_seed()) +
-                     "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path path =
+        fs::temp_directory_path() /
+        ("corvexa-journal-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     JournalFolder() { fs::remove_all(path); }
     ~JournalFolder() { fs::remove_all(path); }
 };
@@ -44,7 +44,8 @@ void Work(CalibrationSession& s, std::shared_ptr<SessionJournal> journal) {
     run.plan.upper = 150;
     run.plan.percents = {0, 50, 100};
     for (double p : run.plan.percents)
-        run.points.push_back(EvaluatePoint(run.plan, p, NominalInput(run.plan, p), 4.05 + p * 0.16));
+        run.points.push_back(
+            EvaluatePoint(run.plan, p, NominalInput(run.plan, p), 4.05 + p * 0.16));
     s.RecordVerification(run);
     s.BeginWrite(kStart, OperationCode::WriteZeroOutput, L"6000", L"5847");
     s.CompleteWrite(OperationCode::WriteZeroOutput, true);

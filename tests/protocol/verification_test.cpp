@@ -97,15 +97,15 @@ TEST(ReferenceInstrument, ExpiryAndTheSettingsForm) {
     EXPECT_TRUE(ValidDate("2024-02-29"));
     EXPECT_FALSE(ValidDate("2023-02-29"));
 
-    ReferenceInstrument source{"Calibrator\tA", "726", "9 9", "2027-06-30",
+    ReferenceInstrument source{"Calibrator|A", "726", "9 9", "2027-06-30",
                                ReferenceKind::InputSource};
     const auto back = DecodeReference(EncodeReference(source));
     ASSERT_TRUE(back);
-    EXPECT_EQ("Calibrator A", back->name);
+    EXPECT_EQ("Calibrator/A", back->name);
     EXPECT_EQ(ReferenceKind::InputSource, back->kind);
     EXPECT_EQ("2027-06-30", back->calibratedUntil);
-    EXPECT_FALSE(DecodeReference("a\tb\tc\t2027-01-01"));
-    EXPECT_FALSE(DecodeReference("a\tb\tc\t2027-01-01\tgauge"));
+    EXPECT_FALSE(DecodeReference("a|b|c|2027-01-01"));
+    EXPECT_FALSE(DecodeReference("a|b|c|2027-01-01|gauge"));
 }
 
 }  // namespace

@@ -1,26 +1,37 @@
 #include "ui/main/calibration_assistant.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+
+#include "base/wide_text.h"
 
 #include "lang/language.h"
+#include "protocol/register_table.h"
+#include "protocol/session_journal.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/textconv.h"
 #include "ui/main/busy_rows.h"
 #include "ui/main/calibration_report.h"
 #include "ui/main/calibration_text_ids.h"
+#include "ui/main/certificate_text_ids.h"
 #include "ui/main/checked_write.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 #include "ui/main/notice.h"
+#include "ui/main/reference_settings.h"
 #include "ui/main/stability_mark.h"
 #include "ui/main/trend_widget.h"
 #include "ui/main/trim_dialog.h"
+#include "ui/main/verification_window.h"
 
 using namespace calibtext;
 using namespace mainwnd;
@@ -30,7 +41,7 @@ using protocol::OperationCode;
 namespace {
 
 constexpr char kSettingsSection[] = "Calibration";
-constexpr char kTechnicianKey[] = "Technician";
+constexpr char kCertificateCounterKey[] = "LastCertificate";
 
 std::chrono::milliseconds SteadyNow() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -45,8 +56,14 @@ bool IsSampleStore(int code) {
 }  // namespace
 
 CCalibrationAssistant::CCalibrationAssistant(CDialog& dlg, protocol::CTransmitterLink& link,
-                                             protocol::DeviceParameters& params, CBusyRows& busy)
-    : m_dlg(dlg), m_link(link), m_params(params), m_busy(busy) {
+                                             protocol::DeviceParameters& params, CBusyRows& busy,
+                                             QString journalFolder)
+    : m_dlg(dlg),
+      m_link(link),
+      m_params(params),
+      m_busy(busy),
+      m_identity(dlg),
+      m_journalFolder(std::move(journalFolder)) {
     m_prompts.technician = [this]() -> std::optional<QString> {
         bool ok = false;
         const QString name =
@@ -56,8 +73,12 @@ CCalibrationAssistant::CCalibrationAssistant(CDialog& dlg, protocol::CTransmitte
         return name;
     };
     m_prompts.pdfPath = [this](const QString& suggested) {
-        return QFileDialog::getSaveFileName(&m_dlg, MainText(kTxtReportTitle), suggested,
-                                            QStringLiteral("PDF (*.pdf)"));
+        return QFileDialog::getSaveFileName(&m_dlg, MainText(certtext::kTxtCertificateTitle),
+                                            suggested, QStringLiteral("PDF (*.pdf)"));
+    };
+    m_prompts.confirm = [this](const QString& question) {
+        return QMessageBox::question(&m_dlg, MainText(certtext::kTxtCertificateTitle), question) ==
+               QMessageBox::Yes;
     };
 }
 
@@ -70,6 +91,7 @@ void CCalibrationAssistant::InstallControls() {
     m_dlg.SubclassDlgItem(IDC_TREND, m_trend);
     m_dlg.SubclassDlgItem(IDC_ZERO_STABILITY, m_zeroMark);
     m_dlg.SubclassDlgItem(IDC_FULL_STABILITY, m_fullMark);
+    m_identity.Install([this] { IdentityChanged(); });
 }
 
 CStabilityMark* CCalibrationAssistant::Mark(int index) const {
@@ -97,6 +119,8 @@ void CCalibrationAssistant::RefreshTexts() {
     for (CStabilityMark* mark : {m_zeroMark, m_fullMark})
         if (mark != nullptr) mark->RefreshTexts();
     if (m_trim) m_trim->RefreshTexts();
+    if (m_verify != nullptr) m_verify->Retranslate();
+    m_identity.RefreshTexts();
     ShowForVersion(m_factory);
 }
 
@@ -110,6 +134,7 @@ void CCalibrationAssistant::Connected(std::wstring port) {
 }
 
 void CCalibrationAssistant::Disconnected() {
+    m_session.Finish(protocol::WallClock::now());
     m_awaitingAsFound = false;
     m_reportWaiting = false;
     m_pendingWords.clear();
@@ -123,7 +148,7 @@ void CCalibrationAssistant::ReadAllDone() {
         if (words[i]) m_known[i] = words[i];
     if (m_awaitingAsFound) {
         m_awaitingAsFound = false;
-        m_session.Start(protocol::WallClock::now(), m_port, words);
+        StartSession(words);
         return;
     }
     if (m_reportWaiting) {
@@ -236,9 +261,125 @@ void CCalibrationAssistant::OnTrim() {
     m_trim->raise();
 }
 
+void CCalibrationAssistant::StartSession(const protocol::RegisterWords& asFound) {
+    const protocol::DeviceIdentity identity = m_identity.Identity();
+    // Before this session's own journal exists, which is unfinished too.
+    OfferUnfinished(identity);
+    const auto now = protocol::WallClock::now();
+    protocol::SessionContext context{
+        identity, m_identity.Technician(),
+        (QStringLiteral("Corvexa ") + QCoreApplication::applicationVersion())
+            .trimmed()
+            .toStdString()};
+    std::string error;
+    std::shared_ptr<protocol::SessionJournal> journal;
+    if (!m_journalFolder.isEmpty())
+        journal = protocol::SessionJournal::Open(
+            protocol::JournalPathFor(std::filesystem::u8path(m_journalFolder.toStdString()), now,
+                                     identity),
+            &error);
+    if (!journal && !m_journalWarned) {
+        m_journalWarned = true;
+        ShowNotice(MainText(certtext::kTxtCertificateTitle),
+                   MainText(certtext::kTxtJournalFailed)
+                       .arg(error.empty() ? m_journalFolder : QString::fromStdString(error)));
+    }
+    m_session.Start(now, m_port, asFound, std::move(context), std::move(journal));
+}
+
+void CCalibrationAssistant::IdentityChanged() {
+    if (!m_session.Started() || m_session.Finished()) return;
+    const protocol::DeviceIdentity identity = m_identity.Identity();
+    const protocol::SessionContext& now = m_session.Context();
+    if (identity.tag != now.identity.tag || identity.serial != now.identity.serial ||
+        identity.model != now.identity.model) {
+        OfferUnfinished(identity);
+        m_session.SetIdentity(identity);
+    }
+    if (m_identity.Technician() != now.technician) m_session.SetTechnician(m_identity.Technician());
+}
+
+void CCalibrationAssistant::OfferUnfinished(const protocol::DeviceIdentity& device) {
+    if (m_journalFolder.isEmpty() || (device.tag.empty() && device.serial.empty())) return;
+    const std::pair<std::string, std::string> key{device.tag, device.serial};
+    if (std::find(m_offered.begin(), m_offered.end(), key) != m_offered.end()) return;
+    m_offered.push_back(key);
+    const auto own = m_session.Journal() ? m_session.Journal()->Path() : std::filesystem::path();
+    for (const auto& path : protocol::UnfinishedJournals(
+             std::filesystem::u8path(m_journalFolder.toStdString()), device)) {
+        if (path == own) continue;
+        const auto content = protocol::ReadJournal(path);
+        if (!content) continue;
+        const protocol::CalibrationSession& old = content->session;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+            old.StartTime().time_since_epoch());
+        const QString when =
+            QDateTime::fromMSecsSinceEpoch(ms.count()).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        const QString who = QString::fromStdString(device.tag.empty() ? device.serial : device.tag);
+        std::optional<protocol::CertificateRecord> certificate;
+        if (m_prompts.confirm(MainText(certtext::kTxtUnfinished).arg(who, when))) {
+            certificate = SaveCertificate(old, old.AsLeft().value_or(protocol::RegisterWords{}));
+            if (!certificate) continue;  // offered again at the next start
+        }
+        protocol::CloseJournal(path, certificate);
+    }
+}
+
+void CCalibrationAssistant::OnVerify() {
+    if (!m_session.Started()) {
+        ShowNotice(MainText(certtext::kTxtVerification), MainText(kConnectFirstText));
+        return;
+    }
+    if (m_verify == nullptr) {
+        const auto device = [this]() -> std::optional<CVerificationWindow::SDevice> {
+            const auto lower = m_known[protocol::kLowerLimitIndex];
+            const auto upper = m_known[protocol::kUpperLimitIndex];
+            if (!m_session.Started() || !lower || !upper) return std::nullopt;
+            CVerificationWindow::SDevice d;
+            d.lower = protocol::ExactNumber(protocol::kLowerLimitIndex, *lower, 0);
+            d.upper = protocol::ExactNumber(protocol::kUpperLimitIndex, *upper, 0);
+            if (const auto unit = m_known[protocol::kUnitIndex])
+                d.unit =
+                    QString::fromStdString(protocol::CodeName(protocol::CodeTable::Unit, *unit));
+            const protocol::DeviceIdentity identity = m_identity.Identity();
+            d.model = identity.model;
+            d.deviceKey = !identity.serial.empty() ? identity.serial
+                          : !identity.tag.empty()  ? identity.tag
+                                                   : corvexa::base::ToUtf8(m_port);
+            return d;
+        };
+        m_verify = new CVerificationWindow(
+            device,
+            [this](const protocol::VerificationRun& run,
+                   const std::vector<protocol::ReferenceInstrument>& used) {
+                if (!m_session.Started() || m_session.Finished()) return;
+                m_session.SetReferences(used);
+                m_session.RecordVerification(run);
+            },
+            &m_dlg);
+    }
+    // After a change the next verification is the as-left one.
+    m_verify->SetStage(m_session.HasChanges() ? protocol::VerificationStage::AsLeft
+                                              : protocol::VerificationStage::AsFound);
+    m_verify->show();
+    m_verify->raise();
+    m_verify->activateWindow();
+}
+
+bool CCalibrationAssistant::MayClose() {
+    if (!m_session.Started() || m_session.Finished() || !m_session.HasChanges() ||
+        m_session.Certificate())
+        return true;
+    return m_prompts.confirm(MainText(certtext::kTxtCloseUnreported));
+}
+
+void CCalibrationAssistant::Closing() {
+    m_session.Finish(protocol::WallClock::now());
+}
+
 void CCalibrationAssistant::OnReport() {
     if (!m_session.Started() || !m_link.StartReadAllTask()) {
-        ShowNotice(MainText(kTxtReportTitle), MainText(kConnectFirstText));
+        ShowNotice(MainText(certtext::kTxtCertificateTitle), MainText(kConnectFirstText));
         return;
     }
     m_reportWaiting = true;
@@ -246,31 +387,54 @@ void CCalibrationAssistant::OnReport() {
 }
 
 std::optional<QString> CCalibrationAssistant::Technician() {
-    const QString stored =
-        QString::fromStdWString(GetTextSetting(kSettingsSection, kTechnicianKey)).trimmed();
-    if (!stored.isEmpty()) return stored;
+    const QString shown = QString::fromStdString(m_identity.Technician());
+    if (!shown.isEmpty()) return shown;
     const std::optional<QString> typed = m_prompts.technician();
     if (!typed || typed->trimmed().isEmpty()) return std::nullopt;
-    SetTextSetting(kSettingsSection, kTechnicianKey, typed->trimmed().toStdWString());
+    m_identity.SetTechnician(typed->trimmed().toStdString());
     return typed->trimmed();
+}
+
+std::optional<protocol::CertificateRecord> CCalibrationAssistant::SaveCertificate(
+    const protocol::CalibrationSession& session, const protocol::RegisterWords& asLeft) {
+    const QDateTime made = QDateTime::currentDateTime();
+    // Numbered on this bench: the date and a counter kept in the settings.
+    const int counter =
+        QString::fromStdWString(GetTextSetting(kSettingsSection, kCertificateCounterKey)).toInt() +
+        1;
+    const QString number = QStringLiteral("%1-%2")
+                               .arg(made.toString(QStringLiteral("yyyyMMdd")))
+                               .arg(counter, 4, 10, QLatin1Char('0'));
+    QString tag = QString::fromStdString(session.Context().identity.tag);
+    if (tag.isEmpty()) tag = QString::fromStdString(session.Context().identity.serial);
+    tag.replace(QRegularExpression(QStringLiteral("[^\\w.-]+")), QStringLiteral("_"));
+    const QString suggested =
+        QDir::home().filePath(QStringLiteral("certificate-%1%2.pdf")
+                                  .arg(tag.isEmpty() ? QString() : tag + QLatin1Char('-'),
+                                       made.toString(QStringLiteral("yyyyMMdd"))));
+    QString path = m_prompts.pdfPath(suggested);
+    if (path.isEmpty()) return std::nullopt;
+    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+    const CCalibrationReport report(session, asLeft, number, made, TodayText());
+    QString error;
+    if (!report.Save(path, &error)) {
+        ShowNotice(MainText(certtext::kTxtCertificateTitle),
+                   MainText(kReportFailedText).arg(error));
+        return std::nullopt;
+    }
+    SetTextSetting(kSettingsSection, kCertificateCounterKey, std::to_wstring(counter));
+    m_lastReport = path;
+    ShowNotice(MainText(certtext::kTxtCertificateTitle),
+               MainText(kReportSavedText).arg(path, CCalibrationReport::CsvPathFor(path)));
+    return protocol::CertificateRecord{number.toStdString(), path.toStdString()};
 }
 
 void CCalibrationAssistant::FinishReport() {
     const std::optional<QString> technician = Technician();
     if (!technician) return;
-    const QDateTime made = QDateTime::currentDateTime();
-    const QString suggested = QDir::home().filePath(
-        QStringLiteral("calibration-%1.pdf").arg(made.toString(QStringLiteral("yyyyMMdd-HHmmss"))));
-    QString path = m_prompts.pdfPath(suggested);
-    if (path.isEmpty()) return;
-    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
-    const CCalibrationReport report(m_session, m_link.Words(), *technician, made);
-    QString error;
-    if (!report.Save(path, &error)) {
-        ShowNotice(MainText(kTxtReportTitle), MainText(kReportFailedText).arg(error));
-        return;
-    }
-    m_lastReport = path;
-    ShowNotice(MainText(kTxtReportTitle),
-               MainText(kReportSavedText).arg(path, CCalibrationReport::CsvPathFor(path)));
+    IdentityChanged();  // the session takes the name just given
+    const protocol::RegisterWords asLeft = m_link.Words();
+    m_session.RecordAsLeft(asLeft);
+    if (const auto certificate = SaveCertificate(m_session, asLeft))
+        m_session.RecordCertificate(*certificate);
 }

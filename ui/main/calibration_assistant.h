@@ -8,21 +8,25 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "protocol/calibration_session.h"
 #include "protocol/device_parameters.h"
 #include "protocol/registers.h"
 #include "protocol/transmitter_link.h"
+#include "ui/main/identity_row.h"
 
 class CBusyRows;
 class CDialog;
+class CVerificationWindow;
 class CStabilityMark;
 class CTrendWidget;
 class CTrimDialog;
 
-// The factory window's calibration assistant: the live trend and the
-// stability marks while a sample is read, the meter trim of the output
-// words, and the session record behind the as-found / as-left report.
+// The factory window's calibration assistant: the unit's identity, the live
+// trend and the stability marks while a sample is read, the meter trim of
+// the output words, the verifications, and the session record behind the
+// certificate, journalled as it happens.
 class CCalibrationAssistant {
 public:
     // How the report asks the technician; tests answer without a dialog.
@@ -31,10 +35,14 @@ public:
         std::function<std::optional<QString>()> technician;
         // Where the PDF goes, from a suggested path; empty when cancelled.
         std::function<QString(const QString& suggested)> pdfPath;
+        // A yes/no question; true for yes.
+        std::function<bool(const QString& question)> confirm;
     };
 
+    // `journalFolder`: where each session's journal is written.
     CCalibrationAssistant(CDialog& dlg, protocol::CTransmitterLink& link,
-                          protocol::DeviceParameters& params, CBusyRows& busy);
+                          protocol::DeviceParameters& params, CBusyRows& busy,
+                          QString journalFolder);
     ~CCalibrationAssistant();
 
     // Once the template's controls exist: the trend and the marks take the
@@ -63,6 +71,12 @@ public:
 
     void OnTrim();
     void OnReport();
+    void OnVerify();
+    // Before the window closes: false when the technician wants to keep it
+    // open (the session changed the device and has no certificate).
+    bool MayClose();
+    // The window closes: the session ends in its journal.
+    void Closing();
 
 private:
     friend class CCorvexaDlgTestPeer;
@@ -72,6 +86,15 @@ private:
     void SendTrimWord(protocol::OperationCode code, std::uint16_t word);
     void FinishReport();
     std::optional<QString> Technician();
+    void StartSession(const protocol::RegisterWords& asFound);
+    void IdentityChanged();
+    // Offers the certificate of each journal of this device that a crash
+    // or a kill left unfinished; each is closed after.
+    void OfferUnfinished(const protocol::DeviceIdentity& device);
+    // Saves the certificate of `session`; its number and file, or nothing
+    // when the technician cancelled or the file could not be written.
+    std::optional<protocol::CertificateRecord> SaveCertificate(
+        const protocol::CalibrationSession& session, const protocol::RegisterWords& asLeft);
 
     CDialog& m_dlg;
     protocol::CTransmitterLink& m_link;
@@ -97,4 +120,10 @@ private:
     std::deque<int> m_unstableStores;
     SReportPrompts m_prompts;
     QString m_lastReport;
+    CIdentityRow m_identity;
+    CVerificationWindow* m_verify = nullptr;  // a child of the window
+    QString m_journalFolder;
+    bool m_journalWarned = false;
+    // Devices whose unfinished journals were offered already.
+    std::vector<std::pair<std::string, std::string>> m_offered;
 };

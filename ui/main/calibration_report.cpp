@@ -9,17 +9,22 @@
 #include "protocol/register_table.h"
 #include "ui/framework/textconv.h"
 #include "ui/main/calibration_text_ids.h"
+#include "ui/main/certificate_text_ids.h"
 #include "ui/main/csv_field.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 
 using namespace calibtext;
+using namespace certtext;
 using protocol::kRegisterCount;
 
 // One section of the report: a heading, column heads and rows; rows marked
 // are drawn highlighted in the PDF.
 struct CCalibrationReport::Table {
     QString heading;
+    QString note;                        // a line under the heading (tolerance and result)
+    int verdict = 0;                     // 1 pass, -1 fail: the note drawn large in green or red
+    QString empty = MainText(kTxtNone);  // shown instead of rows when there are none
     QStringList columns;
     std::vector<QStringList> rows;
     std::vector<bool> marked;
@@ -74,12 +79,13 @@ QString PairText(const QString& zero, const QString& full) {
 }  // namespace
 
 CCalibrationReport::CCalibrationReport(const protocol::CalibrationSession& session,
-                                       const protocol::RegisterWords& asLeft, QString technician,
-                                       QDateTime made)
+                                       const protocol::RegisterWords& asLeft, QString number,
+                                       QDateTime made, std::string today)
     : m_session(session),
       m_asLeft(asLeft),
-      m_technician(std::move(technician)),
-      m_made(std::move(made)) {}
+      m_number(std::move(number)),
+      m_made(std::move(made)),
+      m_today(std::move(today)) {}
 
 int CCalibrationReport::ParameterTextId(int index) {
     const protocol::RegisterRow* row = protocol::RowOfIndex(index);
@@ -104,16 +110,134 @@ QString CCalibrationReport::WordText(int index, std::uint16_t word, std::uint16_
 
 CCalibrationReport::Table CCalibrationReport::Header() const {
     Table t;
-    t.heading = MainText(kTxtReportTitle);
-    t.Add({MainText(kTxtPort), PlainCell(ToQString(m_session.Port()))});
+    t.heading = MainText(kTxtCertificateTitle);
+    const auto utf8 = [](const std::string& text) {
+        return PlainCell(QString::fromStdString(text));
+    };
+    t.Add({MainText(kTxtCertificateNumber), PlainCell(m_number)});
     t.Add({MainText(kTxtDateTime), m_made.toString(QLatin1String(kTimeFormat))});
-    t.Add({MainText(kTxtTechnician), PlainCell(m_technician)});
+    t.Add({MainText(kTxtSoftware), utf8(m_session.Context().software)});
+    t.Add({MainText(kTxtTechnician), utf8(m_session.Context().technician)});
+    t.Add({MainText(kTxtPort), PlainCell(ToQString(m_session.Port()))});
+    return t;
+}
+
+namespace {
+
+QString SignalText(std::uint16_t code) {
+    if (code >= protocol::kSignalSourceCount) return QString::number(code);
+    const auto& entry = protocol::kSignalSources[code];
+    return entry.stringNumber ? MainText(entry.stringNumber)
+                              : QString::fromWCharArray(entry.firstFill);
+}
+
+QString OutputName(protocol::OutputSignal output) {
+    return output == protocol::OutputSignal::Voltage0To10V ? QStringLiteral("0–10 V")
+                                                           : QStringLiteral("4–20 mA");
+}
+
+QString Decimal(double value, int places) {
+    return QString::number(value, 'f', places);
+}
+
+}  // namespace
+
+CCalibrationReport::Table CCalibrationReport::Device() const {
+    Table t;
+    t.heading = MainText(kTxtDevice);
+    const protocol::DeviceIdentity& id = m_session.Context().identity;
+    const auto utf8 = [](const std::string& text) {
+        return PlainCell(QString::fromStdString(text));
+    };
+    t.Add({MainText(kTxtTag), utf8(id.tag)});
+    t.Add({MainText(kTxtSerial), utf8(id.serial)});
+    t.Add({MainText(kTxtModel), utf8(id.model)});
+    // As left, where it was read back; as found otherwise.
+    const auto word = [this](int index) {
+        return m_asLeft[index] ? m_asLeft[index] : m_session.AsFound()[index];
+    };
+    if (const auto source = word(protocol::kSignalSourceIndex))
+        t.Add({MainText(maintext::kSourceLabelText), SignalText(*source)});
+    const auto lower = word(protocol::kLowerLimitIndex);
+    const auto upper = word(protocol::kUpperLimitIndex);
+    if (lower && upper) {
+        const protocol::WordContext context{word(protocol::kDecimalsIndex).value_or(0),
+                                            word(protocol::kUnitIndex)};
+        t.Add({MainText(kTxtRange), QString::fromStdString(protocol::ExactText(
+                                        protocol::kLowerLimitIndex, *lower, context)) +
+                                        QStringLiteral(" … ") +
+                                        QString::fromStdString(protocol::ExactText(
+                                            protocol::kUpperLimitIndex, *upper, context))});
+    }
+    for (auto stage : {protocol::VerificationStage::AsLeft, protocol::VerificationStage::AsFound}) {
+        if (const auto& run = m_session.Verification(stage)) {
+            t.Add({MainText(kTxtOutputOfDevice), OutputName(run->plan.output)});
+            break;
+        }
+    }
+    return t;
+}
+
+CCalibrationReport::Table CCalibrationReport::References() const {
+    Table t;
+    t.heading = MainText(kTxtReferences);
+    t.columns = {MainText(kTxtName), MainText(kTxtModel),           MainText(kTxtSerial),
+                 MainText(kTxtKind), MainText(kTxtCalibratedUntil), QString()};
+    const auto utf8 = [](const std::string& text) {
+        return PlainCell(QString::fromStdString(text));
+    };
+    for (const protocol::ReferenceInstrument& r : m_session.References()) {
+        const bool expired = protocol::ReferenceExpired(r, m_today);
+        t.Add({utf8(r.name), utf8(r.model), utf8(r.serial),
+               MainText(r.kind == protocol::ReferenceKind::InputSource ? kTxtInputSource
+                                                                       : kTxtOutputMeter),
+               utf8(r.calibratedUntil), expired ? MainText(kTxtExpired) : QString()},
+              expired);
+    }
+    return t;
+}
+
+CCalibrationReport::Table CCalibrationReport::Verification(
+    protocol::VerificationStage stage) const {
+    Table t;
+    t.heading =
+        MainText(stage == protocol::VerificationStage::AsLeft ? kTxtAsLeftRun : kTxtAsFoundRun);
+    t.empty = MainText(kTxtNotDone);
+    const auto& run = m_session.Verification(stage);
+    if (!run) return t;
+    const QString unit = run->plan.output == protocol::OutputSignal::Voltage0To10V
+                             ? QStringLiteral(" (V)")
+                             : QStringLiteral(" (mA)");
+    t.verdict = run->Passed() ? 1 : -1;
+    t.note = MainText(kTxtToleranceLine)
+                 .arg(QString::number(run->plan.tolerancePercent), OutputName(run->plan.output),
+                      MainText(run->Passed() ? kTxtPass : kTxtFail));
+    t.columns = {MainText(kTxtPoint),           MainText(kTxtApplied),
+                 MainText(kTxtExpected) + unit, MainText(kTxtMeasured) + unit,
+                 MainText(kTxtError),           MainText(kTxtResult)};
+    for (const protocol::PointResult& p : run->points)
+        t.Add(
+            {QString::number(p.percent) + QStringLiteral(" %"), QString::number(p.applied, 'g', 10),
+             Decimal(p.expected, 3), QString::number(p.measured, 'g', 10),
+             Decimal(p.errorPercent, 3), MainText(p.pass ? kTxtPass : kTxtFail)},
+            !p.pass);
+    return t;
+}
+
+CCalibrationReport::Table CCalibrationReport::Signatures() const {
+    Table t;
+    t.heading = MainText(kTxtSignatures);
+    const QString line = QStringLiteral("______________________");
+    t.Add({MainText(kTxtTechnician),
+           PlainCell(QString::fromStdString(m_session.Context().technician)),
+           MainText(kTxtSignatureDate), line});
+    t.Add({MainText(kTxtReviewer), QString(), MainText(kTxtSignatureDate), line});
     return t;
 }
 
 CCalibrationReport::Table CCalibrationReport::Parameters() const {
     Table t;
-    t.heading = MainText(kTxtAsFound) + QStringLiteral(" / ") + MainText(kTxtAsLeft);
+    t.heading = MainText(kTxtRawWords);
     t.columns = {MainText(kTxtParameter), MainText(kTxtRegister), MainText(kTxtAsFound),
                  MainText(kTxtAsLeft), MainText(kTxtChangedColumn)};
     // Scaled registers read with each side's own decimal places.
@@ -138,7 +262,7 @@ CCalibrationReport::Table CCalibrationReport::Parameters() const {
 
 CCalibrationReport::Table CCalibrationReport::Writes() const {
     Table t;
-    t.heading = MainText(kTxtChanges);
+    t.heading = MainText(kTxtChangedInSession);
     t.columns = {MainText(kTxtTime), MainText(kTxtParameter), MainText(kTxtOldValue),
                  MainText(kTxtNewValue), MainText(kTxtResult)};
     for (const protocol::SessionWrite& w : m_session.Writes()) {
@@ -185,17 +309,30 @@ CCalibrationReport::Table CCalibrationReport::Trims() const {
     return t;
 }
 
+std::vector<CCalibrationReport::Table> CCalibrationReport::Sections() const {
+    return {Device(),
+            References(),
+            Verification(protocol::VerificationStage::AsFound),
+            Verification(protocol::VerificationStage::AsLeft),
+            Writes(),
+            Samples(),
+            Trims(),
+            Signatures(),
+            Parameters()};
+}
+
 QString CCalibrationReport::Csv() const {
     QString out;
     const Table header = Header();
     out += CsvLine({header.heading});
     for (const QStringList& row : header.rows) out += CsvLine(row);
-    for (const Table& t : {Parameters(), Writes(), Samples(), Trims()}) {
+    for (const Table& t : Sections()) {
         out += QStringLiteral("\r\n");
         out += CsvLine({t.heading});
-        out += CsvLine(t.columns);
+        if (!t.note.isEmpty()) out += CsvLine({t.note});
+        if (!t.columns.isEmpty() && !t.rows.empty()) out += CsvLine(t.columns);
         for (const QStringList& row : t.rows) out += CsvLine(row);
-        if (t.rows.empty()) out += CsvLine({MainText(kTxtNone)});
+        if (t.rows.empty()) out += CsvLine({t.empty});
     }
     return out;
 }
@@ -204,15 +341,33 @@ QString CCalibrationReport::Html() const {
     const auto esc = [](const QString& s) { return s.toHtmlEscaped(); };
     const Table header = Header();
     QString html =
-        QStringLiteral("<html><body><h2>%1</h2><table cellpadding=\"2\">").arg(esc(header.heading));
+        QStringLiteral("<html><body><h1>%1</h1><table cellpadding=\"2\">").arg(esc(header.heading));
     for (const QStringList& row : header.rows)
         html +=
             QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(esc(row[0]), esc(row[1]));
     html += QStringLiteral("</table>");
-    for (const Table& t : {Parameters(), Writes(), Samples(), Trims()}) {
+    for (const Table& t : Sections()) {
         html += QStringLiteral("<h3 style=\"margin-top:14px\">%1</h3>").arg(esc(t.heading));
+        if (t.verdict != 0)
+            html += QStringLiteral("<p style=\"font-size:13pt; font-weight:bold; color:%1\">%2</p>")
+                        .arg(t.verdict > 0 ? QStringLiteral("#1b7a2e") : QStringLiteral("#c01c1c"),
+                             esc(t.note));
         if (t.rows.empty()) {
-            html += QStringLiteral("<p>%1</p>").arg(esc(MainText(kTxtNone)));
+            html += QStringLiteral("<p>%1</p>").arg(esc(t.empty));
+            continue;
+        }
+        if (t.columns.isEmpty()) {
+            // Name and value pairs (device, signatures): no grid.
+            html += QStringLiteral("<table cellpadding=\"4\">");
+            for (const QStringList& row : t.rows) {
+                html += QStringLiteral("<tr>");
+                for (qsizetype c = 0; c < row.size(); ++c)
+                    html += (c % 2 == 0 ? QStringLiteral("<td><b>%1</b></td>")
+                                        : QStringLiteral("<td>%1</td>"))
+                                .arg(esc(row[c]));
+                html += QStringLiteral("</tr>");
+            }
+            html += QStringLiteral("</table>");
             continue;
         }
         html += QStringLiteral(
@@ -269,7 +424,7 @@ bool CCalibrationReport::SavePdf(const QString& path, QString* error) const {
         QPdfWriter writer(&file);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        writer.setTitle(MainText(kTxtReportTitle));
+        writer.setTitle(MainText(kTxtCertificateTitle) + QStringLiteral(" ") + m_number);
         writer.setCreator(QStringLiteral("Corvexa"));
         QTextDocument doc;
         QFont font = doc.defaultFont();

@@ -2,17 +2,23 @@
 
 #include <QDateTime>
 #include <QString>
+#include <string>
+#include <vector>
 
 #include "protocol/calibration_session.h"
 
-// The as-found / as-left report of a calibration session, in the loaded
-// language: port, date and time, technician, every register as found and as
-// left with the changes marked, then the writes, stored samples and trims
-// with their times. Saved as a PDF with a CSV of the same content beside it.
+// The calibration certificate of a session, in the loaded language: its
+// number, date and software; the unit's identity, signal source and range as
+// left; the reference instruments (those past their date marked); the
+// as-found and as-left verifications with tolerance and pass/fail; what this
+// session wrote; lines for the signatures; the raw words in an appendix.
+// Saved as a PDF with a CSV of the same content beside it.
 class CCalibrationReport {
 public:
+    // `today` (YYYY-MM-DD) decides which references are past their date.
     CCalibrationReport(const protocol::CalibrationSession& session,
-                       const protocol::RegisterWords& asLeft, QString technician, QDateTime made);
+                       const protocol::RegisterWords& asLeft, QString number, QDateTime made,
+                       std::string today);
 
     // Comma-separated, one section after the other, CRLF line ends (as
     // spreadsheets expect); fields quoted where they need it.
@@ -36,7 +42,12 @@ public:
 
 private:
     struct Table;
+    std::vector<Table> Sections() const;
     Table Header() const;
+    Table Device() const;
+    Table References() const;
+    Table Verification(protocol::VerificationStage stage) const;
+    Table Signatures() const;
     Table Parameters() const;
     Table Writes() const;
     Table Samples() const;
@@ -44,6 +55,7 @@ private:
 
     const protocol::CalibrationSession& m_session;
     protocol::RegisterWords m_asLeft;
-    QString m_technician;
+    QString m_number;
     QDateTime m_made;
+    std::string m_today;
 };

@@ -18,6 +18,16 @@ inline constexpr int IDC_CONNECT = 1001;
 inline constexpr int IDC_LAMP = 1013;
 inline constexpr int IDC_STATUS = 1053;
 
+// The unit's identity and the technician.
+inline constexpr int IDC_TAG_LABEL = 1068;
+inline constexpr int IDC_TAG = 1069;
+inline constexpr int IDC_SERIAL_LABEL = 1070;
+inline constexpr int IDC_SERIAL = 1071;
+inline constexpr int IDC_MODEL_LABEL = 1072;
+inline constexpr int IDC_MODEL = 1073;
+inline constexpr int IDC_TECHNICIAN_LABEL = 1074;
+inline constexpr int IDC_TECHNICIAN = 1075;
+
 // Parameter panel.
 inline constexpr int IDC_SOURCE_LABEL = 1014;
 inline constexpr int IDC_SOURCE = 1002;
@@ -78,6 +88,7 @@ inline constexpr int ID_LANG_CHINESE = 32774;
 inline constexpr int ID_LANG_ENGLISH = 32775;
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 inline constexpr int ID_CALIBRATION_REPORT = 32780;
+inline constexpr int ID_VERIFY = 32781;
 
 // Bitmaps of the online lamp.
 inline constexpr int IDB_OFFLINE = 131;

@@ -1,5 +1,7 @@
 #include "ui/main/corvexa_dlg.h"
 
+#include <QStandardPaths>
+
 #include <QIcon>
 #include <QMenuBar>
 #include <QPixmap>
@@ -41,6 +43,16 @@ std::unique_ptr<protocol::TransmitterEngine> MakeEngine() {
 
 }  // namespace
 
+namespace {
+
+QString JournalFolder(const QString& chosen) {
+    if (!chosen.isEmpty()) return chosen;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : data + QStringLiteral("/corvexa/journal");
+}
+
+}  // namespace
+
 CCorvexaDlg::CCorvexaDlg(QWidget* parent) : CCorvexaDlg(SOptions(), parent) {}
 
 CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
@@ -54,7 +66,7 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
       m_connection(*this, *m_engine, *m_link),
       m_parameters(*this, *m_link, m_params, m_busy, m_marks),
       m_calibration(*this, *m_link, m_params, m_busy, m_marks),
-      m_assistant(*this, *m_link, m_params, m_busy),
+      m_assistant(*this, *m_link, m_params, m_busy, JournalFolder(m_options.journalFolder)),
       m_texts(*this) {
     m_connection.SetExtraPorts(m_options.extraPorts);
     if (m_options.listPorts) m_connection.SetPortLister(m_options.listPorts);
@@ -100,6 +112,7 @@ void CCorvexaDlg::MapHandlers() {
     MapCommand(ID_LANG_ENGLISH, [this] { OnLanguage(kLangEnglish); });
     MapCommand(IDC_TRIM_METER, [this] { m_assistant.OnTrim(); });
     MapCommand(ID_CALIBRATION_REPORT, [this] { m_assistant.OnReport(); });
+    MapCommand(ID_VERIFY, [this] { m_assistant.OnVerify(); });
     MapCommand(trafficwnd::ID_VIEW_TRAFFIC, [this] { ShowTraffic(); });
 }
 
@@ -131,7 +144,14 @@ void CCorvexaDlg::ShowTraffic() {
     m_trafficWindow->activateWindow();
 }
 
+void CCorvexaDlg::OnClose() {
+    if (!m_assistant.MayClose()) return;
+    m_assistant.Closing();
+    CDialogEx::OnCancel();
+}
+
 CCorvexaDlg::~CCorvexaDlg() {
+    m_assistant.Closing();
     // Nothing of the program stays on screen while LinkEnd gets its time.
     m_mayShow = false;
     hide();

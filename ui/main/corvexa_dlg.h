@@ -49,6 +49,9 @@ public:
         std::function<std::unique_ptr<CPortMonitor>()> portMonitor{CreatePortMonitor};
         // Where the traffic is appended as text (--trace); null: nowhere.
         std::shared_ptr<protocol::CTraceFile> trace;
+        // Where each session's journal goes; empty: the data folder's
+        // corvexa/journal.
+        QString journalFolder;
     };
 
     explicit CCorvexaDlg(QWidget* parent = nullptr);
@@ -67,8 +70,12 @@ public:
 protected:
     bool OnInitDialog() override;
     // Enter outside a button: typing a value and pressing Enter must not
-    // close the program. The close box and Escape still do.
+    // close the program, nor Escape, which a technician presses to leave a
+    // field and which would lose the session. The close box asks first when
+    // the session changed the device and has no certificate.
     void OnOK() override {}
+    void OnCancel() override {}
+    void OnClose() override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

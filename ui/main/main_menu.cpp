@@ -3,6 +3,7 @@
 #include <QMenuBar>
 
 #include "ui/main/calibration_text_ids.h"
+#include "ui/main/certificate_text_ids.h"
 #include "ui/main/main_text.h"
 
 #include "res/strings/stringtable.h"
@@ -34,6 +35,11 @@ QMenuBar* CMainMenu::Install(CDialog& dlg) {
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_LANG_CHINESE); });
     QObject::connect(english, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_LANG_ENGLISH); });
+
+    QAction* verify = bar->addAction(QString());
+    verify->setObjectName(QString::number(mainwnd::ID_VERIFY));
+    QObject::connect(verify, &QAction::triggered, &dlg,
+                     [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_VERIFY); });
 
     QAction* report = bar->addAction(QString());
     report->setObjectName(QString::number(mainwnd::ID_CALIBRATION_REPORT));
@@ -78,6 +84,7 @@ void CMainMenu::Retranslate(CDialog& dlg, QMenuBar& bar) {
         {mainwnd::ID_LANG_CHINESE, kChineseText},
         {mainwnd::ID_LANG_ENGLISH, kEnglishText},
         {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText},
+        {mainwnd::ID_VERIFY, certtext::kTxtVerifyMenu},
         {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu},
         {trafficwnd::ID_VIEW_TRAFFIC, kTrafficText}};
     for (auto [command, text] : items)

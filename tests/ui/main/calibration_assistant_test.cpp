@@ -28,8 +28,10 @@ QString Local(WallClock::time_point t) {
         .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-// Connected with the zero offset at 30.0 (d = 1) and the zero output at
-// 6000; the offset was set to 12.5, the zero output write got no echo.
+// Connected with the zero offset at 30.0 (d = 1), the range -50..500 °C and
+// the zero output at 6000; the offset was set to 12.5, the zero output
+// write got no echo. Verified as found at 0, 50 and 100 % with a meter in
+// date and a source past its date.
 struct TwoWriteSession {
     protocol::CalibrationSession session;
     protocol::RegisterWords asLeft;
@@ -39,7 +41,19 @@ struct TwoWriteSession {
             3, 0, 0, 3, 1, 300, 0xFFCE, 500, 2, 250, 1000, 3333, 6000, 30000};
         protocol::RegisterWords found;
         for (int i = 0; i < protocol::kRegisterCount; ++i) found[i] = words[i];
-        session.Start(kConnected, L"/dev/ttyUSB0", found);
+        session.Start(kConnected, L"/dev/ttyUSB0", found,
+                      {{"TT-101", "SN 7", "TX-9"}, "=Li; Wei, Bob", "Corvexa 1.0.0"});
+        session.SetReferences(
+            {{"Meter", "8846A", "M1", "2027-01-01", protocol::ReferenceKind::OutputMeter},
+             {"Calibrator", "726", "C9", "2026-11-30", protocol::ReferenceKind::InputSource}});
+        protocol::VerificationRun run;
+        run.plan.lower = -50;
+        run.plan.upper = 500;
+        run.plan.percents = {0, 50, 100};
+        for (auto [percent, measured] : {std::pair{0.0, 4.02}, {50.0, 12.05}, {100.0, 20.0}})
+            run.points.push_back(protocol::EvaluatePoint(
+                run.plan, percent, protocol::NominalInput(run.plan, percent), measured));
+        session.RecordVerification(run);
         session.BeginWrite(kConnected + std::chrono::seconds(65), OperationCode::WriteZeroOffset,
                            L"30.0", L"12.5");
         session.CompleteWrite(OperationCode::WriteZeroOffset, true);
@@ -48,55 +62,88 @@ struct TwoWriteSession {
         session.CompleteWrite(OperationCode::WriteZeroOutput, false);
         asLeft = found;
         asLeft[protocol::kZeroOffsetIndex] = 125;
-        asLeft[protocol::kGainIndex].reset();  // its read-back failed
+        asLeft[protocol::kFullSampleIndex] = 3341;  // the live input moved: not a change
+        asLeft[protocol::kGainIndex].reset();       // its read-back failed
     }
 };
 
-TEST(CalibrationReport, CsvListsEveryRegisterAndBothWrites) {
+CCalibrationReport Certificate(const TwoWriteSession& s, const QDateTime& made) {
+    return CCalibrationReport(s.session, s.asLeft, QStringLiteral("20261209-0001"), made,
+                              "2026-12-09");
+}
+
+TEST(CalibrationReport, CsvIsTheCertificateWithTheExpiredReferenceMarked) {
     TwoWriteSession s;
     const QDateTime made = QDateTime::fromSecsSinceEpoch(1'796'000'600);
-    const CCalibrationReport report(s.session, s.asLeft, QStringLiteral("=Li; Wei, Bob"), made);
-    const QString expected = QStringLiteral(
-                                 "Calibration report\r\n"
-                                 "Port,/dev/ttyUSB0\r\n"
-                                 "Date and time,%1\r\n"
-                                 "Technician,'=Li; Wei, Bob\r\n"
-                                 "\r\n"
-                                 "As found / As left\r\n"
-                                 "Parameter,Register,As found,As left,Changed\r\n"
-                                 "Signal Source,10,K Type (3),K Type (3),\r\n"
-                                 "Unit,11,°C (0),°C (0),\r\n"
-                                 "Reserved,12,0,0,\r\n"
-                                 "Baud rate,13,9600 (3),9600 (3),\r\n"
-                                 "Decimal places,14,1,1,\r\n"
-                                 "Null Offset,15,30.0 (300),12.5 (125),changed\r\n"
-                                 "Lower Limit,16,-50 (65486),-50 (65486),\r\n"
-                                 "Upper Limit,17,500,500,\r\n"
-                                 "Gain,18,25 (2),not read,\r\n"
-                                 "Temp.Comp,19,25.0 (250),25.0 (250),\r\n"
-                                 "Zero Sample,20,1000,1000,\r\n"
-                                 "Full Sample,21,3333,3333,\r\n"
-                                 "Zero Output,22,6000,6000,\r\n"
-                                 "Full Output,23,30000,30000,\r\n"
-                                 "\r\n"
-                                 "Changes\r\n"
-                                 "Time,Parameter,Old value,New value,Result\r\n"
-                                 "%2,Null Offset,30.0,12.5,Succeeded\r\n"
-                                 "%3,Zero Output,6000,5847,Failed\r\n"
-                                 "\r\n"
-                                 "Stored samples\r\n"
-                                 "Time,Parameter,New value,Stability,Mean,Std. dev.,Drift/min\r\n"
-                                 "None\r\n"
-                                 "\r\n"
-                                 "Output trims\r\n"
-                                 "Time,Output,Meter reading,Old words,New words\r\n"
-                                 "None\r\n")
-                                 .arg(made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                      Local(kConnected + std::chrono::seconds(65)),
-                                      Local(kConnected + std::chrono::seconds(130)));
+    const QString expected =
+        QStringLiteral(
+            "Calibration Certificate\r\n"
+            "Certificate No.,20261209-0001\r\n"
+            "Date and time,%1\r\n"
+            "Software,Corvexa 1.0.0\r\n"
+            "Technician,'=Li; Wei, Bob\r\n"
+            "Port,/dev/ttyUSB0\r\n"
+            "\r\n"
+            "Device\r\n"
+            "Tag,TT-101\r\n"
+            "Serial No.,SN 7\r\n"
+            "Model,TX-9\r\n"
+            "Signal Source,K Type\r\n"
+            "Range,-50 °C … 500 °C\r\n"
+            "Output,4–20 mA\r\n"
+            "\r\n"
+            "Reference instruments\r\n"
+            "Name,Model,Serial No.,Kind,Calibrated until,\r\n"
+            "Meter,8846A,M1,Output meter,2027-01-01,\r\n"
+            "Calibrator,726,C9,Input source,2026-11-30,past its calibration date\r\n"
+            "\r\n"
+            "As-found verification\r\n"
+            "Tolerance ±0.25 % of span, 4–20 mA output; result: FAIL\r\n"
+            "Point,Applied,Expected (mA),Measured (mA),Error (% of span),Result\r\n"
+            "0 %,-50,4.000,4.02,0.125,PASS\r\n"
+            "50 %,225,12.000,12.05,0.313,FAIL\r\n"
+            "100 %,500,20.000,20,0.000,PASS\r\n"
+            "\r\n"
+            "As-left verification\r\n"
+            "Not done\r\n"
+            "\r\n"
+            "Changes made in this session\r\n"
+            "Time,Parameter,Old value,New value,Result\r\n"
+            "%2,Null Offset,30.0,12.5,Succeeded\r\n"
+            "%3,Zero Output,6000,5847,Failed\r\n"
+            "\r\n"
+            "Stored samples\r\n"
+            "None\r\n"
+            "\r\n"
+            "Output trims\r\n"
+            "None\r\n"
+            "\r\n"
+            "Signatures\r\n"
+            "Technician,'=Li; Wei, Bob,Signature and date,______________________\r\n"
+            "Reviewer,,Signature and date,______________________\r\n"
+            "\r\n"
+            "Appendix: register words\r\n"
+            "Parameter,Register,As found,As left,Changed\r\n"
+            "Signal Source,10,K Type (3),K Type (3),\r\n"
+            "Unit,11,°C (0),°C (0),\r\n"
+            "Reserved,12,0,0,\r\n"
+            "Baud rate,13,9600 (3),9600 (3),\r\n"
+            "Decimal places,14,1,1,\r\n"
+            "Null Offset,15,30.0 (300),12.5 (125),changed\r\n"
+            "Lower Limit,16,-50 (65486),-50 (65486),\r\n"
+            "Upper Limit,17,500,500,\r\n"
+            "Gain,18,25 (2),not read,\r\n"
+            "Temp.Comp,19,25.0 (250),25.0 (250),\r\n"
+            "Zero Sample,20,1000,1000,\r\n"
+            "Full Sample,21,3333,3341,\r\n"
+            "Zero Output,22,6000,6000,\r\n"
+            "Full Output,23,30000,30000,\r\n")
+            .arg(made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                 Local(kConnected + std::chrono::seconds(65)),
+                 Local(kConnected + std::chrono::seconds(130)));
     // Every field is quoted, so a spreadsheet splitting at ';' keeps each
     // whole; taken off again, the fields are these.
-    const QString csv = report.Csv();
+    const QString csv = Certificate(s, made).Csv();
     EXPECT_TRUE(csv.contains(QStringLiteral("\"Technician\",\"'=Li; Wei, Bob\"\r\n")));
     QStringList lines = csv.split(QStringLiteral("\r\n"));
     for (QString& line : lines) {
@@ -109,8 +156,7 @@ TEST(CalibrationReport, CsvListsEveryRegisterAndBothWrites) {
 
 TEST(CalibrationReport, SavesAPdfOfAtLeastOnePageWithTheCsvBesideIt) {
     TwoWriteSession s;
-    const CCalibrationReport report(s.session, s.asLeft, QStringLiteral("Li Wei"),
-                                    QDateTime::currentDateTime());
+    const CCalibrationReport report = Certificate(s, QDateTime::currentDateTime());
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
     QString error;
@@ -126,7 +172,7 @@ TEST(CalibrationReport, SavesAPdfOfAtLeastOnePageWithTheCsvBesideIt) {
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_TRUE(
         csv.readAll().startsWith("\xEF\xBB\xBF\""
-                                 "Calibration report\"\r\n"));
+                                 "Calibration Certificate\"\r\n"));
 
     // A folder that is not there: refused with the reason, nothing left behind.
     const QString nowhere = dir.filePath(QStringLiteral("missing/report.pdf"));

@@ -50,7 +50,8 @@ void TrimAndReport(mainwnd_test::MainWindowHarness& h, const QDir& dir, const QS
         h.Dlg(), {[] { return std::optional<QString>(QStringLiteral("Li Wei")); },
                   [&](const QString&) {
                       return dir.filePath(QStringLiteral("report_window%1.pdf").arg(suffix));
-                  }});
+                  },
+                  [](const QString&) { return false; }});
     // The name is asked once and then kept; this program's own folder holds it.
     SetTextSetting("Calibration", "Technician", L"");
     h.Dlg().SendMessage(WM_COMMAND, mainwnd::ID_CALIBRATION_REPORT);
@@ -109,7 +110,26 @@ protocol::CalibrationSession Session() {
     protocol::RegisterWords found;
     for (int i = 0; i < protocol::kRegisterCount; ++i) found[i] = words[i];
     protocol::CalibrationSession session;
-    session.Start(t0, L"FT232R USB UART (ttyUSB0)", found);
+    session.Start(t0, L"FT232R USB UART (ttyUSB0)", found,
+                  {{"TT-4711", "A23-00815", "PT100 4-20 mA head"}, "Li Wei", "Corvexa 1.0.0"});
+    session.SetReferences({{"Multimeter", "Fluke 8846A", "3921044", "2027-05-31",
+                            protocol::ReferenceKind::OutputMeter},
+                           {"Process calibrator", "Fluke 726", "1877302", "2026-11-30",
+                            protocol::ReferenceKind::InputSource}});
+    // As found off by a tenth of a milliampere at the bottom; as left in.
+    const auto run = [](protocol::VerificationStage stage, std::initializer_list<double> measured) {
+        protocol::VerificationRun r;
+        r.stage = stage;
+        r.plan.lower = 0;
+        r.plan.upper = 200;
+        auto m = measured.begin();
+        for (double p : r.plan.percents)
+            r.points.push_back(
+                protocol::EvaluatePoint(r.plan, p, protocol::NominalInput(r.plan, p), *m++));
+        return r;
+    };
+    session.RecordVerification(
+        run(protocol::VerificationStage::AsFound, {4.102, 8.081, 12.060, 16.038, 20.021}));
     session.BeginWrite(t0 + std::chrono::minutes(2), OperationCode::WriteZeroOffset, L"30.0",
                        L"0.0");
     session.CompleteWrite(OperationCode::WriteZeroOffset, true);
@@ -135,6 +155,8 @@ protocol::CalibrationSession Session() {
     session.CompleteWrite(OperationCode::WriteZeroOutput, true);
     session.CompleteWrite(OperationCode::WriteFullOutput, false);
     session.RecordTrim(t0 + std::chrono::minutes(12), trim, result);
+    session.RecordVerification(
+        run(protocol::VerificationStage::AsLeft, {4.003, 8.001, 12.004, 15.998, 20.006}));
     return session;
 }
 
@@ -145,8 +167,8 @@ void Report(const QDir& dir, const QString& name) {
     left[protocol::kZeroSampleIndex] = 20480;
     left[protocol::kFullSampleIndex] = 61036;
     left[protocol::kZeroOutputIndex] = 5847;
-    const CCalibrationReport report(session, left, QStringLiteral("Li Wei"),
-                                    QDateTime::currentDateTime());
+    const CCalibrationReport report(session, left, QStringLiteral("20261209-0042"),
+                                    QDateTime::currentDateTime(), "2026-12-09");
     const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
     QString error;
     if (!report.Save(pdf, &error)) {

@@ -5,18 +5,24 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include "lang/language.h"
+#include "protocol/session_journal.h"
 #include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/stability_mark.h"
 #include "ui/main/trend_widget.h"
 #include "ui/main/trim_dialog.h"
+#include "ui/main/verification_ids.h"
 #include "window_harness.h"
 
 using namespace mainwnd;
@@ -111,58 +117,153 @@ QStringList CsvLines(const QString& path) {
     return lines;
 }
 
-TEST(CalibrationWindow, ReportListsTheSessionsWritesAsFoundAndAsLeft) {
+QAction* MenuAction(MainWindowHarness& h, int command) {
+    return h.Dlg().findChild<QMenuBar*>()->findChild<QAction*>(QString::number(command));
+}
+
+// Opens Verify…, types the meter's readings at the points and records the run.
+void Verify(MainWindowHarness& h, const std::vector<const char*>& measured) {
+    MenuAction(h, ID_VERIFY)->trigger();
+    auto* window = h.Dlg().findChild<QWidget*>(QStringLiteral("verification"));
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(window->isVisible());
+    window->findChild<QPushButton*>(QString::number(verifywnd::IDC_VERIFY_NEW_RUN))->click();
+    auto* table = window->findChild<QTableWidget*>(QString::number(verifywnd::IDC_VERIFY_TABLE));
+    ASSERT_EQ(static_cast<std::size_t>(table->rowCount()), measured.size());
+    for (int row = 0; row < table->rowCount(); ++row)
+        table->item(row, verifywnd::kMeasuredCol)->setText(QString::fromUtf8(measured[row]));
+    window->findChild<QPushButton*>(QString::number(verifywnd::IDC_VERIFY_RECORD))->click();
+}
+
+// Range -50..150 °C, so the five points apply -50, 0, 50, 100 and 150 °C
+// and expect 4, 8, 12, 16 and 20 mA.
+TEST(CalibrationWindow, AsFoundThenTrimThenAsLeftGiveTheCertificatesNumbers) {
     MainWindowHarness h;
-    ASSERT_TRUE(h.Sim().SetRegister(14, 1));
-    ASSERT_TRUE(h.Sim().SetRegister(15, 300));
-    ASSERT_TRUE(h.Sim().SetRegister(22, 6000));
+    for (auto [reg, word] :
+         {std::pair<int, int>{14, 1}, {15, 300}, {16, 0xFFCE}, {17, 150}, {22, 6000}})
+        ASSERT_TRUE(h.Sim().SetRegister(reg, word));
+    SetTextSetting("Calibration", "Technician", L"");
     h.ChooseVersion();
+    // A scanner types the tag and presses Enter: the serial field is next.
+    auto* tag = h.Dlg().ItemAs<QLineEdit>(IDC_TAG);
+    tag->setFocus();
+    tag->setText(QStringLiteral("TT-101"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(tag, &enter);
+    EXPECT_TRUE(h.Dlg().Item(IDC_SERIAL)->hasFocus());
+    EXPECT_TRUE(h.Dlg().isVisible());  // Enter closed nothing
+    h.SetText(IDC_SERIAL, QStringLiteral("SN7"));
+    h.SetText(IDC_MODEL, QStringLiteral("TX-9"));
     ASSERT_TRUE(h.ConnectAndWaitOnline());
     QTemporaryDir dir;
-    int asked = 0;
-    SetTextSetting("Calibration", "Technician", L"");
+    int asked = 0, confirms = 0;
+    bool closeAnswer = false;
     CCorvexaDlgTestPeer::SetReportPrompts(
         h.Dlg(), {[&asked]() -> std::optional<QString> {
                       ++asked;
                       return QStringLiteral("Li Wei");
                   },
-                  [&dir](const QString&) { return dir.filePath(QStringLiteral("report")); }});
+                  [&dir](const QString&) { return dir.filePath(QStringLiteral("report")); },
+                  [&](const QString&) {
+                      ++confirms;
+                      return closeAnswer;
+                  }});
 
-    h.SetText(IDC_OFFSET, QStringLiteral("12.5"));
-    h.Click(IDC_OFFSET_SET);
-    ASSERT_TRUE(h.WaitForBox(1));
+    Verify(h, {"4.10", "8.08", "12.06", "16.04", "20.02"});
     h.SetText(IDC_ZERO_OUT, QStringLiteral("5000"));
     h.Click(IDC_ZERO_OUT_SET);
-    ASSERT_TRUE(h.WaitForBox(2));
+    ASSERT_TRUE(h.WaitForBox(1));
+    // A change and no certificate: closing asks, and No keeps the window.
+    h.Dlg().SendMessage(WM_CLOSE, 0, 0);
+    EXPECT_EQ(confirms, 1);
+    EXPECT_TRUE(h.Dlg().isVisible());
+    Verify(h, {"4.00", "8.00", "12.02", "16.00", "20.00"});
 
-    auto* report =
-        h.Dlg().findChild<QMenuBar*>()->findChild<QAction*>(QString::number(ID_CALIBRATION_REPORT));
-    ASSERT_NE(report, nullptr);
-    for (size_t n : {3u, 4u}) {
-        report->trigger();
-        ASSERT_TRUE(h.WaitForBox(n));
-    }
+    MenuAction(h, ID_CALIBRATION_REPORT)->trigger();
+    ASSERT_TRUE(h.WaitForBox(2));
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(GetTextSetting("Calibration", "Technician"), L"Li Wei");
+    EXPECT_EQ(h.Text(IDC_TECHNICIAN), QStringLiteral("Li Wei"));
     SetTextSetting("Calibration", "Technician", L"");
 
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
     ASSERT_EQ(CCorvexaDlgTestPeer::LastReportPath(h.Dlg()), pdf)
-        << h.Boxes()[2].message.toStdString();
+        << h.Boxes()[1].message.toStdString();
     EXPECT_TRUE(QFile::exists(pdf));
     const QStringList lines = CsvLines(dir.filePath(QStringLiteral("report.csv")));
     for (const char* expected :
-         {"Technician,Li Wei", "Null Offset,15,30.0 (300),12.5 (125),changed",
-          "Zero Output,22,6000,5000,changed", "Gain,18,"}) {
-        EXPECT_EQ(lines.filter(QString::fromUtf8(expected)).size(), 1) << expected;
+         {"Tag,TT-101", "Serial No.,SN7", "Model,TX-9", "Technician,Li Wei",
+          "Range,-50 °C … 150 °C", "Tolerance ±0.25 % of span, 4–20 mA output; result: FAIL",
+          "0 %,-50,4.000,4.1,0.625,FAIL", "50 %,50,12.000,12.06,0.375,FAIL",
+          "100 %,150,20.000,20.02,0.125,PASS",
+          "Tolerance ±0.25 % of span, 4–20 mA output; result: PASS",
+          "50 %,50,12.000,12.02,0.125,PASS", "Zero Output,22,6000,5000,changed",
+          "Null Offset,15,30.0 (300),30.0 (300),"}) {
+        EXPECT_EQ(lines.count(QString::fromUtf8(expected)), 1) << expected;
     }
     const QStringList changes = lines.filter(QStringLiteral(",Succeeded"));
-    ASSERT_EQ(changes.size(), 2) << lines.join('\n').toStdString();
+    ASSERT_EQ(changes.size(), 1) << lines.join('\n').toStdString();
+    EXPECT_TRUE(changes[0].endsWith(QStringLiteral(",Zero Output,6000,5000,Succeeded")));
+    const QStringList number =
+        lines.filter(QRegularExpression(QStringLiteral("^Certificate No\\.,\\d{8}-\\d{4}$")));
+    ASSERT_EQ(number.size(), 1) << lines.join('\n').toStdString();
+
+    // Certified: closing asks no more, and the journal holds the certificate.
+    const protocol::CalibrationSession& session = CCorvexaDlgTestPeer::Session(h.Dlg());
+    ASSERT_TRUE(session.Certificate());
+    EXPECT_EQ(
+        QStringLiteral("Certificate No.,") + QString::fromStdString(session.Certificate()->number),
+        number[0]);
+    ASSERT_NE(session.Journal(), nullptr);
+    const auto journal = protocol::ReadJournal(session.Journal()->Path());
+    ASSERT_TRUE(journal);
+    EXPECT_TRUE(journal->session.Certificate());
+    ASSERT_TRUE(journal->session.Verification(protocol::VerificationStage::AsLeft));
+    EXPECT_TRUE(journal->session.Verification(protocol::VerificationStage::AsLeft)->Passed());
+    EXPECT_EQ("Li Wei", journal->session.Context().technician);
+    h.Dlg().SendMessage(WM_CLOSE, 0, 0);
+    EXPECT_EQ(confirms, 1);
+}
+
+TEST(CalibrationWindow, AnUnfinishedSessionOfTheDeviceIsOfferedFromItsJournal) {
+    MainWindowHarness h;
+    {
+        // A session a crash cut short: one write, no end.
+        protocol::CalibrationSession old;
+        const auto start = protocol::WallClock::now() - std::chrono::hours(20);
+        old.Start(
+            start, L"/dev/ttyUSB0", {}, {{"TT-7", "", ""}, "Li Wei", "Corvexa 1.0.0"},
+            protocol::SessionJournal::Open(
+                protocol::JournalPathFor(h.JournalFolder().toStdString(), start, {"TT-7", "", ""}),
+                nullptr));
+        old.BeginWrite(start, protocol::OperationCode::WriteZeroOutput, L"6000", L"5000");
+        old.CompleteWrite(protocol::OperationCode::WriteZeroOutput, true);
+    }
+    QTemporaryDir dir;
+    QStringList questions;
+    CCorvexaDlgTestPeer::SetReportPrompts(
+        h.Dlg(), {[]() -> std::optional<QString> { return QStringLiteral("Li Wei"); },
+                  [&dir](const QString&) { return dir.filePath(QStringLiteral("old.pdf")); },
+                  [&](const QString& question) {
+                      questions << question;
+                      return true;
+                  }});
+    h.ChooseVersion();
+    h.SetText(IDC_TAG, QStringLiteral("TT-7"));
+    ASSERT_TRUE(h.ConnectAndWaitOnline());
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("TT-7")));
+    ASSERT_TRUE(h.WaitForBox(1));
+    const QStringList lines = CsvLines(dir.filePath(QStringLiteral("old.csv")));
+    EXPECT_EQ(lines.filter(QStringLiteral(",Zero Output,6000,5000,Succeeded")).size(), 1);
+    // Closed with its certificate: the next connect asks nothing.
     EXPECT_TRUE(
-        changes[0].endsWith(QStringLiteral(",Null Offset,30.0 (300),12.5 (125),Succeeded")));
-    EXPECT_TRUE(changes[1].endsWith(QStringLiteral(",Zero Output,6000,5000,Succeeded")));
-    EXPECT_TRUE(
-        lines.contains(QStringLiteral("Port,") + QString::fromStdString(h.Sim().SlavePath())));
+        protocol::UnfinishedJournals(h.JournalFolder().toStdString(), {"TT-7", "", ""}).size() ==
+        1);  // only the session now running
+    h.Click(IDC_CONNECT);
+    ASSERT_TRUE(
+        MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Connected(h.Dlg()); }));
+    ASSERT_TRUE(h.ConnectAndWaitOnline());
+    EXPECT_EQ(questions.size(), 1);
 }
 
 }  // namespace

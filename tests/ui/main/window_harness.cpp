@@ -41,6 +41,8 @@ MainWindowHarness::MainWindowHarness(Config config) : m_config(config) {
     options.listPorts = config.listPorts;
     options.portMonitor = config.portMonitor;
     options.trace = config.trace;
+    options.journalFolder =
+        config.journalFolder.isEmpty() ? m_journals.path() : config.journalFolder;
     m_dlg = std::make_unique<CCorvexaDlg>(std::move(options));
     // Modeless, so the test keeps the event loop; the modal run only adds
     // exec() around the same initialisation.

@@ -4,6 +4,7 @@
 // on a pseudo-terminal: widgets are found by id, clicked and read back.
 
 #include <QString>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -39,6 +40,8 @@ public:
         };
         std::function<std::unique_ptr<CPortMonitor>()> portMonitor{};
         std::shared_ptr<protocol::CTraceFile> trace{};  // --trace
+        // Where the sessions' journals go; empty: a folder of the harness's own.
+        QString journalFolder{};
     };
 
     explicit MainWindowHarness(Config config);
@@ -82,6 +85,8 @@ public:
     std::vector<protocol::Frame> Frames() const;
     bool WaitForFrame(const protocol::Frame& frame, int timeoutMs = 5000);
 
+    QString JournalFolder() const { return m_journals.path(); }
+
     void Snapshot(const QString& name);
     // The next result box caught is saved under this name too.
     void SnapshotNextBox(const QString& name) { m_nextBoxShot = name; }
@@ -90,9 +95,12 @@ private:
     void CatchDialogs();
 
     Config m_config;
+    // Each window's journals in a folder of its own, gone with the harness.
+    QTemporaryDir m_journals;
     std::unique_ptr<corvexa::sim::SimulatedTransmitter> m_sim;
     std::unique_ptr<CCorvexaDlg> m_dlg;
     QTimer m_catcher;
+
     std::vector<SBox> m_boxes;
     bool m_boxShot = false;
     QString m_nextBoxShot;
