@@ -212,7 +212,16 @@ CCalibrationReport::Table CCalibrationReport::Verification(
     t.note = MainText(kTxtToleranceLine)
                  .arg(QString::number(run->plan.tolerancePercent), OutputName(run->plan.output),
                       MainText(run->Passed() ? kTxtPass : kTxtFail));
-    t.columns = {MainText(kTxtPoint),           MainText(kTxtApplied),
+    // The applied input in the device's unit, where the device names one.
+    const auto unitCode =
+        (m_asLeft[protocol::kUnitIndex] ? m_asLeft : m_session.AsFound())[protocol::kUnitIndex];
+    const std::string inputUnit =
+        unitCode ? protocol::CodeName(protocol::CodeTable::Unit, *unitCode) : std::string();
+    const QString applied =
+        MainText(kTxtApplied) +
+        (inputUnit.empty() ? QString()
+                           : QStringLiteral(" (%1)").arg(QString::fromStdString(inputUnit)));
+    t.columns = {MainText(kTxtPoint),           applied,
                  MainText(kTxtExpected) + unit, MainText(kTxtMeasured) + unit,
                  MainText(kTxtError),           MainText(kTxtResult)};
     for (const protocol::PointResult& p : run->points)
@@ -349,9 +358,11 @@ QString CCalibrationReport::Html() const {
     for (const Table& t : Sections()) {
         html += QStringLiteral("<h3 style=\"margin-top:14px\">%1</h3>").arg(esc(t.heading));
         if (t.verdict != 0)
-            html += QStringLiteral("<p style=\"font-size:13pt; font-weight:bold; color:%1\">%2</p>")
+            html += QStringLiteral(
+                        "<p><span style=\"font-size:16pt; font-weight:bold; color:%1\">%2</span>"
+                        "&nbsp;&nbsp;%3</p>")
                         .arg(t.verdict > 0 ? QStringLiteral("#1b7a2e") : QStringLiteral("#c01c1c"),
-                             esc(t.note));
+                             esc(MainText(t.verdict > 0 ? kTxtPass : kTxtFail)), esc(t.note));
         if (t.rows.empty()) {
             html += QStringLiteral("<p>%1</p>").arg(esc(t.empty));
             continue;

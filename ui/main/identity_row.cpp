@@ -70,7 +70,8 @@ void CIdentityRow::Changed() {
     const std::string technician = Technician();
     if (technician != m_technician) {
         m_technician = technician;
-        SetTextSetting(kSettingsSection, kTechnicianKey, QString::fromStdString(technician).toStdWString());
+        SetTextSetting(kSettingsSection, kTechnicianKey,
+                       QString::fromStdString(technician).toStdWString());
     } else if (identity.tag == m_shown.tag && identity.serial == m_shown.serial &&
                identity.model == m_shown.model) {
         return;

@@ -15,15 +15,14 @@ constexpr int kMaxReferences = 50;
 
 std::vector<SReferenceEntry> LoadReferences() {
     std::vector<SReferenceEntry> entries;
-    const int count =
-        std::min(QString::fromStdWString(GetTextSetting(kSection, "Count")).toInt(), kMaxReferences);
+    const int count = std::min(QString::fromStdWString(GetTextSetting(kSection, "Count")).toInt(),
+                               kMaxReferences);
     for (int i = 1; i <= count; ++i) {
         const std::string key = std::to_string(i);
         const auto instrument = protocol::DecodeReference(
             QString::fromStdWString(GetTextSetting(kSection, key)).toStdString());
         if (!instrument) continue;
-        entries.push_back(
-            {*instrument, GetTextSetting(kSection, "Used" + key) == L"1"});
+        entries.push_back({*instrument, GetTextSetting(kSection, "Used" + key) == L"1"});
     }
     return entries;
 }

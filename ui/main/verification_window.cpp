@@ -64,8 +64,7 @@ QTableWidgetItem* ReadOnly(const QString& text) {
 
 }  // namespace
 
-CVerificationWindow::CVerificationWindow(DeviceSource device, RecordHandler record,
-                                         QWidget* parent)
+CVerificationWindow::CVerificationWindow(DeviceSource device, RecordHandler record, QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_device(std::move(device)),
       m_record(std::move(record)),
@@ -178,7 +177,8 @@ CVerificationWindow::CVerificationWindow(DeviceSource device, RecordHandler reco
         m_references->setItem(row, kUsedCol, used);
         const auto& r = e.instrument;
         m_references->setItem(row, kNameCol, new QTableWidgetItem(QString::fromStdString(r.name)));
-        m_references->setItem(row, kModelCol, new QTableWidgetItem(QString::fromStdString(r.model)));
+        m_references->setItem(row, kModelCol,
+                              new QTableWidgetItem(QString::fromStdString(r.model)));
         m_references->setItem(row, kSerialCol,
                               new QTableWidgetItem(QString::fromStdString(r.serial)));
         m_references->setItem(row, kUntilCol,
@@ -207,12 +207,18 @@ void CVerificationWindow::Retranslate() {
     m_referencesLabel->setText(MainText(kTxtReferences));
     m_add->setText(MainText(kTxtAdd));
     m_remove->setText(MainText(kTxtRemove));
-    m_table->setHorizontalHeaderLabels({MainText(kTxtPoint), MainText(kTxtApplied),
-                                        MainText(kTxtExpected), MainText(kTxtMeasured),
-                                        MainText(kTxtError), MainText(calibtext::kTxtResult)});
-    m_references->setHorizontalHeaderLabels(
-        {MainText(kTxtUsed), MainText(kTxtName), MainText(kTxtModel), MainText(kTxtSerial),
-         MainText(kTxtCalibratedUntil), MainText(kTxtKind)});
+    const QString output = m_plan.output == protocol::OutputSignal::Voltage0To10V
+                               ? QStringLiteral(" (V)")
+                               : QStringLiteral(" (mA)");
+    m_table->setHorizontalHeaderLabels(
+        {MainText(kTxtPoint),
+         MainText(kTxtApplied) +
+             (m_unit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_unit)),
+         MainText(kTxtExpected) + output, MainText(kTxtMeasured) + output, MainText(kTxtError),
+         MainText(calibtext::kTxtResult)});
+    m_references->setHorizontalHeaderLabels({MainText(kTxtUsed), MainText(kTxtName),
+                                             MainText(kTxtModel), MainText(kTxtSerial),
+                                             MainText(kTxtCalibratedUntil), MainText(kTxtKind)});
     FillReferences();
     for (int row = 0; row < m_table->rowCount(); ++row) Recompute(row);
     ShowResult();
@@ -265,10 +271,11 @@ bool CVerificationWindow::StartRun() {
     const std::optional<SDevice> device = m_device ? m_device() : std::nullopt;
     // The device's remembered choices come first when they are there.
     if (device && !m_planned) {
-        const QString points = QString::fromStdWString(
-            GetTextSetting(kSection, "Points_" + KeyWord(device->model)));
+        const QString points =
+            QString::fromStdWString(GetTextSetting(kSection, "Points_" + KeyWord(device->model)));
         if (!points.isEmpty()) m_points->setText(points);
-        const std::wstring output = GetTextSetting(kSection, "Output_" + KeyWord(device->deviceKey));
+        const std::wstring output =
+            GetTextSetting(kSection, "Output_" + KeyWord(device->deviceKey));
         if (!output.empty()) m_output->setCurrentIndex(output == L"0-10V" ? 1 : 0);
     }
     QString problem;
@@ -297,12 +304,13 @@ bool CVerificationWindow::StartRun() {
         for (int c : {kExpectedCol, kErrorCol, kResultCol}) m_table->setItem(row, c, ReadOnly({}));
     }
     m_filling = false;
-    for (int row = 0; row < m_table->rowCount(); ++row) Recompute(row);
+    m_unit = device->unit;
+    Retranslate();
     m_note->setText(device->unit.isEmpty()
                         ? QString()
-                        : MainText(kTxtRange) + QStringLiteral(": %1 … %2 %3")
-                                                    .arg(Number(m_plan.lower), Number(m_plan.upper),
-                                                         device->unit));
+                        : MainText(kTxtRange) +
+                              QStringLiteral(": %1 … %2 %3")
+                                  .arg(Number(m_plan.lower), Number(m_plan.upper), device->unit));
     ShowResult();
 
     QStringList expired;
@@ -323,8 +331,8 @@ void CVerificationWindow::Recompute(int row) {
     const auto set = [this, row](int column, const QString& text) {
         if (QTableWidgetItem* item = m_table->item(row, column)) item->setText(text);
     };
-    set(kExpectedCol, applied ? QString::number(protocol::ExpectedOutput(m_plan, *applied), 'f', 3)
-                              : QString());
+    set(kExpectedCol,
+        applied ? QString::number(protocol::ExpectedOutput(m_plan, *applied), 'f', 3) : QString());
     if (applied && measured) {
         const protocol::PointResult r =
             protocol::EvaluatePoint(m_plan, m_plan.percents[row], *applied, *measured);
@@ -342,7 +350,8 @@ void CVerificationWindow::Recompute(int row) {
 
 protocol::VerificationRun CVerificationWindow::Run() const {
     protocol::VerificationRun run;
-    run.stage = m_stage->currentIndex() == 1 ? VerificationStage::AsLeft : VerificationStage::AsFound;
+    run.stage =
+        m_stage->currentIndex() == 1 ? VerificationStage::AsLeft : VerificationStage::AsFound;
     run.plan = m_plan;
     for (int row = 0; row < m_table->rowCount(); ++row) {
         const auto applied = ParseCell(m_table->item(row, kAppliedCol));
@@ -368,12 +377,11 @@ void CVerificationWindow::ShowResult() {
 
 void CVerificationWindow::PasteReadings(const QString& text) {
     int row = std::max(0, m_table->currentRow());
-    for (const QString& line : text.split(QRegularExpression(QStringLiteral("[\r\n]+")),
-                                          Qt::SkipEmptyParts)) {
+    for (const QString& line :
+         text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)) {
         if (row >= m_table->rowCount()) break;
-        const QStringList fields =
-            line.split(QRegularExpression(QStringLiteral("[\t;]|,(?=\\s*[-+0-9.])")),
-                       Qt::SkipEmptyParts);
+        const QStringList fields = line.split(
+            QRegularExpression(QStringLiteral("[\t;]|,(?=\\s*[-+0-9.])")), Qt::SkipEmptyParts);
         if (fields.size() >= 2) {
             m_table->item(row, kAppliedCol)->setText(fields[0].trimmed());
             m_table->item(row, kMeasuredCol)->setText(fields[1].trimmed());
@@ -392,8 +400,8 @@ void CVerificationWindow::Record() {
         return;
     }
     if (m_record) m_record(run, UsedReferences());
-    m_note->setText(MainText(kTxtRecorded).arg(m_stage->currentText(),
-                                               MainText(run.Passed() ? kTxtPass : kTxtFail)));
+    m_note->setText(MainText(kTxtRecorded)
+                        .arg(m_stage->currentText(), MainText(run.Passed() ? kTxtPass : kTxtFail)));
 }
 
 std::vector<protocol::ReferenceInstrument> CVerificationWindow::UsedReferences() const {
@@ -434,10 +442,11 @@ void CVerificationWindow::FillReferences() {
 void CVerificationWindow::MarkExpired(int row) {
     QTableWidgetItem* until = m_references->item(row, kUntilCol);
     if (until == nullptr) return;
-    const bool expired = !until->text().trimmed().isEmpty() &&
-                         protocol::ReferenceExpired({"", "", "", until->text().trimmed().toStdString(),
-                                                     protocol::ReferenceKind::OutputMeter},
-                                                    TodayText());
+    const bool expired =
+        !until->text().trimmed().isEmpty() &&
+        protocol::ReferenceExpired({"", "", "", until->text().trimmed().toStdString(),
+                                    protocol::ReferenceKind::OutputMeter},
+                                   TodayText());
     const bool filling = m_filling;
     m_filling = true;
     until->setBackground(expired ? QColor(0xff, 0xd6, 0xd6) : QColor(Qt::transparent));
@@ -457,11 +466,11 @@ void CVerificationWindow::SaveReferenceTable() {
         };
         const auto* kind = qobject_cast<QComboBox*>(m_references->cellWidget(row, kKindCol));
         const QTableWidgetItem* check = m_references->item(row, kUsedCol);
-        entries.push_back({{text(kNameCol), text(kModelCol), text(kSerialCol), text(kUntilCol),
-                            kind != nullptr && kind->currentIndex() == 1
-                                ? protocol::ReferenceKind::InputSource
-                                : protocol::ReferenceKind::OutputMeter},
-                           check != nullptr && check->checkState() == Qt::Checked});
+        entries.push_back(
+            {{text(kNameCol), text(kModelCol), text(kSerialCol), text(kUntilCol),
+              kind != nullptr && kind->currentIndex() == 1 ? protocol::ReferenceKind::InputSource
+                                                           : protocol::ReferenceKind::OutputMeter},
+             check != nullptr && check->checkState() == Qt::Checked});
     }
     SaveReferences(entries);
 }

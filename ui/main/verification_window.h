@@ -65,6 +65,7 @@ private:
     DeviceSource m_device;
     RecordHandler m_record;
     protocol::VerificationPlan m_plan;
+    QString m_unit;  // of the applied input
     bool m_planned = false;
     bool m_filling = false;
     QLabel* m_stageLabel;

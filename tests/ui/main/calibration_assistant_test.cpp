@@ -99,7 +99,7 @@ TEST(CalibrationReport, CsvIsTheCertificateWithTheExpiredReferenceMarked) {
             "\r\n"
             "As-found verification\r\n"
             "Tolerance ±0.25 % of span, 4–20 mA output; result: FAIL\r\n"
-            "Point,Applied,Expected (mA),Measured (mA),Error (% of span),Result\r\n"
+            "Point,Applied (°C),Expected (mA),Measured (mA),Error (% of span),Result\r\n"
             "0 %,-50,4.000,4.02,0.125,PASS\r\n"
             "50 %,225,12.000,12.05,0.313,FAIL\r\n"
             "100 %,500,20.000,20,0.000,PASS\r\n"

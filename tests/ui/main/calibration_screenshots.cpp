@@ -20,6 +20,7 @@
 #include "ui/main/calibration_report.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/trim_dialog.h"
+#include "ui/main/verification_window.h"
 #include "window_harness.h"
 
 namespace {
@@ -180,6 +181,21 @@ void Report(const QDir& dir, const QString& name) {
     RenderFirstPage(dir, name);
 }
 
+// The verification window half way through an as-left run.
+void Verification(const QDir& dir, const char* name) {
+    CVerificationWindow window(
+        [] {
+            return std::optional<CVerificationWindow::SDevice>(
+                {0, 200, QStringLiteral("°C"), "PT100 4-20 mA head", "A23-00815"});
+        },
+        {}, nullptr);
+    window.SetStage(protocol::VerificationStage::AsLeft);
+    window.show();
+    window.StartRun();
+    window.PasteReadings(QStringLiteral("0\t4.003\n50\t8.001\n100,12.004\n150;16.05\n"));
+    Save(window, dir, name);
+}
+
 void RenderFirstPage(const QDir& dir, const QString& name) {
     const QString pdf = dir.filePath(name + QStringLiteral(".pdf"));
     if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()) {
@@ -206,6 +222,7 @@ int main(int argc, char** argv) {
     Trend(dir, false);
 
     Trim(dir, "trim_dialog.png");
+    Verification(dir, "verification.png");
     Report(dir, QStringLiteral("report"));
 
     // The same in Chinese. This program has a folder of its own, so the
@@ -213,6 +230,7 @@ int main(int argc, char** argv) {
     InitLanguage();
     SetLanguage(2052);
     Trim(dir, "trim_dialog_zh.png");
+    Verification(dir, "verification_zh.png");
     Report(dir, QStringLiteral("report_zh"));
     Trend(dir, true, QStringLiteral("_zh"));
     return 0;
