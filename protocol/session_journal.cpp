@@ -114,14 +114,14 @@ void Replay(CalibrationSession& s, const Json& e) {
 fs::path JournalPathFor(const fs::path& folder, WallClock::time_point time,
                         const DeviceIdentity& identity) {
     const std::time_t t = WallClock::to_time_t(time);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &t);
-#else
-    localtime_r(&t, &local);
-#endif
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    char stamp[32] = "";
+    {
+        // std::gmtime shares one buffer; sessions start rarely, the lock costs nothing.
+        static std::mutex clock;
+        std::lock_guard lock(clock);
+        if (const std::tm* utc = std::gmtime(&t))
+            std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", utc);
+    }
     return folder / (std::string(stamp) + "-" + FileWord(identity.tag) + "-" +
                      FileWord(identity.serial) + ".jsonl");
 }
@@ -129,6 +129,10 @@ fs::path JournalPathFor(const fs::path& folder, WallClock::time_point time,
 std::optional<JournalContent> ReadJournal(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
+    return ReadJournal(in);
+}
+
+std::optional<JournalContent> ReadJournal(std::istream& in) {
     JournalContent content;
     std::string line;
     while (std::getline(in, line)) {

@@ -38,7 +38,7 @@ private:
 std::string PathText(const std::filesystem::path& path);
 
 // The journal's name in `folder` for a session starting at `time`:
-// "20261209-081530-<tag>-<serial>.jsonl", with characters that are not
+// "20261209T081530Z-<tag>-<serial>.jsonl" (the time in UTC), with characters that are not
 // letters, digits, '-' or '_' in tag and serial made '_'.
 std::filesystem::path JournalPathFor(const std::filesystem::path& folder,
                                      WallClock::time_point time, const DeviceIdentity& identity);
@@ -51,6 +51,7 @@ struct JournalContent {
     std::size_t skippedLines = 0;
 };
 std::optional<JournalContent> ReadJournal(const std::filesystem::path& path);
+std::optional<JournalContent> ReadJournal(std::istream& in);
 
 // Ends the session a journal holds (with the certificate made from it,
 // if any), so that it is not offered again.
