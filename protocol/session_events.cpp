@@ -8,7 +8,13 @@ Json Head(const char* name, WallClock::time_point time) {
 }
 
 WallClock::time_point TimeOf(const Json& event) {
-    return WallClock::time_point(std::chrono::milliseconds(event.at("time").get<std::int64_t>()));
+    // 1970 to 2200: the clock counts nanoseconds and would overflow not far
+    // beyond, and no bench works outside it.
+    constexpr std::int64_t kLastMs = 7'258'118'400'000;
+    const std::int64_t ms = IntegerOf<std::int64_t>(event.at("time"));
+    if (ms < 0 || ms > kLastMs) throw Json::out_of_range::create(401, "time", &event);
+    return WallClock::time_point(
+        std::chrono::duration_cast<WallClock::duration>(std::chrono::milliseconds(ms)));
 }
 
 Json IdentityJson(const DeviceIdentity& identity) {
@@ -31,7 +37,7 @@ RegisterWords WordsOf(const Json& json) {
     if (!json.is_array() || json.size() != words.size())
         throw Json::type_error::create(302, "words", &json);
     for (std::size_t i = 0; i < words.size(); ++i)
-        if (!json[i].is_null()) words[i] = json[i].get<std::uint16_t>();
+        if (!json[i].is_null()) words[i] = IntegerOf<std::uint16_t>(json[i]);
     return words;
 }
 
@@ -91,11 +97,11 @@ Json VerdictJson(const StabilityVerdict& v) {
 
 StabilityVerdict VerdictOf(const Json& json) {
     StabilityVerdict v;
-    const int steadiness = json.at("steadiness").get<int>();
+    const int steadiness = IntegerOf<int>(json.at("steadiness"));
     if (steadiness < 0 || steadiness > static_cast<int>(Steadiness::Drifting))
         throw Json::out_of_range::create(401, "steadiness", &json);
     v.steadiness = static_cast<Steadiness>(steadiness);
-    v.over.count = json.at("count").get<std::size_t>();
+    v.over.count = IntegerOf<std::size_t>(json.at("count"));
     v.over.mean = json.at("mean").get<double>();
     v.over.stdDev = json.at("std-dev").get<double>();
     v.over.driftPerMinute = json.at("drift-per-minute").get<double>();
@@ -112,16 +118,16 @@ Json TrimJson(const TrimRequest& q, const TrimResult& r) {
 void TrimOf(const Json& json, TrimRequest& q, TrimResult& r) {
     q.signal = ParseSignalName(json.at("signal").get<std::string>())
                    .value_or(OutputSignal::Current4To20mA);
-    q.zeroWord = json.at("zero-word").get<std::uint16_t>();
-    q.fullWord = json.at("full-word").get<std::uint16_t>();
+    q.zeroWord = IntegerOf<std::uint16_t>(json.at("zero-word"));
+    q.fullWord = IntegerOf<std::uint16_t>(json.at("full-word"));
     q.measuredZero = json.at("measured-zero").get<double>();
     q.measuredFull = json.at("measured-full").get<double>();
-    const int problem = json.at("problem").get<int>();
+    const int problem = IntegerOf<int>(json.at("problem"));
     if (problem < 0 || problem > static_cast<int>(TrimProblem::WordOutOfRange))
         throw Json::out_of_range::create(401, "problem", &json);
     r.problem = static_cast<TrimProblem>(problem);
-    r.newZeroWord = json.at("new-zero-word").get<std::uint16_t>();
-    r.newFullWord = json.at("new-full-word").get<std::uint16_t>();
+    r.newZeroWord = IntegerOf<std::uint16_t>(json.at("new-zero-word"));
+    r.newFullWord = IntegerOf<std::uint16_t>(json.at("new-full-word"));
 }
 
 }  // namespace protocol::events

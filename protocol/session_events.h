@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -12,6 +14,25 @@
 namespace protocol::events {
 
 using Json = nlohmann::ordered_json;
+
+// An integer of type T, or nlohmann's out_of_range / type_error: its own
+// get<int>() casts a float or a too large number without a check.
+template <typename T>
+T IntegerOf(const Json& json) {
+    if (!json.is_number_integer()) throw Json::type_error::create(302, "not an integer", &json);
+    if (json.is_number_unsigned()) {
+        const auto value = json.get<std::uint64_t>();
+        if (value > static_cast<std::uint64_t>(std::numeric_limits<T>::max()))
+            throw Json::out_of_range::create(406, "integer out of range", &json);
+        return static_cast<T>(value);
+    }
+    const auto value = json.get<std::int64_t>();
+    if (value < static_cast<std::int64_t>(std::numeric_limits<T>::min()) ||
+        (value > 0 && static_cast<std::uint64_t>(value) >
+                          static_cast<std::uint64_t>(std::numeric_limits<T>::max())))
+        throw Json::out_of_range::create(406, "integer out of range", &json);
+    return static_cast<T>(value);
+}
 
 // {"event": name, "time": milliseconds since 1970}
 Json Head(const char* name, WallClock::time_point time);

@@ -86,18 +86,18 @@ void Replay(CalibrationSession& s, const Json& e) {
     } else if (name == "end") {
         s.Finish(time);
     } else if (name == "write") {
-        const auto code = static_cast<OperationCode>(e.at("code").get<int>());
+        const auto code = static_cast<OperationCode>(events::IntegerOf<int>(e.at("code")));
         if (ParamIndexOf(code) < 0) throw Json::other_error::create(501, "write code", &e);
         s.BeginWrite(time, code, corvexa::base::FromUtf8(e.at("old").get<std::string>()),
                      corvexa::base::FromUtf8(e.at("new").get<std::string>()));
     } else if (name == "write-result") {
-        s.CompleteWrite(static_cast<OperationCode>(e.at("code").get<int>()),
+        s.CompleteWrite(static_cast<OperationCode>(events::IntegerOf<int>(e.at("code"))),
                         e.at("success").get<bool>());
     } else if (name == "sample") {
-        const auto code = static_cast<OperationCode>(e.at("code").get<int>());
+        const auto code = static_cast<OperationCode>(events::IntegerOf<int>(e.at("code")));
         if (code != OperationCode::WriteZeroSample && code != OperationCode::WriteFullSample)
             throw Json::other_error::create(501, "sample code", &e);
-        s.RecordSample(time, code, e.at("word").get<std::uint16_t>(),
+        s.RecordSample(time, code, events::IntegerOf<std::uint16_t>(e.at("word")),
                        events::VerdictOf(e.at("verdict")));
     } else if (name == "trim") {
         TrimRequest request;

@@ -140,7 +140,7 @@ void Verify(MainWindowHarness& h, const std::vector<const char*>& measured) {
 TEST(CalibrationWindow, AsFoundThenTrimThenAsLeftGiveTheCertificatesNumbers) {
     MainWindowHarness h;
     for (auto [reg, word] :
-         {std::pair<int, int>{14, 1}, {15, 300}, {16, 0xFFCE}, {17, 150}, {22, 6000}})
+         {std::pair<int, int>{14, 1}, {15, 300}, {16, 0xFFCE}, {17, 150}, {22, 6000}, {23, 30000}})
         ASSERT_TRUE(h.Sim().SetRegister(reg, word));
     SetTextSetting("Calibration", "Technician", L"");
     h.ChooseVersion();
@@ -170,9 +170,14 @@ TEST(CalibrationWindow, AsFoundThenTrimThenAsLeftGiveTheCertificatesNumbers) {
                   }});
 
     Verify(h, {"4.10", "8.08", "12.06", "16.04", "20.02"});
-    h.SetText(IDC_ZERO_OUT, QStringLiteral("5000"));
-    h.Click(IDC_ZERO_OUT_SET);
-    ASSERT_TRUE(h.WaitForBox(1));
+    h.Click(IDC_TRIM_METER);
+    CTrimDialog* trim = CCorvexaDlgTestPeer::TrimDialog(h.Dlg());
+    ASSERT_NE(trim, nullptr);
+    trim->ItemAs<QLineEdit>(CTrimDialog::IDC_ZERO_READING)->setText(QStringLiteral("4.1"));
+    trim->ItemAs<QLineEdit>(CTrimDialog::IDC_FULL_READING)->setText(QStringLiteral("19.8"));
+    trim->ItemAs<QPushButton>(CTrimDialog::IDC_SEND)->click();
+    ASSERT_TRUE(h.WaitForBox(2));
+    trim->hide();
     // A change and no certificate: closing asks, and No keeps the window.
     h.Dlg().SendMessage(WM_CLOSE, 0, 0);
     EXPECT_EQ(confirms, 1);
@@ -180,14 +185,14 @@ TEST(CalibrationWindow, AsFoundThenTrimThenAsLeftGiveTheCertificatesNumbers) {
     Verify(h, {"4.00", "8.00", "12.02", "16.00", "20.00"});
 
     MenuAction(h, ID_CALIBRATION_REPORT)->trigger();
-    ASSERT_TRUE(h.WaitForBox(2));
+    ASSERT_TRUE(h.WaitForBox(3));
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(h.Text(IDC_TECHNICIAN), QStringLiteral("Li Wei"));
     SetTextSetting("Calibration", "Technician", L"");
 
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
     ASSERT_EQ(CCorvexaDlgTestPeer::LastReportPath(h.Dlg()), pdf)
-        << h.Boxes()[1].message.toStdString();
+        << h.Boxes()[2].message.toStdString();
     EXPECT_TRUE(QFile::exists(pdf));
     const QStringList lines = CsvLines(dir.filePath(QStringLiteral("report.csv")));
     for (const char* expected :
@@ -196,13 +201,14 @@ TEST(CalibrationWindow, AsFoundThenTrimThenAsLeftGiveTheCertificatesNumbers) {
           "0 %,-50,4.000,4.1,0.625,FAIL", "50 %,50,12.000,12.06,0.375,FAIL",
           "100 %,150,20.000,20.02,0.125,PASS",
           "Tolerance ±0.25 % of span, 4–20 mA output; result: PASS",
-          "50 %,50,12.000,12.02,0.125,PASS", "Zero Output,22,6000,5000,changed",
-          "Null Offset,15,30.0 (300),30.0 (300),"}) {
+          "50 %,50,12.000,12.02,0.125,PASS", "Zero Output,22,6000,5847,changed",
+          "Full Output,23,30000,30306,changed", "Null Offset,15,30.0 (300),30.0 (300),"}) {
         EXPECT_EQ(lines.count(QString::fromUtf8(expected)), 1) << expected;
     }
     const QStringList changes = lines.filter(QStringLiteral(",Succeeded"));
-    ASSERT_EQ(changes.size(), 1) << lines.join('\n').toStdString();
-    EXPECT_TRUE(changes[0].endsWith(QStringLiteral(",Zero Output,6000,5000,Succeeded")));
+    ASSERT_EQ(changes.size(), 2) << lines.join('\n').toStdString();
+    EXPECT_TRUE(changes[0].endsWith(QStringLiteral(",Zero Output,6000,5847,Succeeded")));
+    EXPECT_TRUE(changes[1].endsWith(QStringLiteral(",Full Output,30000,30306,Succeeded")));
     const QStringList number =
         lines.filter(QRegularExpression(QStringLiteral("^Certificate No\\.,\\d{8}-\\d{4}$")));
     ASSERT_EQ(number.size(), 1) << lines.join('\n').toStdString();
