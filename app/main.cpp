@@ -31,5 +31,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("corvexa"));
+    // The certificate names the software that made it.
+    QApplication::setApplicationVersion(QStringLiteral(CORVEXA_VERSION));
     return CCorvexaApp(options).Run();
 }

@@ -326,7 +326,7 @@ void CCalibrationAssistant::OfferUnfinished(const protocol::DeviceIdentity& devi
 }
 
 void CCalibrationAssistant::OnVerify() {
-    if (!m_session.Started()) {
+    if (!m_session.Started() || m_session.Finished()) {
         ShowNotice(MainText(certtext::kTxtVerification), MainText(kConnectFirstText));
         return;
     }
@@ -352,9 +352,10 @@ void CCalibrationAssistant::OnVerify() {
             device,
             [this](const protocol::VerificationRun& run,
                    const std::vector<protocol::ReferenceInstrument>& used) {
-                if (!m_session.Started() || m_session.Finished()) return;
+                if (!m_session.Started() || m_session.Finished()) return false;
                 m_session.SetReferences(used);
                 m_session.RecordVerification(run);
+                return true;
             },
             &m_dlg);
     }

@@ -399,7 +399,10 @@ void CVerificationWindow::Record() {
         m_note->setText(MainText(kTxtRunNotComplete));
         return;
     }
-    if (m_record) m_record(run, UsedReferences());
+    if (!m_record || !m_record(run, UsedReferences())) {
+        m_note->setText(MainText(maintext::kConnectFirstText));
+        return;
+    }
     m_note->setText(MainText(kTxtRecorded)
                         .arg(m_stage->currentText(), MainText(run.Passed() ? kTxtPass : kTxtFail)));
 }

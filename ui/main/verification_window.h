@@ -32,8 +32,9 @@ public:
         std::string deviceKey;  // the output kind is remembered per device
     };
     using DeviceSource = std::function<std::optional<SDevice>()>;
+    // False when there is no session to take the run (the device is gone).
     using RecordHandler =
-        std::function<void(const protocol::VerificationRun& run,
+        std::function<bool(const protocol::VerificationRun& run,
                            const std::vector<protocol::ReferenceInstrument>& used)>;
 
     CVerificationWindow(DeviceSource device, RecordHandler record, QWidget* parent);

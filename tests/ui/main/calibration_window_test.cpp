@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -228,6 +229,15 @@ TEST(CalibrationWindow, AsFoundThenTrimThenAsLeftGiveTheCertificatesNumbers) {
     EXPECT_EQ("Li Wei", journal->session.Context().technician);
     h.Dlg().SendMessage(WM_CLOSE, 0, 0);
     EXPECT_EQ(confirms, 1);
+
+    // Offline, a run has no session to go to, and the window says so.
+    h.Click(IDC_CONNECT);
+    ASSERT_TRUE(
+        MainWindowHarness::WaitFor([&] { return !CCorvexaDlgTestPeer::Connected(h.Dlg()); }));
+    auto* window = h.Dlg().findChild<QWidget*>(QStringLiteral("verification"));
+    window->findChild<QPushButton*>(QString::number(verifywnd::IDC_VERIFY_RECORD))->click();
+    EXPECT_EQ(window->findChild<QLabel*>(QString::number(verifywnd::IDC_VERIFY_NOTE))->text(),
+              QStringLiteral("Connect to the transmitter first."));
 }
 
 TEST(CalibrationWindow, AnUnfinishedSessionOfTheDeviceIsOfferedFromItsJournal) {
