@@ -20,6 +20,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         "or 141.",
         "corvexa-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "corvexa-cli " CORVEXA_VERSION);
     // Options of the program also work after the command.
     app.fallthrough();
     app.add_option("--port", line.ports,
@@ -120,6 +121,23 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         if (e.get_exit_code() == 0) {
             app.exit(e);
             return kExitOk;
+        }
+        // A word where a command belongs is a mistyped command, whatever
+        // CLI11 calls it.
+        const std::vector<std::string> rest = app.remaining();
+        std::string names;
+        for (const CLI::App* sub : app.get_subcommands({}))
+            names += (names.empty() ? "" : ", ") + sub->get_name();
+        if (app.get_subcommands().empty() && !rest.empty() && rest.front().rfind('-', 0) != 0) {
+            std::fprintf(stderr, "corvexa-cli: unknown command %s; the commands: %s\n",
+                         rest.front().c_str(), names.c_str());
+            return kExitUsage;
+        }
+        if (app.get_subcommands().empty() && rest.empty() &&
+            dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
+            std::fprintf(stderr, "corvexa-cli: no command given; the commands: %s\n",
+                         names.c_str());
+            return kExitUsage;
         }
         std::fprintf(stderr, "corvexa-cli: %s; see corvexa-cli --help\n", e.what());
         return kExitUsage;

@@ -45,17 +45,29 @@ bool WriteFile(const char* path, const uint8_t* data, size_t size) {
     return static_cast<bool>(out);
 }
 
+constexpr char kUsage[] =
+    "usage: corvexa-langpack IN.xml OUT.lang\n"
+    "       corvexa-langpack --unpack IN.lang OUT.xml\n"
+    "Packs a language file (XML) into the compressed form the program loads, or unpacks one.\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n";
+
 int Usage() {
-    std::fputs(
-        "usage: corvexa-langpack IN.xml OUT.lang\n"
-        "       corvexa-langpack --unpack IN.lang OUT.xml\n",
-        stderr);
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("corvexa-langpack " CORVEXA_VERSION);
+        return 0;
+    }
     const bool unpack = argc == 4 && std::strcmp(argv[1], "--unpack") == 0;
     if (!(argc == 3 || unpack)) return Usage();
     const char* inPath = argv[unpack ? 2 : 1];

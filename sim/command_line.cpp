@@ -82,6 +82,8 @@ std::variant<ToolOptions, std::string> ParseCommandLine(const std::vector<std::s
         std::string error;
         if (name == "--help" || name == "-h") {
             options.help = true;
+        } else if (name == "--version") {
+            options.version = true;
         } else if (name == "--trace") {
             options.trace = true;
         } else if (name == "--silent") {
@@ -176,7 +178,8 @@ std::string Usage() {
            "  --no-wander        keep the sample registers 20 and 21 still\n"
            "  --reg N=VALUE      set register N (10..23) at start\n"
            "  --trace            show every request and reply on stderr\n"
-           "  --help             show this text\n";
+           "  --help             show this text\n"
+           "  --version          show the version\n";
 }
 
 }  // namespace corvexa::sim

@@ -15,6 +15,7 @@ struct ToolOptions {
     std::vector<std::pair<std::uint16_t, std::uint16_t>> registers;
     bool trace = false;
     bool help = false;
+    bool version = false;
 };
 
 // The options of corvexa-sim (without the program name). On a mistake the

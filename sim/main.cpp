@@ -25,6 +25,10 @@ int main(int argc, char** argv) {
         std::fputs(corvexa::sim::Usage().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("corvexa-sim " CORVEXA_VERSION);
+        return 0;
+    }
 
     // Blocked before the simulator's thread exists, so it inherits the mask
     // and the signals reach sigwait below and nowhere else.

@@ -257,6 +257,7 @@ TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
          "the device refused upper-limit: illegal data value (03)"},
         {{"read"}, 2, "no port given"},
         {{"--port", "x", "sample", "middle"}, 2, "see corvexa-cli --help"},
+        {{"frobnicate", "--port", "x"}, 2, "unknown command frobnicate; the commands: ports, read"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
@@ -407,8 +408,12 @@ TEST(CorvexaCli, PortsSaysWhetherEachPortIsFree) {
     EXPECT_EQ(free->FrameCount(), 0u);
 }
 
-TEST(CorvexaCli, EveryCommandHasHelp) {
-    for (const char* command : {"ports", "read", "write", "sample", "trim", "backup", "restore"}) {
+TEST(CorvexaCli, EveryCommandHasHelpAndTheProgramItsVersion) {
+    const CliRun version = RunCli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "corvexa-cli " CORVEXA_VERSION "\n");
+    for (const char* command :
+         {"ports", "read", "write", "sample", "trim", "verify", "backup", "restore"}) {
         SCOPED_TRACE(command);
         const CliRun run = RunCli({command, "--help"});
         EXPECT_EQ(run.status, 0);

@@ -97,7 +97,7 @@ TEST(ShippedPacks, ChinesePackTranslatesEveryRequestedText) {
     }
     // The windows' template wording.
     EXPECT_EQ(zh.at(L"Main").at(105), L"串口");
-    EXPECT_EQ(zh.at(L"Main").at(119), L"该参数及用于浮球液位");
+    EXPECT_EQ(zh.at(L"Main").at(119), L"该参数也用于浮球液位");
     EXPECT_EQ(zh.at(L"Main").at(139), L"输入密码");
     EXPECT_EQ(zh.at(L"Login").at(104), L"工厂版");
     EXPECT_EQ(zh.at(L"Main").at(114), L"零点偏移用于物理量修正：输出值=测量值+零点偏移值");

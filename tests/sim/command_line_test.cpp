@@ -22,6 +22,8 @@ TEST(CommandLine, NoOptionsMeansAWellBehavedPacedDevice) {
     EXPECT_FALSE(o.simulator.faults.exceptionCode);
     EXPECT_TRUE(o.registers.empty());
     EXPECT_FALSE(o.help);
+    EXPECT_FALSE(o.version);
+    EXPECT_TRUE(Parse({"--version"}).version);
 }
 
 TEST(CommandLine, EveryFaultOptionLands) {
