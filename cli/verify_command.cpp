@@ -206,6 +206,10 @@ int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
         }
         record.RecordVerification(run);
         record.Finish(protocol::WallClock::now());
+        if (const protocol::SessionJournal* journal = record.Journal();
+            journal && journal->Failed())
+            console.Error("the session journal could not be written: " +
+                          protocol::PathText(journal->Path()));
 
         if (settings.json)
             console.Print(RunJson(session.Port(), run, unit.empty() ? "" : unit.substr(1),

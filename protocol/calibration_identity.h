@@ -15,6 +15,7 @@ struct DeviceIdentity {
     std::string model;
 
     bool Empty() const { return tag.empty() && serial.empty() && model.empty(); }
+    bool operator==(const DeviceIdentity&) const = default;
     bool SameDevice(const DeviceIdentity& other) const {
         return tag == other.tag && serial == other.serial;
     }

@@ -2,6 +2,17 @@
 
 namespace protocol::events {
 
+namespace {
+
+// A name the journal's reader does not know: the line is not ours.
+template <typename T>
+T Known(const std::optional<T>& value, const Json& json) {
+    if (!value) throw Json::out_of_range::create(406, "unknown name", &json);
+    return *value;
+}
+
+}  // namespace
+
 Json Head(const char* name, WallClock::time_point time) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
     return Json{{"event", name}, {"time", ms.count()}};
@@ -50,10 +61,9 @@ Json ReferenceJson(const ReferenceInstrument& r) {
 }
 
 ReferenceInstrument ReferenceOf(const Json& json) {
-    const auto kind = ParseReferenceKind(json.at("kind").get<std::string>());
     return {json.at("name").get<std::string>(), json.at("model").get<std::string>(),
             json.at("serial").get<std::string>(), json.at("calibrated-until").get<std::string>(),
-            kind.value_or(ReferenceKind::OutputMeter)};
+            Known(ParseReferenceKind(json.at("kind").get<std::string>()), json)};
 }
 
 Json RunJson(const VerificationRun& run) {
@@ -72,12 +82,10 @@ Json RunJson(const VerificationRun& run) {
 
 VerificationRun RunOf(const Json& json) {
     VerificationRun run;
-    run.stage =
-        ParseStageName(json.at("stage").get<std::string>()).value_or(VerificationStage::AsFound);
+    run.stage = Known(ParseStageName(json.at("stage").get<std::string>()), json);
     run.plan.lower = json.at("lower").get<double>();
     run.plan.upper = json.at("upper").get<double>();
-    run.plan.output = ParseSignalName(json.at("output").get<std::string>())
-                          .value_or(OutputSignal::Current4To20mA);
+    run.plan.output = Known(ParseSignalName(json.at("output").get<std::string>()), json);
     run.plan.tolerancePercent = json.at("tolerance").get<double>();
     run.plan.percents = json.at("percents").get<std::vector<double>>();
     for (const Json& p : json.at("points"))
@@ -116,8 +124,7 @@ Json TrimJson(const TrimRequest& q, const TrimResult& r) {
 }
 
 void TrimOf(const Json& json, TrimRequest& q, TrimResult& r) {
-    q.signal = ParseSignalName(json.at("signal").get<std::string>())
-                   .value_or(OutputSignal::Current4To20mA);
+    q.signal = Known(ParseSignalName(json.at("signal").get<std::string>()), json);
     q.zeroWord = IntegerOf<std::uint16_t>(json.at("zero-word"));
     q.fullWord = IntegerOf<std::uint16_t>(json.at("full-word"));
     q.measuredZero = json.at("measured-zero").get<double>();

@@ -61,13 +61,21 @@ TEST(SessionJournal, RebuildsTheSessionAndSkipsALineCutShort) {
         CalibrationSession s;
         Work(s, SessionJournal::Open(path, nullptr));
     }
-    { std::ofstream(path, std::ios::app) << R"({"event":"write","time":1,"co)"; }
+    {
+        // A stage nobody wrote, then a line the crash cut short.
+        std::ofstream(path, std::ios::app)
+            << R"({"event":"verification","time":1,"run":{"stage":"as-sold","lower":0,)"
+               R"("upper":1,"output":"4-20mA","tolerance":1,"percents":[],"points":[]}})"
+            << "\n"
+            << R"({"event":"write","time":1,"co)";
+    }
 
     const auto content = ReadJournal(path);
     ASSERT_TRUE(content);
     const CalibrationSession& s = content->session;
-    EXPECT_EQ(1u, content->skippedLines);
+    EXPECT_EQ(2u, content->skippedLines);
     EXPECT_FALSE(s.Finished());
+    EXPECT_FALSE(s.Verification(VerificationStage::AsLeft));
     EXPECT_EQ("TT-101", s.Context().identity.tag);
     EXPECT_EQ("L. Fischer", s.Context().technician);
     EXPECT_EQ(Found(), s.AsFound());
@@ -123,6 +131,15 @@ TEST(SessionJournal, KeepsEveryEventOfAProcessThatIsKilled) {
     EXPECT_TRUE(content->session.Written(kZeroOutputIndex));
     EXPECT_EQ("L. Fischer", content->session.Context().technician);
     EXPECT_FALSE(content->session.Finished());
+}
+
+TEST(SessionJournal, AFullDiskIsSaidAndTheSessionGoesOn) {
+    const auto journal = SessionJournal::Open("/dev/full", nullptr);
+    ASSERT_NE(journal, nullptr);
+    CalibrationSession s;
+    Work(s, journal);
+    EXPECT_TRUE(journal->Failed());
+    EXPECT_TRUE(s.Written(kZeroOutputIndex));
 }
 #endif
 

@@ -204,6 +204,7 @@ void CCalibrationAssistant::WriteStarted(OperationCode code, std::uint16_t word)
 QString CCalibrationAssistant::WriteFinished(int code, bool success) {
     const auto op = static_cast<OperationCode>(code);
     m_session.CompleteWrite(op, success);
+    CheckJournal();
     const auto pending = std::find_if(m_pendingWords.begin(), m_pendingWords.end(),
                                       [code](const auto& p) { return p.first == code; });
     if (pending != m_pendingWords.end()) {
@@ -278,21 +279,28 @@ void CCalibrationAssistant::StartSession(const protocol::RegisterWords& asFound)
             protocol::JournalPathFor(std::filesystem::u8path(m_journalFolder.toStdString()), now,
                                      identity),
             &error);
-    if (!journal && !m_journalWarned) {
-        m_journalWarned = true;
-        ShowNotice(MainText(certtext::kTxtCertificateTitle),
-                   MainText(certtext::kTxtJournalFailed)
-                       .arg(error.empty() ? m_journalFolder : QString::fromStdString(error)));
-    }
+    if (!journal) WarnJournal(error.empty() ? m_journalFolder : QString::fromStdString(error));
     m_session.Start(now, m_port, asFound, std::move(context), std::move(journal));
+}
+
+void CCalibrationAssistant::WarnJournal(const QString& why) {
+    if (m_journalWarned) return;
+    m_journalWarned = true;
+    ShowNotice(MainText(certtext::kTxtCertificateTitle),
+               MainText(certtext::kTxtJournalFailed).arg(why));
+}
+
+void CCalibrationAssistant::CheckJournal() {
+    // A full disk mid-session: the session goes on, the technician is told once.
+    if (const protocol::SessionJournal* journal = m_session.Journal(); journal && journal->Failed())
+        WarnJournal(QString::fromStdString(protocol::PathText(journal->Path())));
 }
 
 void CCalibrationAssistant::IdentityChanged() {
     if (!m_session.Started() || m_session.Finished()) return;
     const protocol::DeviceIdentity identity = m_identity.Identity();
     const protocol::SessionContext& now = m_session.Context();
-    if (identity.tag != now.identity.tag || identity.serial != now.identity.serial ||
-        identity.model != now.identity.model) {
+    if (identity != now.identity) {
         OfferUnfinished(identity);
         m_session.SetIdentity(identity);
     }
@@ -355,6 +363,7 @@ void CCalibrationAssistant::OnVerify() {
                 if (!m_session.Started() || m_session.Finished()) return false;
                 m_session.SetReferences(used);
                 m_session.RecordVerification(run);
+                CheckJournal();
                 return true;
             },
             &m_dlg);
@@ -436,6 +445,8 @@ void CCalibrationAssistant::FinishReport() {
     IdentityChanged();  // the session takes the name just given
     const protocol::RegisterWords asLeft = m_link.Words();
     m_session.RecordAsLeft(asLeft);
-    if (const auto certificate = SaveCertificate(m_session, asLeft))
+    if (const auto certificate = SaveCertificate(m_session, asLeft)) {
         m_session.RecordCertificate(*certificate);
+        CheckJournal();
+    }
 }

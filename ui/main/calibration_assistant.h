@@ -88,6 +88,9 @@ private:
     std::optional<QString> Technician();
     void StartSession(const protocol::RegisterWords& asFound);
     void IdentityChanged();
+    // The journal could not be opened or written: said once, with why.
+    void WarnJournal(const QString& why);
+    void CheckJournal();
     // Offers the certificate of each journal of this device that a crash
     // or a kill left unfinished; each is closed after.
     void OfferUnfinished(const protocol::DeviceIdentity& device);

@@ -52,6 +52,11 @@ QString PlainCell(const QString& text) {
     return text;
 }
 
+// Typed UTF-8 text (tag, technician, reference) as a plain cell.
+QString PlainCell(const std::string& text) {
+    return PlainCell(QString::fromStdString(text));
+}
+
 QString CsvLine(const QStringList& fields) {
     QStringList quoted;
     // Every field quoted: a spreadsheet that splits at ';' or ',' then keeps
@@ -111,13 +116,10 @@ QString CCalibrationReport::WordText(int index, std::uint16_t word, std::uint16_
 CCalibrationReport::Table CCalibrationReport::Header() const {
     Table t;
     t.heading = MainText(kTxtCertificateTitle);
-    const auto utf8 = [](const std::string& text) {
-        return PlainCell(QString::fromStdString(text));
-    };
     t.Add({MainText(kTxtCertificateNumber), PlainCell(m_number)});
     t.Add({MainText(kTxtDateTime), m_made.toString(QLatin1String(kTimeFormat))});
-    t.Add({MainText(kTxtSoftware), utf8(m_session.Context().software)});
-    t.Add({MainText(kTxtTechnician), utf8(m_session.Context().technician)});
+    t.Add({MainText(kTxtSoftware), PlainCell(m_session.Context().software)});
+    t.Add({MainText(kTxtTechnician), PlainCell(m_session.Context().technician)});
     t.Add({MainText(kTxtPort), PlainCell(ToQString(m_session.Port()))});
     return t;
 }
@@ -146,12 +148,9 @@ CCalibrationReport::Table CCalibrationReport::Device() const {
     Table t;
     t.heading = MainText(kTxtDevice);
     const protocol::DeviceIdentity& id = m_session.Context().identity;
-    const auto utf8 = [](const std::string& text) {
-        return PlainCell(QString::fromStdString(text));
-    };
-    t.Add({MainText(kTxtTag), utf8(id.tag)});
-    t.Add({MainText(kTxtSerial), utf8(id.serial)});
-    t.Add({MainText(kTxtModel), utf8(id.model)});
+    t.Add({MainText(kTxtTag), PlainCell(id.tag)});
+    t.Add({MainText(kTxtSerial), PlainCell(id.serial)});
+    t.Add({MainText(kTxtModel), PlainCell(id.model)});
     // As left, where it was read back; as found otherwise.
     const auto word = [this](int index) {
         return m_asLeft[index] ? m_asLeft[index] : m_session.AsFound()[index];
@@ -183,15 +182,12 @@ CCalibrationReport::Table CCalibrationReport::References() const {
     t.heading = MainText(kTxtReferences);
     t.columns = {MainText(kTxtName), MainText(kTxtModel),           MainText(kTxtSerial),
                  MainText(kTxtKind), MainText(kTxtCalibratedUntil), QString()};
-    const auto utf8 = [](const std::string& text) {
-        return PlainCell(QString::fromStdString(text));
-    };
     for (const protocol::ReferenceInstrument& r : m_session.References()) {
         const bool expired = protocol::ReferenceExpired(r, m_today);
-        t.Add({utf8(r.name), utf8(r.model), utf8(r.serial),
+        t.Add({PlainCell(r.name), PlainCell(r.model), PlainCell(r.serial),
                MainText(r.kind == protocol::ReferenceKind::InputSource ? kTxtInputSource
                                                                        : kTxtOutputMeter),
-               utf8(r.calibratedUntil), expired ? MainText(kTxtExpired) : QString()},
+               PlainCell(r.calibratedUntil), expired ? MainText(kTxtExpired) : QString()},
               expired);
     }
     return t;
@@ -237,8 +233,7 @@ CCalibrationReport::Table CCalibrationReport::Signatures() const {
     Table t;
     t.heading = MainText(kTxtSignatures);
     const QString line = QStringLiteral("______________________");
-    t.Add({MainText(kTxtTechnician),
-           PlainCell(QString::fromStdString(m_session.Context().technician)),
+    t.Add({MainText(kTxtTechnician), PlainCell(m_session.Context().technician),
            MainText(kTxtSignatureDate), line});
     t.Add({MainText(kTxtReviewer), QString(), MainText(kTxtSignatureDate), line});
     return t;

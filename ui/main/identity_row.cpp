@@ -72,8 +72,7 @@ void CIdentityRow::Changed() {
         m_technician = technician;
         SetTextSetting(kSettingsSection, kTechnicianKey,
                        QString::fromStdString(technician).toStdWString());
-    } else if (identity.tag == m_shown.tag && identity.serial == m_shown.serial &&
-               identity.model == m_shown.model) {
+    } else if (identity == m_shown) {
         return;
     }
     m_shown = identity;

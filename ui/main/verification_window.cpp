@@ -207,6 +207,16 @@ void CVerificationWindow::Retranslate() {
     m_referencesLabel->setText(MainText(kTxtReferences));
     m_add->setText(MainText(kTxtAdd));
     m_remove->setText(MainText(kTxtRemove));
+    SetPointHeaders();
+    m_references->setHorizontalHeaderLabels({MainText(kTxtUsed), MainText(kTxtName),
+                                             MainText(kTxtModel), MainText(kTxtSerial),
+                                             MainText(kTxtCalibratedUntil), MainText(kTxtKind)});
+    FillReferences();
+    for (int row = 0; row < m_table->rowCount(); ++row) Recompute(row);
+    ShowResult();
+}
+
+void CVerificationWindow::SetPointHeaders() {
     const QString output = m_plan.output == protocol::OutputSignal::Voltage0To10V
                                ? QStringLiteral(" (V)")
                                : QStringLiteral(" (mA)");
@@ -216,12 +226,6 @@ void CVerificationWindow::Retranslate() {
              (m_unit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_unit)),
          MainText(kTxtExpected) + output, MainText(kTxtMeasured) + output, MainText(kTxtError),
          MainText(calibtext::kTxtResult)});
-    m_references->setHorizontalHeaderLabels({MainText(kTxtUsed), MainText(kTxtName),
-                                             MainText(kTxtModel), MainText(kTxtSerial),
-                                             MainText(kTxtCalibratedUntil), MainText(kTxtKind)});
-    FillReferences();
-    for (int row = 0; row < m_table->rowCount(); ++row) Recompute(row);
-    ShowResult();
 }
 
 void CVerificationWindow::SetStage(VerificationStage stage) {
@@ -305,13 +309,13 @@ bool CVerificationWindow::StartRun() {
     }
     m_filling = false;
     m_unit = device->unit;
-    Retranslate();
+    SetPointHeaders();
+    for (int row = 0; row < m_table->rowCount(); ++row) Recompute(row);
     m_note->setText(device->unit.isEmpty()
                         ? QString()
                         : MainText(kTxtRange) +
                               QStringLiteral(": %1 … %2 %3")
                                   .arg(Number(m_plan.lower), Number(m_plan.upper), device->unit));
-    ShowResult();
 
     QStringList expired;
     for (const protocol::ReferenceInstrument& r : UsedReferences())
@@ -407,21 +411,24 @@ void CVerificationWindow::Record() {
                         .arg(m_stage->currentText(), MainText(run.Passed() ? kTxtPass : kTxtFail)));
 }
 
+SReferenceEntry CVerificationWindow::ReferenceRow(int row) const {
+    const auto text = [this, row](int c) {
+        const QTableWidgetItem* item = m_references->item(row, c);
+        return item ? item->text().trimmed().toStdString() : std::string();
+    };
+    const auto* kind = qobject_cast<QComboBox*>(m_references->cellWidget(row, kKindCol));
+    const QTableWidgetItem* check = m_references->item(row, kUsedCol);
+    return {{text(kNameCol), text(kModelCol), text(kSerialCol), text(kUntilCol),
+             kind != nullptr && kind->currentIndex() == 1 ? protocol::ReferenceKind::InputSource
+                                                          : protocol::ReferenceKind::OutputMeter},
+            check != nullptr && check->checkState() == Qt::Checked};
+}
+
 std::vector<protocol::ReferenceInstrument> CVerificationWindow::UsedReferences() const {
     std::vector<protocol::ReferenceInstrument> used;
-    for (int row = 0; row < m_references->rowCount(); ++row) {
-        const QTableWidgetItem* check = m_references->item(row, kUsedCol);
-        if (check == nullptr || check->checkState() != Qt::Checked) continue;
-        const auto text = [this, row](int c) {
-            const QTableWidgetItem* item = m_references->item(row, c);
-            return item ? item->text().trimmed().toStdString() : std::string();
-        };
-        const auto* kind = qobject_cast<QComboBox*>(m_references->cellWidget(row, kKindCol));
-        used.push_back({text(kNameCol), text(kModelCol), text(kSerialCol), text(kUntilCol),
-                        kind != nullptr && kind->currentIndex() == 1
-                            ? protocol::ReferenceKind::InputSource
-                            : protocol::ReferenceKind::OutputMeter});
-    }
+    for (int row = 0; row < m_references->rowCount(); ++row)
+        if (SReferenceEntry entry = ReferenceRow(row); entry.used)
+            used.push_back(std::move(entry.instrument));
     return used;
 }
 
@@ -462,18 +469,6 @@ void CVerificationWindow::MarkExpired(int row) {
 
 void CVerificationWindow::SaveReferenceTable() {
     std::vector<SReferenceEntry> entries;
-    for (int row = 0; row < m_references->rowCount(); ++row) {
-        const auto text = [this, row](int c) {
-            const QTableWidgetItem* item = m_references->item(row, c);
-            return item ? item->text().trimmed().toStdString() : std::string();
-        };
-        const auto* kind = qobject_cast<QComboBox*>(m_references->cellWidget(row, kKindCol));
-        const QTableWidgetItem* check = m_references->item(row, kUsedCol);
-        entries.push_back(
-            {{text(kNameCol), text(kModelCol), text(kSerialCol), text(kUntilCol),
-              kind != nullptr && kind->currentIndex() == 1 ? protocol::ReferenceKind::InputSource
-                                                           : protocol::ReferenceKind::OutputMeter},
-             check != nullptr && check->checkState() == Qt::Checked});
-    }
+    for (int row = 0; row < m_references->rowCount(); ++row) entries.push_back(ReferenceRow(row));
     SaveReferences(entries);
 }

@@ -8,6 +8,7 @@
 
 #include "protocol/calibration_identity.h"
 #include "protocol/verification.h"
+#include "ui/main/reference_settings.h"
 
 class QComboBox;
 class QLabel;
@@ -60,6 +61,9 @@ private:
     void ShowResult();
     void FillReferences();
     void SaveReferenceTable();
+    SReferenceEntry ReferenceRow(int row) const;
+    // The points table's heads, with the input's and the output's units.
+    void SetPointHeaders();
     void MarkExpired(int row);
     std::optional<protocol::VerificationPlan> PlanFromFields(QString* problem) const;
 
