@@ -82,6 +82,7 @@ void CalibrationSession::RecordCertificate(const CertificateRecord& certificate)
 void CalibrationSession::Finish(WallClock::time_point time) {
     if (!m_started || m_finished) return;
     m_finished = true;
+    m_endTime = time;
     Log(events::Head("end", time).dump());
 }
 

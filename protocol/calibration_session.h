@@ -102,6 +102,7 @@ public:
     // without this event was cut short.
     void Finish(WallClock::time_point time);
     bool Finished() const { return m_finished; }
+    WallClock::time_point EndTime() const { return m_endTime; }
 
     // A register this session wrote and the device confirmed.
     bool Written(int index) const;
@@ -134,6 +135,7 @@ private:
     bool m_started = false;
     bool m_finished = false;
     WallClock::time_point m_startTime;
+    WallClock::time_point m_endTime;
     std::wstring m_port;
     RegisterWords m_asFound;
     SessionContext m_context;

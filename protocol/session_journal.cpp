@@ -161,12 +161,9 @@ void CloseJournal(const fs::path& path, const std::optional<CertificateRecord>& 
     journal->Append(events::Head("end", now).dump());
 }
 
-namespace {
-
-// Whether the journal's last line is its end event. Our writers append
-// nothing after it, so this tells a finished session from its last few
-// bytes: a bench keeps thousands of journals and asks at every connect.
-bool EndsFinished(const fs::path& path) {
+// Our writers append nothing after the end event, so its last few bytes
+// tell a finished session: a bench keeps thousands of journals.
+bool JournalEndsFinished(const fs::path& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return false;
     const std::streamoff size = in.tellg();
@@ -178,13 +175,11 @@ bool EndsFinished(const fs::path& path) {
     return last.is_object() && last.contains("event") && last.at("event") == "end";
 }
 
-}  // namespace
-
 std::vector<fs::path> UnfinishedJournals(const fs::path& folder, const DeviceIdentity& device) {
     std::vector<fs::path> found;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        if (entry.path().extension() != ".jsonl" || EndsFinished(entry.path())) continue;
+        if (entry.path().extension() != ".jsonl" || JournalEndsFinished(entry.path())) continue;
         const auto content = ReadJournal(entry.path());
         if (content && !content->session.Finished() &&
             content->session.Context().identity.SameDevice(device))

@@ -58,6 +58,9 @@ std::optional<JournalContent> ReadJournal(std::istream& in);
 void CloseJournal(const std::filesystem::path& path,
                   const std::optional<CertificateRecord>& certificate);
 
+// Whether a journal's last line is its end event: the session is over.
+bool JournalEndsFinished(const std::filesystem::path& path);
+
 // The journals in `folder` of sessions of `device` (same tag and serial)
 // that never finished, newest first.
 std::vector<std::filesystem::path> UnfinishedJournals(const std::filesystem::path& folder,

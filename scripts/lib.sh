@@ -18,6 +18,9 @@ CORVEXA_PACKAGES=(
   qt6-charts-dev libqt6opengl6-dev poppler-utils
   # The format check.
   clang-format
+  # The history: SQLite on the bench, PostgreSQL for a plant (the tests
+  # start a throw-away server of their own).
+  libsqlite3-dev libpq-dev postgresql
 )
 
 # Let ccache share objects between clones in different folders (CI builds in
