@@ -5,6 +5,7 @@
 
 #include "cli/parameters.h"
 #include "cli/port_runner.h"
+#include "protocol/calibration_identity.h"
 
 namespace cli {
 
@@ -15,7 +16,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         "Exit status: 0 done, 2 bad command line or a refused value (nothing sent), "
         "3 a port could not be opened, 4 the device did not answer, 5 a write was "
         "not confirmed, 6 the device refused a request, 7 a verification found a point out "
-        "of tolerance; after Ctrl-C, SIGTERM or a closed "
+        "of tolerance, 8 the history database could not be used; after Ctrl-C, SIGTERM or a closed "
         "output pipe the exchange on the line finishes and LinkEnd goes out, then 130, 143 "
         "or 141.",
         "corvexa-cli"};
@@ -41,10 +42,16 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         ->check(CLI::IsMember({"auto", "on", "off"}));
     app.add_option("--tag", line.tag,
                    "the unit's tag (the device holds no identity: it is typed or scanned); "
-                   "with --tag or --serial the session is kept in a journal under the data folder");
+                   "with --tag or --serial the session is kept in a journal under the data "
+                   "folder and then in the history database; with history list and export, "
+                   "only that tag's sessions");
     app.add_option("--serial", line.serial, "the unit's serial number");
     app.add_option("--model", line.model, "the unit's model");
     app.add_option("--technician", line.technician, "who works on the unit");
+    app.add_option("--database", line.database,
+                   "the history database: a SQLite file (default: history.sqlite in the data "
+                   "folder, $XDG_DATA_HOME/corvexa) or a PostgreSQL connection string, e.g. "
+                   "postgresql://bench@server/corvexa, shared by several benches");
     app.add_flag("--simulate", line.simulate,
                  "also use the built-in simulated transmitter as a port");
 
@@ -115,6 +122,26 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     restore->add_flag("--force", line.force,
                       "send a lower limit that is not below the upper limit");
 
+    auto* history = app.add_subcommand(
+        "history",
+        "the history database: every recorded session of every unit, and when each is due "
+        "again (not in the Windows build, which keeps sessions only in their journals)");
+    history->require_subcommand(1);
+    auto* list = history->add_subcommand("list", "the sessions, newest first");
+    list->add_option("--since", line.since, "only sessions from that day on (YYYY-MM-DD)");
+    auto* show = history->add_subcommand(
+        "show", "one session: the unit, the registers as found and as left, writes, verifications");
+    show->add_option("SESSION", line.session, "its number, as history list shows it")->required();
+    auto* exportTo = history->add_subcommand("export", "every session (or --tag's) to a file");
+    exportTo->add_option("--csv", line.csvFile, "one line a session");
+    exportTo->add_option("--json", line.jsonFile, "every session with all it holds");
+    exportTo->add_option("--since", line.since, "only sessions from that day on (YYYY-MM-DD)");
+    auto* due = history->add_subcommand(
+        "due", "devices whose calibration falls due within --days (12 months after the latest "
+               "certificate, or the model's own interval)");
+    due->add_option("--days", line.days, "how far ahead to look (default 30)")
+        ->check(CLI::Range(0, 36500));
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -143,6 +170,18 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         return kExitUsage;
     }
     line.command = app.get_subcommands().front()->get_name();
+    if (line.command == "history") {
+        line.historyAction = history->get_subcommands().front()->get_name();
+        if (line.historyAction == "export" && line.csvFile.empty() == line.jsonFile.empty()) {
+            std::fprintf(stderr, "corvexa-cli: history export takes --csv FILE or --json FILE\n");
+            return kExitUsage;
+        }
+        if (!line.since.empty() && !protocol::ValidDate(line.since)) {
+            std::fprintf(stderr, "corvexa-cli: --since %s refused: give a date as YYYY-MM-DD\n",
+                         line.since.c_str());
+            return kExitUsage;
+        }
+    }
     return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,19 @@ struct VerifyOptions {
     std::string stage = "as-found";
 };
 int RunVerify(const RunSettings& settings, const VerifyOptions& options);
+struct HistoryOptions {
+    std::string action;  // list, show, export, due
+    std::string since;   // YYYY-MM-DD
+    std::int64_t session = 0;
+    bool csv = false;    // export: CSV, else JSON
+    std::string file;
+    int days = 30;
+};
+// The history database's commands; the tag filter is --tag.
+int RunHistory(const RunSettings& settings, const HistoryOptions& options);
+// <data folder>/history.sqlite; empty where there is no history database.
+std::string DefaultDatabase();
+
 int RunBackup(const RunSettings& settings, const std::string& file);
 // Every word of the file passes the checks `write` makes, or nothing is sent.
 int RunRestore(const RunSettings& settings, const std::string& file, bool withCalibration,

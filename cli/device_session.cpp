@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "base/wide_text.h"
 #include "cli/stop_signal.h"
 #include "cli/trace_log.h"
 #include "protocol/link_port.h"
@@ -37,10 +38,10 @@ std::optional<std::string> DeviceSession::Open(bool& problemIsPort) {
         return "no port name given: --port takes a path like /dev/ttyUSB0 (`corvexa-cli ports` "
                "lists the ports present)";
     if (m_trace) {
-        m_record.SetLineSink(
+        m_traffic.SetLineSink(
             [this](const protocol::TrafficEntry& entry) { m_trace->Write(m_port, entry); });
     }
-    m_record.BeginConnection(m_port);
+    m_traffic.BeginConnection(m_port);
     if (!OpenAt(m_line.baud)) {
         const auto failure = m_engine.LastOpenFailure();
         return serial::DiagnoseOpenFailure(m_port, failure.errorNumber, failure.message).text;
@@ -52,10 +53,10 @@ std::optional<std::string> DeviceSession::Open(bool& problemIsPort) {
     m_queue.SetOnChange([this] {
         if (m_exchange) m_exchange->Wake();
     });
-    m_exchange->SetObserver(&m_record);
+    m_exchange->SetObserver(&m_traffic);
     m_exchange->SetPortLost([this] {
         m_portLost.store(true);
-        m_record.OnPortLost();
+        m_traffic.OnPortLost();
     });
     m_engine.SetHandler(m_exchange.get());
     if (!m_engine.Start()) {
@@ -83,7 +84,7 @@ protocol::LineDiagnosis DeviceSession::DiagnoseAndProbe() {
         if (!OpenAt(rate) || !m_engine.Start()) break;
         m_exchange->ResetLine();
         m_exchange->SetBaud(rate);
-        m_record.OnProbe(rate);
+        m_traffic.OnProbe(rate);
         diagnosis.probed.push_back(rate);
         const protocol::ExchangeOutcome outcome = Exchange(
             protocol::VendorFrame(VendorCommand::ConnectRequest), ReplyKind::ConnectAccepted, 1);
@@ -132,6 +133,7 @@ bool DeviceSession::Connect() {
 
 void DeviceSession::ReadAgain() {
     ReadAll();
+    if (m_record.Started()) m_record.RecordAsLeft(m_words);
 }
 
 void DeviceSession::ReadAll() {
@@ -154,9 +156,25 @@ void DeviceSession::ReadAll() {
     }
 }
 
+void DeviceSession::StartRecord(const protocol::SessionContext& context,
+                                std::shared_ptr<protocol::SessionJournal> journal) {
+    m_record.Start(protocol::WallClock::now(), corvexa::base::FromUtf8(m_port), m_words, context,
+                   std::move(journal));
+}
+
 protocol::ExchangeOutcome DeviceSession::Write(OperationCode code, std::uint16_t word) {
-    return Exchange(protocol::WriteRequest(*protocol::WriteRegisterOf(code), word),
-                    ReplyKind::WriteEcho);
+    const int index = protocol::ParamIndexOf(code);
+    const protocol::WordContext context{m_words[protocol::kDecimalsIndex], std::nullopt};
+    const auto text = [&](std::uint16_t w) {
+        return corvexa::base::FromUtf8(protocol::ExactText(index, w, context));
+    };
+    if (m_record.Started())
+        m_record.BeginWrite(protocol::WallClock::now(), code,
+                            m_words[index] ? text(*m_words[index]) : std::wstring(), text(word));
+    const protocol::ExchangeOutcome outcome = Exchange(
+        protocol::WriteRequest(*protocol::WriteRegisterOf(code), word), ReplyKind::WriteEcho);
+    if (m_record.Started()) m_record.CompleteWrite(code, outcome.ok);
+    return outcome;
 }
 
 void DeviceSession::Sample(

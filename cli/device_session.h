@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/parameters.h"
+#include "protocol/calibration_session.h"
 #include "protocol/exchange_outcome.h"
 #include "protocol/line_doctor.h"
 #include "protocol/line_exchange.h"
@@ -70,7 +71,14 @@ public:
     bool EchoSeen() const { return m_exchange && m_exchange->EchoSeen(); }
     int RegistersRead() const;  // how many a read-all asks for: 8 or 14
 
+    // Writes one register; the session's record notes it and its outcome.
     protocol::ExchangeOutcome Write(protocol::OperationCode code, std::uint16_t word);
+
+    // What was done to the unit since the read-all of Connect: started
+    // there, journalled when a journal is given to StartRecord.
+    protocol::CalibrationSession& Record() { return m_record; }
+    void StartRecord(const protocol::SessionContext& context,
+                     std::shared_ptr<protocol::SessionJournal> journal);
 
     // Polls register 20 (zero) or 21 (full) `count` times, 50 ms apart as
     // the window does; `each` gets the time since the first poll and the
@@ -86,7 +94,7 @@ public:
     // True once the engine reported the port gone or unreadable.
     bool PortLost() const { return m_portLost.load(); }
     // A refusal of the tool's own, on the trace with the traffic.
-    void NoteRefused(const std::string& words) { m_record.NoteEvent(words, true); }
+    void NoteRefused(const std::string& words) { m_traffic.NoteEvent(words, true); }
 
 private:
     static constexpr std::size_t kTrafficKept = 16;
@@ -102,7 +110,7 @@ private:
     const SessionLine m_line;
     // Only the trace reads what went over the line, entry by entry as it is
     // recorded: a command that polls for hours keeps just the latest few.
-    protocol::CTrafficRecord m_record{kTrafficKept};
+    protocol::CTrafficRecord m_traffic{kTrafficKept};
     ReadProgress m_progress;
 
     protocol::TransmitterEngine m_engine;
@@ -114,6 +122,7 @@ private:
 
     RegisterWords m_words;
     ReadFailures m_readFailures;
+    protocol::CalibrationSession m_record;
     std::optional<protocol::ExchangeOutcome> m_handshakeFailure;
 };
 

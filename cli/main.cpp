@@ -13,6 +13,10 @@ int RunCommand(const cli::CommandLine& line, cli::RunSettings& settings, cli::Co
                const std::vector<std::string>& ports, const std::string& simulated) {
     using namespace cli;
     if (line.command == "ports") return RunPorts(settings, simulated);
+    if (line.command == "history")
+        return RunHistory(settings,
+                          {line.historyAction, line.since, line.session, !line.csvFile.empty(),
+                           line.csvFile.empty() ? line.jsonFile : line.csvFile, line.days});
     for (std::size_t i = 0; i < ports.size(); ++i) {
         for (std::size_t j = i + 1; j < ports.size(); ++j) {
             if (ports[i] == ports[j]) {
@@ -80,6 +84,7 @@ int main(int argc, char** argv) {
                                               : protocol::EchoMode::Auto;
     settings.trace = trace.get();
     settings.console = &console;
+    settings.database = line.database.empty() ? DefaultDatabase() : line.database;
     settings.context = {
         {line.tag, line.serial, line.model}, line.technician, "Corvexa " CORVEXA_VERSION};
 

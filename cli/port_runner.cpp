@@ -3,12 +3,27 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "cli/impl/platform.h"
 #include "cli/stop_signal.h"
+#include "protocol/session_journal.h"
 #include "protocol/trace_file.h"
 
 namespace cli {
 
 namespace {
+
+std::shared_ptr<protocol::SessionJournal> OpenJournal(const RunSettings& settings) {
+    const std::string folder = JournalFolder();
+    std::string error = "no data folder (set XDG_DATA_HOME or HOME)";
+    std::shared_ptr<protocol::SessionJournal> journal;
+    if (!folder.empty())
+        journal = protocol::SessionJournal::Open(
+            protocol::JournalPathFor(std::filesystem::u8path(folder), protocol::WallClock::now(),
+                                     settings.context.identity),
+            &error);
+    if (!journal) settings.console->Error("the session is not journalled: " + error);
+    return journal;
+}
 
 int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
            const std::function<int(DeviceSession&)>& job) {
@@ -40,13 +55,35 @@ int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
         }
         return kExitNoAnswer;
     }
-    return job(session);
+    session.StartRecord(settings.context,
+                        RecordsSessions(settings) ? OpenJournal(settings) : nullptr);
+    const int status = job(session);
+    protocol::CalibrationSession& record = session.Record();
+    record.Finish(protocol::WallClock::now());
+    if (const protocol::SessionJournal* journal = record.Journal(); journal && journal->Failed())
+        console.Error("the session journal could not be written: " +
+                      protocol::PathText(journal->Path()));
+    return status;
 }
 
 }  // namespace
 
+bool RecordsSessions(const RunSettings& settings) {
+    return !settings.context.identity.tag.empty() || !settings.context.identity.serial.empty();
+}
+
+std::string JournalFolder() {
+    const std::string data = DataFolder();
+    return data.empty() ? data : protocol::PathText(std::filesystem::u8path(data) / "journal");
+}
+
 int RunOnPorts(const RunSettings& settings, bool showProgress,
                const std::function<int(DeviceSession&)>& job) {
+    if (RecordsSessions(settings) && settings.ports.size() > 1) {
+        settings.console->Error(
+            "--tag and --serial name one unit: give one port, or leave them out");
+        return kExitUsage;
+    }
     std::vector<int> codes(settings.ports.size(), kExitOk);
     std::vector<std::thread> threads;
     for (std::size_t slot = 0; slot < settings.ports.size(); ++slot) {
@@ -55,6 +92,7 @@ int RunOnPorts(const RunSettings& settings, bool showProgress,
     }
     for (std::thread& t : threads) t.join();
     settings.console->ClearProgress();
+    if (RecordsSessions(settings)) RecordHistory(settings);
     for (int code : codes) {
         if (code != kExitOk) return code;
     }

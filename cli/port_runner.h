@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitNotConfirmed = 5,    // a write was not confirmed
     kExitRefused = 6,         // the device refused a request (a Modbus exception)
     kExitOutOfTolerance = 7,  // a verification point lay outside the tolerance
+    kExitDatabase = 8,        // the history database could not be used
 };
 
 struct RunSettings {
@@ -26,8 +27,10 @@ struct RunSettings {
     bool factory = false;
     bool json = false;
     SessionLine line{};
-    // Who works on which unit, for the session's record.
+    // Who works on which unit, for the session's record: with a tag or a
+    // serial the session is journalled and goes into the history database.
     protocol::SessionContext context{};
+    std::string database;  // a SQLite file or a PostgreSQL connection string
     TraceLog* trace = nullptr;
     Console* console = nullptr;
 };
@@ -39,6 +42,16 @@ struct RunSettings {
 // `showProgress`: the read-all's progress on a terminal.
 int RunOnPorts(const RunSettings& settings, bool showProgress,
                const std::function<int(DeviceSession&)>& job);
+
+// Whether the session is to be kept: the unit has a tag or a serial.
+bool RecordsSessions(const RunSettings& settings);
+
+// Where journals wait for the history database: <data folder>/journal.
+std::string JournalFolder();
+
+// Writes the journals that wait into the history database; a database
+// that cannot be reached is said on stderr, and they wait on.
+void RecordHistory(const RunSettings& settings);
 
 // Why a write is not known to have landed: "not confirmed after 3
 // attempts", or the device's refusal or a busy line in words.

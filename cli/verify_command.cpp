@@ -7,7 +7,6 @@
 #include "cli/stop_signal.h"
 #include "cli/text.h"
 #include "protocol/register_table.h"
-#include "protocol/session_journal.h"
 #include "protocol/verification.h"
 
 namespace cli {
@@ -49,23 +48,6 @@ std::optional<std::pair<double, double>> ParsePointLine(const std::string& line,
     const auto measured = number(line.substr(comma + 1));
     if (!applied || !measured) return std::nullopt;
     return std::pair{*applied, *measured};
-}
-
-// The session's journal under the data folder; only for a unit with a tag
-// or serial, since a record of nobody's device helps nobody.
-std::shared_ptr<protocol::SessionJournal> OpenJournal(const RunSettings& settings,
-                                                      protocol::WallClock::time_point start) {
-    const protocol::DeviceIdentity& identity = settings.context.identity;
-    if (identity.tag.empty() && identity.serial.empty()) return nullptr;
-    const std::string folder = DataFolder();
-    std::string error = "no data folder (set XDG_DATA_HOME or HOME)";
-    std::shared_ptr<protocol::SessionJournal> journal;
-    if (!folder.empty())
-        journal = protocol::SessionJournal::Open(
-            protocol::JournalPathFor(std::filesystem::u8path(folder) / "journal", start, identity),
-            &error);
-    if (!journal) settings.console->Error("the session is not journalled: " + error);
-    return journal;
 }
 
 nlohmann::ordered_json RunJson(const std::string& port, const VerificationRun& run,
@@ -167,11 +149,6 @@ int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
                 !name.empty())
                 unit = " " + name;
 
-        const auto start = protocol::WallClock::now();
-        protocol::CalibrationSession record;
-        record.Start(start, FromUtf8(session.Port()), words, settings.context,
-                     OpenJournal(settings, start));
-
         VerificationRun run;
         run.stage = *stage;
         run.plan = plan;
@@ -204,12 +181,7 @@ int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
                 protocol::EvaluatePoint(plan, percent, point->first, point->second));
             ++i;
         }
-        record.RecordVerification(run);
-        record.Finish(protocol::WallClock::now());
-        if (const protocol::SessionJournal* journal = record.Journal();
-            journal && journal->Failed())
-            console.Error("the session journal could not be written: " +
-                          protocol::PathText(journal->Path()));
+        session.Record().RecordVerification(run);
 
         if (settings.json)
             console.Print(RunJson(session.Port(), run, unit.empty() ? "" : unit.substr(1),

@@ -30,7 +30,11 @@ bool MoveToRecorded(const fs::path& journal) {
     std::error_code ec;
     const fs::path recorded = journal.parent_path() / "recorded";
     fs::create_directories(recorded, ec);
-    fs::rename(journal, recorded / journal.filename(), ec);
+    // Never over another journal: a name taken there is kept beside it.
+    fs::path target = recorded / journal.filename();
+    for (int n = 2; fs::exists(target, ec); ++n)
+        target = recorded / (journal.stem().string() + "~" + std::to_string(n) + ".jsonl");
+    fs::rename(journal, target, ec);
     return !ec;
 }
 

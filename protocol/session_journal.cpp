@@ -123,8 +123,16 @@ fs::path JournalPathFor(const fs::path& folder, WallClock::time_point time,
         if (const std::tm* utc = std::gmtime(&t))
             std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", utc);
     }
-    return folder / (std::string(stamp) + "-" + FileWord(identity.tag) + "-" +
-                     FileWord(identity.serial) + ".jsonl");
+    const std::string stem =
+        std::string(stamp) + "-" + FileWord(identity.tag) + "-" + FileWord(identity.serial);
+    // Two sessions of one unit in the same second (a script, a quick
+    // retry) each get a journal of their own, written or not.
+    std::string name = stem + ".jsonl";
+    std::error_code ec;
+    for (int n = 2; fs::exists(folder / name, ec) || fs::exists(folder / "recorded" / name, ec);
+         ++n)
+        name = stem + "-" + std::to_string(n) + ".jsonl";
+    return folder / name;
 }
 
 std::optional<JournalContent> ReadJournal(const fs::path& path) {

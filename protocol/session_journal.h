@@ -39,7 +39,8 @@ std::string PathText(const std::filesystem::path& path);
 
 // The journal's name in `folder` for a session starting at `time`:
 // "20261209T081530Z-<tag>-<serial>.jsonl" (the time in UTC), with characters that are not
-// letters, digits, '-' or '_' in tag and serial made '_'.
+// letters, digits, '-' or '_' in tag and serial made '_'; "-2.jsonl" and on when a journal
+// of that name is in the folder or in its recorded/ already.
 std::filesystem::path JournalPathFor(const std::filesystem::path& folder,
                                      WallClock::time_point time, const DeviceIdentity& identity);
 

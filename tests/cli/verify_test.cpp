@@ -58,8 +58,9 @@ TEST(CorvexaCliVerify, ReadingsFromStandardInputPassOrFailWithTheirNumbers) {
             EXPECT_EQ(0u, sim.FrameCount());  // refused before the port was opened
             continue;
         }
-        // The session is in the journal, verification included.
-        const fs::path journals = data / "corvexa" / "journal";
+        // The session is in the journal, verification included; written
+        // into the history database, the journal moved to recorded/.
+        const fs::path journals = data / "corvexa" / "journal" / "recorded";
         ASSERT_TRUE(fs::is_directory(journals));
         const fs::path journal = fs::directory_iterator(journals)->path();
         std::ifstream in(journal);
