@@ -75,7 +75,7 @@ TEST(CorvexaCliHistory, SessionsAreRecordedAndListedShownExportedAndDue) {
     const auto lines = Lines(text);
     ASSERT_EQ(3u, lines.size()) << text;
     EXPECT_EQ(R"x("session","started (UTC)","tag","serial","model","technician","as found",)x"
-              R"x("as left","certificate")x",
+              R"x("as left","certificate")x" "\r",
               lines[0]);
     EXPECT_NE(std::string::npos, lines[1].find(R"("TT-101","SN7","TX-9","Lena","","","")"));
     fs::remove_all(data);
