@@ -137,8 +137,9 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     exportTo->add_option("--json", line.jsonFile, "every session with all it holds");
     exportTo->add_option("--since", line.since, "only sessions from that day on (YYYY-MM-DD)");
     auto* due = history->add_subcommand(
-        "due", "devices whose calibration falls due within --days (12 months after the latest "
-               "certificate, or the model's own interval)");
+        "due",
+        "devices whose calibration falls due within --days (12 months after the latest "
+        "certificate, or the model's own interval)");
     due->add_option("--days", line.days, "how far ahead to look (default 30)")
         ->check(CLI::Range(0, 36500));
 

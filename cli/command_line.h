@@ -31,10 +31,10 @@ struct CommandLine {
     std::string tolerance = "0.25";         // verify
     std::string stage = "as-found";         // verify
     std::string tag, serial, model, technician;
-    std::string database;       // empty: the default file under the data folder
-    std::string historyAction;  // history: list, show, export, due
-    std::string since;          // history list, export
-    long long session = 0;      // history show
+    std::string database;           // empty: the default file under the data folder
+    std::string historyAction;      // history: list, show, export, due
+    std::string since;              // history list, export
+    long long session = 0;          // history show
     std::string csvFile, jsonFile;  // history export
     int days = 30;                  // history due
 };

@@ -31,7 +31,7 @@ struct HistoryOptions {
     std::string action;  // list, show, export, due
     std::string since;   // YYYY-MM-DD
     std::int64_t session = 0;
-    bool csv = false;    // export: CSV, else JSON
+    bool csv = false;  // export: CSV, else JSON
     std::string file;
     int days = 30;
 };

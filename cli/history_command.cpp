@@ -29,12 +29,17 @@ Json RunJson(const std::optional<history::RunSummary>& run) {
 }
 
 Json SummaryJson(const SessionSummary& s) {
-    return {{"session", s.id},       {"started", s.started},
+    return {{"session", s.id},
+            {"started", s.started},
             {"ended", s.ended.empty() ? Json(nullptr) : Json(s.ended)},
-            {"tag", s.tag},          {"serial", s.serial},
-            {"model", s.model},      {"technician", s.technician},
-            {"bench", s.bench},      {"port", s.port},
-            {"software", s.software}, {"as_found", RunJson(s.asFound)},
+            {"tag", s.tag},
+            {"serial", s.serial},
+            {"model", s.model},
+            {"technician", s.technician},
+            {"bench", s.bench},
+            {"port", s.port},
+            {"software", s.software},
+            {"as_found", RunJson(s.asFound)},
             {"as_left", RunJson(s.asLeft)},
             {"certificate", s.certificate.empty() ? Json(nullptr) : Json(s.certificate)},
             {"certificate_file", s.certificateFile},
@@ -93,12 +98,19 @@ std::vector<std::string> SummaryRow(const SessionSummary& s, const std::string& 
     const auto run = [&](const std::optional<history::RunSummary>& r) {
         return r ? RunText(r) : none;
     };
-    return {std::to_string(s.id), s.started, s.tag, s.serial, s.model, s.technician,
-            run(s.asFound), run(s.asLeft), s.certificate.empty() ? none : s.certificate};
+    return {std::to_string(s.id),
+            s.started,
+            s.tag,
+            s.serial,
+            s.model,
+            s.technician,
+            run(s.asFound),
+            run(s.asLeft),
+            s.certificate.empty() ? none : s.certificate};
 }
-const std::vector<std::string> kSummaryHead{
-    "session", "started (UTC)", "tag", "serial", "model", "technician", "as found", "as left",
-    "certificate"};
+const std::vector<std::string> kSummaryHead{"session",  "started (UTC)", "tag",
+                                            "serial",   "model",         "technician",
+                                            "as found", "as left",       "certificate"};
 
 // One CSV field, quoted; a leading = + - @ would make a spreadsheet
 // formula of it, so it is set off with a quote mark.
@@ -141,19 +153,22 @@ int Show(history::HistoryStore& store, const RunSettings& settings, const Histor
                        ", model " + s.model + "), " + s.started + " to " +
                        (s.ended.empty() ? "(never finished)" : s.ended) + ", " + s.technician +
                        " on " + s.bench + " " + s.port + ", " + s.software + "\ncertificate: " +
-                       (s.certificate.empty() ? "none" : s.certificate + " " + s.certificateFile +
-                                                             " sha256 " + s.certificateSha256);
+                       (s.certificate.empty() ? "none"
+                                              : s.certificate + " " + s.certificateFile +
+                                                    " sha256 " + s.certificateSha256);
     std::vector<std::vector<std::string>> rows{{"register", "as found", "as left"}};
     for (int reg = protocol::kFirstRegister;
          reg < protocol::kFirstRegister + protocol::kRegisterCount; ++reg) {
         std::string found = "-", left = "-";
         for (const history::StoredParameter& p : detail->parameters)
-            if (p.reg == reg) (p.stage == "as-left" ? left : found) = p.word ? p.shown : "(not read)";
+            if (p.reg == reg)
+                (p.stage == "as-left" ? left : found) = p.word ? p.shown : "(not read)";
         rows.push_back({std::to_string(reg), found, left});
     }
     text += "\n" + AlignedTable(rows);
     if (!detail->writes.empty()) {
-        std::vector<std::vector<std::string>> w{{"time (UTC)", "register", "old", "new", "outcome"}};
+        std::vector<std::vector<std::string>> w{
+            {"time (UTC)", "register", "old", "new", "outcome"}};
         for (const history::StoredWrite& x : detail->writes)
             w.push_back({x.at, std::to_string(x.reg), x.oldValue, x.newValue, x.outcome});
         text += "\nwrites:\n" + AlignedTable(w);
@@ -177,7 +192,8 @@ int Export(history::HistoryStore& store, const RunSettings& settings, const Hist
         std::ofstream out(part, std::ios::binary | std::ios::trunc);
         if (o.csv) {
             std::string line;
-            for (const std::string& h : kSummaryHead) line += (line.empty() ? "" : ",") + CsvField(h);
+            for (const std::string& h : kSummaryHead)
+                line += (line.empty() ? "" : ",") + CsvField(h);
             out << line << "\r\n";
             for (const SessionSummary& s : sessions) {
                 line.clear();
@@ -215,25 +231,25 @@ int Due(history::HistoryStore& store, const RunSettings& settings, const History
     const auto due = store.Due(today, o.days);
     if (settings.json) {
         for (const history::DueDevice& d : due)
-            settings.console->Print(Json{{"tag", d.device.tag},
-                                         {"serial", d.device.serial},
-                                         {"model", d.device.model},
-                                         {"last_calibrated", d.lastCalibrated},
-                                         {"interval_months", d.months},
-                                         {"due", d.due},
-                                         {"overdue", d.due < today}}
-                                        .dump());
+            settings.console->Print(Json{
+                {"tag", d.device.tag},
+                {"serial", d.device.serial},
+                {"model", d.device.model},
+                {"last_calibrated", d.lastCalibrated},
+                {"interval_months", d.months},
+                {"due", d.due},
+                {"overdue",
+                 d.due < today}}.dump());
         return kExitOk;
     }
     std::vector<std::vector<std::string>> rows{
         {"due", "tag", "serial", "model", "last calibrated", "interval"}};
     for (const history::DueDevice& d : due)
-        rows.push_back({d.due + (d.due < today ? " (overdue)" : ""), d.device.tag,
-                        d.device.serial, d.device.model, d.lastCalibrated,
-                        std::to_string(d.months) + " months"});
-    settings.console->Print(due.empty() ? "no device is due within " + std::to_string(o.days) +
-                                              " days"
-                                        : AlignedTable(rows));
+        rows.push_back({d.due + (d.due < today ? " (overdue)" : ""), d.device.tag, d.device.serial,
+                        d.device.model, d.lastCalibrated, std::to_string(d.months) + " months"});
+    settings.console->Print(due.empty()
+                                ? "no device is due within " + std::to_string(o.days) + " days"
+                                : AlignedTable(rows));
     return kExitOk;
 }
 
@@ -241,7 +257,8 @@ int Due(history::HistoryStore& store, const RunSettings& settings, const History
 
 std::string DefaultDatabase() {
     const std::string data = DataFolder();
-    return data.empty() ? data : protocol::PathText(std::filesystem::u8path(data) / "history.sqlite");
+    return data.empty() ? data
+                        : protocol::PathText(std::filesystem::u8path(data) / "history.sqlite");
 }
 
 void RecordHistory(const RunSettings& settings) {
@@ -250,9 +267,8 @@ void RecordHistory(const RunSettings& settings) {
     const history::FlushResult result = history::FlushJournals(
         settings.database, std::filesystem::u8path(folder), history::BenchName());
     if (!result.error.empty())
-        settings.console->Error(std::to_string(result.waiting) +
-                                " finished session(s) wait in " + folder +
-                                " for the history database: " + result.error);
+        settings.console->Error(std::to_string(result.waiting) + " finished session(s) wait in " +
+                                folder + " for the history database: " + result.error);
 }
 
 int RunHistory(const RunSettings& settings, const HistoryOptions& options) {

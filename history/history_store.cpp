@@ -68,9 +68,12 @@ std::string PrefixPattern(const std::string& text) {
 
 std::string OutcomeName(protocol::WriteOutcome outcome) {
     switch (outcome) {
-        case protocol::WriteOutcome::Succeeded: return "written";
-        case protocol::WriteOutcome::Failed: return "not-confirmed";
-        case protocol::WriteOutcome::Pending: break;
+        case protocol::WriteOutcome::Succeeded:
+            return "written";
+        case protocol::WriteOutcome::Failed:
+            return "not-confirmed";
+        case protocol::WriteOutcome::Pending:
+            break;
     }
     return "pending";
 }
@@ -178,9 +181,9 @@ std::string AddDays(const std::string& date, int days) {
 }
 
 std::unique_ptr<HistoryStore> HistoryStore::Open(const std::string& where) {
-    std::unique_ptr<SqlConnection> db =
-        IsPostgresAddress(where) ? OpenPostgres(where)
-                                 : OpenSqlite(std::filesystem::u8path(where), kLockWait);
+    std::unique_ptr<SqlConnection> db = IsPostgresAddress(where)
+                                            ? OpenPostgres(where)
+                                            : OpenSqlite(std::filesystem::u8path(where), kLockWait);
     Migrate(*db);
     return std::make_unique<HistoryStore>(std::move(db));
 }
@@ -224,23 +227,23 @@ std::int64_t HistoryStore::RecordSession(const SessionRecord& record) {
     const protocol::SessionContext& context = s.Context();
     const std::int64_t device = DeviceId(context.identity);
     const Value ended = s.Finished() ? Value(UtcText(s.EndTime())) : std::nullopt;
-    const std::int64_t id = Integer(
-        m_db->Query("INSERT INTO sessions (device_id, tag, model, technician, bench, port, "
-                    "software, started_at, ended_at, journal, events) "
-                    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) RETURNING id",
-                    {Text(device), context.identity.tag, context.identity.model,
-                     context.technician, record.bench, ToUtf8(s.Port()), context.software,
-                     UtcText(s.StartTime()), ended, record.journal, record.events})
-            .at(0),
-        0);
+    const std::int64_t id =
+        Integer(m_db->Query("INSERT INTO sessions (device_id, tag, model, technician, bench, port, "
+                            "software, started_at, ended_at, journal, events) "
+                            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) RETURNING id",
+                            {Text(device), context.identity.tag, context.identity.model,
+                             context.technician, record.bench, ToUtf8(s.Port()), context.software,
+                             UtcText(s.StartTime()), ended, record.journal, record.events})
+                    .at(0),
+                0);
 
     const auto parameters = [&](const char* stage, const protocol::RegisterWords& words) {
         for (int i = 0; i < protocol::kRegisterCount; ++i)
-            m_db->Query("INSERT INTO parameters (session_id, stage, register, word, shown) "
-                        "VALUES ($1, $2, $3, $4, $5)",
-                        {Text(id), stage, std::to_string(protocol::RegisterOfIndex(i)),
-                         words[i] ? Value(std::to_string(*words[i])) : std::nullopt,
-                         Shown(words, i)});
+            m_db->Query(
+                "INSERT INTO parameters (session_id, stage, register, word, shown) "
+                "VALUES ($1, $2, $3, $4, $5)",
+                {Text(id), stage, std::to_string(protocol::RegisterOfIndex(i)),
+                 words[i] ? Value(std::to_string(*words[i])) : std::nullopt, Shown(words, i)});
     };
     parameters("as-found", s.AsFound());
     if (s.AsLeft()) parameters("as-left", *s.AsLeft());
@@ -248,52 +251,56 @@ std::int64_t HistoryStore::RecordSession(const SessionRecord& record) {
     int seq = 0;
     for (const protocol::SessionWrite& w : s.Writes()) {
         const auto reg = protocol::WriteRegisterOf(w.code);
-        m_db->Query("INSERT INTO writes (session_id, seq, written_at, register, old_value, "
-                    "new_value, outcome) VALUES ($1, $2, $3, $4, $5, $6, $7)",
-                    {Text(id), std::to_string(++seq), UtcText(w.time),
-                     std::to_string(reg ? *reg : 0), ToUtf8(w.oldText), ToUtf8(w.newText),
-                     OutcomeName(w.outcome)});
+        m_db->Query(
+            "INSERT INTO writes (session_id, seq, written_at, register, old_value, "
+            "new_value, outcome) VALUES ($1, $2, $3, $4, $5, $6, $7)",
+            {Text(id), std::to_string(++seq), UtcText(w.time), std::to_string(reg ? *reg : 0),
+             ToUtf8(w.oldText), ToUtf8(w.newText), OutcomeName(w.outcome)});
     }
 
     for (const VerificationStage stage : {VerificationStage::AsFound, VerificationStage::AsLeft}) {
         const std::optional<VerificationRun>& run = s.Verification(stage);
         if (!run) continue;
         const std::int64_t vid = Integer(
-            m_db->Query("INSERT INTO verifications (session_id, stage, output, lower_limit, "
-                        "upper_limit, tolerance, complete, passed, worst_error) "
-                        "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
-                        {Text(id), protocol::StageName(stage), protocol::SignalName(run->plan.output),
-                         Text(run->plan.lower), Text(run->plan.upper),
-                         Text(run->plan.tolerancePercent), Flag(run->Complete()),
-                         Flag(run->Passed()), Text(run->WorstError())})
+            m_db->Query(
+                    "INSERT INTO verifications (session_id, stage, output, lower_limit, "
+                    "upper_limit, tolerance, complete, passed, worst_error) "
+                    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
+                    {Text(id), protocol::StageName(stage), protocol::SignalName(run->plan.output),
+                     Text(run->plan.lower), Text(run->plan.upper), Text(run->plan.tolerancePercent),
+                     Flag(run->Complete()), Flag(run->Passed()), Text(run->WorstError())})
                 .at(0),
             0);
         int point = 0;
         for (const protocol::PointResult& p : run->points)
-            m_db->Query("INSERT INTO points (verification_id, seq, percent, applied, expected, "
-                        "measured, error, pass) VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
-                        {Text(vid), std::to_string(++point), Text(p.percent), Text(p.applied),
-                         Text(p.expected), Text(p.measured), Text(p.errorPercent), Flag(p.pass)});
+            m_db->Query(
+                "INSERT INTO points (verification_id, seq, percent, applied, expected, "
+                "measured, error, pass) VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
+                {Text(vid), std::to_string(++point), Text(p.percent), Text(p.applied),
+                 Text(p.expected), Text(p.measured), Text(p.errorPercent), Flag(p.pass)});
     }
 
     for (const protocol::ReferenceInstrument& r : s.References()) {
         const std::vector<Value> key{r.name, r.model, r.serial, r.calibratedUntil};
-        m_db->Query("INSERT INTO instruments (name, model, serial, calibrated_until) "
-                    "VALUES ($1, $2, $3, $4) ON CONFLICT DO NOTHING",
-                    key);
-        const auto instrument =
-            m_db->Query("SELECT id FROM instruments WHERE name = $1 AND model = $2 AND "
-                        "serial = $3 AND calibrated_until = $4",
-                        key);
-        m_db->Query("INSERT INTO session_instruments (session_id, instrument_id, kind) "
-                    "VALUES ($1, $2, $3) ON CONFLICT DO NOTHING",
-                    {Text(id), Get(instrument.at(0), 0), protocol::ReferenceKindName(r.kind)});
+        m_db->Query(
+            "INSERT INTO instruments (name, model, serial, calibrated_until) "
+            "VALUES ($1, $2, $3, $4) ON CONFLICT DO NOTHING",
+            key);
+        const auto instrument = m_db->Query(
+            "SELECT id FROM instruments WHERE name = $1 AND model = $2 AND "
+            "serial = $3 AND calibrated_until = $4",
+            key);
+        m_db->Query(
+            "INSERT INTO session_instruments (session_id, instrument_id, kind) "
+            "VALUES ($1, $2, $3) ON CONFLICT DO NOTHING",
+            {Text(id), Get(instrument.at(0), 0), protocol::ReferenceKindName(r.kind)});
     }
 
     if (const auto& certificate = s.Certificate())
-        m_db->Query("INSERT INTO certificates (session_id, number, file, sha256) "
-                    "VALUES ($1, $2, $3, $4)",
-                    {Text(id), certificate->number, certificate->file, record.certificateSha256});
+        m_db->Query(
+            "INSERT INTO certificates (session_id, number, file, sha256) "
+            "VALUES ($1, $2, $3, $4)",
+            {Text(id), certificate->number, certificate->file, record.certificateSha256});
     transaction.Commit();
     return id;
 }
@@ -391,9 +398,9 @@ std::optional<SessionDetail> HistoryStore::Session(std::int64_t id) {
                      "FROM session_instruments si JOIN instruments i ON i.id = si.instrument_id "
                      "WHERE si.session_id = $1 ORDER BY i.name",
                      key))
-        detail.references.push_back(
-            {Get(row, 0), Get(row, 1), Get(row, 2), Get(row, 3),
-             protocol::ParseReferenceKind(Get(row, 4)).value_or(protocol::ReferenceKind::OutputMeter)});
+        detail.references.push_back({Get(row, 0), Get(row, 1), Get(row, 2), Get(row, 3),
+                                     protocol::ParseReferenceKind(Get(row, 4))
+                                         .value_or(protocol::ReferenceKind::OutputMeter)});
     const auto events = m_db->Query("SELECT events FROM sessions WHERE id = $1", key);
     detail.events = Get(events.at(0), 0);
     return detail;
@@ -401,9 +408,10 @@ std::optional<SessionDetail> HistoryStore::Session(std::int64_t id) {
 
 void HistoryStore::SetDueInterval(const std::string& model, int months) {
     WriteTransaction transaction(*m_db);
-    m_db->Query("INSERT INTO due_intervals (model, months) VALUES ($1, $2) "
-                "ON CONFLICT (model) DO UPDATE SET months = excluded.months",
-                {model, std::to_string(months)});
+    m_db->Query(
+        "INSERT INTO due_intervals (model, months) VALUES ($1, $2) "
+        "ON CONFLICT (model) DO UPDATE SET months = excluded.months",
+        {model, std::to_string(months)});
     transaction.Commit();
 }
 
@@ -425,8 +433,12 @@ std::vector<DueDevice> HistoryStore::Due(const std::string& today, int days) {
     std::vector<DueDevice> due;
     for (const Row& row : rows) {
         DueDevice d;
-        d.device = {Integer(row, 0), Get(row, 1), Get(row, 2), Get(row, 3),
-                    static_cast<int>(Integer(row, 4)), Get(row, 5)};
+        d.device = {Integer(row, 0),
+                    Get(row, 1),
+                    Get(row, 2),
+                    Get(row, 3),
+                    static_cast<int>(Integer(row, 4)),
+                    Get(row, 5)};
         d.lastCalibrated = d.device.lastSession.substr(0, 10);
         d.months = static_cast<int>(Integer(row, 6));
         d.due = AddMonths(d.lastCalibrated, d.months);

@@ -15,9 +15,9 @@ namespace history {
 // where that journal came from.
 struct SessionRecord {
     protocol::CalibrationSession session;
-    std::string bench;    // the host it ran on
-    std::string journal;  // the journal's file name: with the bench, the session's key
-    std::string events;   // the journal's lines
+    std::string bench;              // the host it ran on
+    std::string journal;            // the journal's file name: with the bench, the session's key
+    std::string events;             // the journal's lines
     std::string certificateSha256;  // of the PDF; empty when it was not found
 };
 

@@ -51,8 +51,11 @@ FlushResult FlushJournals(HistoryStore& store, const fs::path& folder, const std
         std::istringstream replay(events.str());
         std::optional<protocol::JournalContent> content = protocol::ReadJournal(replay);
         if (!content) continue;  // no session in it: nothing to keep
-        SessionRecord record{std::move(content->session), bench,
-                             protocol::PathText(path.filename()), events.str(), {}};
+        SessionRecord record{std::move(content->session),
+                             bench,
+                             protocol::PathText(path.filename()),
+                             events.str(),
+                             {}};
         if (const auto& certificate = record.session.Certificate())
             record.certificateSha256 =
                 FileSha256Hex(fs::u8path(certificate->file)).value_or(std::string());

@@ -8,8 +8,8 @@
 namespace history {
 
 struct FlushResult {
-    int written = 0;  // sessions that went into the database now
-    int waiting = 0;  // finished sessions still only in their journals
+    int written = 0;    // sessions that went into the database now
+    int waiting = 0;    // finished sessions still only in their journals
     std::string error;  // why they wait; empty when none does
 };
 

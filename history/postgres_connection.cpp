@@ -54,9 +54,9 @@ public:
                 if (PQgetisnull(result.get(), r, c))
                     row.emplace_back();
                 else
-                    row.emplace_back(std::string(PQgetvalue(result.get(), r, c),
-                                                 static_cast<std::size_t>(
-                                                     PQgetlength(result.get(), r, c))));
+                    row.emplace_back(
+                        std::string(PQgetvalue(result.get(), r, c),
+                                    static_cast<std::size_t>(PQgetlength(result.get(), r, c))));
             }
             rows.push_back(std::move(row));
         }

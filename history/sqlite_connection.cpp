@@ -13,7 +13,8 @@ public:
     SqliteConnection(const std::filesystem::path& file, std::chrono::milliseconds busyWait)
         : m_file(file.string()) {
         std::error_code ignored;
-        if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ignored);
+        if (file.has_parent_path())
+            std::filesystem::create_directories(file.parent_path(), ignored);
         const int rc = sqlite3_open_v2(m_file.c_str(), &m_db,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
@@ -45,10 +46,10 @@ public:
             const std::string name = "$" + std::to_string(i + 1);
             const int index = sqlite3_bind_parameter_index(raw, name.c_str());
             if (index == 0) continue;  // a parameter the statement does not use
-            Check(params[i] ? sqlite3_bind_text(raw, index, params[i]->data(),
-                                                static_cast<int>(params[i]->size()),
-                                                SQLITE_TRANSIENT)
-                            : sqlite3_bind_null(raw, index));
+            Check(params[i]
+                      ? sqlite3_bind_text(raw, index, params[i]->data(),
+                                          static_cast<int>(params[i]->size()), SQLITE_TRANSIENT)
+                      : sqlite3_bind_null(raw, index));
         }
         std::vector<Row> rows;
         for (;;) {
@@ -63,8 +64,9 @@ public:
                     continue;
                 }
                 const auto* bytes = sqlite3_column_text(raw, c);
-                row.emplace_back(std::string(reinterpret_cast<const char*>(bytes),
-                                             static_cast<std::size_t>(sqlite3_column_bytes(raw, c))));
+                row.emplace_back(
+                    std::string(reinterpret_cast<const char*>(bytes),
+                                static_cast<std::size_t>(sqlite3_column_bytes(raw, c))));
             }
             rows.push_back(std::move(row));
         }

@@ -294,9 +294,35 @@ constexpr const wchar_t* kCertificateStrings[] = {
 static_assert(std::size(kCertificateStrings) ==
               kLastCertificateString - kFirstCertificateString + 1);
 
+const wchar_t* const kHistoryStrings[] = {
+    L"History…",  // 350
+    L"History",
+    L"Tag or serial number",
+    L"Tag",
+    L"Serial No.",
+    L"Model",  // 355
+    L"Sessions",
+    L"Last session",
+    L"Started",
+    L"Technician",
+    L"As found",  // 360
+    L"As left",
+    L"Certificate",
+    L"Open certificate",
+    L"As-found error at each calibration (% of span)",
+    L"The history database cannot be used: %1",  // 365
+    L"History database unreachable: %1 finished session(s) wait in the journal.",
+    L"Made again from the history: %1",
+    L"Not done",
+};
+
+static_assert(std::size(kHistoryStrings) == kLastHistoryString - kFirstHistoryString + 1);
+
 }  // namespace
 
 const wchar_t* LoadBuiltinString(int id) {
+    if (id >= kFirstHistoryString && id <= kLastHistoryString)
+        return kHistoryStrings[id - kFirstHistoryString];
     if (id >= kFirstCertificateString && id <= kLastCertificateString)
         return kCertificateStrings[id - kFirstCertificateString];
     if (id >= kFirstLinkString && id <= kLastLinkString) return kLinkStrings[id - kFirstLinkString];

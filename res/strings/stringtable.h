@@ -1,7 +1,7 @@
 #pragma once
 
 // The program's own numbered texts (101-169, 170-228, 230-234, 240-256, 260-282,
-// 290-349). They are the last
+// 290-349, 350-368). They are the last
 // resort of every text lookup, so each id a window asks for must exist here.
 namespace corvexa::res {
 
@@ -26,5 +26,8 @@ inline constexpr int kLastLinkString = 282;
 // The unit's identity, the verification at test points and the certificate.
 inline constexpr int kFirstCertificateString = 290;
 inline constexpr int kLastCertificateString = 349;
+// The History window and the history database's status.
+inline constexpr int kFirstHistoryString = 350;
+inline constexpr int kLastHistoryString = 368;
 
 }  // namespace corvexa::res

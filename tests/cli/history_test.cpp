@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 // ends while the database cannot be used waits in its journal and goes in
 // with the next command.
 TEST(CorvexaCliHistory, SessionsAreRecordedAndListedShownExportedAndDue) {
-    const fs::path data = fs::temp_directory_path() / ("corvexa-history-" + std::to_string(getpid()));
+    const fs::path data =
+        fs::temp_directory_path() / ("corvexa-history-" + std::to_string(getpid()));
     fs::remove_all(data);
     SimulatedTransmitter::Options options;
     options.wander = false;
@@ -30,10 +31,9 @@ TEST(CorvexaCliHistory, SessionsAreRecordedAndListedShownExportedAndDue) {
     const CliRun waiting =
         RunShell(env + unit + "--database /proc/no/history.sqlite write lower-limit=-40");
     EXPECT_EQ(0, waiting.status);  // the device was written; the record waits
-    EXPECT_NE(std::string::npos,
-              waiting.err.find("1 finished session(s) wait in " +
-                               (data / "corvexa" / "journal").string() +
-                               " for the history database"))
+    EXPECT_NE(std::string::npos, waiting.err.find("1 finished session(s) wait in " +
+                                                  (data / "corvexa" / "journal").string() +
+                                                  " for the history database"))
         << waiting.err;
 
     const struct {
@@ -45,8 +45,7 @@ TEST(CorvexaCliHistory, SessionsAreRecordedAndListedShownExportedAndDue) {
         {"history list", 0, "2        "},
         {"--tag TT-101 history list --since 2020-01-01", 0, "Lena"},
         {"--tag TT-999 history list", 0, "no sessions"},
-        {"--json history show 1", 0,
-         R"({"time":)"},
+        {"--json history show 1", 0, R"({"time":)"},
         {"--json history show 1", 0,
          R"("register":15,"old":"0.0","new":"2.5","outcome":"written"})"},
         {"history show 2", 0, "16        -50 °C"},
@@ -75,7 +74,8 @@ TEST(CorvexaCliHistory, SessionsAreRecordedAndListedShownExportedAndDue) {
     const auto lines = Lines(text);
     ASSERT_EQ(3u, lines.size()) << text;
     EXPECT_EQ(R"x("session","started (UTC)","tag","serial","model","technician","as found",)x"
-              R"x("as left","certificate")x" "\r",
+              R"x("as left","certificate")x"
+              "\r",
               lines[0]);
     EXPECT_NE(std::string::npos, lines[1].find(R"("TT-101","SN7","TX-9","Lena","","","")"));
     fs::remove_all(data);

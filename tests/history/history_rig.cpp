@@ -63,8 +63,7 @@ TestDatabase::~TestDatabase() {
 
 protocol::CalibrationSession WorkedSession(const protocol::DeviceIdentity& identity,
                                            protocol::WallClock::time_point start,
-                                           const fs::path& folder,
-                                           const std::string& certificate) {
+                                           const fs::path& folder, const std::string& certificate) {
     using namespace protocol;
     RegisterWords found{};
     found[kUnitIndex] = 0;  // °C
@@ -74,7 +73,8 @@ protocol::CalibrationSession WorkedSession(const protocol::DeviceIdentity& ident
     found[kUpperLimitIndex] = 150;
     found[kZeroOutputIndex] = 6000;
     std::shared_ptr<SessionJournal> journal;
-    if (!folder.empty()) journal = SessionJournal::Open(JournalPathFor(folder, start, identity), nullptr);
+    if (!folder.empty())
+        journal = SessionJournal::Open(JournalPathFor(folder, start, identity), nullptr);
     CalibrationSession s;
     s.Start(start, L"/dev/ttyUSB0", found, {identity, "Lena Fischer", "Corvexa 1.0.0"}, journal);
     s.SetReferences({{"Meter", "8846A", "M1", "2027-01-01", ReferenceKind::OutputMeter},
@@ -84,14 +84,17 @@ protocol::CalibrationSession WorkedSession(const protocol::DeviceIdentity& ident
     run.plan.upper = 150;
     run.plan.percents = {0, 50, 100};
     for (double p : run.plan.percents)
-        run.points.push_back(EvaluatePoint(run.plan, p, NominalInput(run.plan, p), 4.08 + p * 0.16));
+        run.points.push_back(
+            EvaluatePoint(run.plan, p, NominalInput(run.plan, p), 4.08 + p * 0.16));
     s.RecordVerification(run);
-    s.BeginWrite(start + std::chrono::seconds(60), OperationCode::WriteZeroOutput, L"6000", L"5847");
+    s.BeginWrite(start + std::chrono::seconds(60), OperationCode::WriteZeroOutput, L"6000",
+                 L"5847");
     s.CompleteWrite(OperationCode::WriteZeroOutput, true);
     RegisterWords left = found;
     left[kZeroOutputIndex] = 5847;
     s.RecordAsLeft(left);
-    if (!certificate.empty()) s.RecordCertificate({certificate, (folder / "certificate.pdf").string()});
+    if (!certificate.empty())
+        s.RecordCertificate({certificate, (folder / "certificate.pdf").string()});
     s.Finish(start + std::chrono::seconds(600));
     return s;
 }

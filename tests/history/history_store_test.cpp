@@ -98,10 +98,10 @@ TEST_P(History, ASessionIsWrittenFromItsJournalAndReadBack) {
     EXPECT_EQ(" (no word)", shown("as-found", 10 + protocol::kGainIndex));
     EXPECT_EQ("5847", shown("as-left", 22));
     ASSERT_EQ(1u, detail->writes.size());
-    EXPECT_EQ((std::vector<std::string>{"22", "6000", "5847", "written"}),
-              (std::vector<std::string>{std::to_string(detail->writes[0].reg),
-                                        detail->writes[0].oldValue, detail->writes[0].newValue,
-                                        detail->writes[0].outcome}));
+    EXPECT_EQ(
+        (std::vector<std::string>{"22", "6000", "5847", "written"}),
+        (std::vector<std::string>{std::to_string(detail->writes[0].reg), detail->writes[0].oldValue,
+                                  detail->writes[0].newValue, detail->writes[0].outcome}));
     ASSERT_EQ(1u, detail->runs.size());
     ASSERT_EQ(3u, detail->runs[0].points.size());
     EXPECT_DOUBLE_EQ(50.0, detail->runs[0].points[1].applied);
@@ -159,14 +159,16 @@ TEST_P(History, AnOlderDatabaseIsUpgradedAndANewerOneRefused) {
     {
         const auto old = db.Open();  // reaches the latest; take it back to 1 by hand
     }
-    std::unique_ptr<SqlConnection> raw =
-        IsPostgresAddress(db.Where()) ? OpenPostgres(db.Where())
-                                      : OpenSqlite(db.Where(), std::chrono::seconds(1));
-    raw->Script("DROP TABLE due_intervals; DROP INDEX devices_tag; DROP INDEX devices_serial; "
-                "DROP INDEX sessions_device; DROP INDEX verifications_session; "
-                "DELETE FROM schema_version WHERE version > 1");
-    raw->Query("INSERT INTO devices (device_key, serial, model, tag) VALUES ('SN-1', 'SN-1', "
-               "'TX-9', 'TT-1')");
+    std::unique_ptr<SqlConnection> raw = IsPostgresAddress(db.Where())
+                                             ? OpenPostgres(db.Where())
+                                             : OpenSqlite(db.Where(), std::chrono::seconds(1));
+    raw->Script(
+        "DROP TABLE due_intervals; DROP INDEX devices_tag; DROP INDEX devices_serial; "
+        "DROP INDEX sessions_device; DROP INDEX verifications_session; "
+        "DELETE FROM schema_version WHERE version > 1");
+    raw->Query(
+        "INSERT INTO devices (device_key, serial, model, tag) VALUES ('SN-1', 'SN-1', "
+        "'TX-9', 'TT-1')");
     EXPECT_EQ(1, SchemaVersion(*raw));
 
     const auto store = db.Open();

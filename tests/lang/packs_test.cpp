@@ -28,6 +28,8 @@ std::vector<std::pair<std::wstring, int>> RequestedTexts() {
     for (int id = corvexa::res::kFirstCertificateString; id <= corvexa::res::kLastCertificateString;
          ++id)
         out.emplace_back(L"Main", id);
+    for (int id = corvexa::res::kFirstHistoryString; id <= corvexa::res::kLastHistoryString; ++id)
+        out.emplace_back(L"Main", id);
     for (int id : {102, 103, 104}) out.emplace_back(L"Login", id);
     return out;
 }

@@ -2,17 +2,21 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRegularExpression>
+#include <QUrl>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 
 #include "base/wide_text.h"
 
+#include "history/journal_flush.h"
 #include "lang/language.h"
 #include "protocol/register_table.h"
 #include "protocol/session_journal.h"
@@ -24,6 +28,8 @@
 #include "ui/main/certificate_text_ids.h"
 #include "ui/main/checked_write.h"
 #include "ui/main/control_ids.h"
+#include "ui/main/history_text_ids.h"
+#include "ui/main/history_window.h"
 #include "ui/main/main_text.h"
 #include "ui/main/main_text_ids.h"
 #include "ui/main/notice.h"
@@ -57,13 +63,14 @@ bool IsSampleStore(int code) {
 
 CCalibrationAssistant::CCalibrationAssistant(CDialog& dlg, protocol::CTransmitterLink& link,
                                              protocol::DeviceParameters& params, CBusyRows& busy,
-                                             QString journalFolder)
+                                             QString journalFolder, QString database)
     : m_dlg(dlg),
       m_link(link),
       m_params(params),
       m_busy(busy),
       m_identity(dlg),
-      m_journalFolder(std::move(journalFolder)) {
+      m_journalFolder(std::move(journalFolder)),
+      m_database(std::move(database)) {
     m_prompts.technician = [this]() -> std::optional<QString> {
         bool ok = false;
         const QString name =
@@ -82,7 +89,65 @@ CCalibrationAssistant::CCalibrationAssistant(CDialog& dlg, protocol::CTransmitte
     };
 }
 
-CCalibrationAssistant::~CCalibrationAssistant() = default;
+CCalibrationAssistant::~CCalibrationAssistant() {
+    if (m_historyWriter.joinable()) m_historyWriter.join();
+}
+
+void CCalibrationAssistant::WriteHistory() {
+    if (m_journalFolder.isEmpty() || m_database.isEmpty()) return;
+    if (m_historyWriter.joinable()) m_historyWriter.join();
+    const std::string database = m_database.toStdString();
+    const std::filesystem::path folder = std::filesystem::u8path(m_journalFolder.toStdString());
+    QPointer<QWidget> window(&m_dlg);
+    m_historyWriter = std::thread([this, window, database, folder] {
+        const history::FlushResult result =
+            history::FlushJournals(database, folder, history::BenchName());
+        if (result.waiting == 0) return;
+        // The window gets the news on its own thread, if it is still there.
+        QMetaObject::invokeMethod(
+            window.data(),
+            [this, window, result] {
+                if (!window) return;
+                m_dlg.SetDlgItemText(IDC_STATUS,
+                                     MainText(historytext::kTxtHistoryWaiting).arg(result.waiting));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+QString CCalibrationAssistant::CertificateNumber(const QDateTime& made) {
+    const QString day = made.toString(QStringLiteral("yyyyMMdd"));
+    try {
+        const auto store = history::HistoryStore::Open(m_database.toStdString());
+        const std::int64_t n =
+            store->ReserveCertificateNumber(history::BenchName(), protocol::WallClock::now());
+        return QStringLiteral("%1-%2").arg(day).arg(n, 4, 10, QLatin1Char('0'));
+    } catch (const history::DatabaseError&) {
+        // Numbered on this bench instead, with its name, so that it can
+        // never be one the database hands out.
+        const int counter =
+            QString::fromStdWString(GetTextSetting(kSettingsSection, kCertificateCounterKey))
+                .toInt() +
+            1;
+        SetTextSetting(kSettingsSection, kCertificateCounterKey, std::to_wstring(counter));
+        return QStringLiteral("%1-%2-%3")
+            .arg(day, QString::fromStdString(history::BenchName()))
+            .arg(counter, 4, 10, QLatin1Char('0'));
+    }
+}
+
+void CCalibrationAssistant::OnHistory() {
+    if (m_history == nullptr) {
+        m_history = new CHistoryWindow(
+            m_database,
+            [](const QString& pdf) { QDesktopServices::openUrl(QUrl::fromLocalFile(pdf)); },
+            &m_dlg);
+    }
+    m_history->Refresh();
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
+}
 
 void CCalibrationAssistant::InstallControls() {
     m_trend = new CTrendWidget;
@@ -92,6 +157,7 @@ void CCalibrationAssistant::InstallControls() {
     m_dlg.SubclassDlgItem(IDC_ZERO_STABILITY, m_zeroMark);
     m_dlg.SubclassDlgItem(IDC_FULL_STABILITY, m_fullMark);
     m_identity.Install([this] { IdentityChanged(); });
+    WriteHistory();  // what an earlier start left waiting
 }
 
 CStabilityMark* CCalibrationAssistant::Mark(int index) const {
@@ -120,6 +186,7 @@ void CCalibrationAssistant::RefreshTexts() {
         if (mark != nullptr) mark->RefreshTexts();
     if (m_trim) m_trim->RefreshTexts();
     if (m_verify != nullptr) m_verify->Retranslate();
+    if (m_history != nullptr) m_history->RefreshTexts();
     m_identity.RefreshTexts();
     ShowForVersion(m_factory);
 }
@@ -135,6 +202,7 @@ void CCalibrationAssistant::Connected(std::wstring port) {
 
 void CCalibrationAssistant::Disconnected() {
     m_session.Finish(protocol::WallClock::now());
+    WriteHistory();
     m_awaitingAsFound = false;
     m_reportWaiting = false;
     m_pendingWords.clear();
@@ -385,6 +453,7 @@ bool CCalibrationAssistant::MayClose() {
 
 void CCalibrationAssistant::Closing() {
     m_session.Finish(protocol::WallClock::now());
+    WriteHistory();
 }
 
 void CCalibrationAssistant::OnReport() {
@@ -408,13 +477,6 @@ std::optional<QString> CCalibrationAssistant::Technician() {
 std::optional<protocol::CertificateRecord> CCalibrationAssistant::SaveCertificate(
     const protocol::CalibrationSession& session, const protocol::RegisterWords& asLeft) {
     const QDateTime made = QDateTime::currentDateTime();
-    // Numbered on this bench: the date and a counter kept in the settings.
-    const int counter =
-        QString::fromStdWString(GetTextSetting(kSettingsSection, kCertificateCounterKey)).toInt() +
-        1;
-    const QString number = QStringLiteral("%1-%2")
-                               .arg(made.toString(QStringLiteral("yyyyMMdd")))
-                               .arg(counter, 4, 10, QLatin1Char('0'));
     QString tag = QString::fromStdString(session.Context().identity.tag);
     if (tag.isEmpty()) tag = QString::fromStdString(session.Context().identity.serial);
     tag.replace(QRegularExpression(QStringLiteral("[^\\w.-]+")), QStringLiteral("_"));
@@ -425,6 +487,7 @@ std::optional<protocol::CertificateRecord> CCalibrationAssistant::SaveCertificat
     QString path = m_prompts.pdfPath(suggested);
     if (path.isEmpty()) return std::nullopt;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+    const QString number = CertificateNumber(made);
     const CCalibrationReport report(session, asLeft, number, made, TodayText());
     QString error;
     if (!report.Save(path, &error)) {
@@ -432,7 +495,6 @@ std::optional<protocol::CertificateRecord> CCalibrationAssistant::SaveCertificat
                    MainText(kReportFailedText).arg(error));
         return std::nullopt;
     }
-    SetTextSetting(kSettingsSection, kCertificateCounterKey, std::to_wstring(counter));
     m_lastReport = path;
     ShowNotice(MainText(certtext::kTxtCertificateTitle),
                MainText(kReportSavedText).arg(path, CCalibrationReport::CsvPathFor(path)));

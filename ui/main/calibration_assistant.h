@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,7 +19,9 @@
 
 class CBusyRows;
 class CDialog;
+class CHistoryWindow;
 class CVerificationWindow;
+class QDateTime;
 class CStabilityMark;
 class CTrendWidget;
 class CTrimDialog;
@@ -42,7 +45,7 @@ public:
     // `journalFolder`: where each session's journal is written.
     CCalibrationAssistant(CDialog& dlg, protocol::CTransmitterLink& link,
                           protocol::DeviceParameters& params, CBusyRows& busy,
-                          QString journalFolder);
+                          QString journalFolder, QString database = QString());
     ~CCalibrationAssistant();
 
     // Once the template's controls exist: the trend and the marks take the
@@ -72,6 +75,7 @@ public:
     void OnTrim();
     void OnReport();
     void OnVerify();
+    void OnHistory();
     // Before the window closes: false when the technician wants to keep it
     // open (the session changed the device and has no certificate).
     bool MayClose();
@@ -125,7 +129,18 @@ private:
     QString m_lastReport;
     CIdentityRow m_identity;
     CVerificationWindow* m_verify = nullptr;  // a child of the window
+    CHistoryWindow* m_history = nullptr;      // a child of the window
+    // Writes the finished journals into the history database on a thread
+    // of its own (a server may take its time to answer); the window's
+    // status says when they wait.
+    void WriteHistory();
+    // The next certificate number from the database's sequence; the
+    // bench's own counter when the database cannot be used.
+    QString CertificateNumber(const QDateTime& made);
+
     QString m_journalFolder;
+    QString m_database;
+    std::thread m_historyWriter;
     bool m_journalWarned = false;
     // Devices whose unfinished journals were offered already.
     std::vector<std::pair<std::string, std::string>> m_offered;

@@ -89,6 +89,7 @@ inline constexpr int ID_LANG_ENGLISH = 32775;
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 inline constexpr int ID_CALIBRATION_REPORT = 32780;
 inline constexpr int ID_VERIFY = 32781;
+inline constexpr int ID_HISTORY = 32782;
 
 // Bitmaps of the online lamp.
 inline constexpr int IDB_OFFLINE = 131;

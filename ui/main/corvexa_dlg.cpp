@@ -51,6 +51,14 @@ QString JournalFolder(const QString& chosen) {
     return data.isEmpty() ? QString() : data + QStringLiteral("/corvexa/journal");
 }
 
+QString Database(const QString& chosen) {
+    if (!chosen.isEmpty()) return chosen;
+    const QString set = QString::fromStdWString(GetTextSetting("History", "Database")).trimmed();
+    if (!set.isEmpty()) return set;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : data + QStringLiteral("/corvexa/history.sqlite");
+}
+
 }  // namespace
 
 CCorvexaDlg::CCorvexaDlg(QWidget* parent) : CCorvexaDlg(SOptions(), parent) {}
@@ -66,7 +74,8 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
       m_connection(*this, *m_engine, *m_link),
       m_parameters(*this, *m_link, m_params, m_busy, m_marks),
       m_calibration(*this, *m_link, m_params, m_busy, m_marks),
-      m_assistant(*this, *m_link, m_params, m_busy, JournalFolder(m_options.journalFolder)),
+      m_assistant(*this, *m_link, m_params, m_busy, JournalFolder(m_options.journalFolder),
+                  Database(m_options.database)),
       m_texts(*this) {
     m_connection.SetExtraPorts(m_options.extraPorts);
     if (m_options.listPorts) m_connection.SetPortLister(m_options.listPorts);
@@ -113,6 +122,7 @@ void CCorvexaDlg::MapHandlers() {
     MapCommand(IDC_TRIM_METER, [this] { m_assistant.OnTrim(); });
     MapCommand(ID_CALIBRATION_REPORT, [this] { m_assistant.OnReport(); });
     MapCommand(ID_VERIFY, [this] { m_assistant.OnVerify(); });
+    MapCommand(ID_HISTORY, [this] { m_assistant.OnHistory(); });
     MapCommand(trafficwnd::ID_VIEW_TRAFFIC, [this] { ShowTraffic(); });
 }
 

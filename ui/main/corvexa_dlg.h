@@ -52,6 +52,10 @@ public:
         // Where each session's journal goes; empty: the data folder's
         // corvexa/journal.
         QString journalFolder;
+        // The history database (a SQLite file or a PostgreSQL connection
+        // string); empty: McSetting.ini's History/Database, else the data
+        // folder's corvexa/history.sqlite.
+        QString database;
     };
 
     explicit CCorvexaDlg(QWidget* parent = nullptr);

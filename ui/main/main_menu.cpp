@@ -4,6 +4,7 @@
 
 #include "ui/main/calibration_text_ids.h"
 #include "ui/main/certificate_text_ids.h"
+#include "ui/main/history_text_ids.h"
 #include "ui/main/main_text.h"
 
 #include "res/strings/stringtable.h"
@@ -40,6 +41,11 @@ QMenuBar* CMainMenu::Install(CDialog& dlg) {
     verify->setObjectName(QString::number(mainwnd::ID_VERIFY));
     QObject::connect(verify, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_VERIFY); });
+
+    QAction* history = bar->addAction(QString());
+    history->setObjectName(QString::number(mainwnd::ID_HISTORY));
+    QObject::connect(history, &QAction::triggered, &dlg,
+                     [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_HISTORY); });
 
     QAction* report = bar->addAction(QString());
     report->setObjectName(QString::number(mainwnd::ID_CALIBRATION_REPORT));
@@ -85,6 +91,7 @@ void CMainMenu::Retranslate(CDialog& dlg, QMenuBar& bar) {
         {mainwnd::ID_LANG_ENGLISH, kEnglishText},
         {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText},
         {mainwnd::ID_VERIFY, certtext::kTxtVerifyMenu},
+        {mainwnd::ID_HISTORY, historytext::kTxtHistoryMenu},
         {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu},
         {trafficwnd::ID_VIEW_TRAFFIC, kTrafficText}};
     for (auto [command, text] : items)
