@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <sstream>
 
 #include "protocol/session_journal.h"
@@ -57,7 +57,8 @@ QString Q(const std::string& text) {
 // "2026-12-09T13:01:42Z" as the local time it was.
 QString LocalTime(const std::string& utc) {
     const QDateTime time = QDateTime::fromString(Q(utc), Qt::ISODate);
-    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : Q(utc);
+    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                          : Q(utc);
 }
 
 QString RunText(const std::optional<history::RunSummary>& run) {
@@ -104,8 +105,9 @@ CHistoryWindow::CHistoryWindow(QString database, std::function<void(const QStrin
     connect(m_search, &QLineEdit::textChanged, this, [this] { Search(); });
     connect(m_deviceTable, &QTableWidget::currentCellChanged, this,
             [this](int row) { ShowDevice(row); });
-    connect(m_sessionTable, &QTableWidget::currentCellChanged, this,
-            [this](int row) { m_openButton->setEnabled(row >= 0 && !m_sessions[row].certificate.empty()); });
+    connect(m_sessionTable, &QTableWidget::currentCellChanged, this, [this](int row) {
+        m_openButton->setEnabled(row >= 0 && !m_sessions[row].certificate.empty());
+    });
     connect(m_sessionTable, &QTableWidget::cellDoubleClicked, this, [this] { OpenCertificate(); });
     connect(m_openButton, &QPushButton::clicked, this, [this] { OpenCertificate(); });
     m_openButton->setEnabled(false);
@@ -262,12 +264,12 @@ void CHistoryWindow::OpenCertificate() {
         QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QStringLiteral("/corvexa");
     QDir().mkpath(folder);
     const QString path = QDir(folder).filePath(
-        QStringLiteral("certificate-%1.pdf").arg(Q(s.certificate).replace(QLatin1Char('/'), QLatin1Char('_'))));
-    const CCalibrationReport report(content->session, *content->session.AsLeft(), Q(s.certificate),
-                                    QDateTime::fromString(Q(s.ended.empty() ? s.started : s.ended),
-                                                          Qt::ISODate)
-                                        .toLocalTime(),
-                                    TodayText());
+        QStringLiteral("certificate-%1.pdf")
+            .arg(Q(s.certificate).replace(QLatin1Char('/'), QLatin1Char('_'))));
+    const CCalibrationReport report(
+        content->session, *content->session.AsLeft(), Q(s.certificate),
+        QDateTime::fromString(Q(s.ended.empty() ? s.started : s.ended), Qt::ISODate).toLocalTime(),
+        TodayText());
     QString error;
     if (!report.Save(path, &error)) {
         m_status->setText(MainText(kTxtHistoryUnusable).arg(error));

@@ -43,7 +43,9 @@ TEST(HistoryWindow, ASessionEndedInTheWindowIsFoundAndItsCertificateMadeAgain) {
     h.SetText(IDC_TAG, QStringLiteral("TT-5"));
     h.SetText(IDC_SERIAL, QStringLiteral("SN-5"));
     ASSERT_TRUE(h.ConnectAndWaitOnline());
-    h.Dlg().findChild<QMenuBar*>()->findChild<QAction*>(QString::number(ID_CALIBRATION_REPORT))
+    h.Dlg()
+        .findChild<QMenuBar*>()
+        ->findChild<QAction*>(QString::number(ID_CALIBRATION_REPORT))
         ->trigger();
     ASSERT_TRUE(h.WaitForBox(1));
     SetTextSetting("Calibration", "Technician", L"");  // the prompt's name is kept for the next
