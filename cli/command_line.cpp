@@ -142,6 +142,13 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         "certificate, or the model's own interval)");
     due->add_option("--days", line.days, "how far ahead to look (default 30)")
         ->check(CLI::Range(0, 36500));
+    auto* interval = history->add_subcommand(
+        "interval", "set how many months a model's calibration holds (12 unless set)");
+    interval->add_option("MODEL", line.intervalModel, "the model, as the sessions name it")
+        ->required();
+    interval->add_option("MONTHS", line.intervalMonths, "1 to 600")
+        ->required()
+        ->check(CLI::Range(1, 600));
 
     try {
         app.parse(argc, argv);

@@ -37,6 +37,8 @@ struct CommandLine {
     long long session = 0;          // history show
     std::string csvFile, jsonFile;  // history export
     int days = 30;                  // history due
+    std::string intervalModel;      // history interval
+    int intervalMonths = 12;
 };
 
 // Fills `line` from the arguments. Returns the exit status when the

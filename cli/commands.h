@@ -34,6 +34,8 @@ struct HistoryOptions {
     bool csv = false;  // export: CSV, else JSON
     std::string file;
     int days = 30;
+    std::string model;  // interval
+    int months = 12;
 };
 // The history database's commands; the tag filter is --tag.
 int RunHistory(const RunSettings& settings, const HistoryOptions& options);

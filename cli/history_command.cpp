@@ -282,6 +282,12 @@ int RunHistory(const RunSettings& settings, const HistoryOptions& options) {
         if (options.action == "list") return List(*store, settings, options);
         if (options.action == "show") return Show(*store, settings, options);
         if (options.action == "export") return Export(*store, settings, options);
+        if (options.action == "interval") {
+            store->SetDueInterval(options.model, options.months);
+            console.Print(options.model + ": due " + std::to_string(options.months) +
+                          " months after its latest certificate");
+            return kExitOk;
+        }
         return Due(*store, settings, options);
     } catch (const history::DatabaseError& e) {
         console.Error("the history database could not be used: " + std::string(e.what()));

@@ -16,7 +16,8 @@ int RunCommand(const cli::CommandLine& line, cli::RunSettings& settings, cli::Co
     if (line.command == "history")
         return RunHistory(settings,
                           {line.historyAction, line.since, line.session, !line.csvFile.empty(),
-                           line.csvFile.empty() ? line.jsonFile : line.csvFile, line.days});
+                           line.csvFile.empty() ? line.jsonFile : line.csvFile, line.days,
+                           line.intervalModel, line.intervalMonths});
     for (std::size_t i = 0; i < ports.size(); ++i) {
         for (std::size_t j = i + 1; j < ports.size(); ++j) {
             if (ports[i] == ports[j]) {

@@ -51,6 +51,8 @@ TEST(CorvexaCliHistory, SessionsAreRecordedAndListedShownExportedAndDue) {
         {"history show 2", 0, "16        -50 °C"},
         {"history show 9", 2, "no session 9 in the history"},
         {"history due --days 30", 0, "no device is due within 30 days"},
+        {"history interval TX-9 0", 2, "MONTHS: Value 0 not in range 1 to 600"},
+        {"history interval TX-9 6", 0, "TX-9: due 6 months after its latest certificate"},
         {"history list --since 2026-13-01", 2, "--since 2026-13-01 refused"},
         {"history export", 2, "history export takes --csv FILE or --json FILE"},
         {"--database postgresql:///corvexa?host=/nonexistent history list", 8,

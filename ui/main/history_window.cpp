@@ -205,7 +205,11 @@ void CHistoryWindow::ShowDevice(int row) {
 // less than its tolerance between calibrations may be given a longer interval.
 void CHistoryWindow::ShowChart() {
     m_chart->removeAllSeries();
-    for (QAbstractAxis* axis : m_chart->axes()) m_chart->removeAxis(axis);
+    // Removed axes are the caller's again.
+    for (QAbstractAxis* axis : m_chart->axes()) {
+        m_chart->removeAxis(axis);
+        delete axis;
+    }
     auto* series = new QLineSeries;
     series->setPointsVisible(true);
     double low = 0, high = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -13,7 +14,9 @@
 #include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/control_ids.h"
 #include "ui/main/history_ids.h"
+#include "ui/main/history_text_ids.h"
 #include "ui/main/history_window.h"
+#include "ui/main/main_text.h"
 #include "window_harness.h"
 
 using mainwnd_test::MainWindowHarness;
@@ -87,6 +90,22 @@ TEST(HistoryWindow, ASessionEndedInTheWindowIsFoundAndItsCertificateMadeAgain) {
 
     Part<QLineEdit>(window, IDC_HISTORY_SEARCH)->setText(QStringLiteral("PT-"));
     EXPECT_EQ(devices->rowCount(), 0);
+}
+
+// A database the window cannot use keeps the session in its journal, and
+// the status says so.
+TEST(HistoryWindow, ASessionThatCannotBeWrittenWaitsAndTheStatusSaysSo) {
+    MainWindowHarness::Config config;
+    config.database = QStringLiteral("/proc/no/history.sqlite");
+    MainWindowHarness h(config);
+    h.ChooseVersion();
+    h.SetText(IDC_TAG, QStringLiteral("TT-6"));
+    ASSERT_TRUE(h.ConnectAndWaitOnline());
+    h.Click(IDC_CONNECT);
+    EXPECT_TRUE(MainWindowHarness::WaitFor([&] {
+        return h.Text(IDC_STATUS) == MainText(historytext::kTxtHistoryWaiting).arg(1);
+    })) << h.Text(IDC_STATUS).toStdString();
+    EXPECT_EQ(QDir(h.JournalFolder()).entryList({QStringLiteral("*.jsonl")}).size(), 1);
 }
 
 }  // namespace

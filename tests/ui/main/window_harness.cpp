@@ -44,7 +44,9 @@ MainWindowHarness::MainWindowHarness(Config config) : m_config(config) {
     options.journalFolder =
         config.journalFolder.isEmpty() ? m_journals.path() : config.journalFolder;
     // Never the bench's own history.
-    options.database = m_journals.filePath(QStringLiteral("history.sqlite"));
+    options.database = config.database.isEmpty()
+                           ? m_journals.filePath(QStringLiteral("history.sqlite"))
+                           : config.database;
     m_dlg = std::make_unique<CCorvexaDlg>(std::move(options));
     // Modeless, so the test keeps the event loop; the modal run only adds
     // exec() around the same initialisation.

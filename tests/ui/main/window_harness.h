@@ -42,6 +42,8 @@ public:
         std::shared_ptr<protocol::CTraceFile> trace{};  // --trace
         // Where the sessions' journals go; empty: a folder of the harness's own.
         QString journalFolder{};
+        // The history database; empty: a file in the harness's folder.
+        QString database{};
     };
 
     explicit MainWindowHarness(Config config);
