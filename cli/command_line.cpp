@@ -122,6 +122,22 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
     restore->add_flag("--force", line.force,
                       "send a lower limit that is not below the upper limit");
 
+    auto* commission = app.add_subcommand(
+        "commission",
+        "a production line: on every --port at once, wait for a device (a connect request "
+        "each second), take its identity (a line PORT TAG SERIAL on standard input, e.g. from "
+        "a barcode scanner, or --serial-from), write the template's registers 10 and 15-19 "
+        "that differ, each confirmed and read back, record the session, print one line, then "
+        "wait until the device is gone; until standard input ends or Ctrl-C, then a summary; "
+        "exit 0 only if every unit passed");
+    commission->add_option("--template", line.templateFile, "a file made by backup")->required();
+    commission
+        ->add_option("--serial-from", line.serialFrom,
+                     "number the units from N instead of reading identities (tag = serial)")
+        ->check(CLI::Range(0LL, 999999999999LL));
+    commission->add_option("--units", line.units, "with --serial-from: stop after N units")
+        ->check(CLI::Range(1LL, 1000000000LL));
+
     auto* history = app.add_subcommand(
         "history",
         "the history database: every recorded session of every unit, and when each is due "

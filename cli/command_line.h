@@ -39,6 +39,9 @@ struct CommandLine {
     int days = 30;                  // history due
     std::string intervalModel;      // history interval
     int intervalMonths = 12;
+    std::string templateFile;   // commission
+    long long serialFrom = -1;  // commission
+    long long units = -1;       // commission
 };
 
 // Fills `line` from the arguments. Returns the exit status when the

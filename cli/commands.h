@@ -42,6 +42,15 @@ int RunHistory(const RunSettings& settings, const HistoryOptions& options);
 // <data folder>/history.sqlite; empty where there is no history database.
 std::string DefaultDatabase();
 
+struct CommissionOptions {
+    std::string templateFile;   // a file made by backup
+    long long serialFrom = -1;  // count serials up from here; -1: read identities from stdin
+    long long units = -1;       // with serialFrom: how many units, -1 until stopped
+};
+// Unit after unit on every port at once: wait for a device, take its
+// identity, apply the template, read back, record, wait until it is gone.
+int RunCommission(const RunSettings& settings, const CommissionOptions& options);
+
 int RunBackup(const RunSettings& settings, const std::string& file);
 // Every word of the file passes the checks `write` makes, or nothing is sent.
 int RunRestore(const RunSettings& settings, const std::string& file, bool withCalibration,

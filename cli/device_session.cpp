@@ -116,6 +116,14 @@ protocol::ExchangeOutcome DeviceSession::Exchange(const protocol::Frame& frame, 
     return outcome;
 }
 
+bool DeviceSession::StillAnswers() {
+    if (StopRequested() || m_portLost.load() || !m_exchange) return false;
+    return m_exchange
+        ->Exchange(m_queue.TakeTurn(), protocol::VendorFrame(VendorCommand::ConnectRequest),
+                   ReplyKind::ConnectAccepted, 1)
+        .ok;
+}
+
 bool DeviceSession::Connect() {
     m_handshakeFailure.reset();
     for (auto [command, answer] :

@@ -87,6 +87,10 @@ public:
                 const std::function<void(std::chrono::milliseconds,
                                          const protocol::ExchangeOutcome&)>& each);
 
+    // One ConnectRequest, one attempt: whether a device is on the line. It
+    // does not count as the device having answered (no LinkEnd for it).
+    bool StillAnswers();
+
     // LinkEnd, if the device ever answered; then the port closes. Also done
     // by the destructor.
     void End();

@@ -1,0 +1,280 @@
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "cli/apply_words.h"
+#include "cli/backup_file.h"
+#include "cli/commands.h"
+#include "cli/impl/platform.h"
+#include "cli/stop_signal.h"
+#include "protocol/session_journal.h"
+
+namespace cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+using namespace std::chrono_literals;
+
+// The units' identities as they come: a line "PORT TAG SERIAL" each on
+// standard input (a barcode scanner types them), or counted up from
+// --serial-from. Each station takes the next one for its port.
+class Identities {
+public:
+    Identities(const RunSettings& settings, const CommissionOptions& options)
+        : m_settings(settings), m_next(options.serialFrom), m_left(options.units) {}
+
+    void ReadInput() {
+        std::string line;
+        while (ReadInputLine(line)) {
+            std::istringstream words(line);
+            std::string port, tag, serial;
+            words >> port >> tag >> serial;
+            if (port.empty()) continue;
+            std::lock_guard lock(m_mutex);
+            if (!m_queues.count(port)) {
+                m_settings.console->Error("\"" + line + "\": no station on port " + port +
+                                          "; give PORT TAG SERIAL");
+                continue;
+            }
+            m_queues[port].push_back({tag, serial, ""});
+            m_changed.notify_all();
+        }
+        std::lock_guard lock(m_mutex);
+        m_ended = true;
+        m_changed.notify_all();
+    }
+
+    void AddStation(const std::string& port) { m_queues[port]; }
+
+    // Whether another unit may come to `port`.
+    bool MoreFor(const std::string& port) {
+        std::lock_guard lock(m_mutex);
+        if (Counting()) return m_left != 0;
+        return !m_ended || !m_queues[port].empty();
+    }
+
+    // The next unit's identity; nothing when there will be none.
+    std::optional<protocol::DeviceIdentity> Next(const std::string& port) {
+        std::unique_lock lock(m_mutex);
+        if (Counting()) {
+            if (m_left == 0) return std::nullopt;
+            if (m_left > 0) --m_left;
+            const std::string serial = std::to_string(m_next++);
+            return protocol::DeviceIdentity{serial, serial, ""};
+        }
+        auto& queue = m_queues[port];
+        // The stop signal is polled: a condition variable does not hear it.
+        while (queue.empty() && !m_ended && !StopRequested()) m_changed.wait_for(lock, 100ms);
+        if (queue.empty()) return std::nullopt;
+        protocol::DeviceIdentity identity = queue.front();
+        queue.pop_front();
+        return identity;
+    }
+
+    bool Counting() const { return m_next >= 0; }
+
+private:
+    const RunSettings& m_settings;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::map<std::string, std::deque<protocol::DeviceIdentity>> m_queues;
+    bool m_ended = false;
+    long long m_next;
+    long long m_left;  // units still to count up; negative: no end
+};
+
+struct Unit {
+    std::string port;
+    protocol::DeviceIdentity identity;
+    bool passed = false;
+    std::string category;  // why it failed, in short: "not confirmed", "refused", ...
+    std::string reason;    // the same with the details
+    int exitCode = kExitOk;
+    int written = 0;
+    std::chrono::milliseconds took{0};
+};
+
+struct Summary {
+    std::mutex mutex;
+    int passed = 0;
+    std::map<std::string, int> failedBy;  // by reason category
+    int exitCode = kExitOk;
+};
+
+// `start`: when the connect request that found the unit went out.
+Unit Commission(DeviceSession& session, const protocol::DeviceIdentity& identity,
+                const Backup& templ, const RunSettings& settings,
+                std::chrono::steady_clock::time_point start) {
+    Unit unit;
+    unit.port = session.Port();
+    unit.identity = identity;
+    protocol::SessionContext context = settings.context;
+    context.identity = identity;
+    std::string journalError;
+    std::shared_ptr<protocol::SessionJournal> journal;
+    if (const std::string folder = JournalFolder(); !folder.empty())
+        journal = protocol::SessionJournal::Open(
+            protocol::JournalPathFor(std::filesystem::u8path(folder), protocol::WallClock::now(),
+                                     identity),
+            &journalError);
+    session.StartRecord(context, journal);
+
+    const auto fail = [&](std::string category, std::string detail, int code) {
+        unit.reason = category + (detail.empty() ? "" : ": " + detail);
+        unit.category = category;
+        unit.exitCode = code;
+    };
+    const std::vector<int> unread = FailedRegisters(session.Words(), protocol::kRegisterCount);
+    if (!unread.empty()) {
+        fail("no answer", RegisterList(unread) + " did not answer; nothing was written",
+             kExitNoAnswer);
+    } else {
+        const ApplyResult applied = ApplyWords(session, templ.words, false, false);
+        for (const Change& c : applied.changes)
+            unit.written += c.fate == Fate::ReadBack || c.fate == Fate::ReadBackDiffers ||
+                            c.fate == Fate::ReadBackFailed || c.fate == Fate::Confirmed;
+        if (applied.Done()) {
+            unit.passed = true;
+        } else {
+            for (const Change& c : applied.changes) {
+                if (c.fate != Fate::NotConfirmed) continue;
+                const bool refused = c.why.find("refused") != std::string::npos;
+                fail(
+                    session.PortLost() ? "port lost"
+                    : refused          ? "refused"
+                                       : "not confirmed",
+                    std::string(Parameters()[static_cast<std::size_t>(c.index)].name) + " " + c.why,
+                    refused ? kExitRefused : kExitNotConfirmed);
+                break;
+            }
+            if (unit.passed == false && unit.reason.empty())
+                fail("read back differs", RegisterList(applied.differing), kExitNotConfirmed);
+        }
+    }
+    session.Record().Finish(protocol::WallClock::now());
+    unit.took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    return unit;
+}
+
+std::string UnitLine(const Unit& u, bool json) {
+    if (json)
+        return Json{{"port", u.port},
+                    {"tag", u.identity.tag},
+                    {"serial", u.identity.serial},
+                    {"passed", u.passed},
+                    {"reason", u.passed ? Json(nullptr) : Json(u.category)},
+                    {"error", u.passed ? Json(nullptr) : Json(u.reason)},
+                    {"written", u.written},
+                    {"seconds", static_cast<double>(u.took.count()) / 1000.0}}
+            .dump();
+    return u.port + "  " + u.identity.tag + "  " + u.identity.serial + "  " +
+           (u.passed ? "pass" : "FAIL: " + u.reason) + "  (" + std::to_string(u.written) +
+           " written, " + std::to_string(u.took.count()) + " ms)";
+}
+
+// One station: a device on its port, commissioned, recorded, then taken
+// away before the next one is.
+void RunStation(const RunSettings& settings, const std::string& port, const Backup& templ,
+                Identities& identities, Summary& summary, std::mutex& recording) {
+    Console& console = *settings.console;
+    const auto count = [&](const Unit& u) {
+        std::lock_guard lock(summary.mutex);
+        if (u.passed) {
+            ++summary.passed;
+        } else {
+            ++summary.failedBy[u.category];
+            if (summary.exitCode == kExitOk) summary.exitCode = u.exitCode;
+        }
+    };
+    while (!StopRequested() && identities.MoreFor(port)) {
+        // Wait for a device: a ConnectRequest each attempt until one answers.
+        DeviceSession session(port, true, settings.trace, settings.line);
+        bool portProblem = false;
+        if (const auto problem = session.Open(portProblem)) {
+            console.Error(*problem);
+            std::lock_guard lock(summary.mutex);
+            ++summary.failedBy["port"];
+            if (summary.exitCode == kExitOk) summary.exitCode = kExitPort;
+            return;
+        }
+        auto found = std::chrono::steady_clock::now();
+        while (!StopRequested() && identities.MoreFor(port) && !session.PortLost() &&
+               !session.Connect())
+            found = std::chrono::steady_clock::now();
+        if (StopRequested() || session.PortLost() || !identities.MoreFor(port)) {
+            if (session.PortLost()) console.Error(port + ": the port was lost; the station stops");
+            return;
+        }
+        const auto identity = identities.Next(port);
+        if (!identity) return;
+        const Unit unit = Commission(session, *identity, templ, settings, found);
+        session.End();  // LinkEnd: the unit is done
+        console.Print(UnitLine(unit, settings.json));
+        count(unit);
+        {
+            std::lock_guard lock(recording);
+            RecordHistory(settings);
+        }
+        // The same unit must go before the next is taken for a new one.
+        if (!identities.MoreFor(port)) return;
+        DeviceSession probe(port, true, settings.trace, settings.line);
+        if (probe.Open(portProblem)) return;
+        while (!StopRequested() && probe.StillAnswers()) std::this_thread::sleep_for(1s);
+    }
+}
+
+}  // namespace
+
+int RunCommission(const RunSettings& settings, const CommissionOptions& options) {
+    Console& console = *settings.console;
+    Backup templ;
+    if (std::string problem = LoadBackup(options.templateFile, templ); !problem.empty()) {
+        console.Error(problem);
+        return kExitUsage;
+    }
+    if (const auto refusals = Refusals(templ.words, false, false); !refusals.empty()) {
+        for (const std::string& refused : refusals)
+            console.Error(options.templateFile + ": " + refused);
+        console.Error(options.templateFile + ": nothing was written");
+        return kExitUsage;
+    }
+    Identities identities(settings, options);
+    for (const std::string& port : settings.ports) identities.AddStation(port);
+    std::thread input;
+    if (!identities.Counting()) input = std::thread([&] { identities.ReadInput(); });
+
+    Summary summary;
+    std::mutex recording;
+    std::vector<std::thread> stations;
+    for (const std::string& port : settings.ports)
+        stations.emplace_back(
+            [&, port] { RunStation(settings, port, templ, identities, summary, recording); });
+    for (std::thread& t : stations) t.join();
+    // Standard input ends by itself, or at the stop signal the reader polls.
+    if (input.joinable()) input.join();
+
+    int failed = 0;
+    std::string reasons;
+    for (const auto& [reason, n] : summary.failedBy) {
+        failed += n;
+        reasons += (reasons.empty() ? "" : ", ") + std::to_string(n) + " " + reason;
+    }
+    if (settings.json)
+        console.Print(Json{{"summary", true},
+                           {"passed", summary.passed},
+                           {"failed", failed},
+                           {"failed_by", summary.failedBy}}
+                          .dump());
+    else
+        console.Print(std::to_string(summary.passed) + " passed, " + std::to_string(failed) +
+                      " failed" + (reasons.empty() ? "" : " (" + reasons + ")"));
+    return summary.exitCode;
+}
+
+}  // namespace cli
