@@ -115,14 +115,7 @@ Unit Commission(DeviceSession& session, const protocol::DeviceIdentity& identity
     unit.identity = identity;
     protocol::SessionContext context = settings.context;
     context.identity = identity;
-    std::string journalError;
-    std::shared_ptr<protocol::SessionJournal> journal;
-    if (const std::string folder = JournalFolder(); !folder.empty())
-        journal = protocol::SessionJournal::Open(
-            protocol::JournalPathFor(std::filesystem::u8path(folder), protocol::WallClock::now(),
-                                     identity),
-            &journalError);
-    session.StartRecord(context, journal);
+    session.StartRecord(context, OpenJournal(settings, identity));
 
     const auto fail = [&](std::string category, std::string detail, int code) {
         unit.reason = category + (detail.empty() ? "" : ": " + detail);

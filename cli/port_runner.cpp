@@ -10,20 +10,23 @@
 
 namespace cli {
 
-namespace {
+namespace {}  // namespace
 
-std::shared_ptr<protocol::SessionJournal> OpenJournal(const RunSettings& settings) {
+std::shared_ptr<protocol::SessionJournal> OpenJournal(const RunSettings& settings,
+                                                      const protocol::DeviceIdentity& identity) {
     const std::string folder = JournalFolder();
     std::string error = "no data folder (set XDG_DATA_HOME or HOME)";
     std::shared_ptr<protocol::SessionJournal> journal;
     if (!folder.empty())
         journal = protocol::SessionJournal::Open(
             protocol::JournalPathFor(std::filesystem::u8path(folder), protocol::WallClock::now(),
-                                     settings.context.identity),
+                                     identity),
             &error);
     if (!journal) settings.console->Error("the session is not journalled: " + error);
     return journal;
 }
+
+namespace {
 
 int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
            const std::function<int(DeviceSession&)>& job) {
@@ -55,8 +58,9 @@ int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
         }
         return kExitNoAnswer;
     }
-    session.StartRecord(settings.context,
-                        RecordsSessions(settings) ? OpenJournal(settings) : nullptr);
+    session.StartRecord(settings.context, RecordsSessions(settings)
+                                              ? OpenJournal(settings, settings.context.identity)
+                                              : nullptr);
     const int status = job(session);
     protocol::CalibrationSession& record = session.Record();
     record.Finish(protocol::WallClock::now());

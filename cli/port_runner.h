@@ -49,6 +49,11 @@ bool RecordsSessions(const RunSettings& settings);
 // Where journals wait for the history database: <data folder>/journal.
 std::string JournalFolder();
 
+// A new journal for a session of `identity` under JournalFolder(); when it
+// cannot be opened, why on stderr, and nothing.
+std::shared_ptr<protocol::SessionJournal> OpenJournal(const RunSettings& settings,
+                                                      const protocol::DeviceIdentity& identity);
+
 // Writes the journals that wait into the history database; a database
 // that cannot be reached is said on stderr, and they wait on.
 void RecordHistory(const RunSettings& settings);

@@ -200,12 +200,6 @@ std::int64_t HistoryStore::ReserveCertificateNumber(const std::string& bench,
     return Integer(rows.at(0), 0);
 }
 
-bool HistoryStore::HasSession(const std::string& bench, const std::string& journal) {
-    return !m_db->Query("SELECT id FROM sessions WHERE bench = $1 AND journal = $2",
-                        {bench, journal})
-                .empty();
-}
-
 std::int64_t HistoryStore::DeviceId(const protocol::DeviceIdentity& identity) {
     const auto rows = m_db->Query(
         "INSERT INTO devices (device_key, serial, model, tag) VALUES ($1, $2, $3, $4) "

@@ -98,7 +98,6 @@ public:
     std::int64_t ReserveCertificateNumber(const std::string& bench,
                                           protocol::WallClock::time_point time);
 
-    bool HasSession(const std::string& bench, const std::string& journal);
     // Writes the session with everything in it; a session already there
     // (same bench and journal) is left as it is. Returns its id.
     std::int64_t RecordSession(const SessionRecord& record);
