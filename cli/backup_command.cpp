@@ -31,8 +31,8 @@ int RunBackup(const RunSettings& settings, const std::string& file) {
                                     " did not answer; no backup written; try again");
             return kExitNoAnswer;
         }
-        const Backup backup{UtcNow(), session.Port(), words};
-        if (std::string problem = SaveBackup(path, backup); !problem.empty()) {
+        const protocol::Configuration backup{UtcNow(), session.Port(), words};
+        if (std::string problem = protocol::SaveConfiguration(path, backup); !problem.empty()) {
             settings.console->Error(problem + "; choose a folder you can write to");
             return kExitUsage;
         }

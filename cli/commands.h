@@ -58,8 +58,8 @@ int RunRestore(const RunSettings& settings, const std::string& file, bool withCa
 
 // The read-all of a session as JSON ("registers", "parameters", "failed")
 // and as an aligned table; shared by read and backup.
-nlohmann::ordered_json RegistersJson(const RegisterWords& words, int count);
-nlohmann::ordered_json ParametersJson(const RegisterWords& words, int count);
+using protocol::ParametersJson;
+using protocol::RegistersJson;
 std::vector<int> FailedRegisters(const RegisterWords& words, int count);
 using ReadFailures = DeviceSession::ReadFailures;
 // A failed read shows as "(no answer)" or, refused, with the device's words.

@@ -108,7 +108,7 @@ struct Summary {
 
 // `start`: when the connect request that found the unit went out.
 Unit Commission(DeviceSession& session, const protocol::DeviceIdentity& identity,
-                const Backup& templ, const RunSettings& settings,
+                const protocol::Configuration& templ, const RunSettings& settings,
                 std::chrono::steady_clock::time_point start) {
     Unit unit;
     unit.port = session.Port();
@@ -173,8 +173,9 @@ std::string UnitLine(const Unit& u, bool json) {
 
 // One station: a device on its port, commissioned, recorded, then taken
 // away before the next one is.
-void RunStation(const RunSettings& settings, const std::string& port, const Backup& templ,
-                Identities& identities, Summary& summary, std::mutex& recording) {
+void RunStation(const RunSettings& settings, const std::string& port,
+                const protocol::Configuration& templ, Identities& identities, Summary& summary,
+                std::mutex& recording) {
     Console& console = *settings.console;
     const auto count = [&](const Unit& u) {
         std::lock_guard lock(summary.mutex);
@@ -226,8 +227,9 @@ void RunStation(const RunSettings& settings, const std::string& port, const Back
 
 int RunCommission(const RunSettings& settings, const CommissionOptions& options) {
     Console& console = *settings.console;
-    Backup templ;
-    if (std::string problem = LoadBackup(options.templateFile, templ); !problem.empty()) {
+    protocol::Configuration templ;
+    if (std::string problem = protocol::LoadConfiguration(options.templateFile, templ);
+        !problem.empty()) {
         console.Error(problem);
         return kExitUsage;
     }

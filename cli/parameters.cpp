@@ -144,34 +144,4 @@ std::string ShownText(int index, const RegisterWords& words) {
     return text.empty() ? "-" : text;
 }
 
-nlohmann::ordered_json ShownJson(int index, const RegisterWords& words) {
-    const auto word = words[static_cast<std::size_t>(index)];
-    if (!word) return nullptr;
-    const protocol::RegisterRow& row = protocol::kRegisterTable[static_cast<std::size_t>(index)];
-    switch (row.kind) {
-        case protocol::RegisterKind::Code: {
-            const std::string name = protocol::CodeName(row.codes, *word);
-            if (name.empty()) {
-                // An unknown signal source or gain still says which code it was.
-                if (row.codes == protocol::CodeTable::SignalSource ||
-                    row.codes == protocol::CodeTable::Gain)
-                    return "code:" + std::to_string(*word);
-                return nullptr;
-            }
-            if (row.codes == protocol::CodeTable::Baud) return std::stoi(name);
-            return name;
-        }
-        case protocol::RegisterKind::Scaled: {
-            // The exact value: the text with the device's decimal places.
-            const auto decimals = words[protocol::kDecimalsIndex];
-            if (!decimals) return nullptr;
-            return std::stod(protocol::ExactText(index, *word, {decimals, std::nullopt}));
-        }
-        case protocol::RegisterKind::Signed:
-            return static_cast<std::int16_t>(*word);
-        default:
-            return *word;
-    }
-}
-
 }  // namespace cli

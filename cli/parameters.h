@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "protocol/configuration_file.h"
 #include "protocol/register_table.h"
 
 namespace cli {
@@ -42,6 +43,6 @@ std::string Resolve(Assignment& assignment, std::uint16_t decimals);
 // How a register's value is shown, from the words read: text with unit for
 // people, a JSON value for scripts (null when a register it needs failed).
 std::string ShownText(int index, const RegisterWords& words);
-nlohmann::ordered_json ShownJson(int index, const RegisterWords& words);
+using protocol::ShownJson;
 
 }  // namespace cli

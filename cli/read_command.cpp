@@ -27,26 +27,6 @@ std::string AlignedTable(const std::vector<std::vector<std::string>>& rows) {
     return text;
 }
 
-nlohmann::ordered_json RegistersJson(const RegisterWords& words, int count) {
-    nlohmann::ordered_json registers = nlohmann::ordered_json::object();
-    for (int i = 0; i < count; ++i) {
-        if (words[static_cast<std::size_t>(i)]) {
-            registers[std::to_string(protocol::RegisterOfIndex(i))] =
-                *words[static_cast<std::size_t>(i)];
-        }
-    }
-    return registers;
-}
-
-nlohmann::ordered_json ParametersJson(const RegisterWords& words, int count) {
-    nlohmann::ordered_json parameters = nlohmann::ordered_json::object();
-    for (int i = 0; i < count; ++i) {
-        if (i == protocol::kReservedIndex) continue;
-        parameters[Parameters()[static_cast<std::size_t>(i)].name] = ShownJson(i, words);
-    }
-    return parameters;
-}
-
 std::vector<int> FailedRegisters(const RegisterWords& words, int count) {
     std::vector<int> failed;
     for (int i = 0; i < count; ++i) {

@@ -19,8 +19,8 @@ std::string Shown(int index, std::uint16_t word, const RegisterWords& context) {
 
 int RunRestore(const RunSettings& settings, const std::string& file, bool withCalibration,
                bool dryRun, bool force) {
-    Backup backup;
-    if (std::string problem = LoadBackup(file, backup); !problem.empty()) {
+    protocol::Configuration backup;
+    if (std::string problem = protocol::LoadConfiguration(file, backup); !problem.empty()) {
         settings.console->Error(problem);
         return kExitUsage;
     }
