@@ -318,9 +318,49 @@ const wchar_t* const kHistoryStrings[] = {
 
 static_assert(std::size(kHistoryStrings) == kLastHistoryString - kFirstHistoryString + 1);
 
+const wchar_t* const kConfigurationStrings[] = {
+    L"Configuration",  // 370
+    L"Save…",
+    L"Open…",
+    L"Compare with device",
+    L"Apply to device",
+    L"Configuration file",  // 375
+    L"Showing the file %1, not a device",
+    L"Nothing to save: connect to a device or open a file first.",
+    L"Open a configuration file first.",
+    L"Connect to the device first.",
+    L"Parameter",  // 380
+    L"Device",
+    L"File",
+    L"Result",
+    L"differs",
+    L"same",  // 385
+    L"Nothing was sent: %1",
+    L"written and read back",
+    L"not written: %1",
+    L"written, read back differs",
+    L"not sent",  // 390
+    L"not read by this version",
+    L"The device already holds the file's values; nothing was sent.",
+    L"Saved to %1",
+    L"written, read back failed",
+    L"%1: code %2 is not one of its choices",  // 395
+    L"Lower Limit %1 is not below Upper Limit %2",
+    L"kept: calibration of this unit",
+    L"The file cannot be used: %1",
+    L"Not every register was read (%1); a configuration file holds all of them.",
+    L"File: %1",  // 400
+    L"Decimals: the file has %1, the device %2, so its scaled values would mean other values",
+};
+
+static_assert(std::size(kConfigurationStrings) ==
+              kLastConfigurationString - kFirstConfigurationString + 1);
+
 }  // namespace
 
 const wchar_t* LoadBuiltinString(int id) {
+    if (id >= kFirstConfigurationString && id <= kLastConfigurationString)
+        return kConfigurationStrings[id - kFirstConfigurationString];
     if (id >= kFirstHistoryString && id <= kLastHistoryString)
         return kHistoryStrings[id - kFirstHistoryString];
     if (id >= kFirstCertificateString && id <= kLastCertificateString)

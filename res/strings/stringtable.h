@@ -1,7 +1,7 @@
 #pragma once
 
 // The program's own numbered texts (101-169, 170-228, 230-234, 240-256, 260-282,
-// 290-349, 350-368). They are the last
+// 290-349, 350-368, 370-401). They are the last
 // resort of every text lookup, so each id a window asks for must exist here.
 namespace corvexa::res {
 
@@ -29,5 +29,8 @@ inline constexpr int kLastCertificateString = 349;
 // The History window and the history database's status.
 inline constexpr int kFirstHistoryString = 350;
 inline constexpr int kLastHistoryString = 368;
+// The Configuration menu: files, comparing and applying them.
+inline constexpr int kFirstConfigurationString = 370;
+inline constexpr int kLastConfigurationString = 401;
 
 }  // namespace corvexa::res

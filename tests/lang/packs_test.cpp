@@ -30,6 +30,9 @@ std::vector<std::pair<std::wstring, int>> RequestedTexts() {
         out.emplace_back(L"Main", id);
     for (int id = corvexa::res::kFirstHistoryString; id <= corvexa::res::kLastHistoryString; ++id)
         out.emplace_back(L"Main", id);
+    for (int id = corvexa::res::kFirstConfigurationString;
+         id <= corvexa::res::kLastConfigurationString; ++id)
+        out.emplace_back(L"Main", id);
     for (int id : {102, 103, 104}) out.emplace_back(L"Login", id);
     return out;
 }

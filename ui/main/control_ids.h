@@ -90,6 +90,10 @@ inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 inline constexpr int ID_CALIBRATION_REPORT = 32780;
 inline constexpr int ID_VERIFY = 32781;
 inline constexpr int ID_HISTORY = 32782;
+inline constexpr int ID_CONFIG_SAVE = 32783;
+inline constexpr int ID_CONFIG_OPEN = 32784;
+inline constexpr int ID_CONFIG_COMPARE = 32785;
+inline constexpr int ID_CONFIG_APPLY = 32786;
 
 // Bitmaps of the online lamp.
 inline constexpr int IDB_OFFLINE = 131;

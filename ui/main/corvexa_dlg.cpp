@@ -76,6 +76,10 @@ CCorvexaDlg::CCorvexaDlg(SOptions options, QWidget* parent)
       m_calibration(*this, *m_link, m_params, m_busy, m_marks),
       m_assistant(*this, *m_link, m_params, m_busy, JournalFolder(m_options.journalFolder),
                   Database(m_options.database)),
+      m_configuration(*this, *m_link, m_busy,
+                      [this](protocol::OperationCode code, std::uint16_t word) {
+                          m_assistant.WriteStarted(code, word);
+                      }),
       m_texts(*this) {
     m_connection.SetExtraPorts(m_options.extraPorts);
     if (m_options.listPorts) m_connection.SetPortLister(m_options.listPorts);
@@ -124,6 +128,19 @@ void CCorvexaDlg::MapHandlers() {
     MapCommand(ID_VERIFY, [this] { m_assistant.OnVerify(); });
     MapCommand(ID_HISTORY, [this] { m_assistant.OnHistory(); });
     MapCommand(trafficwnd::ID_VIEW_TRAFFIC, [this] { ShowTraffic(); });
+    MapCommand(ID_CONFIG_SAVE, [this] { m_configuration.OnSave(Online()); });
+    MapCommand(ID_CONFIG_OPEN, [this] {
+        m_configuration.OnOpen(Online(), m_connection.Connected());
+        if (m_configuration.ShowingFile())
+            m_connection.SetStatusNote(m_configuration.ShowingFileNote());
+    });
+    MapCommand(ID_CONFIG_COMPARE, [this] { m_configuration.OnCompare(Online()); });
+    MapCommand(ID_CONFIG_APPLY, [this] { m_configuration.OnApply(Online()); });
+}
+
+bool CCorvexaDlg::Online() const {
+    return m_connection.Connected() &&
+           m_connection.Status().Current() == CLinkStatus::State::Online;
 }
 
 void CCorvexaDlg::OnFieldButton(const SField& field) {
@@ -256,6 +273,9 @@ void CCorvexaDlg::RefreshTexts() {
     m_texts.Refresh(state);
     m_assistant.ShowForVersion(state.factoryMode);
     m_assistant.RefreshTexts();
+    m_configuration.RefreshTexts();
+    if (m_configuration.ShowingFile())
+        m_connection.SetStatusNote(m_configuration.ShowingFileNote());
     // The state the window is really in, in the new language.
     m_connection.ShowStatus();
     m_busy.Reapply();
@@ -295,6 +315,8 @@ LRESULT CCorvexaDlg::OnWriteResult(WPARAM code, LPARAM result) {
                m_connection.Status().Current() == CLinkStatus::State::Online);
     const bool success = protocol::ResultFailure(result) == protocol::ExchangeFailure::None;
     const QString note = m_assistant.WriteFinished(static_cast<int>(code), success);
+    // An Apply shows all its writes in one table.
+    if (m_configuration.WriteFinished(static_cast<int>(code), result)) return 0;
     m_parameters.ShowWriteResult(static_cast<int>(code), result, note);
     return 0;
 }
@@ -343,6 +365,7 @@ void CCorvexaDlg::GoneOffline() {
     // No result comes for a write of a connection that is over.
     m_busy.Clear();
     m_assistant.Disconnected();
+    m_configuration.Disconnected();
     EnableParameterControls(false);
 }
 
@@ -353,6 +376,7 @@ LRESULT CCorvexaDlg::OnDeviceOnline(WPARAM, LPARAM) {
     EnableParameterControls(true);
     m_connection.GoOnline();
     m_assistant.ReadAllDone();
+    m_configuration.ReadAllDone();
     return 0;
 }
 
@@ -375,6 +399,10 @@ void CCorvexaDlg::OnConnect() {
     if (m_connection.Connected()) {
         m_marks.ClearAll();
         m_assistant.Connected(ToWString(GetDlgItemText(IDC_PORT)));
+        if (m_configuration.ShowingFile()) {
+            m_configuration.Connected();
+            m_connection.SetStatusNote(QString());
+        }
     }
 }
 

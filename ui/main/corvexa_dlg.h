@@ -17,6 +17,7 @@
 #include "ui/main/busy_rows.h"
 #include "ui/main/calibration_assistant.h"
 #include "ui/main/calibration_panel.h"
+#include "ui/main/configuration_actions.h"
 #include "ui/main/connection_panel.h"
 #include "ui/main/field_marks.h"
 #include "ui/main/parameter_panel.h"
@@ -100,6 +101,8 @@ private:
     void GoneOffline();
     void OnLanguage(std::uint16_t langId);
     void ShowTraffic();
+    // Connected and the read-all done: the fields show the device.
+    bool Online() const;
     // A field's button: the calibration panel's for samples and outputs,
     // the parameter panel's Modify for the others.
     void OnFieldButton(const SField& field);
@@ -116,6 +119,7 @@ private:
     CParameterPanel m_parameters;
     CCalibrationPanel m_calibration;
     CCalibrationAssistant m_assistant;
+    CConfigurationActions m_configuration;
     CTextRefresh m_texts;
     std::unique_ptr<CDlgLogin> m_login;
     std::unique_ptr<CDlgMaskProgress> m_mask;

@@ -4,6 +4,7 @@
 
 #include "ui/main/calibration_text_ids.h"
 #include "ui/main/certificate_text_ids.h"
+#include "ui/main/configuration_text_ids.h"
 #include "ui/main/history_text_ids.h"
 #include "ui/main/main_text.h"
 
@@ -18,6 +19,14 @@ using namespace maintext;
 namespace {
 
 const QString kLanguageMenu = QStringLiteral("language");
+const QString kConfigurationMenu = QStringLiteral("configuration");
+
+void AddCommand(CDialog& dlg, QMenu& menu, int command) {
+    QAction* action = menu.addAction(QString());
+    action->setObjectName(QString::number(command));
+    QObject::connect(action, &QAction::triggered, &dlg,
+                     [&dlg, command] { dlg.SendMessage(WM_COMMAND, command); });
+}
 
 }  // namespace
 
@@ -36,6 +45,12 @@ QMenuBar* CMainMenu::Install(CDialog& dlg) {
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_LANG_CHINESE); });
     QObject::connect(english, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_LANG_ENGLISH); });
+
+    QMenu* configuration = bar->addMenu(QString());
+    configuration->setObjectName(kConfigurationMenu);
+    for (int command : {mainwnd::ID_CONFIG_SAVE, mainwnd::ID_CONFIG_OPEN,
+                        mainwnd::ID_CONFIG_COMPARE, mainwnd::ID_CONFIG_APPLY})
+        AddCommand(dlg, *configuration, command);
 
     QAction* verify = bar->addAction(QString());
     verify->setObjectName(QString::number(mainwnd::ID_VERIFY));
@@ -86,12 +101,18 @@ void CMainMenu::FitHeight(CDialog& dlg, QMenuBar& bar) {
 void CMainMenu::Retranslate(CDialog& dlg, QMenuBar& bar) {
     if (auto* language = bar.findChild<QMenu*>(kLanguageMenu))
         language->setTitle(MainText(kLanguageText));
+    if (auto* configuration = bar.findChild<QMenu*>(kConfigurationMenu))
+        configuration->setTitle(MainText(configtext::kTxtConfigMenu));
     const std::pair<int, int> items[] = {
         {mainwnd::ID_LANG_CHINESE, kChineseText},
         {mainwnd::ID_LANG_ENGLISH, kEnglishText},
         {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText},
         {mainwnd::ID_VERIFY, certtext::kTxtVerifyMenu},
         {mainwnd::ID_HISTORY, historytext::kTxtHistoryMenu},
+        {mainwnd::ID_CONFIG_SAVE, configtext::kTxtConfigSave},
+        {mainwnd::ID_CONFIG_OPEN, configtext::kTxtConfigOpen},
+        {mainwnd::ID_CONFIG_COMPARE, configtext::kTxtConfigCompare},
+        {mainwnd::ID_CONFIG_APPLY, configtext::kTxtConfigApply},
         {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu},
         {trafficwnd::ID_VIEW_TRAFFIC, kTrafficText}};
     for (auto [command, text] : items)

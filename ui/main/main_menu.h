@@ -4,9 +4,9 @@ class CDialog;
 class QMenuBar;
 
 // The window's menu bar: the language popup (language, Chinese, English),
-// the calibration report and the about entry, in the loaded language. The commands reach the
-// window as WM_COMMAND and WM_SYSCOMMAND messages, the way the platform's
-// menus deliver them.
+// the configuration popup (save, open, compare, apply), the calibration report and the about entry,
+// in the loaded language. The commands reach the window as WM_COMMAND and WM_SYSCOMMAND messages,
+// the way the platform's menus deliver them.
 class CMainMenu {
 public:
     // Builds the bar on top of dlg and moves the template's controls below

@@ -31,6 +31,10 @@ public:
     static const QString& LastReportPath(const CCorvexaDlg& dlg) {
         return dlg.m_assistant.m_lastReport;
     }
+    // Where the Configuration menu's Save… and Open… go, without a dialog.
+    static void SetConfigurationPath(CCorvexaDlg& dlg, CConfigurationActions::PathPrompt prompt) {
+        dlg.m_configuration.SetPathPrompt(std::move(prompt));
+    }
     // Opened (and kept) by the menu; null until then.
     static CTrafficWindow* TrafficWindow(const CCorvexaDlg& dlg) { return dlg.m_trafficWindow; }
 };
