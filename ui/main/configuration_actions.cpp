@@ -188,13 +188,6 @@ void CConfigurationActions::OnCompare(bool online) {
 
 QStringList CConfigurationActions::Refusals(const RegisterWords& device) const {
     QStringList refusals;
-    const auto fileDecimals = m_file->words[protocol::kDecimalsIndex];
-    const auto deviceDecimals = device[protocol::kDecimalsIndex];
-    if (fileDecimals != deviceDecimals)
-        refusals << MainText(kTxtConfigDecimalsDiffer)
-                        .arg(*fileDecimals)
-                        .arg(deviceDecimals ? QString::number(*deviceDecimals)
-                                            : QStringLiteral("—"));
     RegisterWords after = device;
     for (const SStep& step : m_steps) {
         after[static_cast<std::size_t>(step.index)] = step.word;
@@ -358,7 +351,16 @@ void CConfigurationActions::ShowTable(bool afterApply) {
     if (m_table == nullptr) m_table = new CConfigurationTable(&m_dlg);
     const QString title = MainText(afterApply ? kTxtConfigApply : kTxtConfigCompare);
     m_tableAfterApply = afterApply;
-    m_table->Show(title, MainText(kTxtConfigFileHeading).arg(m_fileName),
+    QString heading = MainText(kTxtConfigFileHeading).arg(m_fileName);
+    // The tool never writes the decimals, so the file's scaled words land
+    // as raw words, as corvexa-cli restore writes them; the technician
+    // should know they mean other values here.
+    const auto fileDecimals = file[protocol::kDecimalsIndex];
+    const auto deviceDecimals = device[protocol::kDecimalsIndex];
+    if (deviceDecimals && fileDecimals != deviceDecimals)
+        heading +=
+            u'\n' + MainText(kTxtConfigDecimalsDiffer).arg(*fileDecimals).arg(*deviceDecimals);
+    m_table->Show(title, heading,
                   {MainText(kTxtConfigParameter), MainText(kTxtConfigDevice),
                    MainText(kTxtConfigFile), MainText(kTxtConfigResult)},
                   rows);
