@@ -116,6 +116,8 @@ Unit Commission(DeviceSession& session, const protocol::DeviceIdentity& identity
     protocol::SessionContext context = settings.context;
     context.identity = identity;
     session.StartRecord(context, OpenJournal(settings, identity));
+    // From here Ctrl-C waits for the unit: applied, read back and recorded.
+    session.HoldStop(true);
 
     const auto fail = [&](std::string category, std::string detail, int code) {
         unit.reason = category + (detail.empty() ? "" : ": " + detail);
@@ -150,6 +152,7 @@ Unit Commission(DeviceSession& session, const protocol::DeviceIdentity& identity
         }
     }
     session.Record().Finish(protocol::WallClock::now());
+    session.HoldStop(false);
     unit.took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     return unit;

@@ -102,7 +102,7 @@ int DeviceSession::RegistersRead() const {
 
 protocol::ExchangeOutcome DeviceSession::Exchange(const protocol::Frame& frame, ReplyKind expect,
                                                   int attempts) {
-    if (StopRequested() || m_portLost.load()) {
+    if ((StopRequested() && !m_holdStop) || m_portLost.load()) {
         // Asked to stop, or the port is gone: nothing new goes out (LinkEnd
         // does, from End, when there is a port to take it).
         protocol::ExchangeOutcome cancelled;
@@ -150,7 +150,7 @@ void DeviceSession::ReadAll() {
     const std::vector<int> indexes = protocol::IndexesReadBy(m_factory);
     const int count = static_cast<int>(indexes.size());
     for (int index : indexes) {
-        if (StopRequested()) break;
+        if (StopRequested() && !m_holdStop) break;
         const std::uint16_t reg = protocol::RegisterOfIndex(index);
         if (m_progress) m_progress(reg, index + 1, count);
         const protocol::ExchangeOutcome outcome =

@@ -97,6 +97,9 @@ public:
 
     // True once the engine reported the port gone or unreadable.
     bool PortLost() const { return m_portLost.load(); }
+    // While held, a stop request (Ctrl-C) lets the exchanges go on: a unit
+    // on a production line is finished, not left half written.
+    void HoldStop(bool hold) { m_holdStop = hold; }
     // A refusal of the tool's own, on the trace with the traffic.
     void NoteRefused(const std::string& words) { m_traffic.NoteEvent(words, true); }
 
@@ -123,6 +126,7 @@ private:
     std::atomic<bool> m_portLost{false};
     bool m_answered = false;  // the device answered at least once
     bool m_ended = false;
+    bool m_holdStop = false;
 
     RegisterWords m_words;
     ReadFailures m_readFailures;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -112,6 +114,31 @@ TEST(CorvexaCliCommission, TheNextUnitOnTheStationIsCommissionedAfterTheFirstIsG
     EXPECT_NE(std::string::npos, lines[1].find(R"("tag":"TT-2","serial":"SN2","passed":true)"));
     EXPECT_NE(std::string::npos, lines[1].find(R"("written":2)"));
     EXPECT_NE(std::string::npos, lines[2].find(R"("passed":2,"failed":0)"));
+}
+
+// Ctrl-C in the middle of a unit: the unit is finished (written, read back,
+// reported), LinkEnd goes out and the line stops.
+TEST(CorvexaCliCommission, CtrlCFinishesTheUnitUnderWay) {
+    const Line line;
+    auto sim = Device();
+    corvexa::sim::FaultModes slow;
+    slow.slowRegister = 17;  // the write of 17 is still to come at the signal
+    slow.slowDelay = 500ms;
+    sim->SetFaults(slow);
+    ::setenv("XDG_DATA_HOME", line.data.c_str(), 1);
+    const CliRun run = RunCli({"--port", sim->SlavePath(), "--technician", "Ana", "commission",
+                               "--template", line.templ.string(), "--serial-from", "1"},
+                              [&](pid_t pid) {
+                                  // Handshake and the 14 reads; the 17th is the write of 15.
+                                  if (sim->WaitForFrames(17, 20s)) ::kill(pid, SIGINT);
+                              });
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(130, run.status) << run.out << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("  1  1  pass  (2 written")) << run.out;
+    EXPECT_EQ(200, sim->Register(17));
+    const auto frames = sim->Frames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back().bytes, protocol::VendorFrame(protocol::VendorCommand::LinkEnd));
 }
 
 }  // namespace
