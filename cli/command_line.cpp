@@ -127,7 +127,8 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         "a production line: on every --port at once, wait for a device (a connect request "
         "each second), take its identity (a line PORT TAG SERIAL on standard input, e.g. from "
         "a barcode scanner, or --serial-from), write the template's registers 10 and 15-19 "
-        "that differ, each confirmed and read back, record the session, print one line, then "
+        "that differ, each confirmed and read back, verify the output when asked, record the "
+        "session, print one line, then "
         "wait until the device is gone; until standard input ends or Ctrl-C, then a summary; "
         "exit 0 only if every unit passed");
     commission->add_option("--template", line.templateFile, "a file made by backup")->required();
@@ -137,6 +138,19 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         ->check(CLI::Range(0LL, 999999999999LL));
     commission->add_option("--units", line.units, "with --serial-from: stop after N units")
         ->check(CLI::Range(1LL, 1000000000LL));
+    auto* verifyUnits =
+        commission->add_flag("--verify", line.verify,
+                             "after the read-back, check each unit's output at test points (as "
+                             "verify --stage as-left does); the meter's readings come as lines "
+                             "PORT READING (or PORT applied,measured) on standard input");
+    commission->add_option("--points", line.points, "with --verify: as verify's --points")
+        ->needs(verifyUnits);
+    commission->add_option("--output", line.output, "with --verify: 4-20mA (default) or 0-10V")
+        ->needs(verifyUnits);
+    commission
+        ->add_option("--tolerance", line.tolerance,
+                     "with --verify: largest error that passes, in % of span (default 0.25)")
+        ->needs(verifyUnits);
 
     auto* history = app.add_subcommand(
         "history",

@@ -42,6 +42,7 @@ struct CommandLine {
     std::string templateFile;   // commission
     long long serialFrom = -1;  // commission
     long long units = -1;       // commission
+    bool verify = false;        // commission
 };
 
 // Fills `line` from the arguments. Returns the exit status when the

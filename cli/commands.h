@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "cli/port_runner.h"
+#include "protocol/verification.h"
 
 namespace cli {
 
@@ -27,6 +31,17 @@ struct VerifyOptions {
     std::string stage = "as-found";
 };
 int RunVerify(const RunSettings& settings, const VerifyOptions& options);
+// The options' plan, checked as far as it can be without the device; the
+// refusal in words otherwise.
+std::variant<protocol::VerificationPlan, std::string> PlanOf(const VerifyOptions& options);
+// The plan's range from the device's limits (registers 16 and 17); the
+// refusal when they were not read or make no range.
+std::string SetRange(protocol::VerificationPlan& plan, const RegisterWords& words);
+// " °C": the unit of the range as the device names it; empty when unknown.
+std::string RangeUnit(const RegisterWords& words);
+// A reading as typed: "applied,measured", or the measured value alone at the
+// nominal input.
+std::optional<std::pair<double, double>> ParsePointLine(const std::string& line, double nominal);
 struct HistoryOptions {
     std::string action;  // list, show, export, due
     std::string since;   // YYYY-MM-DD
@@ -46,6 +61,10 @@ struct CommissionOptions {
     std::string templateFile;   // a file made by backup
     long long serialFrom = -1;  // count serials up from here; -1: read identities from stdin
     long long units = -1;       // with serialFrom: how many units, -1 until stopped
+    // As left, after the template is applied; the readings come as lines
+    // "PORT READING" on standard input.
+    bool verify = false;
+    VerifyOptions verification;
 };
 // Unit after unit on every port at once: wait for a device, take its
 // identity, apply the template, read back, record, wait until it is gone.

@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/impl/platform.h"
 #include "cli/stop_signal.h"
+#include "cli/text.h"
 #include "protocol/session_journal.h"
 
 namespace cli {
@@ -26,8 +27,13 @@ using namespace std::chrono_literals;
 class Identities {
 public:
     Identities(const RunSettings& settings, const CommissionOptions& options)
-        : m_settings(settings), m_next(options.serialFrom), m_left(options.units) {}
+        : m_settings(settings),
+          m_verify(options.verify),
+          m_next(options.serialFrom),
+          m_left(options.units) {}
 
+    // "PORT TAG SERIAL" is a unit, "PORT READING" a meter's reading for the
+    // unit under verification there.
     void ReadInput() {
         std::string line;
         while (ReadInputLine(line)) {
@@ -36,12 +42,21 @@ public:
             words >> port >> tag >> serial;
             if (port.empty()) continue;
             std::lock_guard lock(m_mutex);
-            if (!m_queues.count(port)) {
-                m_settings.console->Error("\"" + line + "\": no station on port " + port +
-                                          "; give PORT TAG SERIAL");
+            const bool reading = serial.empty() && !tag.empty();
+            if (!m_queues.count(port) || (reading ? !m_verify : Counting())) {
+                m_settings.console->Error("\"" + line + "\": " +
+                                          (!m_queues.count(port)
+                                               ? "no station on port " + port + "; give "
+                                               : "not expected here; give ") +
+                                          (Counting() ? "PORT READING"
+                                           : m_verify ? "PORT TAG SERIAL or PORT READING"
+                                                      : "PORT TAG SERIAL"));
                 continue;
             }
-            m_queues[port].push_back({tag, serial, ""});
+            if (reading)
+                m_readings[port].push_back(tag);
+            else
+                m_queues[port].push_back({tag, serial, ""});
             m_changed.notify_all();
         }
         std::lock_guard lock(m_mutex);
@@ -49,7 +64,10 @@ public:
         m_changed.notify_all();
     }
 
-    void AddStation(const std::string& port) { m_queues[port]; }
+    void AddStation(const std::string& port) {
+        m_queues[port];
+        m_readings[port];
+    }
 
     // Whether another unit may come to `port`.
     bool MoreFor(const std::string& port) {
@@ -78,11 +96,25 @@ public:
 
     bool Counting() const { return m_next >= 0; }
 
+    // The next reading typed for `port`; nothing once the input ended or a
+    // stop was asked for.
+    std::optional<std::string> NextReading(const std::string& port) {
+        std::unique_lock lock(m_mutex);
+        auto& queue = m_readings[port];
+        while (queue.empty() && !m_ended && !StopRequested()) m_changed.wait_for(lock, 100ms);
+        if (queue.empty()) return std::nullopt;
+        std::string reading = queue.front();
+        queue.pop_front();
+        return reading;
+    }
+
 private:
     const RunSettings& m_settings;
+    const bool m_verify;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::map<std::string, std::deque<protocol::DeviceIdentity>> m_queues;
+    std::map<std::string, std::deque<std::string>> m_readings;
     bool m_ended = false;
     long long m_next;
     long long m_left;  // units still to count up; negative: no end
@@ -96,6 +128,7 @@ struct Unit {
     std::string reason;    // the same with the details
     int exitCode = kExitOk;
     int written = 0;
+    std::optional<double> worstError;  // of a complete verification, % of span
     std::chrono::milliseconds took{0};
 };
 
@@ -106,9 +139,49 @@ struct Summary {
     int exitCode = kExitOk;
 };
 
+// The as-left verification of a unit just written: each point's reading
+// from the station's lines on standard input.
+protocol::VerificationRun VerifyUnit(DeviceSession& session, protocol::VerificationPlan plan,
+                                     const protocol::DeviceIdentity& identity,
+                                     Identities& identities, Console& console,
+                                     std::string& problem) {
+    protocol::VerificationRun run;
+    run.stage = protocol::VerificationStage::AsLeft;
+    const RegisterWords words = session.Words();
+    problem = SetRange(plan, words);
+    run.plan = plan;
+    if (!problem.empty()) return run;
+    const std::string unit = RangeUnit(words);
+    const bool asking = StandardInputIsTerminal();
+    for (std::size_t i = 0; i < plan.percents.size();) {
+        const double percent = plan.percents[i];
+        const double nominal = protocol::NominalInput(plan, percent);
+        if (asking)
+            console.Error(session.Port() + " " + identity.tag + ": point " + std::to_string(i + 1) +
+                          " of " + std::to_string(plan.percents.size()) + ": apply " +
+                          Shortest(percent) + " % = " + Shortest(nominal) + unit + ", then type " +
+                          session.Port() + " and the meter's reading");
+        const std::optional<std::string> line = identities.NextReading(session.Port());
+        if (!line) break;
+        const auto point = ParsePointLine(*line, nominal);
+        if (!point) {
+            console.Error(session.Port() + ": \"" + *line +
+                          "\" is not a reading: give a number, or applied,measured");
+            continue;
+        }
+        run.points.push_back(protocol::EvaluatePoint(plan, percent, point->first, point->second));
+        ++i;
+    }
+    if (!run.Complete())
+        problem = std::to_string(run.points.size()) + " of " +
+                  std::to_string(plan.percents.size()) + " points read before the input ended";
+    return run;
+}
+
 // `start`: when the connect request that found the unit went out.
 Unit Commission(DeviceSession& session, const protocol::DeviceIdentity& identity,
                 const protocol::Configuration& templ, const RunSettings& settings,
+                const std::optional<protocol::VerificationPlan>& plan, Identities& identities,
                 std::chrono::steady_clock::time_point start) {
     Unit unit;
     unit.port = session.Port();
@@ -133,7 +206,22 @@ Unit Commission(DeviceSession& session, const protocol::DeviceIdentity& identity
         for (const Change& c : applied.changes)
             unit.written += c.fate == Fate::ReadBack || c.fate == Fate::ReadBackDiffers ||
                             c.fate == Fate::ReadBackFailed || c.fate == Fate::Confirmed;
-        if (applied.Done()) {
+        if (applied.Done() && plan) {
+            std::string problem;
+            const protocol::VerificationRun run =
+                VerifyUnit(session, *plan, identity, identities, *settings.console, problem);
+            session.Record().RecordVerification(run);
+            if (!problem.empty()) {
+                fail("not verified", problem, kExitUsage);
+            } else {
+                unit.worstError = run.WorstError();
+                unit.passed = run.Passed();
+                if (!unit.passed)
+                    fail("out of tolerance",
+                         "largest error " + Fixed(run.WorstError(), 3) + " % of span",
+                         kExitOutOfTolerance);
+            }
+        } else if (applied.Done()) {
             unit.passed = true;
         } else {
             for (const Change& c : applied.changes) {
@@ -160,25 +248,30 @@ Unit Commission(DeviceSession& session, const protocol::DeviceIdentity& identity
 
 std::string UnitLine(const Unit& u, bool json) {
     if (json)
-        return Json{{"port", u.port},
-                    {"tag", u.identity.tag},
-                    {"serial", u.identity.serial},
-                    {"passed", u.passed},
-                    {"reason", u.passed ? Json(nullptr) : Json(u.category)},
-                    {"error", u.passed ? Json(nullptr) : Json(u.reason)},
-                    {"written", u.written},
-                    {"seconds", static_cast<double>(u.took.count()) / 1000.0}}
+        return Json{
+            {"port", u.port},
+            {"tag", u.identity.tag},
+            {"serial", u.identity.serial},
+            {"passed", u.passed},
+            {"reason", u.passed ? Json(nullptr) : Json(u.category)},
+            {"error", u.passed ? Json(nullptr) : Json(u.reason)},
+            {"written", u.written},
+            {"largest_error_percent_of_span", u.worstError ? Json(*u.worstError) : Json(nullptr)},
+            {"seconds", static_cast<double>(u.took.count()) / 1000.0}}
             .dump();
     return u.port + "  " + u.identity.tag + "  " + u.identity.serial + "  " +
            (u.passed ? "pass" : "FAIL: " + u.reason) + "  (" + std::to_string(u.written) +
-           " written, " + std::to_string(u.took.count()) + " ms)";
+           " written, " +
+           (u.passed && u.worstError ? "largest error " + Fixed(*u.worstError, 3) + " %, " : "") +
+           std::to_string(u.took.count()) + " ms)";
 }
 
 // One station: a device on its port, commissioned, recorded, then taken
 // away before the next one is.
 void RunStation(const RunSettings& settings, const std::string& port,
-                const protocol::Configuration& templ, Identities& identities, Summary& summary,
-                std::mutex& recording) {
+                const protocol::Configuration& templ,
+                const std::optional<protocol::VerificationPlan>& plan, Identities& identities,
+                Summary& summary, std::mutex& recording) {
     Console& console = *settings.console;
     const auto count = [&](const Unit& u) {
         std::lock_guard lock(summary.mutex);
@@ -210,7 +303,7 @@ void RunStation(const RunSettings& settings, const std::string& port,
         }
         const auto identity = identities.Next(port);
         if (!identity) return;
-        const Unit unit = Commission(session, *identity, templ, settings, found);
+        const Unit unit = Commission(session, *identity, templ, settings, plan, identities, found);
         session.End();  // LinkEnd: the unit is done
         console.Print(UnitLine(unit, settings.json));
         count(unit);
@@ -242,17 +335,27 @@ int RunCommission(const RunSettings& settings, const CommissionOptions& options)
         console.Error(options.templateFile + ": nothing was written");
         return kExitUsage;
     }
+    std::optional<protocol::VerificationPlan> plan;
+    if (options.verify) {
+        auto planned = PlanOf(options.verification);
+        if (const auto* refused = std::get_if<std::string>(&planned)) {
+            console.Error(*refused);
+            return kExitUsage;
+        }
+        plan = std::get<protocol::VerificationPlan>(planned);
+    }
     Identities identities(settings, options);
     for (const std::string& port : settings.ports) identities.AddStation(port);
     std::thread input;
-    if (!identities.Counting()) input = std::thread([&] { identities.ReadInput(); });
+    if (!identities.Counting() || options.verify)
+        input = std::thread([&] { identities.ReadInput(); });
 
     Summary summary;
     std::mutex recording;
     std::vector<std::thread> stations;
     for (const std::string& port : settings.ports)
         stations.emplace_back(
-            [&, port] { RunStation(settings, port, templ, identities, summary, recording); });
+            [&, port] { RunStation(settings, port, templ, plan, identities, summary, recording); });
     for (std::thread& t : stations) t.join();
     // Standard input ends by itself, or at the stop signal the reader polls.
     if (input.joinable()) input.join();

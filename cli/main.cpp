@@ -34,7 +34,11 @@ int RunCommand(const cli::CommandLine& line, cli::RunSettings& settings, cli::Co
     if (line.command == "write") return RunWrite(settings, line.assignments, line.force);
     if (line.command == "sample") return RunSample(settings, line.which, line.count);
     if (line.command == "commission")
-        return RunCommission(settings, {line.templateFile, line.serialFrom, line.units});
+        return RunCommission(settings, {line.templateFile,
+                                        line.serialFrom,
+                                        line.units,
+                                        line.verify,
+                                        {line.points, line.output, line.tolerance, "as-left"}});
     if (line.command == "verify")
         return RunVerify(settings, {line.points, line.output, line.tolerance, line.stage});
     // Backups hold and restores compare all of registers 10..23; the output

@@ -14,4 +14,9 @@ using corvexa::base::ToUtf8;
 // ASCII letters folded to lower case, for names typed in any case.
 std::string Lower(std::string text);
 
+// A number with `decimals` places ("0.031"), and in its shortest form
+// ("12.5", "100").
+std::string Fixed(double value, int decimals);
+std::string Shortest(double value);
+
 }  // namespace cli

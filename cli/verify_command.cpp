@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <variant>
 
 #include "cli/commands.h"
 #include "cli/impl/platform.h"
@@ -16,38 +17,9 @@ namespace {
 using protocol::VerificationPlan;
 using protocol::VerificationRun;
 
-std::string Number(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 // Six decimals are more than any meter gives; the rest is binary noise.
 double Rounded(double value) {
     return std::round(value * 1e6) / 1e6;
-}
-
-std::string Shortest(double value) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
-// "applied,measured" or only the measured value (applied at the nominal input).
-std::optional<std::pair<double, double>> ParsePointLine(const std::string& line, double nominal) {
-    const auto comma = line.find(',');
-    const auto number = [](const std::string& text) {
-        return protocol::ParseReading(FromUtf8(text));
-    };
-    if (comma == std::string::npos) {
-        const auto measured = number(line);
-        if (!measured) return std::nullopt;
-        return std::pair{nominal, *measured};
-    }
-    const auto applied = number(line.substr(0, comma));
-    const auto measured = number(line.substr(comma + 1));
-    if (!applied || !measured) return std::nullopt;
-    return std::pair{*applied, *measured};
 }
 
 nlohmann::ordered_json RunJson(const std::string& port, const VerificationRun& run,
@@ -82,44 +54,87 @@ std::string RunTable(const std::string& port, const VerificationRun& run, const 
         {"point", "applied", "expected " + outputUnit, "measured", "error % of span", "result"}};
     for (const protocol::PointResult& p : run.points)
         rows.push_back({Shortest(p.percent) + " %", Shortest(p.applied) + unit,
-                        Number(p.expected, 3), Shortest(p.measured), Number(p.errorPercent, 3),
+                        Fixed(p.expected, 3), Shortest(p.measured), Fixed(p.errorPercent, 3),
                         p.pass ? "pass" : "FAIL"});
     return port + "  " + protocol::StageName(run.stage) + " verification, " +
            protocol::SignalName(run.plan.output) + ", range " + Shortest(run.plan.lower) + " to " +
            Shortest(run.plan.upper) + unit + ", tolerance " + Shortest(run.plan.tolerancePercent) +
            " % of span\n" + AlignedTable(rows) + "\n" + protocol::StageName(run.stage) + ": " +
-           (run.Passed() ? "PASS" : "FAIL") + " (largest error " + Number(run.WorstError(), 3) +
+           (run.Passed() ? "PASS" : "FAIL") + " (largest error " + Fixed(run.WorstError(), 3) +
            " % of span)";
 }
 
 }  // namespace
 
-int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
-    Console& console = *settings.console;
+std::optional<std::pair<double, double>> ParsePointLine(const std::string& line, double nominal) {
+    const auto comma = line.find(',');
+    const auto number = [](const std::string& text) {
+        return protocol::ParseReading(FromUtf8(text));
+    };
+    if (comma == std::string::npos) {
+        const auto measured = number(line);
+        if (!measured) return std::nullopt;
+        return std::pair{nominal, *measured};
+    }
+    const auto applied = number(line.substr(0, comma));
+    const auto measured = number(line.substr(comma + 1));
+    if (!applied || !measured) return std::nullopt;
+    return std::pair{*applied, *measured};
+}
+
+std::variant<VerificationPlan, std::string> PlanOf(const VerifyOptions& options) {
     VerificationPlan plan;
     const auto signal = protocol::ParseSignalName(options.output);
     const auto percents = protocol::ParsePercents(options.points);
     const auto tolerance = protocol::ParseReading(FromUtf8(options.tolerance));
     const auto stage = protocol::ParseStageName(options.stage);
     if (!signal || !percents || !tolerance || !stage) {
-        console.Error(
-            !signal     ? "--output " + options.output + " refused: it takes 4-20mA or 0-10V"
-            : !percents ? "--points " + options.points +
-                              " refused: give percentages of the range separated by commas, "
-                              "e.g. 0,25,50,75,100"
-            : !tolerance ? "--tolerance " + options.tolerance + " refused: not a number"
-                         : "--stage " + options.stage + " refused: it takes as-found or as-left");
-        return kExitUsage;
+        return !signal     ? "--output " + options.output + " refused: it takes 4-20mA or 0-10V"
+               : !percents ? "--points " + options.points +
+                                 " refused: give percentages of the range separated by commas, "
+                                 "e.g. 0,25,50,75,100"
+               : !tolerance ? "--tolerance " + options.tolerance + " refused: not a number"
+                            : "--stage " + options.stage + " refused: it takes as-found or as-left";
     }
     plan.output = *signal;
     plan.percents = *percents;
     plan.tolerancePercent = *tolerance;
     // Everything but the span can be judged before a port is opened.
     plan.upper = plan.lower + 1;
-    if (const auto problem = protocol::CheckPlan(plan); problem != protocol::PlanProblem::None) {
-        console.Error("verification refused: " + ToUtf8(protocol::DescribePlanProblem(problem)));
+    if (const auto problem = protocol::CheckPlan(plan); problem != protocol::PlanProblem::None)
+        return "verification refused: " + ToUtf8(protocol::DescribePlanProblem(problem));
+    return plan;
+}
+
+std::string SetRange(VerificationPlan& plan, const RegisterWords& words) {
+    const auto lower = words[protocol::kLowerLimitIndex];
+    const auto upper = words[protocol::kUpperLimitIndex];
+    if (!lower || !upper)
+        return "registers 16 and 17 (range limits) did not both answer; nothing was measured";
+    plan.lower = protocol::ExactNumber(protocol::kLowerLimitIndex, *lower, 0);
+    plan.upper = protocol::ExactNumber(protocol::kUpperLimitIndex, *upper, 0);
+    if (const auto problem = protocol::CheckPlan(plan); problem != protocol::PlanProblem::None)
+        return "verification refused: " + ToUtf8(protocol::DescribePlanProblem(problem));
+    return {};
+}
+
+std::string RangeUnit(const RegisterWords& words) {
+    if (const auto code = words[protocol::kUnitIndex])
+        if (const std::string name = protocol::CodeName(protocol::CodeTable::Unit, *code);
+            !name.empty())
+            return " " + name;
+    return {};
+}
+
+int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
+    Console& console = *settings.console;
+    auto planned = PlanOf(options);
+    if (const auto* refused = std::get_if<std::string>(&planned)) {
+        console.Error(*refused);
         return kExitUsage;
     }
+    VerificationPlan plan = std::get<VerificationPlan>(planned);
+    const protocol::VerificationStage stage = *protocol::ParseStageName(options.stage);
     if (settings.ports.size() != 1) {
         console.Error("verify works on one port at a time: the readings come from one input");
         return kExitUsage;
@@ -127,30 +142,16 @@ int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
 
     return RunOnPorts(settings, false, [&](DeviceSession& session) {
         const RegisterWords words = session.Words();
-        const auto lower = words[protocol::kLowerLimitIndex];
-        const auto upper = words[protocol::kUpperLimitIndex];
-        if (!lower || !upper) {
-            console.Error(session.Port() +
-                          ": registers 16 and 17 (range limits) did not both answer; nothing was "
-                          "measured; try again");
-            return kExitNoAnswer;
+        if (const std::string problem = SetRange(plan, words); !problem.empty()) {
+            const bool unread =
+                !words[protocol::kLowerLimitIndex] || !words[protocol::kUpperLimitIndex];
+            console.Error(session.Port() + ": " + problem + (unread ? "; try again" : ""));
+            return unread ? kExitNoAnswer : kExitUsage;
         }
-        plan.lower = protocol::ExactNumber(protocol::kLowerLimitIndex, *lower, 0);
-        plan.upper = protocol::ExactNumber(protocol::kUpperLimitIndex, *upper, 0);
-        if (const auto problem = protocol::CheckPlan(plan);
-            problem != protocol::PlanProblem::None) {
-            console.Error(session.Port() + ": verification refused: " +
-                          ToUtf8(protocol::DescribePlanProblem(problem)));
-            return kExitUsage;
-        }
-        std::string unit;
-        if (const auto code = words[protocol::kUnitIndex])
-            if (const std::string name = protocol::CodeName(protocol::CodeTable::Unit, *code);
-                !name.empty())
-                unit = " " + name;
+        const std::string unit = RangeUnit(words);
 
         VerificationRun run;
-        run.stage = *stage;
+        run.stage = stage;
         run.plan = plan;
         const bool asking = StandardInputIsTerminal();
         for (std::size_t i = 0; i < plan.percents.size();) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <future>
 #include <memory>
+#include <sstream>
 
 #include "cli_process.h"
 #include "protocol/frames.h"
@@ -38,9 +39,10 @@ struct Line {
         EXPECT_EQ(0, RunCli({"--port", model->SlavePath(), "backup", templ.string()}).status);
     }
     ~Line() { fs::remove_all(data); }
-    std::string Run(const std::string& input, const std::string& ports) const {
+    std::string Run(const std::string& input, const std::string& ports,
+                    const std::string& options = "") const {
         return "printf '" + input + "' | XDG_DATA_HOME=" + data.string() + " \"$0\" " + ports +
-               " --technician Ana commission --template " + templ.string();
+               " --technician Ana commission --template " + templ.string() + options;
     }
 };
 
@@ -114,6 +116,43 @@ TEST(CorvexaCliCommission, TheNextUnitOnTheStationIsCommissionedAfterTheFirstIsG
     EXPECT_NE(std::string::npos, lines[1].find(R"("tag":"TT-2","serial":"SN2","passed":true)"));
     EXPECT_NE(std::string::npos, lines[1].find(R"("written":2)"));
     EXPECT_NE(std::string::npos, lines[2].find(R"("passed":2,"failed":0)"));
+}
+
+// --verify: each unit's output at the test points, from the readings typed
+// for its station; a unit out of tolerance fails with its largest error,
+// one whose readings ran out is not verified, and every run is recorded.
+TEST(CorvexaCliCommission, VerifyJudgesEachUnitByTheReadingsOfItsStation) {
+    const Line line;
+    const struct {
+        const char* readings;  // at 0, 50 and 100 % of -50 to 200 °C
+        const char* outcome;
+    } stations[] = {
+        {"4 12 20.008", "pass  (2 written, largest error 0.050 %"},
+        {"4 12 20.5", "FAIL: out of tolerance: largest error 3.125 % of span"},
+        {"4 12", "FAIL: not verified: 2 of 3 points read before the input ended"},
+    };
+    std::vector<std::unique_ptr<SimulatedTransmitter>> sims;
+    std::string input, ports;
+    for (std::size_t i = 0; i < std::size(stations); ++i) {
+        sims.push_back(Device());
+        const std::string port = sims.back()->SlavePath();
+        input += port + " TT-" + std::to_string(i) + " SN" + std::to_string(i) + "\\n";
+        std::istringstream readings(stations[i].readings);
+        for (std::string r; readings >> r;) input += port + " " + r + "\\n";
+        ports += " --port " + port;
+    }
+    const CliRun run = RunShell(line.Run(input, ports, " --verify --points 0,50,100"));
+    // The first unit to fail gives the status: out of tolerance (7) or not
+    // verified (2), whichever station finished first.
+    EXPECT_TRUE(run.status == 7 || run.status == 2) << run.status << run.out << run.err;
+    for (std::size_t i = 0; i < std::size(stations); ++i)
+        EXPECT_NE(std::string::npos,
+                  run.out.find(sims[i]->SlavePath() + "  TT-" + std::to_string(i) + "  SN" +
+                               std::to_string(i) + "  " + stations[i].outcome))
+            << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("1 passed, 2 failed")) << run.out;
+    const CliRun shown = RunShell("XDG_DATA_HOME=" + line.data.string() + " \"$0\" history show 1");
+    EXPECT_NE(std::string::npos, shown.out.find("as-left")) << shown.out;
 }
 
 // Ctrl-C in the middle of a unit: the unit is finished (written, read back,
