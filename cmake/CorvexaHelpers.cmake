@@ -6,12 +6,13 @@
 # RESOURCE_LOCK so that they take turns.
 function(corvexa_add_test name)
   cmake_parse_arguments(T "GUI" "RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/test_settings.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock
                                         GTest::gtest_main Threads::Threads)
   target_compile_definitions(${name} PRIVATE
     CORVEXA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    CORVEXA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    CORVEXA_BINARY_DIR="${PROJECT_BINARY_DIR}"
+    CORVEXA_TEST_CONFIG_HOME="${CMAKE_CURRENT_BINARY_DIR}/config-${name}")
   if(CMAKE_CROSSCOMPILING)
     # Listing the cases would start Wine at every ctest run; the program
     # runs as one test (scripts/wine-tests runs them with their port).

@@ -72,30 +72,31 @@ int CLanguage::IsSupported(uint32_t localeId) const {
     return row != nullptr ? row->bSupported : 0;
 }
 
-// The setting lives beside the program. Where that folder is read-only it
-// lives in the user's config folder instead; a copy left beside the program
-// is then only read while the user has none of his own, or a stored choice
-// would be shadowed by the stale file forever.
-std::wstring CLanguage::SettingsPathForReading() const {
-    const std::wstring beside = m_strModulePath + kSettingsFile;
-    if (corvexa::lang::sys::IsWritableDirectory(m_strModulePath)) return beside;
+// The settings are the user's: they are written only to the user's config
+// folder, never beside the program (which, installed, is /usr/lib/corvexa
+// and read by every user). A file beside the program is read as the
+// defaults a site gives every user, key by key, where the user's file says
+// nothing.
+std::wstring CLanguage::DefaultsPath() const {
+    return m_strModulePath + kSettingsFile;
+}
+
+std::wstring CLanguage::UserSettingsPath() const {
     const std::wstring user = corvexa::lang::sys::UserConfigFolder();
-    if (!user.empty() && corvexa::lang::sys::FileExists(user + kSettingsFile))
-        return user + kSettingsFile;
-    return beside;
+    return user.empty() ? std::wstring() : user + kSettingsFile;
 }
 
 std::wstring CLanguage::SettingsPathForWriting() const {
-    if (corvexa::lang::sys::IsWritableDirectory(m_strModulePath))
-        return m_strModulePath + kSettingsFile;
     const std::wstring user = corvexa::lang::sys::UserConfigFolder();
     if (user.empty() || !corvexa::lang::sys::MakeDirectories(user)) return {};
     return user + kSettingsFile;
 }
 
 uint16_t CLanguage::GetLangIDSetting() const {
-    const uint32_t value = corvexa::lang::GetPrivateProfileInt(
-        kSection, kKey, corvexa::lang::sys::UserDefaultLangId(), SettingsPathForReading());
+    uint32_t value = corvexa::lang::GetPrivateProfileInt(
+        kSection, kKey, corvexa::lang::sys::UserDefaultLangId(), DefaultsPath());
+    if (const std::wstring user = UserSettingsPath(); !user.empty())
+        value = corvexa::lang::GetPrivateProfileInt(kSection, kKey, value, user);
     return static_cast<uint16_t>(value & 0xFFFF);
 }
 
@@ -107,8 +108,10 @@ void CLanguage::SetLangIDSetting(uint16_t langId) {
 }
 
 std::wstring CLanguage::GetTextSetting(const std::string& section, const std::string& key) const {
-    const std::optional<std::string> value =
-        corvexa::lang::GetPrivateProfileText(section, key, SettingsPathForReading());
+    std::optional<std::string> value;
+    if (const std::wstring user = UserSettingsPath(); !user.empty())
+        value = corvexa::lang::GetPrivateProfileText(section, key, user);
+    if (!value) value = corvexa::lang::GetPrivateProfileText(section, key, DefaultsPath());
     return value ? corvexa::base::FromUtf8(*value) : std::wstring();
 }
 

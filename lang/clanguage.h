@@ -66,7 +66,11 @@ private:
     int IsSupported(uint32_t localeId) const;
 
     std::wstring PackFolder() const;
-    std::wstring SettingsPathForReading() const;
+    // McSetting.ini beside the program: defaults, only read.
+    std::wstring DefaultsPath() const;
+    // The user's McSetting.ini (empty when no config folder is known), and
+    // the same with its folder made, for writing.
+    std::wstring UserSettingsPath() const;
     std::wstring SettingsPathForWriting() const;
 
     std::wstring m_strModulePath;  // program folder with trailing separator

@@ -23,7 +23,10 @@ namespace {
 class Manager : public ::testing::Test {
 protected:
     Manager()
-        : m_lcAll("LC_ALL", nullptr), m_lcMessages("LC_MESSAGES", nullptr), m_lang("LANG", "C") {
+        : m_config("XDG_CONFIG_HOME", (m_dir.str() + "/cfg").c_str()),
+          m_lcAll("LC_ALL", nullptr),
+          m_lcMessages("LC_MESSAGES", nullptr),
+          m_lang("LANG", "C") {
         CLanguageTestAccess::SetProgramFolder(g_Language, m_dir.str());
         CLanguageTestAccess::ForgetPackScan();
     }
@@ -32,9 +35,12 @@ protected:
         SetLanguage(0);  // drops the texts of this test's packs
     }
 
-    std::optional<std::string> Setting() const { return ReadBytes(m_dir.file("McSetting.ini")); }
+    // The user's settings; the file beside the program holds defaults.
+    std::string SettingPath() const { return m_dir.str() + "/cfg/corvexa/McSetting.ini"; }
+    std::optional<std::string> Setting() const { return ReadBytes(SettingPath()); }
 
     TempDir m_dir;
+    ScopedEnv m_config;
     ScopedEnv m_lcAll;
     ScopedEnv m_lcMessages;
     ScopedEnv m_lang;
@@ -198,7 +204,7 @@ TEST_F(Manager, NamesMatchWithoutCaseUnderATurkishLocale) {
                "<L><Group name=\"Main\"><ids id=\"131\">Изменить</ids></Group></L>");
     SetLanguage(1049);
     EXPECT_EQ(GetResString(L"Main", 131, L""), L"Изменить");
-    WriteBytes(m_dir.file("McSetting.ini"), "[LOCALIZE]\nLANGUAGE=1031\n");
+    WriteBytes(SettingPath(), "[LOCALIZE]\nLANGUAGE=1031\n");
     EXPECT_EQ(GetLangIDSetting(), 1031);
     WriteBytes(m_dir.lang("IT_it.LANG"), "");
     ScanLangFiles(langtest::Wide(m_dir.lang("")), L"", true);
@@ -295,24 +301,28 @@ TEST(SettingsLocation, UserConfigFolderWhenProgramFolderIsNotWritable) {
     EXPECT_EQ(manager.GetLangIDSetting(), 2052);
 }
 
-TEST(SettingsLocation, BesideTheProgramWhenWritable) {
+// Run as root the program folder is writable too; still nothing is written
+// there: a file beside the program gives every user its defaults, key by
+// key, and the user's own file overrides them.
+TEST(SettingsLocation, WrittenOnlyForTheUserAndReadOverTheDefaultsBesideTheProgram) {
     TempDir home;
     TempDir program;
     ScopedEnv xdg("XDG_CONFIG_HOME", home.str().c_str());
-    std::filesystem::create_directory(home.str() + "/corvexa");
-    WriteBytes(home.str() + "/corvexa/McSetting.ini", "[Localize]\nLanguage=1031\n");
+    const std::string defaults = "[Localize]\nLanguage=1031\n[History]\nDatabase=site.sqlite\n";
+    WriteBytes(program.file("McSetting.ini"), defaults);
     CLanguage manager;
     CLanguageTestAccess::SetProgramFolder(manager, program.str());
+    EXPECT_EQ(manager.GetLangIDSetting(), 1031);
     manager.SetLangIDSetting(2052);
-    EXPECT_EQ(ReadBytes(program.file("McSetting.ini")), "[Localize]\nLanguage=2052\n");
     EXPECT_EQ(manager.GetLangIDSetting(), 2052);
     // Other texts share the file; a typed line break must not add a line.
     manager.SetTextSetting("Calibration", "Technician", L"李伟\n[Localize]");
-    EXPECT_EQ(ReadBytes(program.file("McSetting.ini")),
+    EXPECT_EQ(ReadBytes(home.str() + "/corvexa/McSetting.ini"),
               "[Localize]\nLanguage=2052\n[Calibration]\nTechnician=\xE6\x9D\x8E\xE4\xBC\x9F "
               "[Localize]\n");
     EXPECT_EQ(manager.GetTextSetting("Calibration", "Technician"), L"李伟 [Localize]");
-    EXPECT_EQ(manager.GetLangIDSetting(), 2052);
+    EXPECT_EQ(manager.GetTextSetting("History", "Database"), L"site.sqlite");
+    EXPECT_EQ(ReadBytes(program.file("McSetting.ini")), defaults);
 }
 
 }  // namespace
