@@ -435,6 +435,10 @@ bool CCalibrationReport::SavePdf(const QString& path, QString* error) const {
         QTextDocument doc;
         QFont font = doc.defaultFont();
         font.setPointSize(9);
+        // Han characters in the Simplified Chinese face of Noto CJK: the
+        // fallback fontconfig would pick is the Japanese one, whose glyphs
+        // differ from what a Chinese reader expects.
+        font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC")});
         doc.setDefaultFont(font);
         doc.setHtml(Html());
         doc.print(&writer);

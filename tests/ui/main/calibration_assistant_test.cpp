@@ -36,13 +36,13 @@ struct TwoWriteSession {
     protocol::CalibrationSession session;
     protocol::RegisterWords asLeft;
 
-    TwoWriteSession() {
+    explicit TwoWriteSession(const char* technician = "=Li; Wei, Bob") {
         const std::uint16_t words[protocol::kRegisterCount] = {
             3, 0, 0, 3, 1, 300, 0xFFCE, 500, 2, 250, 1000, 3333, 6000, 30000};
         protocol::RegisterWords found;
         for (int i = 0; i < protocol::kRegisterCount; ++i) found[i] = words[i];
         session.Start(kConnected, L"/dev/ttyUSB0", found,
-                      {{"TT-101", "SN 7", "TX-9"}, "=Li; Wei, Bob", "Corvexa 1.0.0"});
+                      {{"TT-101", "SN 7", "TX-9"}, technician, "Corvexa 1.0.0"});
         session.SetReferences(
             {{"Meter", "8846A", "M1", "2027-01-01", protocol::ReferenceKind::OutputMeter},
              {"Calibrator", "726", "C9", "2026-11-30", protocol::ReferenceKind::InputSource}});
@@ -155,7 +155,7 @@ TEST(CalibrationReport, CsvIsTheCertificateWithTheExpiredReferenceMarked) {
 }
 
 TEST(CalibrationReport, SavesAPdfOfAtLeastOnePageWithTheCsvBesideIt) {
-    TwoWriteSession s;
+    TwoWriteSession s("李伟");
     const CCalibrationReport report = Certificate(s, QDateTime::currentDateTime());
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
@@ -168,6 +168,9 @@ TEST(CalibrationReport, SavesAPdfOfAtLeastOnePageWithTheCsvBesideIt) {
     EXPECT_GE(
         QString::fromLatin1(bytes).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b"))),
         1);
+    // The Chinese name in the Simplified Chinese face, not the Japanese one.
+    EXPECT_TRUE(bytes.contains("CJKsc"));
+    EXPECT_FALSE(bytes.contains("CJKjp"));
     QFile csv(CCalibrationReport::CsvPathFor(pdf));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_TRUE(
