@@ -2,6 +2,8 @@
 
 #include <QMenuBar>
 
+#include "lang/language.h"
+
 #include "ui/main/calibration_text_ids.h"
 #include "ui/main/certificate_text_ids.h"
 #include "ui/main/configuration_text_ids.h"
@@ -20,6 +22,20 @@ namespace {
 
 const QString kLanguageMenu = QStringLiteral("language");
 const QString kConfigurationMenu = QStringLiteral("configuration");
+
+// "&History…", "历史(&H)…": Alt and the letter open the entry whatever the
+// language. A text in another script keeps the letter in brackets, before
+// its ellipsis.
+QString WithMnemonic(QString text, QChar letter) {
+    text.replace(u'&', QStringLiteral("&&"));
+    bool latin = true;
+    for (QChar c : text)
+        if (c.unicode() > 0x2000 && c != QChar(0x2026)) latin = false;
+    const int at = latin ? text.indexOf(letter, 0, Qt::CaseInsensitive) : -1;
+    if (at >= 0) return text.insert(at, u'&');
+    const int end = text.endsWith(QChar(0x2026)) ? text.size() - 1 : text.size();
+    return text.insert(end, QStringLiteral("(&") + letter + u')');
+}
 
 void AddCommand(CDialog& dlg, QMenu& menu, int command) {
     QAction* action = menu.addAction(QString());
@@ -41,6 +57,8 @@ QMenuBar* CMainMenu::Install(CDialog& dlg) {
     QAction* english = language->addAction(QString());
     chinese->setObjectName(QString::number(mainwnd::ID_LANG_CHINESE));
     english->setObjectName(QString::number(mainwnd::ID_LANG_ENGLISH));
+    chinese->setCheckable(true);
+    english->setCheckable(true);
     QObject::connect(chinese, &QAction::triggered, &dlg,
                      [&dlg] { dlg.SendMessage(WM_COMMAND, mainwnd::ID_LANG_CHINESE); });
     QObject::connect(english, &QAction::triggered, &dlg,
@@ -100,23 +118,38 @@ void CMainMenu::FitHeight(CDialog& dlg, QMenuBar& bar) {
 
 void CMainMenu::Retranslate(CDialog& dlg, QMenuBar& bar) {
     if (auto* language = bar.findChild<QMenu*>(kLanguageMenu))
-        language->setTitle(MainText(kLanguageText));
+        language->setTitle(WithMnemonic(MainText(kLanguageText), u'L'));
     if (auto* configuration = bar.findChild<QMenu*>(kConfigurationMenu))
-        configuration->setTitle(MainText(configtext::kTxtConfigMenu));
-    const std::pair<int, int> items[] = {
-        {mainwnd::ID_LANG_CHINESE, kChineseText},
-        {mainwnd::ID_LANG_ENGLISH, kEnglishText},
-        {static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText},
-        {mainwnd::ID_VERIFY, certtext::kTxtVerifyMenu},
-        {mainwnd::ID_HISTORY, historytext::kTxtHistoryMenu},
-        {mainwnd::ID_CONFIG_SAVE, configtext::kTxtConfigSave},
-        {mainwnd::ID_CONFIG_OPEN, configtext::kTxtConfigOpen},
-        {mainwnd::ID_CONFIG_COMPARE, configtext::kTxtConfigCompare},
-        {mainwnd::ID_CONFIG_APPLY, configtext::kTxtConfigApply},
-        {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu},
-        {trafficwnd::ID_VIEW_TRAFFIC, kTrafficText}};
-    for (auto [command, text] : items)
-        if (auto* action = bar.findChild<QAction*>(QString::number(command)))
-            action->setText(MainText(text));
+        configuration->setTitle(WithMnemonic(MainText(configtext::kTxtConfigMenu), u'C'));
+    const struct {
+        int command;
+        int text;
+        char16_t letter;
+    } items[] = {{static_cast<int>(mainwnd::IDM_ABOUTBOX), kAboutText, u'A'},
+                 {mainwnd::ID_VERIFY, certtext::kTxtVerifyMenu, u'V'},
+                 {mainwnd::ID_HISTORY, historytext::kTxtHistoryMenu, u'H'},
+                 {mainwnd::ID_CONFIG_SAVE, configtext::kTxtConfigSave, u'S'},
+                 {mainwnd::ID_CONFIG_OPEN, configtext::kTxtConfigOpen, u'O'},
+                 {mainwnd::ID_CONFIG_COMPARE, configtext::kTxtConfigCompare, u'C'},
+                 {mainwnd::ID_CONFIG_APPLY, configtext::kTxtConfigApply, u'A'},
+                 {mainwnd::ID_CALIBRATION_REPORT, calibtext::kTxtReportMenu, u'R'},
+                 {trafficwnd::ID_VIEW_TRAFFIC, kTrafficText, u'T'}};
+    for (const auto& item : items)
+        if (auto* action = bar.findChild<QAction*>(QString::number(item.command)))
+            action->setText(WithMnemonic(MainText(item.text), item.letter));
+    // Each language by its own name, so that someone who cannot read the
+    // loaded one still finds theirs; the loaded one is marked.
+    const std::uint16_t loaded = GetLangIDSetting();
+    const struct {
+        int command;
+        const char16_t* name;
+        std::uint16_t id;
+    } languages[] = {{mainwnd::ID_LANG_CHINESE, u"中文(&Z)", 2052},
+                     {mainwnd::ID_LANG_ENGLISH, u"&English", 1033}};
+    for (const auto& language : languages)
+        if (auto* action = bar.findChild<QAction*>(QString::number(language.command))) {
+            action->setText(QString::fromUtf16(language.name));
+            action->setChecked(loaded == language.id);
+        }
     FitHeight(dlg, bar);
 }

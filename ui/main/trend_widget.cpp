@@ -42,6 +42,7 @@ CTrendWidget::CTrendWidget(QWidget* parent)
     auto* view = new QChartView(m_chart);
     view->setObjectName(QStringLiteral("trendChart"));
     view->setRenderHint(QPainter::Antialiasing);
+    view->setFocusPolicy(Qt::NoFocus);  // nothing to type into: Tab goes past it
     view->setMinimumSize(260, 140);
 
     m_figures->setObjectName(QStringLiteral("trendFigures"));

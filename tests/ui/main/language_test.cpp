@@ -51,12 +51,22 @@ TEST_F(Language, MenuOffersTheTwoLanguagesAndTheAboutBoxInTheLoadedLanguage) {
         for (QAction* a : bar->findChildren<QAction*>()) all << a->text();
         return all;
     };
-    for (const char* text : {"Language", "Simplified Chinese", "English", "About Corvexa…"})
+    const auto checked = [&](int command) {
+        return bar->findChild<QAction*>(QString::number(command))->isChecked();
+    };
+    // Every entry opens with Alt and a letter; each language is named in
+    // its own script, the loaded one marked.
+    for (const char* text :
+         {"&Language", "中文(&Z)", "&English", "&About Corvexa…", "&History…", "&Configuration"})
         EXPECT_TRUE(texts().contains(QString::fromUtf8(text))) << text;
+    EXPECT_TRUE(checked(ID_LANG_ENGLISH));
+    EXPECT_FALSE(checked(ID_LANG_CHINESE));
     Trigger(h.Dlg(), ID_LANG_CHINESE);
-    for (const char* text : {"语言", "中文", "英文", "关于 Corvexa…"})
+    for (const char* text : {"语言(&L)", "中文(&Z)", "&English", "关于 Corvexa(&A)…"})
         EXPECT_TRUE(texts().contains(QString::fromUtf8(text))) << text;
-    EXPECT_FALSE(texts().contains(QStringLiteral("Language")));
+    EXPECT_TRUE(checked(ID_LANG_CHINESE));
+    EXPECT_FALSE(checked(ID_LANG_ENGLISH));
+    EXPECT_FALSE(texts().contains(QStringLiteral("&Language")));
     Trigger(h.Dlg(), IDM_ABOUTBOX);
     EXPECT_EQ(h.AboutBoxes(), 1);
 }
