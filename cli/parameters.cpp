@@ -113,26 +113,30 @@ std::variant<Assignment, std::string> ParseAssignment(const std::string& argumen
                            : "1, 12.5, 25, 50, 75, 100, 125, 150, 200 or code:0 to code:8");
         }
     } else {
-        // Scaled fields: the widest range is the one of 0 decimal places, so
-        // what fails there fails on every device; the rest waits for Resolve.
         checked = protocol::CheckTypedValue(code, FromUtf8(a.text), 0);
-        if (!checked.ok()) {
-            if (IsScaled(a.parameter->index) &&
-                checked.problem == protocol::ValueProblem::OutOfRange) {
-                checked.range = L"0 to 65535 / 10^decimals";
-            }
-            return Refusal(a, checked);
+        // A scaled field's range is the device's decimals' and unit's: only
+        // what is no number is refused here, the rest by Resolve, which
+        // says the range as the device shows it.
+        if (IsScaled(a.parameter->index)) {
+            if (checked.problem == protocol::ValueProblem::NotANumber)
+                return std::string(a.parameter->name) + "=" + a.text + " refused: not a number";
+            return a;
         }
-        if (IsScaled(a.parameter->index)) return a;
+        if (!checked.ok()) return Refusal(a, checked);
     }
     a.word = checked.word;
     return a;
 }
 
-std::string Resolve(Assignment& a, std::uint16_t decimals) {
+std::string Resolve(Assignment& a, std::uint16_t decimals, std::optional<std::uint16_t> unit) {
     if (a.word) return {};
     const auto checked = protocol::CheckTypedValue(*a.parameter->write, FromUtf8(a.text), decimals);
-    if (!checked.ok()) return Refusal(a, checked);
+    if (!checked.ok()) {
+        // "0.0 to 6553.5 °C at 1 decimal": the range as the device shows it.
+        const std::string label = unit ? ToUtf8(protocol::UnitLabel(*unit)) : std::string();
+        return Refusal(a, checked) + (label.empty() ? "" : " " + label) + " at " +
+               std::to_string(decimals) + (decimals == 1 ? " decimal" : " decimals");
+    }
     a.word = checked.word;
     return {};
 }

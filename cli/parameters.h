@@ -37,8 +37,10 @@ struct Assignment {
 // The assignment, or the one-line reason it is refused.
 std::variant<Assignment, std::string> ParseAssignment(const std::string& argument);
 // Turns a scaled field into its word with the device's decimal places;
-// the reason when refused, empty when done.
-std::string Resolve(Assignment& assignment, std::uint16_t decimals);
+// the reason when refused (its range in the device's unit, register 11's
+// code), empty when done.
+std::string Resolve(Assignment& assignment, std::uint16_t decimals,
+                    std::optional<std::uint16_t> unit = std::nullopt);
 
 // How a register's value is shown, from the words read: text with unit for
 // people, a JSON value for scripts (null when a register it needs failed).

@@ -27,7 +27,9 @@ std::string CheckAgainstDevice(std::vector<Assignment>& assignments, const Regis
         if (!a.word) {
             const auto decimals = words[protocol::kDecimalsIndex];
             if (!decimals) return "";  // reported by the caller as no answer
-            if (std::string refused = Resolve(a, *decimals); !refused.empty()) return refused;
+            if (std::string refused = Resolve(a, *decimals, words[protocol::kUnitIndex]);
+                !refused.empty())
+                return refused;
         }
         if (a.parameter->index == protocol::kLowerLimitIndex) lower = a.word;
         if (a.parameter->index == protocol::kUpperLimitIndex) upper = a.word;

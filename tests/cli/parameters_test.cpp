@@ -29,8 +29,11 @@ TEST(CliParameters, TypedValuesBecomeWordsOrRefusals) {
         {"zero-offset=2.3", 23, ""},
         {"zero-offset=6553.5", 65535, ""},
         {"zero-offset=6553.6", -1,
-         "zero-offset=6553.6 refused: out of range; it takes 0.0 to 6553.5"},
-        {"zero-offset=-1.5", -1, "zero-offset=-1.5 refused: out of range"},
+         "zero-offset=6553.6 refused: out of range; it takes 0.0 to 6553.5 °C at 1 decimal"},
+        {"zero-offset=-1.5", -1,
+         "zero-offset=-1.5 refused: out of range; it takes 0.0 to 6553.5 °C at 1 decimal"},
+        {"temp-comp=1e9", -1,
+         "temp-comp=1e9 refused: out of range; it takes 0.0 to 6553.5 °C at 1 decimal"},
         {"temp-comp=abc", -1, "temp-comp=abc refused: not a number"},
         {"lower-limit=-50", 0xFFCE, ""},
         {"upper-limit=70000", -1,
@@ -46,7 +49,7 @@ TEST(CliParameters, TypedValuesBecomeWordsOrRefusals) {
         auto parsed = ParseAssignment(c.argument);
         std::string refusal;
         if (auto* a = std::get_if<Assignment>(&parsed)) {
-            refusal = Resolve(*a, 1);
+            refusal = Resolve(*a, 1, 0);  // °C
             if (refusal.empty()) {
                 ASSERT_TRUE(a->word.has_value());
                 EXPECT_EQ(*a->word, c.word);
