@@ -38,6 +38,7 @@ int RunBackup(const RunSettings& settings, const std::string& file) {
         }
         if (settings.json) {
             settings.console->Print(nlohmann::ordered_json{
+                {"format", "corvexa-backup-saved"},
                 {"port", session.Port()},
                 {"file", path},
                 {"time", backup.time},

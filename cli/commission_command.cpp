@@ -249,6 +249,7 @@ Unit Commission(DeviceSession& session, const protocol::DeviceIdentity& identity
 std::string UnitLine(const Unit& u, bool json) {
     if (json)
         return Json{
+            {"format", "corvexa-commission-unit"},
             {"port", u.port},
             {"tag", u.identity.tag},
             {"serial", u.identity.serial},
@@ -256,7 +257,7 @@ std::string UnitLine(const Unit& u, bool json) {
             {"reason", u.passed ? Json(nullptr) : Json(u.category)},
             {"error", u.passed ? Json(nullptr) : Json(u.reason)},
             {"written", u.written},
-            {"largest_error_percent_of_span", u.worstError ? Json(*u.worstError) : Json(nullptr)},
+            {"worst_error_percent_of_span", u.worstError ? Json(*u.worstError) : Json(nullptr)},
             {"seconds", static_cast<double>(u.took.count()) / 1000.0}}
             .dump();
     return u.port + "  " + u.identity.tag + "  " + u.identity.serial + "  " +
@@ -288,6 +289,7 @@ void RunStation(const RunSettings& settings, const std::string& port,
         bool portProblem = false;
         if (const auto problem = session.Open(portProblem)) {
             console.Error(*problem);
+            if (settings.json) console.Print(PortErrorJson(port, *problem));
             std::lock_guard lock(summary.mutex);
             ++summary.failedBy["port"];
             if (summary.exitCode == kExitOk) summary.exitCode = kExitPort;
@@ -367,7 +369,8 @@ int RunCommission(const RunSettings& settings, const CommissionOptions& options)
         reasons += (reasons.empty() ? "" : ", ") + std::to_string(n) + " " + reason;
     }
     if (settings.json)
-        console.Print(Json{{"summary", true},
+        console.Print(Json{{"format", "corvexa-commission-summary"},
+                           {"summary", true},
                            {"passed", summary.passed},
                            {"failed", failed},
                            {"failed_by", summary.failedBy}}

@@ -29,7 +29,8 @@ Json RunJson(const std::optional<history::RunSummary>& run) {
 }
 
 Json SummaryJson(const SessionSummary& s) {
-    return {{"session", s.id},
+    return {{"format", "corvexa-history-session"},
+            {"session", s.id},
             {"started", s.started},
             {"ended", s.ended.empty() ? Json(nullptr) : Json(s.ended)},
             {"tag", s.tag},
@@ -48,6 +49,7 @@ Json SummaryJson(const SessionSummary& s) {
 
 Json DetailJson(const history::SessionDetail& d) {
     Json j = SummaryJson(d.summary);
+    j["format"] = "corvexa-history-detail";
     Json parameters = Json::array();
     for (const history::StoredParameter& p : d.parameters)
         parameters.push_back({{"stage", p.stage},
@@ -232,6 +234,7 @@ int Due(history::HistoryStore& store, const RunSettings& settings, const History
     if (settings.json) {
         for (const history::DueDevice& d : due)
             settings.console->Print(Json{
+                {"format", "corvexa-history-due"},
                 {"tag", d.device.tag},
                 {"serial", d.device.serial},
                 {"model", d.device.model},
@@ -292,7 +295,9 @@ int RunHistory(const RunSettings& settings, const HistoryOptions& options) {
     } catch (const history::DatabaseError& e) {
         console.Error("the history database could not be used: " + std::string(e.what()));
         if (settings.json)
-            console.Print(Json{{"error", "history database"}, {"text", e.what()}}.dump());
+            console.Print(
+                Json{{"format", "corvexa-error"}, {"error", "history database"}, {"text", e.what()}}
+                    .dump());
         return kExitDatabase;
     }
 }

@@ -42,6 +42,7 @@ int RunOne(const RunSettings& settings, std::size_t slot, bool showProgress,
     bool portProblem = false;
     if (const auto problem = session.Open(portProblem)) {
         console.Error(*problem);
+        if (settings.json) console.Print(PortErrorJson(port, *problem));
         return portProblem ? kExitPort : kExitNoAnswer;
     }
     if (!session.Connect()) {
@@ -109,6 +110,12 @@ std::string NotWrittenText(const protocol::ExchangeOutcome& outcome) {
     return protocol::DescribeFailure(outcome);
 }
 
+std::string PortErrorJson(const std::string& port, const std::string& problem) {
+    return nlohmann::ordered_json{
+        {"format", "corvexa-error"}, {"port", port}, {"error", "port"}, {"text", problem}}
+        .dump();
+}
+
 std::string DiagnosisJson(const std::string& port, const protocol::LineDiagnosis& diagnosis) {
     nlohmann::ordered_json d{{"heard", protocol::SymptomName(diagnosis.symptom)},
                              {"baud", diagnosis.baud}};
@@ -118,7 +125,9 @@ std::string DiagnosisJson(const std::string& port, const protocol::LineDiagnosis
     d["answered_at"] =
         diagnosis.answeredAt ? nlohmann::ordered_json(*diagnosis.answeredAt) : nullptr;
     d["text"] = protocol::DiagnosisText(diagnosis);
-    return nlohmann::ordered_json{{"port", port}, {"error", "no answer"}, {"diagnosis", d}}.dump();
+    return nlohmann::ordered_json{
+        {"format", "corvexa-error"}, {"port", port}, {"error", "no answer"}, {"diagnosis", d}}
+        .dump();
 }
 
 std::string RegisterList(const std::vector<int>& registers) {

@@ -64,6 +64,8 @@ std::string NotWrittenText(const protocol::ExchangeOutcome& outcome);
 
 // The diagnosis of a handshake that got no answer, for --json.
 std::string DiagnosisJson(const std::string& port, const protocol::LineDiagnosis& diagnosis);
+// The JSON line of a port that could not be opened, with why.
+std::string PortErrorJson(const std::string& port, const std::string& problem);
 
 // "registers 12, 13" for a message.
 std::string RegisterList(const std::vector<int>& registers);

@@ -55,6 +55,7 @@ int RunPorts(const RunSettings& settings, const std::string& simulated) {
         const char* state = StateText(serial::ProbePort(e.path));
         if (settings.json) {
             settings.console->Print(nlohmann::ordered_json{
+                {"format", "corvexa-port"},
                 {"path", e.path},
                 {"name", e.name},
                 {"stable_path",

@@ -76,7 +76,8 @@ int RunRead(const RunSettings& settings) {
         nlohmann::ordered_json refusals;
         const std::vector<int> refused = RefusedRegisters(failures, count, refusals);
         if (settings.json) {
-            nlohmann::ordered_json out{{"port", session.Port()},
+            nlohmann::ordered_json out{{"format", "corvexa-read"},
+                                       {"port", session.Port()},
                                        {"registers", RegistersJson(words, count)},
                                        {"parameters", ParametersJson(words, count)},
                                        {"failed", failed},

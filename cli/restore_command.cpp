@@ -73,6 +73,7 @@ int RunRestore(const RunSettings& settings, const std::string& file, bool withCa
                 list.push_back(row);
             }
             settings.console->Print(nlohmann::ordered_json{
+                {"format", "corvexa-restore"},
                 {"port", session.Port()},
                 {"dry_run", dryRun},
                 {"changes", list},

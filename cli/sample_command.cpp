@@ -28,6 +28,7 @@ int RunSample(const RunSettings& settings, const std::string& which, int count) 
                     refusal = protocol::RefusalWords(outcome.exception);
                 if (settings.json) {
                     settings.console->Print(nlohmann::ordered_json{
+                        {"format", "corvexa-sample"},
                         {"port", session.Port()},
                         {"time_ms", at.count()},
                         {"register", reg},

@@ -87,7 +87,8 @@ int RunTrim(const RunSettings& settings, const TrimOptions& options) {
 
         if (settings.json) {
             settings.console->Print(
-                nlohmann::ordered_json{{"port", session.Port()},
+                nlohmann::ordered_json{{"format", "corvexa-trim"},
+                                       {"port", session.Port()},
                                        {"signal", protocol::SignalName(*signal)},
                                        {"old", WordsJson(*oldZero, *oldFull)},
                                        {"new", WordsJson(result.newZeroWord, result.newFullWord)},

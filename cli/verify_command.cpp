@@ -32,7 +32,8 @@ nlohmann::ordered_json RunJson(const std::string& port, const VerificationRun& r
                           {"measured", p.measured},
                           {"error_percent_of_span", Rounded(p.errorPercent)},
                           {"pass", p.pass}});
-    return {{"port", port},
+    return {{"format", "corvexa-verify"},
+            {"port", port},
             {"tag", identity.tag},
             {"serial", identity.serial},
             {"model", identity.model},

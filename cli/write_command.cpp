@@ -11,7 +11,9 @@ using protocol::OperationCode;
 
 struct Result {
     std::string parameter;
-    std::string value;
+    std::string value;             // as typed
+    nlohmann::ordered_json shown;  // as a number, or a code's name
+    std::uint16_t word = 0;
     bool ok = false;
     int attempts = 0;
     std::string error;
@@ -84,7 +86,10 @@ int RunWrite(const RunSettings& settings, const std::vector<std::string>& argume
         bool failed = false;
         std::string refusal;  // the device's words, when it refused a write
         for (const Assignment& a : assignments) {
-            Result r{a.parameter->name, a.text, false, 0, ""};
+            Result r{a.parameter->name, a.text, nullptr, *a.word, false, 0, ""};
+            RegisterWords after = words;
+            after[static_cast<std::size_t>(a.parameter->index)] = *a.word;
+            r.shown = ShownJson(a.parameter->index, after);
             if (failed) {
                 r.error = "not sent: an earlier write was not confirmed";
             } else {
@@ -106,14 +111,17 @@ int RunWrite(const RunSettings& settings, const std::vector<std::string>& argume
             nlohmann::ordered_json list = nlohmann::ordered_json::array();
             for (const Result& r : results) {
                 list.push_back({{"parameter", r.parameter},
-                                {"value", r.value},
+                                {"value", r.shown},
+                                {"word", r.word},
                                 {"ok", r.ok},
                                 {"attempts", r.attempts},
                                 {"error", r.ok ? nlohmann::ordered_json(nullptr)
                                                : nlohmann::ordered_json(r.error)}});
             }
-            settings.console->Print(
-                nlohmann::ordered_json{{"port", session.Port()}, {"results", list}}.dump());
+            settings.console->Print(nlohmann::ordered_json{
+                {"format", "corvexa-write"},
+                {"port", session.Port()},
+                {"results", list}}.dump());
         } else {
             std::vector<std::vector<std::string>> rows{
                 {"parameter", "value", "result", "attempts"}};

@@ -160,6 +160,7 @@ nlohmann::ordered_json ShownJson(int index, const RegisterWords& words) {
                 return nullptr;
             }
             if (row.codes == CodeTable::Baud) return std::stoi(name);
+            if (row.codes == CodeTable::Gain) return std::stod(name);
             return name;
         }
         case RegisterKind::Scaled: {

@@ -64,6 +64,7 @@ TEST(CorvexaCli, ReadShowsTheRegistersOfEachVersion) {
         const CliRun run = RunCli(args);
         ASSERT_EQ(run.status, 0) << run.err;
         const json out = json::parse(run.out);
+        EXPECT_EQ(out["format"], "corvexa-read");
         EXPECT_EQ(out["port"], sim->SlavePath());
         ASSERT_EQ(out["registers"].size(), static_cast<std::size_t>(c.registers));
         for (int r = 10; r < 10 + c.registers; ++r) {
@@ -81,6 +82,7 @@ TEST(CorvexaCli, ReadShowsTheRegistersOfEachVersion) {
         EXPECT_EQ(p.contains("gain"), c.factory);
         if (c.factory) {
             EXPECT_EQ(p["full-output"], *sim->Register(23));
+            EXPECT_EQ(p["gain"], 12.5);  // a number, as every value that is one
         }
         EXPECT_EQ(out["failed"], json::array());
         // Handshake, the reads, LinkEnd: every one on the trace, one line
@@ -207,6 +209,7 @@ TEST(CorvexaCli, WriteAndTrimSendCheckedValuesOnly) {
         if (trim) continue;
         EXPECT_EQ(out["results"].back()["ok"], true);
         EXPECT_EQ(out["results"].back()["attempts"], 1);
+        EXPECT_EQ(out["results"].back()["word"], c.word);
     }
     // Written, then read: the new value shows.
     auto sim = Device();
@@ -266,6 +269,11 @@ TEST(CorvexaCli, FailuresSayWhatAndExitWithTheirCode) {
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
+    // Scripts get the same in JSON on standard output.
+    const CliRun missing = RunCli({"--json", "--port", "/dev/corvexa-no-such-port", "read"});
+    const json error = json::parse(missing.out);
+    EXPECT_EQ(error["format"], "corvexa-error");
+    EXPECT_EQ(error["error"], "port");
     // The silent device heard the connect request three times, then once at
     // each other rate of the probe, nothing else.
     EXPECT_EQ(silent->FrameCount(), 3u + 4u);
