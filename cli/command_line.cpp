@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "cli/completion.h"
 #include "cli/parameters.h"
 #include "cli/port_runner.h"
 #include "protocol/calibration_identity.h"
@@ -180,6 +181,12 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& line) {
         ->required()
         ->check(CLI::Range(1, 600));
 
+    // Not an option of the program: the package runs it once to install
+    // the completion.
+    if (argc == 2 && std::string(argv[1]) == "--bash-completion") {
+        std::fputs(BashCompletion(app).c_str(), stdout);
+        return kExitOk;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -416,6 +416,27 @@ TEST(CorvexaCli, PortsSaysWhetherEachPortIsFree) {
     EXPECT_EQ(free->FrameCount(), 0u);
 }
 
+// The completion the package installs offers the commands, each one's
+// options and the history's own commands, as far as the word is typed.
+TEST(CorvexaCli, BashCompletionOffersTheCommandsAndTheirOptions) {
+    const struct {
+        const char* words;
+        const char* offered;
+    } cases[] = {
+        {"corvexa-cli wr", "write"},        {"corvexa-cli --port x commission --veri", "--verify"},
+        {"corvexa-cli history sh", "show"}, {"corvexa-cli history export --c", "--csv"},
+        {"corvexa-cli read --fo", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        const CliRun run =
+            RunShell(std::string("source <(\"$0\" --bash-completion); COMP_WORDS=(") + c.words +
+                     "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _corvexa_cli; "
+                     "echo \"${COMPREPLY[*]}\"");
+        EXPECT_EQ(run.out, std::string(c.offered) + "\n") << run.err;
+    }
+}
+
 TEST(CorvexaCli, EveryCommandHasHelpAndTheProgramItsVersion) {
     const CliRun version = RunCli({"--version"});
     EXPECT_EQ(version.status, 0);
