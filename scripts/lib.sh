@@ -21,6 +21,9 @@ CORVEXA_PACKAGES=(
   # The history: SQLite on the bench, PostgreSQL for a plant (the tests
   # start a throw-away server of their own).
   libsqlite3-dev libpq-dev postgresql
+  # The package's manual pages, and the checks of the package, its desktop
+  # entry and its AppStream file.
+  help2man lintian desktop-file-utils appstream
 )
 
 # Let ccache share objects between clones in different folders (CI builds in
