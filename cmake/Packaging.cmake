@@ -28,7 +28,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # binary links to.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 # Without a CJK face the Chinese window is empty boxes.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-noto-cjk)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")
 # The program's own library lives in the program folder, not on the
 # system's library path.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS

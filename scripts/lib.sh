@@ -24,6 +24,8 @@ CORVEXA_PACKAGES=(
   # The package's manual pages, and the checks of the package, its desktop
   # entry and its AppStream file.
   help2man lintian desktop-file-utils appstream
+  # Qt's own words in Chinese (file dialogs, dialog buttons).
+  qt6-translations-l10n
 )
 
 # Let ccache share objects between clones in different folders (CI builds in

@@ -23,6 +23,7 @@
 #include "ui/main/main_menu.h"
 #include "ui/main/main_text.h"
 #include "ui/main/port_entry.h"
+#include "ui/main/qt_translations.h"
 #include "ui/main/traffic_ids.h"
 #include "ui/main/traffic_window.h"
 
@@ -264,6 +265,7 @@ void CCorvexaDlg::PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::in
 }
 
 void CCorvexaDlg::RefreshTexts() {
+    FollowQtTranslations(GetLangIDSetting());
     SRefreshState state;
     state.connected = m_connection.Connected();
     state.zeroSampling = m_link->ZeroSampling();
