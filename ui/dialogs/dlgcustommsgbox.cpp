@@ -1,5 +1,7 @@
 #include "ui/dialogs/dlgcustommsgbox.h"
 
+#include <QLabel>
+#include <algorithm>
 #include <climits>
 
 #include "ui/dialogs/restext.h"
@@ -9,11 +11,30 @@ CDlgCustomMsgbox::CDlgCustomMsgbox(QWidget* parent) : CDialog(kTemplate, parent)
 bool CDlgCustomMsgbox::OnInitDialog() {
     CDialog::OnInitDialog();
     ShowCountdown();
-    SetDlgItemText(1057, m_strMsg);
+    SetDlgItemText(kMessage, m_strMsg);
     SetDlgItemText(IDOK, ResText(L"Main", 135));
     SetDlgItemText(IDCANCEL, ResText(L"Main", 136));
+    if (QWidget* label = Item(kMessage)) FitMessage(label->width());
     SetTimer(kCountdownTimer, 1000);
     return true;
+}
+
+void CDlgCustomMsgbox::FitMessage(int width) {
+    auto* label = ItemAs<QLabel>(kMessage);
+    if (label == nullptr) return;
+    if (m_templateWidth == 0) {
+        m_templateWidth = label->width();
+        m_templateHeight = label->height();
+    }
+    label->setWordWrap(true);
+    width = std::max(width, m_templateWidth);
+    const int height = std::max(m_templateHeight, label->heightForWidth(width));
+    const int wider = width - label->width();
+    const int taller = height - label->height();
+    label->resize(width, height);
+    for (int id : {IDOK, IDCANCEL})
+        if (QWidget* button = Item(id)) button->move(button->x() + wider / 2, button->y() + taller);
+    setFixedSize(this->width() + wider, this->height() + taller);
 }
 
 void CDlgCustomMsgbox::ShowCountdown() {

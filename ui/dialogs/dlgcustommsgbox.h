@@ -12,6 +12,7 @@ class CDlgCustomMsgbox : public CDialog {
 public:
     static constexpr int kTemplate = 133;
     static constexpr int kCountdownTimer = 2;
+    static constexpr int kMessage = 1057;
 
     explicit CDlgCustomMsgbox(QWidget* parent = nullptr);
 
@@ -22,10 +23,17 @@ public:
 
 protected:
     bool OnInitDialog() override;
+    // Makes the message `width` wide (at least the template's) and as tall
+    // as its lines need, moving the buttons and growing the box along: the
+    // template's label holds one line of the font it was drawn for.
+    void FitMessage(int width);
     void OnTimer(int id) override;
     void OnOK() override;
     void OnCancel() override;
 
 private:
     void ShowCountdown();
+
+    int m_templateWidth = 0;
+    int m_templateHeight = 0;
 };

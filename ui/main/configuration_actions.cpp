@@ -174,16 +174,20 @@ std::optional<RegisterWords> CConfigurationActions::EditedWords() const {
     return words;
 }
 
-void CConfigurationActions::OnCompare(bool online) {
+bool CConfigurationActions::FileAndDevice(bool online) const {
     if (!m_file) {
         ShowNotice(Title(), MainText(kTxtConfigOpenFirst));
-        return;
+        return false;
     }
     if (!online) {
         ShowNotice(Title(), MainText(kTxtConfigConnectFirst));
-        return;
+        return false;
     }
-    ShowTable(false);
+    return true;
+}
+
+void CConfigurationActions::OnCompare(bool online) {
+    if (FileAndDevice(online)) ShowTable(false);
 }
 
 QStringList CConfigurationActions::Refusals(const RegisterWords& device) const {
@@ -207,15 +211,7 @@ QStringList CConfigurationActions::Refusals(const RegisterWords& device) const {
 }
 
 void CConfigurationActions::OnApply(bool online) {
-    if (m_applying) return;
-    if (!m_file) {
-        ShowNotice(Title(), MainText(kTxtConfigOpenFirst));
-        return;
-    }
-    if (!online) {
-        ShowNotice(Title(), MainText(kTxtConfigConnectFirst));
-        return;
-    }
+    if (m_applying || !FileAndDevice(online)) return;
     const RegisterWords device = m_link.Words();
     m_steps.clear();
     for (int i = 0; i < protocol::kRegisterCount; ++i) {

@@ -66,6 +66,9 @@ private:
     };
 
     bool LoadFile(const QString& path);
+    // A file is open and the device online; otherwise a box says which is
+    // missing.
+    bool FileAndDevice(bool online) const;
     // The file's words with the fields the technician edited since it was
     // shown; nothing after a refusal box.
     std::optional<protocol::RegisterWords> EditedWords() const;

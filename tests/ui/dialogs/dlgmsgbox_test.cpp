@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -58,6 +59,28 @@ INSTANTIATE_TEST_SUITE_P(
                       CountdownCase{L"Null Offset", -7, {"Null Offset(-7S)"}},
                       CountdownCase{L"", 5, {"(5S)", "(4S)", "(3S)", "(2S)", "(1S)"}},
                       CountdownCase{L"x", INT32_MIN, {"x(-2147483648S)"}}));
+
+// A message of two lines, or one the font draws taller (Chinese at 125 %),
+// gets the room its lines need: nothing cut, the buttons below it.
+TEST(Msgbox, TheMessageGetsTheHeightOfItsLines) {
+    for (const wchar_t* message :
+         {L"Parameter modification succeeded\nNot read back: the edit keeps what was typed",
+          L"参数修改成功"}) {
+        CDlgCustomMsgbox box;
+        box.m_strMsg = message;
+        WhenModal<CDlgCustomMsgbox>([](CDlgCustomMsgbox* dlg) {
+            auto* label = dlg->ItemAs<QLabel>(CDlgCustomMsgbox::kMessage);
+            const QRect needed = QFontMetrics(label->font())
+                                     .boundingRect(QRect(0, 0, label->width(), 10000),
+                                                   Qt::TextWordWrap, label->text());
+            EXPECT_GE(label->height(), needed.height()) << label->text().toStdString();
+            EXPECT_GE(dlg->Item(IDOK)->y(), label->geometry().bottom());
+            EXPECT_LE(dlg->Item(IDOK)->geometry().bottom(), dlg->height());
+            dlg->EndDialog(IDOK);
+        });
+        box.DoModal();
+    }
+}
 
 TEST(Msgbox, OkBeforeTheEndReturnsOkAndStopsTheCount) {
     CDlgCustomMsgbox box;

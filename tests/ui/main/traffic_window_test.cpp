@@ -72,7 +72,7 @@ TEST(TrafficWindow, FollowsSamplingAndPausesClearsCopiesAndSaves) {
     auto* open =
         h.Dlg().findChild<QMenuBar*>()->findChild<QAction*>(QString::number(ID_VIEW_TRAFFIC));
     ASSERT_NE(open, nullptr);
-    EXPECT_EQ(open->text(), QStringLiteral("Traffic"));
+    EXPECT_EQ(open->text(), QStringLiteral("&Traffic"));
     open->trigger();
     CTrafficWindow* window = CCorvexaDlgTestPeer::TrafficWindow(h.Dlg());
     ASSERT_NE(window, nullptr);
