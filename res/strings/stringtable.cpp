@@ -350,8 +350,7 @@ const wchar_t* const kConfigurationStrings[] = {
     L"The file cannot be used: %1",
     L"Not every register was read (%1); a configuration file holds all of them.",
     L"File: %1",  // 400
-    L"The file has %1 decimal places, the device %2: the scaled values are written as raw words "
-    L"and read differently here",
+    L"The file has %1 decimal places, the device %2: its scaled values read differently here",
 };
 
 static_assert(std::size(kConfigurationStrings) ==
