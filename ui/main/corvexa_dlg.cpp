@@ -1,12 +1,16 @@
 #include "ui/main/corvexa_dlg.h"
 
 #include <QStandardPaths>
+#include <algorithm>
 
 #include <QIcon>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "lang/language.h"
@@ -247,7 +251,55 @@ bool CCorvexaDlg::OnInitDialog() {
     m_calibration.InitSpins();
     m_assistant.InstallControls();
     EnableParameterControls(false);
+    MakeScrollable();
     return true;
+}
+
+void CCorvexaDlg::MakeScrollable() {
+    const int top = m_menuBar != nullptr ? m_menuBar->height() : 0;
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("pageScroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_page = new QWidget;
+    m_page->setObjectName(QStringLiteral("page"));
+    const QObjectList children = this->children();
+    for (QObject* child : children) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w == nullptr || w == m_menuBar || w == m_scroll || w->isWindow()) continue;
+        const QRect geometry = w->geometry();
+        const bool hidden = w->isHidden();
+        w->setParent(m_page);
+        w->setGeometry(geometry.translated(0, -top));
+        w->setVisible(!hidden);
+    }
+    m_pageSize = QSize(width(), height() - top);
+    m_page->resize(m_pageSize);
+    m_page->setMinimumSize(m_pageSize);
+    if (QWidget* trend = Item(IDC_TREND)) m_trendRect = trend->geometry();
+    // The scroll area gives the page the room there is, never less than its
+    // controls need, and shows bars only where it must.
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(m_page);
+    m_page->installEventFilter(this);
+    // Small enough for any screen; the page scrolls below that.
+    setMinimumSize(320, 240);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    Relayout();
+}
+
+void CCorvexaDlg::Relayout() {
+    if (m_scroll == nullptr) return;
+    const int top = m_menuBar != nullptr ? m_menuBar->height() : 0;
+    m_scroll->setGeometry(0, top, width(), std::max(0, height() - top));
+}
+
+bool CCorvexaDlg::eventFilter(QObject* watched, QEvent* event) {
+    // The page grew or shrank: the trend takes what it has beyond its least.
+    if (watched == m_page && event->type() == QEvent::Resize && m_trendRect.isValid())
+        if (QWidget* trend = Item(IDC_TREND))
+            trend->setGeometry(m_trendRect.adjusted(0, 0, m_page->width() - m_pageSize.width(),
+                                                    m_page->height() - m_pageSize.height()));
+    return CDialogEx::eventFilter(watched, event);
 }
 
 void CCorvexaDlg::setVisible(bool visible) {
@@ -258,6 +310,7 @@ void CCorvexaDlg::setVisible(bool visible) {
 void CCorvexaDlg::resizeEvent(QResizeEvent* event) {
     CDialogEx::resizeEvent(event);
     if (m_menuBar != nullptr) m_menuBar->resize(event->size().width(), m_menuBar->height());
+    Relayout();
 }
 
 void CCorvexaDlg::PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -283,6 +336,7 @@ void CCorvexaDlg::RefreshTexts() {
     m_busy.Reapply();
     m_marks.Reapply();
     if (m_menuBar != nullptr) CMainMenu::Retranslate(*this, *m_menuBar);
+    Relayout();
     if (m_trafficWindow != nullptr) {
         m_trafficWindow->Retranslate();
         m_trafficWindow->SetPortText(PortLatencyLines(m_portLatency));
@@ -299,7 +353,23 @@ LRESULT CCorvexaDlg::OnShowMain(WPARAM, LPARAM) {
     const bool factory = factoryMode != 0;
     m_link->SetFactoryMode(factory);
     SetWindowPosition(0, 0);
-    if (!factory) MoveWindow(0, 0, 400, 500);
+    if (!factory) {
+        MoveWindow(0, 0, 400, 500);
+        // The user version shows the left part of the page, unscrolled.
+        m_pageSize = QSize(width(), height() - (m_menuBar != nullptr ? m_menuBar->height() : 0));
+        if (m_page != nullptr) m_page->setMinimumSize(m_pageSize);
+        Relayout();
+    } else if (const QScreen* shown = screen()) {
+        // A screen smaller than the window gets a window that fits it.
+        const QSize frame = frameGeometry().size() - size();
+        const QRect area = shown->availableGeometry();
+        const int fitHeight = std::min(height(), area.height() - frame.height());
+        // Cut in height, the page scrolls up and down: its bar gets room
+        // beside the page so that nothing is hidden sideways.
+        const int bar =
+            fitHeight < height() ? m_scroll->verticalScrollBar()->sizeHint().width() : 0;
+        resize(std::min(width() + bar, area.width() - frame.width()), fitHeight);
+    }
     CenterWindow();
     RefreshTexts();
     m_mayShow = true;

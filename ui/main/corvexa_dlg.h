@@ -28,6 +28,7 @@ class CDlgMaskProgress;
 class CTrafficWindow;
 struct SField;
 class QMenuBar;
+class QScrollArea;
 
 // The program's only main window. It owns the communication engine and the
 // transactions object, receives their results as posted UM_ messages and
@@ -82,6 +83,7 @@ protected:
     void OnCancel() override {}
     void OnClose() override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void PostToWindow(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -103,6 +105,11 @@ private:
     void ShowTraffic();
     // Connected and the read-all done: the fields show the device.
     bool Online() const;
+    // Moves the controls onto the scrolled page; the window may then be
+    // resized.
+    void MakeScrollable();
+    // The scroll area fills the window below the bar.
+    void Relayout();
     // A field's button: the calibration panel's for samples and outputs,
     // the parameter panel's Modify for the others.
     void OnFieldButton(const SField& field);
@@ -124,6 +131,13 @@ private:
     std::unique_ptr<CDlgLogin> m_login;
     std::unique_ptr<CDlgMaskProgress> m_mask;
     QMenuBar* m_menuBar = nullptr;
+    // The controls sit on a page in a scroll area below the menu bar, so
+    // the window can be made smaller than the template (a laptop's screen,
+    // a large text scale) and scrolls; larger, the trend takes the room.
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_page = nullptr;
+    QSize m_pageSize;                           // the page never gets smaller than its controls
+    QRect m_trendRect;                          // the trend at that size
     CTrafficWindow* m_trafficWindow = nullptr;  // a child: goes with the window
     serial::PortLatency m_portLatency;          // of the port last opened
     // The window stays hidden until a version has been chosen; a modal run

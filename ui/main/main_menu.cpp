@@ -113,7 +113,12 @@ void CMainMenu::FitHeight(CDialog& dlg, QMenuBar& bar) {
         if (w != nullptr && w != &bar && !w->isWindow()) w->move(w->x(), w->y() + delta);
     }
     bar.setGeometry(0, 0, dlg.width(), bar.height() + delta);
-    dlg.setFixedSize(dlg.width(), dlg.height() + delta);
+    // A window of fixed size stays fixed (the user version); one that may
+    // be resized grows, and keeps that freedom.
+    if (dlg.minimumSize() == dlg.maximumSize())
+        dlg.setFixedSize(dlg.width(), dlg.height() + delta);
+    else
+        dlg.resize(dlg.width(), dlg.height() + delta);
 }
 
 void CMainMenu::Retranslate(CDialog& dlg, QMenuBar& bar) {

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+
 #include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/dialogs/appstate.h"
 #include "ui/dialogs/dlglogin.h"
@@ -71,16 +75,32 @@ TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown) {
     EXPECT_EQ(factoryMode.load(), 1);
     const auto* bar = h.Dlg().findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(h.Dlg().width(), h.Dlg().Units().X(560));
-    EXPECT_EQ(h.Dlg().height(), h.Dlg().Units().Y(458) + bar->height());
+    // The template's size, or the screen's where that is smaller (the
+    // offscreen screen is 800 x 800): the page then scrolls.
+    const QSize frame = h.Dlg().frameGeometry().size() - h.Dlg().size();
+    const QRect area = h.Dlg().screen()->availableGeometry();
+    const QSize full(h.Dlg().Units().X(560), h.Dlg().Units().Y(458) + bar->height());
+    EXPECT_LE(h.Dlg().width(), area.width() - frame.width());
+    EXPECT_EQ(h.Dlg().height(), std::min(full.height(), area.height() - frame.height()));
+    auto* scroll = h.Dlg().findChild<QScrollArea*>(QStringLiteral("pageScroll"));
+    ASSERT_NE(scroll, nullptr);
+    QCoreApplication::processEvents();  // the scroll area sets its bars on a posted layout
+    EXPECT_EQ(scroll->verticalScrollBar()->isVisible(), h.Dlg().height() < full.height());
+    // Cut in height only, the window makes room for the vertical bar.
+    const int side = scroll->verticalScrollBar()->sizeHint().width();
+    if (area.width() - frame.width() >= full.width() + side) {
+        EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
+    }
     for (int id : FactoryOnlyControls()) EXPECT_TRUE(h.Visible(id)) << id;
-    // No control covers another, and all lie inside the window.
+    // No control covers another, and all lie on the page the window shows.
+    auto* page = h.Dlg().findChild<QWidget*>(QStringLiteral("page"));
+    ASSERT_NE(page, nullptr);
     std::vector<QWidget*> controls;
-    for (QWidget* w : h.Dlg().findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    for (QWidget* w : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (bool numeric = false; w->objectName().toInt(&numeric), numeric) controls.push_back(w);
     ASSERT_EQ(controls.size(), 65u);  // every control of the template
     for (size_t i = 0; i < controls.size(); ++i) {
-        EXPECT_TRUE(h.Dlg().rect().contains(controls[i]->geometry()))
+        EXPECT_TRUE(page->rect().contains(controls[i]->geometry()))
             << controls[i]->objectName().toStdString();
         for (size_t j = i + 1; j < controls.size(); ++j)
             EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
@@ -88,6 +108,20 @@ TEST(MainWindowStart, FactoryVersionKeepsTheTemplateSizeWithEverythingShown) {
                 << controls[j]->objectName().toStdString();
     }
     h.Snapshot(QStringLiteral("main_factory_version"));
+
+    // Smaller than the template, the page keeps its size and scrolls;
+    // larger, the trend takes the room.
+    QWidget* trend = h.Dlg().Item(IDC_TREND);
+    h.Dlg().resize(700, 500);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
+    const QSize least = trend->size();
+    h.Dlg().resize(full + QSize(300, 200));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(scroll->verticalScrollBar()->isVisible());
+    EXPECT_EQ(trend->size(), least + QSize(300, 200));
 }
 
 TEST(MainWindowStart, PortBoxListsTheExtraPortFirstByItsPath) {
