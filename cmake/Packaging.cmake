@@ -55,7 +55,8 @@ if(CORVEXA_HELP2MAN)
   set(corvexa_man_corvexa "commission and calibrate two-wire transmitters")
   set(corvexa_man_corvexa-cli "read, write, sample, trim and verify two-wire transmitters")
   set(corvexa_man_corvexa-langpack "pack and unpack Corvexa language files")
-  foreach(program corvexa corvexa-cli corvexa-langpack)
+  set(corvexa_man_corvexa-sim "a simulated two-wire transmitter on a pseudo-terminal")
+  foreach(program corvexa corvexa-cli corvexa-langpack corvexa-sim)
     set(page ${CMAKE_BINARY_DIR}/package/${program}.1)
     # The window's program says its --help without a display.
     add_custom_command(OUTPUT ${page}.gz
