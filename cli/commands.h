@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -39,9 +40,20 @@ std::variant<protocol::VerificationPlan, std::string> PlanOf(const VerifyOptions
 std::string SetRange(protocol::VerificationPlan& plan, const RegisterWords& words);
 // " °C": the unit of the range as the device names it; empty when unknown.
 std::string RangeUnit(const RegisterWords& words);
-// A reading as typed: "applied,measured", or the measured value alone at the
-// nominal input.
-std::optional<std::pair<double, double>> ParsePointLine(const std::string& line, double nominal);
+// Where a verification's readings come from, one line per point:
+// "applied,measured", or the measured value alone at the nominal input.
+struct PointSource {
+    // The line for point `index` (0-based); nothing when no more come.
+    std::function<std::optional<std::string>(std::size_t index)> next;
+    // A line that is no reading was given: true to ask for the point again.
+    std::function<bool(const std::string& line)> refused;
+};
+// The run of `plan` from the readings `source` gives, as far as it gives them.
+protocol::VerificationRun ReadPoints(const protocol::VerificationPlan& plan,
+                                     protocol::VerificationStage stage, const PointSource& source);
+// "point 2 of 5: apply 25 % = 12.5 °C": what the technician does for a point.
+std::string PointPrompt(const protocol::VerificationPlan& plan, std::size_t index,
+                        const std::string& unit);
 struct HistoryOptions {
     std::string action;  // list, show, export, due
     std::string since;   // YYYY-MM-DD

@@ -85,13 +85,7 @@ public:
             const std::string serial = std::to_string(m_next++);
             return protocol::DeviceIdentity{serial, serial, ""};
         }
-        auto& queue = m_queues[port];
-        // The stop signal is polled: a condition variable does not hear it.
-        while (queue.empty() && !m_ended && !StopRequested()) m_changed.wait_for(lock, 100ms);
-        if (queue.empty()) return std::nullopt;
-        protocol::DeviceIdentity identity = queue.front();
-        queue.pop_front();
-        return identity;
+        return Take(lock, m_queues[port]);
     }
 
     bool Counting() const { return m_next >= 0; }
@@ -100,15 +94,22 @@ public:
     // stop was asked for.
     std::optional<std::string> NextReading(const std::string& port) {
         std::unique_lock lock(m_mutex);
-        auto& queue = m_readings[port];
-        while (queue.empty() && !m_ended && !StopRequested()) m_changed.wait_for(lock, 100ms);
-        if (queue.empty()) return std::nullopt;
-        std::string reading = queue.front();
-        queue.pop_front();
-        return reading;
+        return Take(lock, m_readings[port]);
     }
 
 private:
+    // The front of `queue` once there is one; nothing once the input ended
+    // or a stop was asked for. The stop signal is polled: a condition
+    // variable does not hear it.
+    template <typename T>
+    std::optional<T> Take(std::unique_lock<std::mutex>& lock, std::deque<T>& queue) {
+        while (queue.empty() && !m_ended && !StopRequested()) m_changed.wait_for(lock, 100ms);
+        if (queue.empty()) return std::nullopt;
+        T front = std::move(queue.front());
+        queue.pop_front();
+        return front;
+    }
+
     const RunSettings& m_settings;
     const bool m_verify;
     std::mutex m_mutex;
@@ -145,33 +146,25 @@ protocol::VerificationRun VerifyUnit(DeviceSession& session, protocol::Verificat
                                      const protocol::DeviceIdentity& identity,
                                      Identities& identities, Console& console,
                                      std::string& problem) {
-    protocol::VerificationRun run;
-    run.stage = protocol::VerificationStage::AsLeft;
     const RegisterWords words = session.Words();
     problem = SetRange(plan, words);
-    run.plan = plan;
-    if (!problem.empty()) return run;
+    if (!problem.empty()) return {protocol::VerificationStage::AsLeft, plan, {}};
     const std::string unit = RangeUnit(words);
     const bool asking = StandardInputIsTerminal();
-    for (std::size_t i = 0; i < plan.percents.size();) {
-        const double percent = plan.percents[i];
-        const double nominal = protocol::NominalInput(plan, percent);
+    PointSource source;
+    source.next = [&](std::size_t i) {
         if (asking)
-            console.Error(session.Port() + " " + identity.tag + ": point " + std::to_string(i + 1) +
-                          " of " + std::to_string(plan.percents.size()) + ": apply " +
-                          Shortest(percent) + " % = " + Shortest(nominal) + unit + ", then type " +
-                          session.Port() + " and the meter's reading");
-        const std::optional<std::string> line = identities.NextReading(session.Port());
-        if (!line) break;
-        const auto point = ParsePointLine(*line, nominal);
-        if (!point) {
-            console.Error(session.Port() + ": \"" + *line +
-                          "\" is not a reading: give a number, or applied,measured");
-            continue;
-        }
-        run.points.push_back(protocol::EvaluatePoint(plan, percent, point->first, point->second));
-        ++i;
-    }
+            console.Error(session.Port() + " " + identity.tag + ": " + PointPrompt(plan, i, unit) +
+                          ", then type " + session.Port() + " and the meter's reading");
+        return identities.NextReading(session.Port());
+    };
+    source.refused = [&](const std::string& line) {
+        console.Error(session.Port() + ": \"" + line +
+                      "\" is not a reading: give a number, or applied,measured");
+        return true;  // the rig sends the next line
+    };
+    const protocol::VerificationRun run =
+        ReadPoints(plan, protocol::VerificationStage::AsLeft, source);
     if (!run.Complete())
         problem = std::to_string(run.points.size()) + " of " +
                   std::to_string(plan.percents.size()) + " points read before the input ended";

@@ -65,8 +65,7 @@ std::string RunTable(const std::string& port, const VerificationRun& run, const 
            " % of span)";
 }
 
-}  // namespace
-
+// "applied,measured" or only the measured value (applied at the nominal input).
 std::optional<std::pair<double, double>> ParsePointLine(const std::string& line, double nominal) {
     const auto comma = line.find(',');
     const auto number = [](const std::string& text) {
@@ -82,6 +81,8 @@ std::optional<std::pair<double, double>> ParsePointLine(const std::string& line,
     if (!applied || !measured) return std::nullopt;
     return std::pair{*applied, *measured};
 }
+
+}  // namespace
 
 std::variant<VerificationPlan, std::string> PlanOf(const VerifyOptions& options) {
     VerificationPlan plan;
@@ -127,6 +128,34 @@ std::string RangeUnit(const RegisterWords& words) {
     return {};
 }
 
+std::string PointPrompt(const VerificationPlan& plan, std::size_t index, const std::string& unit) {
+    const double percent = plan.percents[index];
+    return "point " + std::to_string(index + 1) + " of " + std::to_string(plan.percents.size()) +
+           ": apply " + Shortest(percent) +
+           " % = " + Shortest(protocol::NominalInput(plan, percent)) + unit;
+}
+
+VerificationRun ReadPoints(const VerificationPlan& plan, protocol::VerificationStage stage,
+                           const PointSource& source) {
+    VerificationRun run;
+    run.stage = stage;
+    run.plan = plan;
+    for (std::size_t i = 0; i < plan.percents.size();) {
+        const double percent = plan.percents[i];
+        const double nominal = protocol::NominalInput(plan, percent);
+        const std::optional<std::string> line = source.next(i);
+        if (!line) break;
+        const auto point = ParsePointLine(*line, nominal);
+        if (!point) {
+            if (source.refused(*line)) continue;
+            break;
+        }
+        run.points.push_back(protocol::EvaluatePoint(plan, percent, point->first, point->second));
+        ++i;
+    }
+    return run;
+}
+
 int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
     Console& console = *settings.console;
     auto planned = PlanOf(options);
@@ -151,38 +180,25 @@ int RunVerify(const RunSettings& settings, const VerifyOptions& options) {
         }
         const std::string unit = RangeUnit(words);
 
-        VerificationRun run;
-        run.stage = stage;
-        run.plan = plan;
         const bool asking = StandardInputIsTerminal();
-        for (std::size_t i = 0; i < plan.percents.size();) {
-            const double percent = plan.percents[i];
-            const double nominal = protocol::NominalInput(plan, percent);
+        PointSource source;
+        source.next = [&](std::size_t i) -> std::optional<std::string> {
             if (asking)
-                console.Prompt("point " + std::to_string(i + 1) + " of " +
-                               std::to_string(plan.percents.size()) + ": apply " +
-                               Shortest(percent) + " % = " + Shortest(nominal) + unit +
+                console.Prompt(PointPrompt(plan, i, unit) +
                                ", then type the meter's reading (or applied,measured): ");
             std::string line;
-            if (!ReadInputLine(line)) {
-                if (!StopRequested())
-                    console.Error(session.Port() + ": standard input ended after " +
-                                  std::to_string(i) + " of " +
-                                  std::to_string(plan.percents.size()) +
-                                  " points; the verification is incomplete");
-                break;
-            }
-            const auto point = ParsePointLine(line, nominal);
-            if (!point) {
-                console.Error("\"" + line +
-                              "\" is not a reading: type a number, or applied,measured");
-                if (asking) continue;
-                break;
-            }
-            run.points.push_back(
-                protocol::EvaluatePoint(plan, percent, point->first, point->second));
-            ++i;
-        }
+            if (ReadInputLine(line)) return line;
+            if (!StopRequested())
+                console.Error(session.Port() + ": standard input ended after " + std::to_string(i) +
+                              " of " + std::to_string(plan.percents.size()) +
+                              " points; the verification is incomplete");
+            return std::nullopt;
+        };
+        source.refused = [&](const std::string& line) {
+            console.Error("\"" + line + "\" is not a reading: type a number, or applied,measured");
+            return asking;  // typed by hand: ask again; from a file: stop
+        };
+        const VerificationRun run = ReadPoints(plan, stage, source);
         session.Record().RecordVerification(run);
 
         if (settings.json)

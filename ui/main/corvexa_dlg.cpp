@@ -256,7 +256,7 @@ bool CCorvexaDlg::OnInitDialog() {
 }
 
 void CCorvexaDlg::MakeScrollable() {
-    const int top = m_menuBar != nullptr ? m_menuBar->height() : 0;
+    const int top = BarHeight();
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("pageScroll"));
     m_scroll->setFrameShape(QFrame::NoFrame);
@@ -287,9 +287,13 @@ void CCorvexaDlg::MakeScrollable() {
     Relayout();
 }
 
+int CCorvexaDlg::BarHeight() const {
+    return m_menuBar != nullptr ? m_menuBar->height() : 0;
+}
+
 void CCorvexaDlg::Relayout() {
     if (m_scroll == nullptr) return;
-    const int top = m_menuBar != nullptr ? m_menuBar->height() : 0;
+    const int top = BarHeight();
     m_scroll->setGeometry(0, top, width(), std::max(0, height() - top));
 }
 
@@ -356,7 +360,7 @@ LRESULT CCorvexaDlg::OnShowMain(WPARAM, LPARAM) {
     if (!factory) {
         MoveWindow(0, 0, 400, 500);
         // The user version shows the left part of the page, unscrolled.
-        m_pageSize = QSize(width(), height() - (m_menuBar != nullptr ? m_menuBar->height() : 0));
+        m_pageSize = QSize(width(), height() - BarHeight());
         if (m_page != nullptr) m_page->setMinimumSize(m_pageSize);
         Relayout();
     } else if (const QScreen* shown = screen()) {

@@ -110,6 +110,7 @@ private:
     void MakeScrollable();
     // The scroll area fills the window below the bar.
     void Relayout();
+    int BarHeight() const;
     // A field's button: the calibration panel's for samples and outputs,
     // the parameter panel's Modify for the others.
     void OnFieldButton(const SField& field);
