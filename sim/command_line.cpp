@@ -94,6 +94,8 @@ std::variant<ToolOptions, std::string> ParseCommandLine(const std::vector<std::s
             faults.corruptCrc = true;
         } else if (name == "--adapter-echo") {
             faults.adapterEcho = true;
+        } else if (name == "--short-answers") {
+            faults.shortVendorAnswers = true;
         } else if (name == "--ignore-register") {
             if ((error = number(RegisterBank::kFirst, RegisterBank::kLast, n)).empty())
                 faults.ignoreRegister = static_cast<std::uint16_t>(n);
@@ -173,6 +175,7 @@ std::string Usage() {
            "                     the program gets bytes that form no reply\n"
            "  --adapter-echo     give every request back first, as an RS-485 adapter\n"
            "                     without echo suppression does\n"
+           "  --short-answers    answer vendor requests with their two bytes alone\n"
            "  --ignore-register N  never answer requests for register N\n"
            "  --no-pacing        do not pace replies at the line's rate\n"
            "  --no-wander        keep the sample registers 20 and 21 still\n"

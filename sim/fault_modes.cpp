@@ -52,6 +52,8 @@ std::chrono::milliseconds ApplyReplyFaults(const std::vector<std::uint8_t>& requ
         reply[6] = static_cast<std::uint8_t>(crc & 0xFF);
         reply[7] = static_cast<std::uint8_t>(crc >> 8);
     }
+    if (faults.shortVendorAnswers && reply.size() > 2 && reply[0] == protocol::kVendorStation)
+        reply.resize(2);
     const std::uint16_t reg = request.size() >= 4 ? (request[2] << 8) | request[3] : 0;
     if (!faults.strayPrefix.empty() &&
         (!faults.strayRegister || (stationOne && reg == *faults.strayRegister))) {

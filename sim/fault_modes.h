@@ -58,6 +58,9 @@ struct FaultModes {
     bool adapterEcho = false;
     // Requests for this register are heard and never answered.
     std::optional<std::uint16_t> ignoreRegister;
+    // Vendor answers go out as their two bytes alone (FF F8, FF AA, FF BB),
+    // as the real devices send them, without the FF FF FF FF and CRC.
+    bool shortVendorAnswers = false;
 };
 
 // The fault modes that act on a reply's content and timing for one request.

@@ -142,22 +142,25 @@ TEST_F(TransmitterFaults, HostileModesActOnTheRepliesTheyName) {
         FaultModes faults;
         const char* upper;  // the reply to the read of register 17
         std::size_t upperBytes;
+        const char* connect;
     };
-    FaultModes flip, stray, refuse;
+    FaultModes flip, stray, refuse, bare;
     flip.flipEvery = 2;  // the second reply: the read of 17
     stray.strayPrefix = {0xFF, 0xAA};
     stray.strayRegister = 17;
     refuse.exceptionCode = 0x02;
     refuse.exceptionRegister = 17;
+    bare.shortVendorAnswers = true;
     const Case cases[] = {
-        {"flip", flip, "01 03 02 00 86 38 2A", 7},  // 0x96 flipped, old CRC
-        {"stray", stray, "FF AA 01 03 02 00 96 38 2A", 9},
-        {"refuse", refuse, "01 83 02 C0 F1", 5},
+        {"flip", flip, "01 03 02 00 86 38 2A", 7, kConnectReply},  // 0x96 flipped, old CRC
+        {"stray", stray, "FF AA 01 03 02 00 96 38 2A", 9, kConnectReply},
+        {"refuse", refuse, "01 83 02 C0 F1", 5, kConnectReply},
+        {"bare", bare, "01 03 02 00 96 38 2A", 7, "FF F8"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         sim.SetFaults(c.faults);
-        EXPECT_EQ(ToHex(port.Exchange(Hex(kConnect), 8)), kConnectReply);
+        EXPECT_EQ(ToHex(port.Exchange(Hex(kConnect), 8, 300ms)), c.connect);
         EXPECT_EQ(ToHex(port.Exchange(Hex(kReadUpper), c.upperBytes)), c.upper);
         EXPECT_EQ(ToHex(port.Exchange(Hex(kReadLower), 7)), kLowerReply);
         sim.ClearFaults();
