@@ -8,10 +8,12 @@ namespace protocol {
 namespace {
 // The rest of a vendor answer is on the wire within 6.3 ms (6 bytes) at
 // 9600 baud; an adapter's next packet (16 ms), the engine's inter-byte wait
-// and a busy machine's late threads add to that. A device that sends only
-// the short form pays this once per exchange.
+// and a busy machine's late threads add to that. Only a rest that has begun
+// to come, or one from a device seen padding its answers, is waited for.
 constexpr auto kRestOfReply = std::chrono::milliseconds(50);
 constexpr int kTimingBaud = 9600;
+// The port's inter-byte time-out: silence that long ends a chunk.
+constexpr auto kInterByte = std::chrono::milliseconds(2);
 
 bool IsWrite(const Frame& frame) {
     return frame[0] == kStation && frame[1] == kWriteSingle;
@@ -45,6 +47,11 @@ void CLineExchange::SetBaud(int baud) {
     m_quietLimit = std::max(m_timing.quietLimit, 2 * m_restOfReply);
 }
 
+void CLineExchange::SetAdapterLatency(std::chrono::milliseconds latency) {
+    std::lock_guard lock(m_mutex);
+    m_adapterLatency = std::max(latency, std::chrono::milliseconds(0));
+}
+
 void CLineExchange::SetEchoMode(EchoMode mode) {
     std::lock_guard lock(m_mutex);
     m_echoMode = mode;
@@ -68,6 +75,7 @@ void CLineExchange::ResetLine() {
     std::lock_guard lock(m_mutex);
     m_quietUntil = {};
     m_assembler = CReplyAssembler();
+    m_answersBare = false;
     ResetEchoLocked();
 }
 
@@ -93,6 +101,7 @@ void CLineExchange::BeginConnection() {
         std::lock_guard lock(m_mutex);
         m_quietUntil = {};
         m_assembler = CReplyAssembler();
+        m_answersBare = false;
         ResetEchoLocked();
     }
     Wake();  // an exchange of the old connection stops waiting now
@@ -171,17 +180,28 @@ bool CLineExchange::WaitForQuietLocked(std::unique_lock<std::mutex>& lock,
                                        const CLineQueue::Turn& turn) {
     // A late reply to the last attempt may still be on its way; the LinkEnd
     // that ends a connection does not wait for it. Every request keeps the
-    // frame gap after the last byte received; the rest of a vendor answer
-    // recognised early (cut by an adapter's packet or a read's end) gets up
-    // to kRestOfReply to come in first. A line that stays busy past the
-    // limit holds no request for ever.
+    // frame gap after the last byte received. A bare two-byte vendor answer
+    // is final once the line has been silent past the inter-byte time (and
+    // an adapter's latency, until the device has answered bare once), as
+    // real devices send no more; but the rest of one that has begun to come,
+    // or of an answer from a device that pads them, gets up to kRestOfReply
+    // to come in first. A line that stays busy past the limit holds no
+    // request for ever.
     const auto now = std::chrono::steady_clock::now();
     const auto limit = (turn.linkEnd ? now : std::max(now, m_quietUntil)) + m_quietLimit;
     for (;;) {
         if (!m_queue.MaySend(turn)) return false;
-        auto sendAt = m_lastReceived + (m_assembler.AwaitsRest()
-                                            ? std::chrono::steady_clock::duration(m_restOfReply)
-                                            : m_frameGap);
+        std::chrono::steady_clock::duration quiet = m_frameGap;
+        if (m_assembler.AwaitsRest()) {
+            if (m_assembler.RestReceived() > 0 || m_assembler.PaddingSeen())
+                quiet = m_restOfReply;
+            else if (!m_answersBare)
+                quiet = std::max(
+                    quiet, std::chrono::steady_clock::duration(m_adapterLatency + kInterByte));
+        }
+        // A byte the engine holds until its read ends counts as well: the
+        // line was not silent since then, whatever it turns out to be.
+        auto sendAt = std::max(m_lastReceived, m_engine.LastByteTime()) + quiet;
         if (!turn.linkEnd) sendAt = std::max(sendAt, m_quietUntil);
         const auto at = std::chrono::steady_clock::now();
         if (at >= sendAt) return true;
@@ -212,6 +232,10 @@ CLineExchange::AttemptEnd CLineExchange::Attempt(const CLineQueue::Turn& turn, c
                 dropped.bytes.insert(dropped.bytes.end(), partial.begin(), partial.end());
                 droppedRuns.push_back(std::move(dropped));
             }
+            // A head that stayed bare through the wait is this device's way.
+            if (m_assembler.AwaitsRest() && m_assembler.RestReceived() == 0 &&
+                !m_assembler.PaddingSeen())
+                m_answersBare = true;
             m_assembler.DropPartial();
             m_echoHeld.clear();
             // A write's echo cannot tell the adapter from the device, so an
@@ -257,7 +281,12 @@ CLineExchange::AttemptEnd CLineExchange::Attempt(const CLineQueue::Turn& turn, c
     }
 }
 
-void CLineExchange::OnReceive(serial::Serial*, const uint8_t* data, int32_t length) {
+void CLineExchange::OnReceive(serial::Serial* port, const uint8_t* data, int32_t length) {
+    OnReceiveAt(port, data, length, std::chrono::steady_clock::now());
+}
+
+void CLineExchange::OnReceiveAt(serial::Serial*, const uint8_t* data, int32_t length,
+                                std::chrono::steady_clock::time_point lastByte) {
     if (data == nullptr || length <= 0) return;
     ILinkObserver* const observer = m_observer.load();
     std::vector<ReceivedRun> runs;
@@ -265,7 +294,9 @@ void CLineExchange::OnReceive(serial::Serial*, const uint8_t* data, int32_t leng
     {
         std::lock_guard lock(m_mutex);
         if (m_closing) return;
-        m_lastReceived = std::chrono::steady_clock::now();
+        // A port that could not say when its last byte came: now is late, so safe.
+        m_lastReceived =
+            lastByte.time_since_epoch().count() != 0 ? lastByte : std::chrono::steady_clock::now();
         std::vector<std::uint8_t> rest;
         TakeEchoLocked(data, static_cast<std::size_t>(length), rest,
                        observer != nullptr ? &runs : nullptr);

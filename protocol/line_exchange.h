@@ -80,6 +80,11 @@ public:
     // The line's rate: the frame gap and the waits for a vendor answer's
     // rest follow it. Takes effect with the next request.
     void SetBaud(int baud);
+    // The latency timer of the USB adapter in use (0: none). It may hold the
+    // rest of a padded vendor answer back that long, so a bare two-byte
+    // answer is taken as final only after such a silence, until the
+    // connection's device has once answered bare. Takes effect at once.
+    void SetAdapterLatency(std::chrono::milliseconds latency);
     // The same connection goes on, on a port opened again (at another
     // rate): nothing heard before counts, and the echo is looked for anew.
     void ResetLine();
@@ -95,6 +100,8 @@ public:
 
     // IComHanlder, on the engine's receive thread.
     void OnReceive(serial::Serial* port, const uint8_t* data, int32_t length) override;
+    void OnReceiveAt(serial::Serial* port, const uint8_t* data, int32_t length,
+                     std::chrono::steady_clock::time_point lastByte) override;
     void OnError(serial::Serial* port, int32_t code) override;
 
 private:
@@ -130,7 +137,7 @@ private:
     std::condition_variable m_changed;  // bytes came, the queue changed
     bool m_closing = false;             // nothing received counts any more
     std::chrono::steady_clock::time_point m_quietUntil{};
-    std::chrono::steady_clock::time_point m_lastReceived{};  // last OnReceive
+    std::chrono::steady_clock::time_point m_lastReceived{};  // the last byte's arrival
     std::optional<ReplyKind> m_expect;  // kind the attempt on the line waits for
     Frame m_request{};                  // the request of that attempt
     bool m_replied = false;
@@ -140,6 +147,8 @@ private:
     std::chrono::microseconds m_frameGap;
     std::chrono::milliseconds m_restOfReply;
     std::chrono::milliseconds m_quietLimit;
+    std::chrono::milliseconds m_adapterLatency{0};
+    bool m_answersBare = false;  // this connection's device sent a vendor answer bare
     // The adapter's echo: the mode, whether this connection echoes (known
     // once decided), and for the attempt on the line how much of our
     // request came back so far while it is still watched for.

@@ -115,6 +115,7 @@ void CReplyAssembler::FeedByte(std::uint8_t byte, std::vector<Reply>& out) {
             m_reply.push_back(byte);
             if (m_reply.size() == m_replyLength) {
                 m_replyLength = 0;
+                m_paddingSeen = true;
                 ReportRest();
             }
             return;

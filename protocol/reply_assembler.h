@@ -53,6 +53,11 @@ public:
     // True while a vendor answer has not yet come to its standard length
     // (its last bytes are still on the line, or the device sent a short form).
     bool AwaitsRest() const { return m_replyLength != 0; }
+    // How much of that rest came so far.
+    std::size_t RestReceived() const { return m_replyLength != 0 ? m_reply.size() - 2 : 0; }
+    // True once a vendor answer came in its standard length: this device
+    // pads its answers, so a rest not here yet is still on its way.
+    bool PaddingSeen() const { return m_paddingSeen; }
 
 private:
     void FeedByte(std::uint8_t byte, std::vector<Reply>& out);
@@ -77,6 +82,7 @@ private:
     // length; m_replyLength is 0 when no answer is being swallowed.
     std::vector<std::uint8_t> m_reply;
     std::size_t m_replyLength = 0;
+    bool m_paddingSeen = false;
 };
 
 }  // namespace protocol

@@ -72,6 +72,7 @@ CTransmitterLink::~CTransmitterLink() {
     m_changed.notify_all();
     m_stopFlag.store(true);
     m_stopEvent.Set();
+    m_samplingWake.Set();
     m_exchange.Close();  // the exchange on the line gives up at once
     if (m_samplingThread.joinable()) m_samplingThread.join();
     std::unique_lock lock(m_mutex);
@@ -179,6 +180,7 @@ void CTransmitterLink::LinkEndDone() {
 void CTransmitterLink::Shutdown(std::chrono::milliseconds pause) {
     m_stopFlag.store(true);
     m_stopEvent.Set();
+    m_samplingWake.Set();
     EndConnection();
     std::this_thread::sleep_for(pause);
 }
@@ -346,8 +348,21 @@ void CTransmitterLink::ProbeTask(const Turn& turn, int baud) {
     Post(turn.connection, UM_PROBE_RESULT, static_cast<std::uintptr_t>(baud), ResultParam(outcome));
 }
 
+void CTransmitterLink::SetZeroSampling(bool on) {
+    m_zeroSampling.store(on);
+    if (on) m_samplingWake.Set();
+}
+
+void CTransmitterLink::SetFullSampling(bool on) {
+    m_fullSampling.store(on);
+    if (on) m_samplingWake.Set();
+}
+
 void CTransmitterLink::SamplingThread() {
     for (;;) {
+        // Nothing to poll: no wake-ups until a button asks for samples.
+        if (!m_stopFlag.load() && !m_zeroSampling.load() && !m_fullSampling.load())
+            m_samplingWake.Wait(CEvent::kInfinite);
         m_stopEvent.Wait(static_cast<uint32_t>(m_timing.samplingPace.count()));
         if (m_stopFlag.load()) {
             Pause(m_timing.taskPause);

@@ -85,6 +85,10 @@ public:
     bool EchoSeen() const { return m_exchange.EchoSeen(); }
     // The rate the port was opened at (before the handshake).
     void SetLineBaud(int baud) { m_exchange.SetBaud(baud); }
+    // The USB adapter's latency timer, as the port reports it (0: none).
+    void SetAdapterLatency(std::chrono::milliseconds latency) {
+        m_exchange.SetAdapterLatency(latency);
+    }
     // The port of this connection was opened again at `baud`.
     void LineReopened(int baud);
     // The failed ConnectRequest of this connection, with what the line gave
@@ -123,8 +127,8 @@ public:
     void ReportRefused(OperationCode code, const std::wstring& text, const std::wstring& reason);
 
     // Sampling buttons.
-    void SetZeroSampling(bool on) { m_zeroSampling.store(on); }
-    void SetFullSampling(bool on) { m_fullSampling.store(on); }
+    void SetZeroSampling(bool on);
+    void SetFullSampling(bool on);
     bool ZeroSampling() const { return m_zeroSampling.load(); }
     bool FullSampling() const { return m_fullSampling.load(); }
     void SetRegisterIndex(int index) { m_registerIndex.store(index); }
@@ -182,6 +186,9 @@ private:
     std::atomic<bool> m_stopFlag{false};
 
     CEvent m_stopEvent{true, false};  // manual-reset: wakes SamplingThread for good
+    // Auto-reset: sampling was switched on (or the link stops); until then
+    // SamplingThread sleeps.
+    CEvent m_samplingWake{false, false};
 
     // Everything below is guarded by m_mutex (taken before the queue's and
     // the exchange's own locks, never after them).

@@ -61,6 +61,11 @@ bool Serial::lineLost() const {
     return m_pimpl->lineLost();
 }
 
+std::chrono::steady_clock::time_point Serial::lastByteTime() const {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(m_pimpl->lastByteTicks()));
+}
+
 void Serial::close() {
     m_pimpl->close();
 }

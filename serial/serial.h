@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -61,6 +62,10 @@ public:
     // True once a read found the line gone (hung up, adapter pulled, the
     // platform failing the read); such reads still return without raising.
     bool lineLost() const;
+    // When the last byte of the latest read that returned bytes came in
+    // (on Windows: when that read returned, as nothing finer is known).
+    // The silence a frame must keep on the line is counted from it.
+    std::chrono::steady_clock::time_point lastByteTime() const;
     void close();
     size_t read(uint8_t* buffer, size_t size);
     size_t write(const uint8_t* data, size_t size);

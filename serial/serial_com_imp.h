@@ -14,10 +14,10 @@
 
 #include "serial/serial.h"
 
-// Notifications of the communication engine. Every operation has an empty
+// Notifications of the communication engine. Every operation has a
 // default, so a handler overrides only what it needs. The destructor is
 // protected and not virtual: handlers are never deleted through this
-// interface, and the six operations keep their slots 0 to 5.
+// interface, and the first six operations keep their slots 0 to 5.
 class IComHanlder {
 public:
     // After every Open: result 0 with the new port, -1 with null on failure.
@@ -34,6 +34,12 @@ public:
     // Receive thread: a read raised or found the line gone (-1), or found
     // the port closed (-2).
     virtual void OnError(serial::Serial* /*port*/, int32_t /*code*/) {}
+    // Receive thread: what the engine calls for every read that returned
+    // bytes, with the time its last byte came in; by default OnReceive.
+    virtual void OnReceiveAt(serial::Serial* port, const uint8_t* data, int32_t length,
+                             std::chrono::steady_clock::time_point /*lastByte*/) {
+        OnReceive(port, data, length);
+    }
 
 protected:
     ~IComHanlder() = default;
@@ -212,6 +218,14 @@ public:
 
     serial::Serial* GetSerial() const { return currentPort().get(); }
 
+    // When the last byte read on the current port came in (the clock's epoch
+    // when none did), even while the read that took it still waits for more
+    // and the handler has not had it yet.
+    std::chrono::steady_clock::time_point LastByteTime() const {
+        std::shared_ptr<serial::Serial> port = currentPort();
+        return port ? port->lastByteTime() : std::chrono::steady_clock::time_point{};
+    }
+
 private:
     struct Settings {
         std::string port;
@@ -288,7 +302,7 @@ private:
                 readFrom(receiver->port, buffer.get(), static_cast<int32_t>(BufferSize));
             if (n > 0) {
                 if (THandler* handler = receiver->currentHandler()) {
-                    handler->OnReceive(port, buffer.get(), n);
+                    handler->OnReceiveAt(port, buffer.get(), n, port->lastByteTime());
                 }
             } else if (n < 0 || port->lineLost()) {
                 // A line that went away (adapter pulled, hang-up) reads as

@@ -423,6 +423,7 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
         if (n > 0) {
             got += static_cast<size_t>(n);
             lastByte = nowMs();
+            m_lastByteTicks = std::chrono::steady_clock::now().time_since_epoch().count();
             if (got == size) {
                 return got;
             }

@@ -249,6 +249,7 @@ size_t Serial::SerialImpl::read(uint8_t* buffer, size_t size) {
     m_readerThread = ::GetCurrentThreadId();
     const BOOL ok = ::ReadFile(m_fd.get(), buffer, static_cast<DWORD>(size), &got, nullptr);
     m_readerThread = 0;
+    if (got > 0) m_lastByteTicks = std::chrono::steady_clock::now().time_since_epoch().count();
     if (!ok) {
         if (::GetLastError() == ERROR_OPERATION_ABORTED || !m_isOpen) {
             return got;  // ended by close(), which waits for this lock

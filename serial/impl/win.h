@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -53,6 +54,7 @@ public:
     void close();
     bool isOpen() const { return m_isOpen.load(); }
     bool lineLost() const { return m_lineLost.load(); }
+    std::chrono::steady_clock::rep lastByteTicks() const { return m_lastByteTicks.load(); }
     void setTimeout(const Timeout& timeout) { m_timeout = timeout; }
     void reconfigurePort();
 
@@ -70,6 +72,8 @@ private:
     std::atomic<bool> m_isOpen{false};
     // Set by a read that found the line hung up or failing at the platform.
     std::atomic<bool> m_lineLost{false};
+    // steady_clock ticks of the last byte read.
+    std::atomic<std::chrono::steady_clock::rep> m_lastByteTicks{0};
     Timeout m_timeout;
     uint32_t m_baudrate;
     Parity m_parity;

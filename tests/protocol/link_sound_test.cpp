@@ -48,18 +48,26 @@ TEST(LinkReassembly, RepliesSplitAtEveryOffsetNeedNoRetry) {
 
 struct Trickle {
     const char* name;
-    std::size_t pieces;  // 0: the reply in one write
+    std::vector<std::size_t> cuts;  // each reply is cut before these offsets
     std::chrono::milliseconds pause;
+    bool paced;  // each byte at its 9600 baud time, not at once
+    bool bare;   // vendor answers in their two bytes alone
+    std::chrono::milliseconds adapterLatency;
 };
 
 class LinkLineGap : public ::testing::TestWithParam<Trickle> {};
 
-// The device answers at once (no wire time), so only the link keeps the line
-// quiet; a trickled reply is recognised before its last bytes are in.
+// Only the link keeps the line quiet (the device answers whenever asked); a
+// trickled reply is recognised before its last bytes are in, and a padded
+// answer cut after its head (as a USB adapter's packet cuts it) is no bare one.
 TEST_P(LinkLineGap, EachRequestGoesOnceAndThreeAndAHalfCharactersAfterTheLastReplyByte) {
     LinkRig rig(false);
-    rig.Sim().SetPacing(false);
-    rig.Sim().SetSplitPieces(GetParam().pieces, GetParam().pause);
+    rig.Sim().SetPacing(GetParam().paced);
+    rig.Sim().SetSplitOffsets(GetParam().cuts, GetParam().pause);
+    corvexa::sim::FaultModes faults = rig.Sim().Faults();
+    faults.shortVendorAnswers = GetParam().bare;
+    rig.Sim().SetFaults(faults);
+    rig.Link().SetAdapterLatency(GetParam().adapterLatency);
     ASSERT_TRUE(rig.Connect());
 
     const auto frames = rig.Sim().Frames();
@@ -74,10 +82,14 @@ TEST_P(LinkLineGap, EachRequestGoesOnceAndThreeAndAHalfCharactersAfterTheLastRep
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, LinkLineGap,
-                         ::testing::Values(Trickle{"FastWhole", 0, 0ms},
-                                           Trickle{"OneBytePer3Ms", 8, 3ms}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Replies, LinkLineGap,
+    ::testing::Values(
+        Trickle{"FastWhole", {}, 0ms, false, false, 0ms},
+        Trickle{"OneBytePer3Ms", {1, 2, 3, 4, 5, 6, 7}, 3ms, false, false, 0ms},
+        Trickle{"BareAnswersPaced", {}, 0ms, true, true, 0ms},
+        Trickle{"PaddedCutAfterTheHeadBy10MsBehindA16MsAdapter", {2}, 10ms, false, false, 16ms}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LinkReassembly, EveryReplyInOneChunkIsHandledAndGarbageSkipped) {
     LinkRig rig(true, {}, /*startReader=*/false);
