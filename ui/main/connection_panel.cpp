@@ -205,8 +205,10 @@ void CConnectionPanel::Connect() {
         return;
     }
     m_engine.Start();
-    if (m_portOpened)
-        m_portOpened(serial::PortLatencyOf(corvexa::base::ToUtf8(m_portInUse.devicePath), true));
+    const serial::PortLatency latency =
+        serial::PortLatencyOf(corvexa::base::ToUtf8(m_portInUse.devicePath), true);
+    m_link.SetAdapterLatency(std::chrono::milliseconds(latency.latencyMs.value_or(0)));
+    if (m_portOpened) m_portOpened(latency);
     m_dlg.SetDlgItemText(IDC_CONNECT, MainText(CTextRefresh::ConnectTextId(true)));
     m_connected = true;
     m_status.SetWaiting();

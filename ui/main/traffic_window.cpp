@@ -27,8 +27,8 @@ using namespace trafficwnd;
 
 namespace {
 
-// Fast enough to look live at 15 frames a second, rare enough to cost nothing.
-constexpr int kPollMs = 100;
+// Four looks a second keep up with the line; each costs a layout and a repaint.
+constexpr int kPollMs = 250;
 
 template <typename T>
 T* Named(T* widget, int id) {

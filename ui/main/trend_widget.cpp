@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -16,13 +17,18 @@
 
 using namespace calibtext;
 
+namespace {
+// Four drawings a second look live; each costs the geometry of every point.
+constexpr int kRedrawMs = 250;
+constexpr int kFigureNames[3] = {kTxtMean, kTxtStdDev, kTxtDrift};
+}  // namespace
+
 CTrendWidget::CTrendWidget(QWidget* parent)
     : QWidget(parent),
       m_chart(new QChart),
       m_series(new QLineSeries),
       m_timeAxis(new QValueAxis),
       m_valueAxis(new QValueAxis),
-      m_figures(new QLabel),
       m_mark(new CStabilityMark) {
     setObjectName(QStringLiteral("trend"));
     m_chart->legend()->hide();
@@ -45,13 +51,27 @@ CTrendWidget::CTrendWidget(QWidget* parent)
     view->setFocusPolicy(Qt::NoFocus);  // nothing to type into: Tab goes past it
     view->setMinimumSize(260, 140);
 
-    m_figures->setObjectName(QStringLiteral("trendFigures"));
-    m_figures->setTextFormat(Qt::RichText);
-    m_figures->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_figures->setMinimumWidth(150);
+    // Plain labels in a grid: a changed figure lays out one label, not a table.
+    auto* figures = new QWidget;
+    figures->setObjectName(QStringLiteral("trendFigures"));
+    figures->setMinimumWidth(150);
+    auto* grid = new QGridLayout(figures);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(2);
+    for (int row = 0; row < 3; ++row) {
+        m_figureNames[row] = new QLabel;
+        m_figureValues[row] = new QLabel;
+        for (QLabel* label : {m_figureNames[row], m_figureValues[row]})
+            label->setTextFormat(Qt::PlainText);
+        m_figureValues[row]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(m_figureNames[row], row, 0);
+        grid->addWidget(m_figureValues[row], row, 1);
+    }
+    grid->setColumnStretch(2, 1);
     auto* side = new QVBoxLayout;
     side->setContentsMargins(4, 4, 8, 4);
-    side->addWidget(m_figures);
+    side->addWidget(figures);
     side->addWidget(m_mark);
     side->addStretch();
 
@@ -59,11 +79,17 @@ CTrendWidget::CTrendWidget(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view, 1);
     layout->addLayout(side);
+
+    m_redrawTimer.setSingleShot(true);
+    m_redrawTimer.setInterval(kRedrawMs);
+    connect(&m_redrawTimer, &QTimer::timeout, this, [this] { Redraw(); });
     RefreshTexts();
 }
 
 void CTrendWidget::AddSample(std::chrono::milliseconds time, double value) {
-    if (m_stats.Add(time, value)) Redraw();
+    if (!m_stats.Add(time, value)) return;
+    m_mark->SetVerdict(m_stats.Verdict());
+    if (!m_redrawTimer.isActive()) m_redrawTimer.start();
 }
 
 void CTrendWidget::Clear() {
@@ -73,10 +99,21 @@ void CTrendWidget::Clear() {
 
 void CTrendWidget::RefreshTexts() {
     m_chart->setTitle(MainText(kTxtLast60s));
+    for (int row = 0; row < 3; ++row) m_figureNames[row]->setText(MainText(kFigureNames[row]));
     Redraw();
 }
 
+void CTrendWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_stale) Redraw();
+}
+
 void CTrendWidget::Redraw() {
+    m_redrawTimer.stop();
+    m_mark->SetVerdict(m_stats.Verdict());
+    ShowFigures();
+    m_stale = !isVisible();
+    if (m_stale) return;
     const auto& samples = m_stats.Samples();
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(samples.size()));
@@ -92,22 +129,25 @@ void CTrendWidget::Redraw() {
         }
     }
     m_series->replace(points);
-    // A few counts of room, so a still reading is a visible line and not the frame.
+    // A few counts of room, so a still reading is a visible line and not the
+    // frame. Each new range lays out the whole chart again: only when it moved.
     const double room = std::max(3.0, (high - low) * 0.1);
-    m_valueAxis->setRange(std::floor(low - room), std::ceil(high + room));
-    m_valueAxis->applyNiceNumbers();
+    const double rangeLow = std::floor(low - room);
+    const double rangeHigh = std::ceil(high + room);
+    if (!m_rangeSet || rangeLow != m_rangeLow || rangeHigh != m_rangeHigh) {
+        m_rangeSet = true;
+        m_rangeLow = rangeLow;
+        m_rangeHigh = rangeHigh;
+        m_valueAxis->setRange(rangeLow, rangeHigh);
+        m_valueAxis->applyNiceNumbers();
+    }
+}
 
+void CTrendWidget::ShowFigures() {
     const protocol::SampleSummary recent = m_stats.Recent();
-    const auto row = [](int textId, const QString& value) {
-        return QStringLiteral("<tr><td>%1</td><td align=\"right\">&nbsp;%2</td></tr>")
-            .arg(MainText(textId).toHtmlEscaped(), value);
-    };
     const bool any = recent.count > 0;
-    m_figures->setText(
-        QStringLiteral("<table>") +
-        row(kTxtMean, any ? QString::number(recent.mean, 'f', 1) : QStringLiteral("–")) +
-        row(kTxtStdDev, any ? QString::number(recent.stdDev, 'f', 2) : QStringLiteral("–")) +
-        row(kTxtDrift, any ? QString::number(recent.driftPerMinute, 'f', 1) : QStringLiteral("–")) +
-        QStringLiteral("</table>"));
-    m_mark->SetVerdict(m_stats.Verdict());
+    const QString none = QStringLiteral("–");
+    m_figureValues[0]->setText(any ? QString::number(recent.mean, 'f', 1) : none);
+    m_figureValues[1]->setText(any ? QString::number(recent.stdDev, 'f', 2) : none);
+    m_figureValues[2]->setText(any ? QString::number(recent.driftPerMinute, 'f', 1) : none);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <chrono>
 
@@ -13,6 +14,10 @@ class QValueAxis;
 
 // The live sample over the last 60 s, with the mean, standard deviation and
 // drift of the last 10 s beside it and the stability mark under them.
+//
+// Readings come up to 16 times a second; the chart and the figures are
+// drawn at most a few times a second (and not while hidden), the mark with
+// every reading.
 class CTrendWidget : public QWidget {
 public:
     explicit CTrendWidget(QWidget* parent = nullptr);
@@ -26,14 +31,25 @@ public:
     const protocol::SampleStatistics& Statistics() const { return m_stats; }
     const CStabilityMark& Mark() const { return *m_mark; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void Redraw();
+    void ShowFigures();
 
     protocol::SampleStatistics m_stats;
     QChart* m_chart;
     QLineSeries* m_series;
     QValueAxis* m_timeAxis;
     QValueAxis* m_valueAxis;
-    QLabel* m_figures;
+    // The value range last asked of the axis, before its nice numbers.
+    double m_rangeLow = 0;
+    double m_rangeHigh = 0;
+    bool m_rangeSet = false;
+    QLabel* m_figureNames[3];
+    QLabel* m_figureValues[3];
     CStabilityMark* m_mark;
+    QTimer m_redrawTimer;  // single shot: readings came since the last drawing
+    bool m_stale = false;  // a drawing was skipped while hidden
 };

@@ -3,12 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QChart>
+#include <QChartView>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "ui/main/calibration_report.h"
 #include "ui/main/stability_mark.h"
@@ -241,6 +248,31 @@ TEST(TrendWidget, MarkFollowsTheLastFiveSeconds) {
     EXPECT_TRUE(trend.Mark().text().contains(QStringLiteral("Not stable")));
     trend.Clear();
     EXPECT_TRUE(trend.Mark().text().contains(QStringLiteral("Waiting")));
+}
+
+// Readings are drawn a few at a time, but none is left undrawn, and a new
+// run empties the chart at once.
+TEST(TrendWidget, EveryReadingReachesTheChartAndFiguresAndClearEmptiesAtOnce) {
+    CTrendWidget trend;
+    trend.show();
+    auto* series = static_cast<QLineSeries*>(
+        trend.findChild<QChartView*>(QStringLiteral("trendChart"))->chart()->series().front());
+    for (int i = 0; i < 20; ++i) trend.AddSample(std::chrono::milliseconds(60 * i), 1000 + i);
+    QElapsedTimer waited;
+    waited.start();
+    while (series->count() < 20 && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    ASSERT_EQ(series->count(), 20);
+    EXPECT_EQ(series->at(19), QPointF(0, 1019));
+    QStringList figures;
+    for (const QLabel* label :
+         trend.findChild<QWidget*>(QStringLiteral("trendFigures"))->findChildren<QLabel*>())
+        figures << label->text();
+    EXPECT_TRUE(figures.contains(QStringLiteral("1009.5"))) << figures.join(' ').toStdString();
+    trend.Clear();
+    EXPECT_EQ(series->count(), 0);
 }
 
 }  // namespace

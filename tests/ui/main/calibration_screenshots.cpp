@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "../framework/snapshot.h"
 #include "lang/language.h"
 #include "tests/ui/main/corvexa_dlg_test_peer.h"
 #include "ui/main/calibration_report.h"
@@ -91,6 +92,10 @@ void Trend(const QDir& dir, bool settled, const QString& suffix = QString()) {
         (settled ? QStringLiteral("trend_stable") : QStringLiteral("trend_unstable")) + suffix;
     h.Snapshot(QStringLiteral("calibration/") + name);
     std::printf("wrote %s.png\n", qPrintable(dir.filePath(name)));
+    // The trend alone, whole, however narrow the window is.
+    SaveSnapshot(h.Dlg().Item(mainwnd::IDC_TREND),
+                 QStringLiteral("calibration/") + name + "_alone");
+    std::printf("wrote %s_alone.png\n", qPrintable(dir.filePath(name)));
     if (settled) TrimAndReport(h, dir, suffix);
 }
 
