@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
         std::printf("the simulated transmitter did not come online\n");
         return 1;
     }
-    h.StopCatchingDialogs();
+    h.SetCatchingDialogs(false);
     std::printf("factory window, offscreen, %d s a sampling phase:\n", seconds);
     Phase(h, "connected and idle", std::min(seconds, 20));
     h.Click(mainwnd::IDC_ZERO_SAMPLE_BTN);
@@ -65,7 +65,6 @@ int main(int argc, char** argv) {
             QString::number(trafficwnd::ID_VIEW_TRAFFIC)))
         action->trigger();
     Phase(h, "zero sampling, Traffic window open too", seconds);
-    std::fflush(stdout);
-    // No store of the sample: the window goes as it is.
-    std::_Exit(0);
+    h.SetCatchingDialogs(true);  // what the shut-down may ask is answered
+    return 0;
 }

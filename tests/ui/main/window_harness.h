@@ -88,8 +88,8 @@ public:
     bool WaitForFrame(const protocol::Frame& frame, int timeoutMs = 5000);
 
     QString JournalFolder() const { return m_journals.path(); }
-    // No more looks for dialogs every 10 ms: what the window costs alone.
-    void StopCatchingDialogs() { m_catcher.stop(); }
+    // Off: no looks for dialogs every 10 ms, so what the window costs is its own.
+    void SetCatchingDialogs(bool on) { on ? m_catcher.start() : m_catcher.stop(); }
 
     void Snapshot(const QString& name);
     // The next result box caught is saved under this name too.
