@@ -130,15 +130,14 @@ void CTrendWidget::Redraw() {
     }
     m_series->replace(points);
     // A few counts of room, so a still reading is a visible line and not the
-    // frame. Each new range lays out the whole chart again: only when it moved.
+    // frame. Each new range lays out the whole chart again, so the axis moves
+    // only when a reading left it or it grew three times too wide.
     const double room = std::max(3.0, (high - low) * 0.1);
-    const double rangeLow = std::floor(low - room);
-    const double rangeHigh = std::ceil(high + room);
-    if (!m_rangeSet || rangeLow != m_rangeLow || rangeHigh != m_rangeHigh) {
+    const bool outside = low < m_valueAxis->min() || high > m_valueAxis->max();
+    const bool tooWide = m_valueAxis->max() - m_valueAxis->min() > 3 * (high - low + 2 * room);
+    if (!m_rangeSet || outside || tooWide) {
         m_rangeSet = true;
-        m_rangeLow = rangeLow;
-        m_rangeHigh = rangeHigh;
-        m_valueAxis->setRange(rangeLow, rangeHigh);
+        m_valueAxis->setRange(std::floor(low - room), std::ceil(high + room));
         m_valueAxis->applyNiceNumbers();
     }
 }

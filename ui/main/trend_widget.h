@@ -43,10 +43,7 @@ private:
     QLineSeries* m_series;
     QValueAxis* m_timeAxis;
     QValueAxis* m_valueAxis;
-    // The value range last asked of the axis, before its nice numbers.
-    double m_rangeLow = 0;
-    double m_rangeHigh = 0;
-    bool m_rangeSet = false;
+    bool m_rangeSet = false;  // the value axis was fitted to the readings once
     QLabel* m_figureNames[3];
     QLabel* m_figureValues[3];
     CStabilityMark* m_mark;
